@@ -1,0 +1,41 @@
+#pragma once
+// Copying result files into a mirror tree below an output folder.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/path_style.h"
+#include "primitives/file_list.h"
+
+namespace kestrin {
+
+// The target path of a file whose path relative to the copy prefix is relativePath, below outputFolder
+// (normalised, ending in a separator): re-rooted at a folder of the output path that bears the relative
+// path's first folder name, or beside the other resource folder ("PublicRes", "PlugApp", "动态资源").
+std::string MapCopyTarget(std::string_view outputFolder, std::string_view relativePath,
+                          const PathStyle& style = NativePathStyle());
+
+// Copies one file to its mapped place, creating the folders above it and replacing an older copy.
+// False when the folders cannot be made, the target would not fit the path limit, or the copy fails
+// (a copy onto the source itself fails and leaves it untouched).
+bool CopyOneFile(const std::string& sourcePath, std::string_view copyPrefix, std::string_view outputFolder,
+                 const PathStyle& style = NativePathStyle());
+
+struct CopyCounts {
+  std::uint32_t succeeded = 0;
+  std::uint32_t failed = 0;
+};
+
+// Copies every file of the list in order, calling position(i) after file i was handled.
+CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::string_view outputFolder,
+                     const std::function<void(std::size_t index)>& position = {},
+                     const PathStyle& style = NativePathStyle());
+
+// The output folder as the copy and open commands use it: the box's text normalised, with a trailing
+// separator. Empty when nothing is left after normalising.
+std::string OutputFolderFromText(std::string_view boxText, const PathStyle& style = NativePathStyle());
+
+}  // namespace kestrin

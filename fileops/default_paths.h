@@ -1,0 +1,22 @@
+#pragma once
+// Default copy prefix and output folder, derived from a newly chosen input folder.
+
+#include <string>
+#include <string_view>
+
+#include "platform/path_style.h"
+
+namespace kestrin {
+
+struct DefaultCopyPaths {
+  std::string prefix;  // for the copy-prefix box
+  std::string output;  // for the output-folder box
+};
+
+// The defaults for folderText: the part above its first resource folder ("PublicRes", then "PlugApp"),
+// else its root part, else the whole text; the output is that prefix with "bak" below it. Both empty
+// when the new input folder holds no files (haveFiles false).
+DefaultCopyPaths ComputeDefaultCopyPaths(std::string_view folderText, bool haveFiles,
+                                         const PathStyle& style = NativePathStyle());
+
+}  // namespace kestrin

@@ -1,0 +1,32 @@
+#pragma once
+// Batch rename: the first occurrence of an old string in each file's name (ASCII letters without regard
+// to case) is replaced by a new string, and the file is moved to that name in its own folder.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/path_style.h"
+#include "primitives/file_list.h"
+
+namespace kestrin {
+
+// Longest old or new string, and longest new file name, in bytes.
+inline constexpr std::size_t kRenameTextLimit = 127;
+
+// Renames one file; true when it was moved to its new name. The file is left alone when the old string
+// does not occur in its name, when the new name is empty, holds a separator or exceeds the name limit, or
+// when the target path would not fit the path limit. With force, an existing different file of the new
+// name is replaced in one step; the source itself is never deleted, whatever alias the new name is.
+bool RenameOneFile(const std::string& sourcePath, std::string_view oldString, std::string_view newString,
+                   bool force, const PathStyle& style = NativePathStyle());
+
+// Renames every file of the list in order, calling position(i) before file i; returns how many were
+// renamed. Old or new strings over the limit rename nothing (every file counts as not renamed).
+std::uint32_t RenameFiles(const FileList& files, std::string_view oldString, std::string_view newString,
+                          bool force, const std::function<void(std::size_t index)>& position = {},
+                          const PathStyle& style = NativePathStyle());
+
+}  // namespace kestrin

@@ -1,0 +1,103 @@
+#pragma once
+// The file-system operations the core needs, as one small interface.
+//
+// Fs() is the implementation in force: the native one (POSIX or Win32) unless a test has put a double in
+// its place with ScopedFileSystem. Paths are 8-bit strings in the platform's code page, passed unchanged.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace kestrin {
+
+// Identity of a file or folder: device and inode on POSIX, volume serial and file index on Windows.
+struct FileId {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool valid = false;
+  friend bool operator==(const FileId& a, const FileId& b) {
+    return a.valid && b.valid && a.volume == b.volume && a.index == b.index;
+  }
+};
+
+// What an entry is. Other covers FIFOs, sockets and device nodes: the walk lists them as files (anything
+// that is not a folder is a file), but they are never opened, since reading one could block or never end.
+enum class EntryKind : unsigned char { File, Directory, Other };
+
+struct PathInfo {
+  bool found = false;
+  bool directory = false;  // FILE_ATTRIBUTE_DIRECTORY, or a link to a folder
+  EntryKind kind = EntryKind::File;
+  FileId id;
+};
+
+struct DirEntry {
+  std::string_view name;  // valid only during the callback
+  bool hidden = false;    // FILE_ATTRIBUTE_HIDDEN on Windows; a name beginning with '.' on POSIX
+  EntryKind kind = EntryKind::File;  // links are followed: a link to a folder is a Directory, a dangling one a File
+  FileId id;              // valid for folders, so that a walk can notice a link leading back into its tree
+};
+
+// A handle of a file opened for reading; negative means none.
+using ReadHandle = std::intptr_t;
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Looks a path up, following links. Not found covers every failure.
+  virtual PathInfo Lookup(const std::string& path) = 0;
+
+  // Calls onEntry for every entry of the folder, in the file system's order, "." and ".." left out.
+  // Returns false when the folder cannot be opened. onEntry may call Enumerate again: the walk descends
+  // into a sub-folder from inside the callback.
+  virtual bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) = 0;
+
+  // Creates one folder whose parent exists. False when it exists already or cannot be made.
+  virtual bool MakeFolder(const std::string& path) = 0;
+
+  // Copies a regular file, replacing the target. Never leaves a truncated target; copying a file onto
+  // itself fails and leaves it untouched; a source that is not a regular file fails without being opened.
+  // The copy keeps the source's permission bits.
+  virtual bool CopyReplacing(const std::string& from, const std::string& to) = 0;
+
+  // Renames; fails, changing nothing, when the target exists.
+  virtual bool MoveNoReplace(const std::string& from, const std::string& to) = 0;
+
+  // Renames, replacing an existing target in one step.
+  virtual bool MoveReplacing(const std::string& from, const std::string& to) = 0;
+
+  // Deletes a file.
+  virtual bool RemoveFile(const std::string& path) = 0;
+
+  // True when both paths exist and name the same file (one is an alias of the other).
+  virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+
+  // Opens a file for reading without ever blocking (FIFOs included); a negative handle on failure.
+  virtual ReadHandle OpenForRead(const std::string& path) = 0;
+  // Reads up to size bytes; the count read, 0 at the end of the file, negative on an error.
+  virtual std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) = 0;
+  virtual void Close(ReadHandle handle) = 0;
+};
+
+// The native implementation of the running platform.
+FileSystem& NativeFileSystem();
+
+// The implementation in force.
+FileSystem& Fs();
+
+// Puts a test double in place of the native file system for its lifetime.
+class ScopedFileSystem {
+ public:
+  explicit ScopedFileSystem(FileSystem& replacement);
+  ~ScopedFileSystem();
+  ScopedFileSystem(const ScopedFileSystem&) = delete;
+  ScopedFileSystem& operator=(const ScopedFileSystem&) = delete;
+
+ private:
+  FileSystem* previous_;
+};
+
+}  // namespace kestrin

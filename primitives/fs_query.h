@@ -1,0 +1,23 @@
+#pragma once
+// File-system queries and folder creation, on the file system in force (platform/filesystem.h).
+
+#include <string>
+#include <string_view>
+
+#include "platform/path_style.h"
+
+namespace kestrin {
+
+// True when an entry for the path exists and is a folder.
+bool IsDirectory(const std::string& path);
+
+// True when an entry for the path exists, file or folder.
+bool PathExists(const std::string& path);
+
+// Makes every folder of path before its last separator exist, shallowest first; the part after the last
+// separator is a file name and is never created. True when they all exist afterwards. A path that exists
+// already gives true at once; a missing path at or over the style's path limit gives false; so does a
+// path with no existing ancestor and no anchor (a drive colon on Windows, the root '/' on POSIX).
+bool EnsureDirectories(std::string_view path, const PathStyle& style = NativePathStyle());
+
+}  // namespace kestrin

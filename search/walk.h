@@ -1,0 +1,20 @@
+#pragma once
+// The directory walk: every file below a folder, depth first, appended to a file list.
+
+#include <string_view>
+
+#include "platform/path_style.h"
+#include "primitives/file_list.h"
+
+namespace kestrin {
+
+// Appends the full path of every file below folder (which ends in a separator) to list, in the order
+// the enumeration delivers the entries, each sub-folder's files at the place the sub-folder was met.
+// Hidden entries, hidden folders included, are skipped unless includeHidden; sub-folders are descended
+// only when recursive. Folders are never listed; entries already in the list stay in front. A path that
+// would not fit the style's path limit is skipped, and a folder already on the current descent path
+// (a link leading back into the tree) is not entered again.
+void CollectFiles(std::string_view folder, FileList& list, bool recursive, bool includeHidden,
+                  const PathStyle& style = NativePathStyle());
+
+}  // namespace kestrin

@@ -1,0 +1,41 @@
+#pragma once
+// What the dialog needs from the window system: operations on its controls, addressed by identifier,
+// and a few services. The Qt window, the Win32 dialog and the headless test host implement it.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kestrin {
+
+class DialogHost {
+ public:
+  virtual ~DialogHost() = default;
+
+  // Controls.
+  virtual std::string GetText(int id) = 0;                   // an edit box's whole text
+  virtual void SetText(int id, std::string_view text) = 0;   // replace a control's text
+  virtual bool IsChecked(int id) = 0;                        // check state is exactly 1
+  virtual void SetChecked(int id, bool checked) = 0;
+  virtual void ListReset(int id) = 0;                        // empty a list box (clears its selection)
+  virtual void ListAdd(int id, std::string_view text) = 0;   // append a line
+  virtual int ListCurSel(int id) = 0;                        // selected line, negative when none
+  virtual void SetProgressRange(int lower, int upper) = 0;   // the full values, never cut to 16 bits
+  virtual void SetProgressPos(int position) = 0;
+  virtual void Show(int id, bool visible) = 0;
+
+  // A list box is about to receive many lines (a search result or a reference folder): hosts may suspend
+  // redrawing and reserve storage until EndListFill. Progress positions set meanwhile must still show.
+  virtual void BeginListFill(int /*id*/, std::size_t /*expectedLines*/) {}
+  virtual void EndListFill(int /*id*/) {}
+
+  // Services.
+  // The folder browser, titled title; the chosen folder's path (a drive or file-system root with its
+  // separator, any other folder without one), or nothing when cancelled.
+  virtual std::optional<std::string> BrowseForFolder(const char* title) = 0;
+  virtual void ShowMessage(std::string_view text, std::string_view caption) = 0;  // modal, one OK button
+  virtual void ShellOpen(const std::string& path) = 0;  // open a file or folder with its associated program
+  virtual bool CtrlHeld() = 0;                           // the Ctrl key is down now (read during a drop)
+};
+
+}  // namespace kestrin

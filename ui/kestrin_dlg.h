@@ -1,0 +1,66 @@
+#pragma once
+// The Kestrin dialog: its state and every handler, written once against DialogHost. Handlers read the
+// controls when they run, call the core, and write their outcome back into the controls.
+
+#include <string>
+#include <vector>
+
+#include "primitives/file_list.h"
+#include "ui/host.h"
+
+namespace kestrin {
+
+// Notifications a control sends to the dialog.
+enum class Notify { Clicked, SelChange, DblClk };
+
+// Virtual-key codes of the keys the dialog intercepts.
+inline constexpr int kVkReturn = 0x0D;
+inline constexpr int kVkEscape = 0x1B;
+
+class CKestrinDlg {
+ public:
+  explicit CKestrinDlg(DialogHost& host);
+
+  // Once the window exists: checks IDC_RECURSIVE. True: the host focuses the first control in tab order.
+  // (Setting the window's icons and showing it belong to the front-end.)
+  bool OnInitDialog();
+
+  // The message map: routes a control's notification to its handler; false when nothing handles it.
+  bool OnCommand(int id, Notify notify);
+
+  // Key-down pre-translation. Enter runs OnSearch (every key-down, repeats included). Returns true for
+  // Enter and Escape: the host then delivers the key to its control without the dialog's own keyboard
+  // handling, so neither ever presses a default button or closes the window. False: handle as usual.
+  bool PreTranslateKeyDown(int virtualKey);
+
+  // Handlers.
+  void OnOpenInputFolder();
+  void OnDropFiles(const std::vector<std::string>& paths);  // only the first item counts
+  void OnRecursiveClicked();
+  void OnSearch();
+  void OnResultDblClk();
+  void OnBatchRename();
+  void OnCopyFiles();
+  void OnOpenCopyPath();
+  void OnOpenRefFolder();
+  void OnRefSelChange();
+  void OnRefDblClk();
+
+  // Refills IDC_REF_LIST from m_refFiles, each line relative to m_refPath.
+  void FillRefList();
+  // Proposes the copy prefix and output folder for a new input folder.
+  void SetDefaultCopyPaths(const std::string& folderText);
+
+  // State. Only the handlers change it.
+  std::string m_inputPath;          // input folder, ending in a separator; or the one file
+  bool m_singleFileMode = false;
+  FileList m_files;                 // every file below m_inputPath, walk order
+  FileList m_results;               // the last search's matches, in the order of m_files
+  std::string m_refPath;            // reference folder, ending in a separator
+  FileList m_refFiles;              // every file below m_refPath, walk order
+
+ private:
+  DialogHost& host_;
+};
+
+}  // namespace kestrin

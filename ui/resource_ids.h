@@ -1,0 +1,32 @@
+#pragma once
+// Identifier numbers of the dialog template, its controls and the icon group. Plain macros so that the
+// resource script can include this header too.
+
+#define IDD_KESTRIN_DIALOG 102
+#define IDR_MAINFRAME 128
+
+#define IDC_COPY 1007
+#define IDC_COPY_OUTPUT 1010
+#define IDC_PATH_PREFIX 1011
+#define IDC_OPEN_COPY_PATH 1013
+#define IDC_PROGRESS 1334
+#define IDC_RESULT_LIST 1335
+#define IDC_REF_LIST 1336
+#define IDC_OPEN_INPUT 1338
+#define IDC_OPEN_REF 1339
+#define IDC_INPUT_PATH 1340
+#define IDC_NAME_FILTER 1341
+#define IDC_SEARCH 1342
+#define IDC_SEARCH_TEXT 1343
+#define IDC_EXT_FILTER 1344
+#define IDC_STATUS 1345
+#define IDC_REF_PATH 1346
+#define IDC_RENAME_OLD 1347
+#define IDC_RENAME 1348
+#define IDC_RECURSIVE 1349
+#define IDC_IGNORE_CASE 1350
+#define IDC_NAME_WITH_DIR 1351
+#define IDC_NAME_WITH_EXT 1352
+#define IDC_INCLUDE_HIDDEN 1353
+#define IDC_RENAME_NEW 1354
+#define IDC_FORCE_RENAME 1355

@@ -1,0 +1,34 @@
+#pragma once
+// Every text the user sees, in one place. The sources are UTF-8; the Windows build compiles them to GBK.
+// Texts with a %d or %s are printf formats.
+
+namespace kestrin::text {
+
+inline constexpr const char* kCaption = "Kestrin";
+inline constexpr const char* kBrowseTitle = "Select input folder";
+inline constexpr const char* kFontFace = "宋体";
+
+// Status box.
+inline constexpr const char* kFolderFileCount = "目录下共有%d个文件.";
+inline constexpr const char* kSingleFileDropped = "拖入单个文件.";
+inline constexpr const char* kNoFilesToSearch = "没有文件可查找.";
+inline constexpr const char* kSearchSummary = "搜索%d个文件,找到%d个符合条件的文件.";
+inline constexpr const char* kNoSearchString = "没有字符串可进行查找.";
+inline constexpr const char* kStringFound = "找到字符串.";
+inline constexpr const char* kStringNotFound = "未找到字符串.";
+inline constexpr const char* kNoFilesToRename = "没有文件可修改.";
+inline constexpr const char* kNoOldName = "没有输入旧的文件名,以进行修改.";
+inline constexpr const char* kRenameSummary = "搜索%d个文件,修改了%d个符合条件的文件.";
+inline constexpr const char* kCopyNoFiles = "拷贝失败, 没有可以拷贝的文件.";
+inline constexpr const char* kCopyNoPath = "拷贝失败, 没有拷贝路径.";
+inline constexpr const char* kCopyCannotCreate = "拷贝失败, 无法创建拷贝路径:%s.";
+inline constexpr const char* kCopySummary = "拷贝完成, 其中成功:%d个, 失败:%d个.";
+
+// Message box of the open-copy-path command.
+inline constexpr const char* kBadCopyPath = "非法的拷贝路径!";
+inline constexpr const char* kBadCopyPathCaption = "提示";
+
+// Name of the per-user settings store the framework is given; nothing is ever stored there.
+inline constexpr const char* kRegistryKey = "应用程序向导生成的本地应用程序";
+
+}  // namespace kestrin::text
