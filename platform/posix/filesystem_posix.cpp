@@ -1,0 +1,308 @@
+// The POSIX file system: plain system calls, links followed, a name beginning with '.' is hidden.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/filesystem.h"
+
+namespace kestrin {
+
+namespace {
+
+EntryKind KindOf(mode_t mode) {
+  if (S_ISREG(mode)) return EntryKind::File;
+  if (S_ISDIR(mode)) return EntryKind::Directory;
+  return EntryKind::Other;
+}
+
+FileId IdOf(const struct stat& st) {
+  return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
+}
+
+// Folders held open by the enumerations in progress on this thread. A walk descends from inside the
+// callback, so each level of a deep tree would keep one descriptor open; past this many levels a folder is
+// read whole and closed before its entries are handed out.
+thread_local int t_openFolders = 0;
+constexpr int kOpenFolderLimit = 64;
+
+// Reads the entries of one open folder, turning each into a DirEntry. Only links and entries of unknown
+// type cost a stat; the device of folder entries comes from one fstat of the folder, made when the first
+// sub-folder is met (a folder of files only never pays for it).
+class FolderReader {
+ public:
+  explicit FolderReader(DIR* dir) : dir_(dir), fd_(dirfd(dir)) {}
+  ~FolderReader() { closedir(dir_); }
+  FolderReader(const FolderReader&) = delete;
+  FolderReader& operator=(const FolderReader&) = delete;
+
+  // The next entry, "." and ".." left out; false at the end of the folder or on a read error.
+  bool Next(DirEntry& entry) {
+    for (;;) {
+      errno = 0;
+      const struct dirent* d = readdir(dir_);
+      if (d == nullptr) {
+        failed_ = errno != 0;
+        return false;
+      }
+      const char* name = d->d_name;
+      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+      entry.name = std::string_view(name);
+      entry.hidden = name[0] == '.';
+      entry.id = FileId{};
+      switch (d->d_type) {
+        case DT_REG:
+          entry.kind = EntryKind::File;
+          break;
+        case DT_DIR:
+          entry.kind = EntryKind::Directory;
+          entry.id = FileId{FolderDevice(), static_cast<std::uint64_t>(d->d_ino), devKnown_};
+          break;
+        case DT_LNK:
+        case DT_UNKNOWN: {
+          struct stat st;
+          if (fstatat(fd_, name, &st, 0) == 0) {
+            entry.kind = KindOf(st.st_mode);
+            entry.id = IdOf(st);
+          } else {
+            entry.kind = EntryKind::File;  // a dangling link
+          }
+          break;
+        }
+        default:
+          entry.kind = EntryKind::Other;  // FIFO, socket, device node
+          break;
+      }
+      return true;
+    }
+  }
+
+  bool failed() const { return failed_; }
+
+ private:
+  std::uint64_t FolderDevice() {
+    if (!devTried_) {
+      devTried_ = true;
+      struct stat st;
+      if (fstat(fd_, &st) == 0) {
+        dev_ = static_cast<std::uint64_t>(st.st_dev);
+        devKnown_ = true;
+      }
+    }
+    return dev_;
+  }
+
+  DIR* dir_;
+  int fd_;
+  std::uint64_t dev_ = 0;
+  bool devTried_ = false;
+  bool devKnown_ = false;
+  bool failed_ = false;
+};
+
+struct OpenFolderCount {
+  OpenFolderCount() { ++t_openFolders; }
+  ~OpenFolderCount() { --t_openFolders; }
+};
+
+struct BufferedEntry {
+  std::size_t nameStart;
+  std::size_t nameLength;
+  bool hidden;
+  EntryKind kind;
+  FileId id;
+};
+
+class FdCloser {
+ public:
+  explicit FdCloser(int fd) : fd_(fd) {}
+  ~FdCloser() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FdCloser(const FdCloser&) = delete;
+  FdCloser& operator=(const FdCloser&) = delete;
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Copies the rest of in to out: in the kernel where it can (which also shares blocks on file systems that
+// allow it), by read and write otherwise.
+bool CopyData(int in, int out) {
+#ifdef __linux__
+  for (;;) {
+    const ssize_t n = copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
+    if (n > 0) continue;
+    if (n == 0) break;  // the end, or a file system that reports nothing: the loop below makes sure
+    if (errno == EINTR) continue;
+    if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF ||
+        errno == ETXTBSY || errno == EPERM)
+      break;
+    return false;
+  }
+#endif
+  constexpr std::size_t kChunk = std::size_t{128} << 10;
+  std::unique_ptr<char[]> buffer(new char[kChunk]);
+  for (;;) {
+    const ssize_t n = read(in, buffer.get(), kChunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) return true;
+    if (!WriteAll(out, buffer.get(), static_cast<std::size_t>(n))) return false;
+  }
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  PathInfo Lookup(const std::string& path) override {
+    PathInfo info;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return info;
+    info.found = true;
+    info.kind = KindOf(st.st_mode);
+    info.directory = info.kind == EntryKind::Directory;
+    info.id = IdOf(st);
+    return info;
+  }
+
+  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    DirEntry entry;
+    if (t_openFolders < kOpenFolderLimit) {
+      OpenFolderCount count;
+      FolderReader reader(dir);
+      while (reader.Next(entry)) onEntry(entry);
+      return !reader.failed();
+    }
+    // Deep below other open folders: read this one whole, close it, then hand the entries out.
+    std::string names;
+    std::vector<BufferedEntry> entries;
+    bool failed;
+    {
+      FolderReader reader(dir);
+      while (reader.Next(entry)) {
+        entries.push_back(BufferedEntry{names.size(), entry.name.size(), entry.hidden, entry.kind, entry.id});
+        names.append(entry.name);
+      }
+      failed = reader.failed();
+    }
+    for (const BufferedEntry& e : entries) {
+      entry.name = std::string_view(names.data() + e.nameStart, e.nameLength);
+      entry.hidden = e.hidden;
+      entry.kind = e.kind;
+      entry.id = e.id;
+      onEntry(entry);
+    }
+    return !failed;
+  }
+
+  bool MakeFolder(const std::string& path) override { return mkdir(path.c_str(), 0777) == 0; }
+
+  bool CopyReplacing(const std::string& from, const std::string& to) override {
+    // O_NONBLOCK: opening a FIFO without a writer must not hang; the fstat below then refuses it.
+    const int in = open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) return false;
+    FdCloser inCloser(in);
+    struct stat source;
+    if (fstat(in, &source) != 0 || !S_ISREG(source.st_mode)) return false;
+    struct stat target;
+    if (stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino)
+      return false;  // the target is the source itself, under this or another name
+
+    // Write beside the target and rename over it, so that a failure leaves the old target whole.
+    std::string temp = FolderOf(to) + ".kestrin-copy-XXXXXX";
+    const int out = mkostemp(temp.data(), O_CLOEXEC);
+    if (out < 0) return false;
+    bool ok = CopyData(in, out) && fchmod(out, source.st_mode & 0777) == 0;
+    ok = (close(out) == 0) && ok;
+    if (ok && rename(temp.c_str(), to.c_str()) == 0) return true;
+    unlink(temp.c_str());
+    return false;
+  }
+
+  bool MoveNoReplace(const std::string& from, const std::string& to) override {
+#ifdef __linux__
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+#endif
+    // The file system cannot rename without replacing: a hard link fails when the target exists.
+    if (link(from.c_str(), to.c_str()) == 0) {
+      if (unlink(from.c_str()) == 0) return true;
+      unlink(to.c_str());
+      return false;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return false;
+    // No hard links either (a folder, or a file system without links): test, then rename.
+    struct stat st;
+    if (lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
+    return rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  bool MoveReplacing(const std::string& from, const std::string& to) override {
+    return rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
+
+  bool SameFile(const std::string& a, const std::string& b) override {
+    struct stat sa;
+    struct stat sb;
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+  }
+
+  ReadHandle OpenForRead(const std::string& path) override {
+    return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  }
+
+  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+    if (size > (std::size_t{1} << 30)) size = std::size_t{1} << 30;
+    for (;;) {
+      const ssize_t n = read(static_cast<int>(handle), buffer, size);
+      if (n >= 0 || errno != EINTR) return n;
+    }
+  }
+
+  void Close(ReadHandle handle) override {
+    if (handle >= 0) close(static_cast<int>(handle));
+  }
+};
+
+}  // namespace
+
+FileSystem& NativeFileSystem() {
+  static PosixFileSystem native;
+  return native;
+}
+
+}  // namespace kestrin
