@@ -1,0 +1,171 @@
+#include "support/faulty_fs.h"
+
+#include <algorithm>
+
+namespace kestrin::testing {
+
+namespace {
+bool Contains(const std::string& path, const std::string& part) {
+  return part.empty() || path.find(part) != std::string::npos;
+}
+}  // namespace
+
+FaultyFileSystem& FaultyFileSystem::Fail(FsOp op, std::string pathPart, int after, int times) {
+  rules_.push_back(Rule{op, Effect::Fail, std::move(pathPart), after, times});
+  return *this;
+}
+
+FaultyFileSystem& FaultyFileSystem::Halfway(FsOp op, std::string pathPart, int after, int times) {
+  rules_.push_back(Rule{op, Effect::Halfway, std::move(pathPart), after, times});
+  return *this;
+}
+
+FaultyFileSystem& FaultyFileSystem::StopEnumeration(std::string folderPart, std::size_t entries) {
+  rules_.push_back(Rule{FsOp::Enumerate, Effect::Stop, std::move(folderPart), 0, -1, entries});
+  return *this;
+}
+
+FaultyFileSystem& FaultyFileSystem::ShortReads(std::string pathPart, std::size_t bytes) {
+  rules_.push_back(Rule{FsOp::Read, Effect::Short, std::move(pathPart), 0, -1, std::max<std::size_t>(bytes, 1)});
+  return *this;
+}
+
+FaultyFileSystem& FaultyFileSystem::FailReadAfter(std::string pathPart, std::size_t bytes) {
+  rules_.push_back(Rule{FsOp::Read, Effect::ReadLimit, std::move(pathPart), 0, -1, bytes});
+  return *this;
+}
+
+FaultyFileSystem& FaultyFileSystem::Vanish(std::string pathPart) {
+  rules_.push_back(Rule{FsOp::Lookup, Effect::Vanish, std::move(pathPart), 0, -1});
+  return *this;
+}
+
+int FaultyFileSystem::Calls(FsOp op) const {
+  auto it = calls_.find(op);
+  return it == calls_.end() ? 0 : it->second;
+}
+
+FaultyFileSystem::Rule* FaultyFileSystem::Match(FsOp op, const std::string& path) {
+  Rule* chosen = nullptr;
+  for (Rule& rule : rules_) {
+    if (rule.op != op || rule.effect == Effect::Vanish || !Contains(path, rule.pathPart)) continue;
+    const int turn = rule.seen++;
+    if (chosen == nullptr && turn >= rule.after && (rule.times < 0 || turn < rule.after + rule.times))
+      chosen = &rule;
+  }
+  return chosen;
+}
+
+const FaultyFileSystem::Rule* FaultyFileSystem::Vanished(const std::string& path) const {
+  for (const Rule& rule : rules_) {
+    if (rule.effect == Effect::Vanish && Contains(path, rule.pathPart)) return &rule;
+  }
+  return nullptr;
+}
+
+PathInfo FaultyFileSystem::Lookup(const std::string& path) {
+  Count(FsOp::Lookup);
+  if (Vanished(path) || Match(FsOp::Lookup, path)) return PathInfo{};
+  return inner_.Lookup(path);
+}
+
+bool FaultyFileSystem::Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) {
+  Count(FsOp::Enumerate);
+  if (Vanished(folder)) return false;
+  const Rule* rule = Match(FsOp::Enumerate, folder);
+  if (rule == nullptr) return inner_.Enumerate(folder, onEntry);
+  if (rule->effect != Effect::Stop) return false;
+  const std::size_t limit = rule->amount;
+  std::size_t delivered = 0;
+  const bool ok = inner_.Enumerate(folder, [&](const DirEntry& entry) {
+    if (delivered < limit) {
+      ++delivered;
+      onEntry(entry);
+    }
+  });
+  (void)ok;
+  return false;
+}
+
+bool FaultyFileSystem::MakeFolder(const std::string& path) {
+  Count(FsOp::MakeFolder);
+  if (Vanished(path) || Match(FsOp::MakeFolder, path)) return false;
+  return inner_.MakeFolder(path);
+}
+
+bool FaultyFileSystem::CopyReplacing(const std::string& from, const std::string& to) {
+  Count(FsOp::CopyReplacing);
+  if (Vanished(from) || Vanished(to)) return false;
+  if (const Rule* rule = Match(FsOp::CopyReplacing, from)) {
+    if (rule->effect == Effect::Halfway) inner_.CopyReplacing(from, to);
+    return false;
+  }
+  return inner_.CopyReplacing(from, to);
+}
+
+bool FaultyFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
+  Count(FsOp::MoveNoReplace);
+  if (Vanished(from) || Vanished(to)) return false;
+  if (const Rule* rule = Match(FsOp::MoveNoReplace, from)) {
+    if (rule->effect == Effect::Halfway && !inner_.Lookup(to).found) inner_.CopyReplacing(from, to);
+    return false;
+  }
+  return inner_.MoveNoReplace(from, to);
+}
+
+bool FaultyFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+  Count(FsOp::MoveReplacing);
+  if (Vanished(from) || Vanished(to)) return false;
+  if (const Rule* rule = Match(FsOp::MoveReplacing, from)) {
+    if (rule->effect == Effect::Halfway) inner_.CopyReplacing(from, to);
+    return false;
+  }
+  return inner_.MoveReplacing(from, to);
+}
+
+bool FaultyFileSystem::RemoveFile(const std::string& path) {
+  Count(FsOp::RemoveFile);
+  if (Vanished(path) || Match(FsOp::RemoveFile, path)) return false;
+  return inner_.RemoveFile(path);
+}
+
+bool FaultyFileSystem::SameFile(const std::string& a, const std::string& b) {
+  Count(FsOp::SameFile);
+  if (Vanished(a) || Vanished(b)) return false;
+  if (Match(FsOp::SameFile, a + '\n' + b)) return false;
+  return inner_.SameFile(a, b);
+}
+
+ReadHandle FaultyFileSystem::OpenForRead(const std::string& path) {
+  Count(FsOp::OpenForRead);
+  if (Vanished(path) || Match(FsOp::OpenForRead, path)) return -1;
+  const ReadHandle handle = inner_.OpenForRead(path);
+  if (handle >= 0) open_[handle] = OpenFile{path, 0};
+  return handle;
+}
+
+std::int64_t FaultyFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
+  Count(FsOp::Read);
+  auto it = open_.find(handle);
+  if (it == open_.end()) return inner_.Read(handle, buffer, size);
+  OpenFile& file = it->second;
+  if (const Rule* rule = Match(FsOp::Read, file.path)) {
+    if (rule->effect == Effect::Fail) return -1;
+    if (rule->effect == Effect::Short) size = std::min(size, rule->amount);
+    if (rule->effect == Effect::ReadLimit) {
+      if (file.delivered >= rule->amount) return -1;
+      size = std::min(size, rule->amount - file.delivered);
+    }
+  }
+  const std::int64_t n = inner_.Read(handle, buffer, size);
+  if (n > 0) file.delivered += static_cast<std::size_t>(n);
+  return n;
+}
+
+void FaultyFileSystem::Close(ReadHandle handle) {
+  Count(FsOp::Close);
+  open_.erase(handle);
+  inner_.Close(handle);
+}
+
+}  // namespace kestrin::testing
