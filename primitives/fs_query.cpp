@@ -1,0 +1,63 @@
+#include "primitives/fs_query.h"
+
+#include <vector>
+
+#include "platform/filesystem.h"
+
+namespace kestrin {
+
+bool IsDirectory(const std::string& path) { return Fs().Lookup(path).directory; }
+
+bool PathExists(const std::string& path) { return Fs().Lookup(path).found; }
+
+bool EnsureDirectories(std::string_view path, const PathStyle& style) {
+  std::string work(path);
+  if (PathExists(work)) return true;
+  const std::size_t n = path.size();
+  if (n >= style.PathLimit()) return false;
+
+  // Separators (and, on Windows, drive colons) in the order they appear; the trail byte of a double-byte
+  // character is neither.
+  std::vector<std::size_t> marks;
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t length = style.CharLength(path.data(), n, i);
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (length == 1 && (style.IsSeparator(c) || (style.windows && c == ':'))) marks.push_back(i);
+    i += length;
+  }
+
+  // Walk back from the end to the anchor: the deepest existing folder before a separator, a drive colon
+  // (Windows), or the root '/' (POSIX). Every separator passed on the way is a cut: the end of a folder
+  // that may have to be made.
+  std::vector<std::size_t> cuts;  // deepest first
+  bool anchored = false;
+  for (auto it = marks.rbegin(); it != marks.rend(); ++it) {
+    const std::size_t i = *it;
+    if (path[i] == ':' && style.windows) {
+      anchored = true;
+      break;
+    }
+    cuts.push_back(i);
+    if (!style.windows && i == 0) {
+      anchored = true;  // the root
+      break;
+    }
+    // An existing entry that is not a folder cannot hold the folders below it.
+    if (IsDirectory(work.substr(0, i))) {
+      anchored = true;
+      break;
+    }
+  }
+  if (!anchored) return false;
+
+  // Make forward, shallowest first: each cut but the deepest-placed ends a folder below the anchor.
+  for (auto it = cuts.rbegin(); it != cuts.rend(); ++it) {
+    work[*it] = style.Separator();
+    const auto next = std::next(it);
+    const std::size_t end = next == cuts.rend() ? n : *next;
+    if (end != n && !Fs().MakeFolder(work.substr(0, end))) return false;
+  }
+  return true;
+}
+
+}  // namespace kestrin
