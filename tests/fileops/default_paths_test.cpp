@@ -1,0 +1,73 @@
+// Default copy paths from an input folder, and the output folder as the copy commands use it.
+#include <gtest/gtest.h>
+
+#include "fileops/copy.h"
+#include "fileops/default_paths.h"
+#include "styles.h"
+
+namespace kestrin {
+namespace {
+
+using namespace fileops_test;
+
+struct DefaultsCase {
+  const PathStyle& style;
+  const char* folder;
+  const char* prefix;
+  const char* output;
+};
+
+const DefaultsCase kDefaults[] = {
+    {kWin, "D:\\proj\\PublicRes\\ui\\", "D:\\proj", "D:\\proj\\bak"},
+    {kWin, "D:\\proj\\PublicRes\\ui", "D:\\proj", "D:\\proj\\bak"},
+    {kWin, "D:\\proj\\PublicRes\\", "D:\\proj", "D:\\proj\\bak"},
+    {kWin, "D:\\proj\\PublicRes", "D:\\", "D:\\\\bak"},
+    {kWin, "D:\\proj\\plugapp\\m", "D:\\proj", "D:\\proj\\bak"},
+    {kWin, "D:\\a\\PlugApp\\b\\PublicRes\\c\\", "D:\\a\\PlugApp\\b", "D:\\a\\PlugApp\\b\\bak"},
+    {kWin, "D:\\work\\src\\", "D:\\", "D:\\\\bak"},
+    {kWin, "D:\\", "D:\\", "D:\\\\bak"},
+    {kWin, "D:\\x\\publicres\\y", "D:\\x", "D:\\x\\bak"},
+    {kWin, "\\\\server\\share\\", "\\\\server\\share\\", "\\\\server\\share\\\\bak"},
+    {kWin, "D:\\动态资源\\PublicRes\\", "D:\\动态资源", "D:\\动态资源\\bak"},
+    // A trail byte 0x5C does not begin a marker.
+    {kWinGbk, "D:\\\x95\\PublicRes\\x", "D:\\", "D:\\\\bak"},
+    {kPosix, "/proj/PublicRes/ui/", "/proj", "/proj/bak"},
+    {kPosix, "/proj/PublicRes/ui", "/proj", "/proj/bak"},
+    {kPosix, "/proj/PublicRes", "/", "//bak"},
+    {kPosix, "/proj/plugapp/m", "/proj", "/proj/bak"},
+    {kPosix, "/a/PlugApp/b/PublicRes/c/", "/a/PlugApp/b", "/a/PlugApp/b/bak"},
+    {kPosix, "/work/src/", "/", "//bak"},
+    {kPosix, "/", "/", "//bak"},
+    {kPosix, "work/src", "work/src", "work/src/bak"},
+    {kPosix, "D:\\proj\\PublicRes\\ui\\", "D:\\proj\\PublicRes\\ui\\", "D:\\proj\\PublicRes\\ui\\/bak"},
+};
+
+TEST(DefaultCopyPathsTest, WorkedCases) {
+  for (const DefaultsCase& c : kDefaults) {
+    SCOPED_TRACE(c.folder);
+    const DefaultCopyPaths paths = ComputeDefaultCopyPaths(c.folder, true, c.style);
+    EXPECT_EQ(paths.prefix, c.prefix);
+    EXPECT_EQ(paths.output, c.output);
+    const DefaultCopyPaths none = ComputeDefaultCopyPaths(c.folder, false, c.style);
+    EXPECT_EQ(none.prefix, "");
+    EXPECT_EQ(none.output, "");
+  }
+}
+
+TEST(DefaultCopyPathsTest, OutputFolderFromBoxText) {
+  struct Case {
+    const PathStyle& style;
+    const char* box;
+    const char* folder;
+  };
+  const Case cases[] = {
+      {kWin, "E:/Out//Dir", "e:\\out\\dir\\"}, {kWin, "D:\\\\bak", "d:\\bak\\"}, {kWin, "", ""},
+      {kWinGbk, "//", "\\"},                      {kWinGbk, "e:\\\x95\\", "e:\\\x95\\\\"},
+      {kPosix, "/tmp//Out/", "/tmp/Out/"},     {kPosix, "//bak", "/bak/"},      {kPosix, "", ""},
+      {kPosix, "/a\\B", "/a\\B/"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(OutputFolderFromText(c.box, c.style), c.folder) << c.box;
+}
+
+}  // namespace
+}  // namespace kestrin

@@ -1,0 +1,166 @@
+// Renames and copies against a real temporary folder: every file is counted and checksummed before and
+// after, and nothing is ever lost. Failures the disk would rarely give are injected through the
+// fault-injecting file system, which forwards everything else to the real one.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fileops/copy.h"
+#include "fileops/rename.h"
+#include "support/faulty_fs.h"
+#include "support/temp_folder.h"
+
+namespace kestrin {
+namespace {
+
+namespace stdfs = std::filesystem;
+using Files = std::map<std::string, std::uint64_t>;  // relative path with '/', checksum of the content
+
+std::uint64_t Checksum(std::string_view data) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : data) hash = (hash ^ c) * 1099511628211ull;
+  return hash;
+}
+
+// Every file below folder with its checksum (temporary files of a copy included).
+Files Snapshot(const std::string& folder) {
+  Files files;
+  if (!stdfs::exists(folder)) return files;
+  for (const auto& entry : stdfs::recursive_directory_iterator(folder)) {
+    if (!entry.is_regular_file()) continue;
+    const std::optional<std::string> content = testing::ReadFile(entry.path().string());
+    files[stdfs::relative(entry.path(), folder).generic_string()] = content ? Checksum(*content) : 0;
+  }
+  return files;
+}
+
+Files Expected(const std::vector<std::pair<const char*, const char*>>& namesAndContents) {
+  Files files;
+  for (const auto& [name, content] : namesAndContents) files[name] = Checksum(content);
+  return files;
+}
+
+class DiskTest : public ::testing::Test {
+ protected:
+  // Writes a file below the temporary folder, making its folders first.
+  std::string Make(const std::string& relative, std::string_view content) {
+    const std::string path = tmp_.Join(relative);
+    stdfs::create_directories(stdfs::path(path).parent_path());
+    EXPECT_TRUE(testing::WriteFile(path, content)) << path;
+    return path;
+  }
+  FileList List(std::initializer_list<const char*> relatives) {
+    FileList files;
+    for (const char* relative : relatives) files.push_back(tmp_.Join(relative));
+    return files;
+  }
+  testing::TempFolder tmp_;
+};
+
+TEST_F(DiskTest, CopyMirrorsTheTreeAndReplacesOlderCopies) {
+  Make("in/PublicRes/ui/a.png", "png");
+  Make("in/PublicRes/c.xml", "xml");
+  Make("in/PlugApp/m/b.lua", "lua");
+  Make("out/PublicRes/c.xml", "older copy");
+  const Files sources = Snapshot(tmp_.Join("in"));
+  const FileList files = List({"in/PublicRes/ui/a.png", "in/PublicRes/c.xml", "in/PlugApp/m/b.lua"});
+  const CopyCounts counts = CopyFiles(files, tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")));
+  EXPECT_EQ(counts.succeeded, 3u);
+  EXPECT_EQ(counts.failed, 0u);
+  EXPECT_EQ(Snapshot(tmp_.Join("in")), sources);
+  EXPECT_EQ(Snapshot(tmp_.Join("out")), sources);
+}
+
+TEST_F(DiskTest, FailedCopiesLeaveSourcesAndOlderCopiesWhole) {
+  Make("in/ok.txt", "ok");
+  Make("in/dir.txt", "to a folder");
+  Make("in/ro.txt", "new ro");         // its folder refuses writes
+  Make("in/cut.txt", "new cut");       // its copy breaks off
+  Make("in/half.txt", "new half");     // its copy is made but cannot be confirmed
+  Make("in/sub/new.txt", "new");       // its folder cannot be made
+  Make("in/gone.txt", "gone");         // vanishes after the walk
+  Make("out/dir.txt/keep", "keep");
+  Make("out/ro.txt", "old ro");
+  Make("out/cut.txt", "old cut");
+  const FileList files =
+      List({"in/ok.txt", "in/dir.txt", "in/ro.txt", "in/cut.txt", "in/half.txt", "in/sub/new.txt", "in/gone.txt"});
+  stdfs::remove(tmp_.Join("in/gone.txt"));
+  const Files sources = Snapshot(tmp_.Join("in"));
+
+  testing::FaultyFileSystem faulty;
+  faulty.Fail(testing::FsOp::CopyReplacing, "ro.txt")
+      .Fail(testing::FsOp::CopyReplacing, "cut.txt")
+      .Halfway(testing::FsOp::CopyReplacing, "half.txt")
+      .Fail(testing::FsOp::MakeFolder, "sub");
+  ScopedFileSystem use(faulty);
+  const CopyCounts counts = CopyFiles(files, tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")));
+  EXPECT_EQ(counts.succeeded, 1u);
+  EXPECT_EQ(counts.failed, 6u);
+  EXPECT_EQ(Snapshot(tmp_.Join("in")), sources);
+  EXPECT_EQ(Snapshot(tmp_.Join("out")), Expected({{"ok.txt", "ok"}, {"dir.txt/keep", "keep"}, {"ro.txt", "old ro"},
+                                                  {"cut.txt", "old cut"}, {"half.txt", "new half"}}));
+}
+
+TEST_F(DiskTest, TwoResultsForOneTargetAndACopyOntoItself) {
+  Make("in/x/f.txt", "first");
+  Make("in/f.txt", "second");
+  const Files sources = Snapshot(tmp_.Join("in"));
+  // Both map to out/x/f.txt: "x/f.txt" re-roots at the output's folder x. The later copy wins.
+  const CopyCounts counts = CopyFiles(List({"in/x/f.txt", "in/f.txt"}), tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out/x")));
+  EXPECT_EQ(counts.succeeded, 2u);
+  EXPECT_EQ(Snapshot(tmp_.Join("out")), Expected({{"x/f.txt", "second"}}));
+  // An empty prefix maps a file onto itself (on POSIX through the temporary folder's first folder name).
+  EXPECT_FALSE(CopyOneFile(tmp_.Join("in/f.txt"), "", OutputFolderFromText(tmp_.Join("out"))));
+  EXPECT_EQ(Snapshot(tmp_.Join("in")), sources);
+}
+
+struct DiskRename {
+  const char* file;
+  const char* other;  // a file that already bears the new name, or null
+  bool hardLink;      // other is a second name of the file itself
+  const char* oldString;
+  const char* newString;
+  bool force;
+  std::vector<std::pair<const char*, const char*>> posixAfter;    // the folder's files afterwards
+  std::vector<std::pair<const char*, const char*>> windowsAfter;  // where a Windows file system differs
+};
+
+TEST_F(DiskTest, RenameNeverLosesAFile) {
+  const std::vector<DiskRename> cases = {
+      {"x_old.txt", "x_new.txt", false, "old", "new", false, {{"x_old.txt", "source"}, {"x_new.txt", "other"}}, {}},
+      {"x_old.txt", "x_new.txt", false, "old", "new", true, {{"x_new.txt", "source"}}, {}},
+      {"x_old.txt", "x_new.txt", true, "old", "new", true, {{"x_old.txt", "source"}, {"x_new.txt", "source"}}, {}},
+      {"a.txt", nullptr, false, "a.txt", "A.TXT", true, {{"A.TXT", "source"}}, {}},
+      {"a.txt", nullptr, false, "a.txt", "A.TXT", false, {{"A.TXT", "source"}}, {}},
+      {"a.txt", nullptr, false, "txt", "txt.", true, {{"a.txt.", "source"}}, {{"a.txt", "source"}}},
+      {"a.txt", nullptr, false, "a", "../a", true, {{"a.txt", "source"}}, {}},
+  };
+  const bool windows = NativePathStyle().windows;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const DiskRename& c = cases[i];
+    SCOPED_TRACE(std::string(c.file) + " '" + c.oldString + "' -> '" + c.newString + (c.force ? "' forced" : "'"));
+    const std::string folder = "case" + std::to_string(i);
+    const std::string source = Make(folder + "/" + c.file, "source");
+    if (c.other != nullptr && c.hardLink) {
+      std::error_code error;
+      stdfs::create_hard_link(source, tmp_.Join(folder + "/" + c.other), error);
+      if (error) continue;  // a file system without hard links
+    } else if (c.other != nullptr) {
+      Make(folder + "/" + c.other, "other");
+    }
+    const Files expected = Expected(windows && !c.windowsAfter.empty() ? c.windowsAfter : c.posixAfter);
+    const bool renamed = RenameOneFile(source, c.oldString, c.newString, c.force);
+    // Where Windows sees an alias, whether the no-op move counts is the file system's answer.
+    if (!windows || c.windowsAfter.empty()) {
+      EXPECT_EQ(renamed, expected.count(c.file) == 0);
+    }
+    EXPECT_EQ(Snapshot(tmp_.Join(folder)), expected);
+  }
+}
+
+}  // namespace
+}  // namespace kestrin

@@ -1,0 +1,146 @@
+// Batch rename on the in-memory file system, with both path styles.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "fileops/rename.h"
+#include "support/faulty_fs.h"
+#include "support/memory_fs.h"
+#include "styles.h"
+
+namespace kestrin {
+namespace {
+
+using namespace fileops_test;
+
+enum class Other { None, File, Folder, Alias };  // what already bears the new name
+
+struct RenameCase {
+  const PathStyle& style;
+  std::string file;  // below the input folder, written with the style's separator
+  std::string oldString;
+  std::string newString;
+  bool force;
+  std::string renamedTo;  // empty: the file keeps its name
+  Other other = Other::None;
+  std::string otherName = {};
+};
+
+std::vector<RenameCase> RenameCases() {
+  const std::string n123(123, 'n');
+  return {
+      {kWin, "Report_OLD_old.txt", "old", "new", false, "Report_new_old.txt"},
+      {kWin, "a_tmp.txt", "_tmp", "", false, "a.txt"},
+      {kWin, "a.txt", ".TXT", ".bak", false, "a.bak"},
+      {kWin, "dir\\x.txt", "dir", "y", false, ""},  // folder names are never matched
+      {kWin, "sub\\a_old.txt", "OLD", "new", false, "sub\\a_new.txt"},
+      {kWin, "x.txt", "zzz", "y", false, ""},
+      {kWin, "a.txt", "a", "a", true, ""},        // the name stays as it is
+      {kWin, "abc", "abc", "", true, ""},         // empty new name
+      {kWin, "a.txt", "a", "..\\b", true, ""},    // a separator would move the file
+      {kWin, "a.txt", "a", "x/b", true, ""},
+      {kWin, "x.txt", "x.txt", "..", true, ""},
+      {kWin, "a.txt", "a", n123, false, n123 + ".txt"},  // 127 bytes: fits
+      {kWin, "ab.txt", "a", n123, false, ""},            // 128 bytes: refused
+      {kWinGbk, "b.txt", "b", "\x95\\", false, "\x95\\.txt"},  // a trail byte 0x5C is no separator
+      {kWin, "x_old.txt", "old", "new", false, "", Other::File, "x_new.txt"},
+      {kWin, "x_old.txt", "old", "new", true, "x_new.txt", Other::File, "x_new.txt"},
+      {kWin, "x_old.txt", "old", "new", true, "", Other::Folder, "x_new.txt"},
+      {kWin, "x_old.txt", "old", "new", true, "", Other::Alias, "x_new.txt"},
+      // In case only: the file system finds the source itself under the new name.
+      {kWin, "a.txt", "a.txt", "A.TXT", true, "A.TXT"},
+      {kWin, "a.txt", "a.txt", "A.TXT", false, "A.TXT"},
+      {kPosix, "a.txt", "a", "A", true, "A.txt"},
+      {kPosix, "a.txt", "a", "x\\y", false, "x\\y.txt"},  // a backslash is an ordinary byte
+      {kPosix, "a.txt", "a", "x/y", false, ""},
+      {kPosix, "x_old.txt", "old", "new", false, "", Other::File, "x_new.txt"},
+      {kPosix, "x_old.txt", "old", "new", true, "x_new.txt", Other::File, "x_new.txt"},
+      {kPosix, "x_old.txt", "old", "new", true, "", Other::Alias, "x_new.txt"},
+  };
+}
+
+TEST(RenameTest, RenamesOrLeavesEachFileAndLosesNothing) {
+  for (const RenameCase& c : RenameCases()) {
+    const std::string in = c.style.windows ? "D:\\in\\" : "/in/";
+    const std::string source = in + c.file;
+    const std::string other = in + c.otherName;
+    SCOPED_TRACE(source + " '" + c.oldString + "' -> '" + c.newString + (c.force ? "' forced" : "'"));
+    testing::MemoryFileSystem mem(c.style);
+    mem.AddFile(source, "content");
+    if (c.other == Other::File) mem.AddFile(other, "other");
+    if (c.other == Other::Folder) mem.AddFile(other + c.style.Separator() + "keep", "other");
+    if (c.other == Other::Alias) mem.AddAlias(other, source);
+    const std::size_t entries = mem.Paths().size();
+    ScopedFileSystem use(mem);
+
+    EXPECT_EQ(RenameOneFile(source, c.oldString, c.newString, c.force, c.style), !c.renamedTo.empty());
+    if (c.renamedTo.empty()) {
+      EXPECT_EQ(mem.Paths().size(), entries);
+      EXPECT_EQ(mem.Content(source), "content");
+      if (c.other == Other::File) {
+        EXPECT_EQ(mem.Content(other), "other");
+      }
+    } else {
+      EXPECT_EQ(mem.Content(in + c.renamedTo), "content");
+      EXPECT_EQ(mem.Paths().size(), entries - (c.other == Other::File ? 1 : 0));
+      const std::vector<std::string> paths = mem.Paths();
+      EXPECT_NE(std::find(paths.begin(), paths.end(), in + c.renamedTo), paths.end()) << "spelt as asked";
+    }
+  }
+}
+
+TEST(RenameTest, PathLimitAndStringLimits) {
+  testing::MemoryFileSystem mem(kWin);
+  const std::string fits = "D:\\" + std::string(250, 'd') + "\\a_old";  // renamed: 259 bytes
+  const std::string over = "D:\\" + std::string(251, 'd') + "\\a_old";  // renamed: 260 bytes
+  mem.AddFile(fits, "1").AddFile(over, "2");
+  ScopedFileSystem use(mem);
+  EXPECT_FALSE(RenameOneFile(over, "old", "new", false, kWin));
+  EXPECT_TRUE(RenameOneFile(fits, "old", "new", false, kWin));
+
+  // Strings over the limit are refused for the whole batch, even where the result would fit.
+  const std::string o128(128, 'o');
+  const std::string longName = "D:\\f\\" + o128 + "x";
+  mem.AddFile(longName, "3");
+  FileList files;
+  files.push_back(longName);
+  EXPECT_EQ(RenameFiles(files, o128, "n", true, {}, kWin), 0u);
+  EXPECT_EQ(RenameFiles(files, "", "n", true, {}, kWin), 0u);
+  EXPECT_EQ(mem.Content(longName), "3");
+  EXPECT_EQ(RenameFiles(files, o128.substr(1), "n", true, {}, kWin), 1u);  // 127 bytes
+  EXPECT_EQ(mem.Content("D:\\f\\nox"), "3");
+}
+
+TEST(RenameTest, BatchCountsAndReportsPositionBeforeEachFile) {
+  testing::MemoryFileSystem mem(kPosix);
+  mem.AddFile("/in/a_old", "a").AddFile("/in/b", "b").AddFile("/in/s/c_OLD", "c");
+  FileList files;
+  for (const char* path : {"/in/a_old", "/in/b", "/in/s/c_OLD"}) files.push_back(path);
+  std::vector<std::size_t> positions;
+  ScopedFileSystem use(mem);
+  const std::uint32_t renamed = RenameFiles(files, "old", "new", false, [&](std::size_t i) {
+    positions.push_back(i);
+    EXPECT_TRUE(mem.Exists(files[i])) << "not yet renamed";
+  }, kPosix);
+  EXPECT_EQ(renamed, 2u);
+  EXPECT_EQ(positions, (std::vector<std::size_t>{0, 1, 2}));
+  EXPECT_EQ(mem.Content("/in/a_new"), "a");
+  EXPECT_EQ(mem.Content("/in/s/c_new"), "c");
+}
+
+TEST(RenameTest, FailedForcedMoveLosesNeitherFile) {
+  testing::MemoryFileSystem mem(kPosix);
+  mem.AddFile("/in/x_old", "source").AddFile("/in/x_new", "other");
+  testing::FaultyFileSystem faulty(mem);
+  faulty.Fail(testing::FsOp::MoveReplacing);
+  ScopedFileSystem use(faulty);
+  EXPECT_FALSE(RenameOneFile("/in/x_old", "old", "new", true, kPosix));
+  EXPECT_EQ(mem.Content("/in/x_old"), "source");
+  EXPECT_EQ(mem.Content("/in/x_new"), "other");
+  EXPECT_EQ(faulty.Calls(testing::FsOp::RemoveFile), 0);
+}
+
+}  // namespace
+}  // namespace kestrin
