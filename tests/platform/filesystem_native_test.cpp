@@ -1,0 +1,286 @@
+// What only the native file system of each platform can show: permission bits, FIFOs, links and deep
+// trees on POSIX; hidden attributes, drive letters, case folding and code-page names on Windows.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/filesystem.h"
+#include "support/temp_folder.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <future>
+#endif
+
+namespace kestrin {
+namespace {
+
+using testing::ReadFile;
+using testing::TempFolder;
+using testing::WriteFile;
+
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  NativeFileSystem().Enumerate(folder, [&](const DirEntry& e) { names.insert(std::string(e.name)); });
+  return names;
+}
+
+#ifndef _WIN32
+
+struct Listed {
+  EntryKind kind;
+  bool hidden;
+  FileId id;
+};
+
+std::map<std::string, Listed> List(const std::string& folder) {
+  std::map<std::string, Listed> out;
+  EXPECT_TRUE(NativeFileSystem().Enumerate(folder, [&](const DirEntry& e) {
+    out[std::string(e.name)] = Listed{e.kind, e.hidden, e.id};
+  }));
+  return out;
+}
+
+TEST(PosixFileSystem, EnumerationKindsHiddenAndLinks) {
+  TempFolder tmp;
+  const std::string t = tmp.path();
+  ASSERT_EQ(mkdir((t + "/dir").c_str(), 0777), 0);
+  ASSERT_EQ(mkdir((t + "/.hidden_dir").c_str(), 0777), 0);
+  ASSERT_TRUE(WriteFile(t + "/file", "x"));
+  ASSERT_TRUE(WriteFile(t + "/.dotfile", "x"));
+  ASSERT_TRUE(WriteFile(t + "/back\\slash", "x"));
+  ASSERT_EQ(mkfifo((t + "/fifo").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("dir", (t + "/link_to_dir").c_str()), 0);
+  ASSERT_EQ(symlink("file", (t + "/link_to_file").c_str()), 0);
+  ASSERT_EQ(symlink("nowhere", (t + "/dangling").c_str()), 0);
+  ASSERT_EQ(symlink("fifo", (t + "/link_to_fifo").c_str()), 0);
+
+  const auto listed = List(t);
+  struct Row {
+    const char* name;
+    EntryKind kind;
+    bool hidden;
+  };
+  const Row rows[] = {
+      {"dir", EntryKind::Directory, false},         {".hidden_dir", EntryKind::Directory, true},
+      {"file", EntryKind::File, false},             {".dotfile", EntryKind::File, true},
+      {"back\\slash", EntryKind::File, false},      {"fifo", EntryKind::Other, false},
+      {"link_to_dir", EntryKind::Directory, false}, {"link_to_file", EntryKind::File, false},
+      {"dangling", EntryKind::File, false},         {"link_to_fifo", EntryKind::Other, false},
+  };
+  EXPECT_EQ(listed.size(), std::size(rows));
+  for (const Row& r : rows) {
+    auto it = listed.find(r.name);
+    ASSERT_NE(it, listed.end()) << r.name;
+    EXPECT_EQ(it->second.kind, r.kind) << r.name;
+    EXPECT_EQ(it->second.hidden, r.hidden) << r.name;
+  }
+  // A link leading to a folder has that folder's identity, so a walk can tell it has been there.
+  const FileId dirId = NativeFileSystem().Lookup(t + "/dir").id;
+  EXPECT_TRUE(listed.at("dir").id == dirId);
+  EXPECT_TRUE(listed.at("link_to_dir").id == dirId);
+
+  EXPECT_EQ(NativeFileSystem().Lookup(t + "/fifo").kind, EntryKind::Other);
+  EXPECT_TRUE(NativeFileSystem().Lookup(t + "/link_to_dir").directory);
+  EXPECT_FALSE(NativeFileSystem().Lookup(t + "/dangling").found);
+}
+
+TEST(PosixFileSystem, OpeningAFifoForReadingDoesNotBlock) {
+  TempFolder tmp;
+  const std::string fifo = tmp.Join("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  auto opened = std::async(std::launch::async, [&] {
+    const ReadHandle h = NativeFileSystem().OpenForRead(fifo);
+    NativeFileSystem().Close(h);
+    return h >= 0;
+  });
+  if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // let the blocked open go
+    FAIL() << "opening a FIFO blocked";
+  }
+  EXPECT_TRUE(opened.get());
+}
+
+TEST(PosixFileSystem, CopyOfAFifoFailsWithoutBlocking) {
+  TempFolder tmp;
+  const std::string fifo = tmp.Join("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  auto copied = std::async(std::launch::async, [&] { return NativeFileSystem().CopyReplacing(fifo, tmp.Join("out")); });
+  if (copied.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+    FAIL() << "copying a FIFO blocked";
+  }
+  EXPECT_FALSE(copied.get());
+  EXPECT_EQ(Names(tmp.path()), (std::set<std::string>{"fifo"}));
+}
+
+TEST(PosixFileSystem, CopyKeepsPermissionBits) {
+  TempFolder tmp;
+  const mode_t modes[] = {0755, 0700, 0644, 0600, 0444};
+  for (mode_t mode : modes) {
+    const std::string from = tmp.Join("script.sh");
+    const std::string to = tmp.Join("copy.sh");
+    ASSERT_TRUE(WriteFile(from, "#!/bin/sh\n"));
+    ASSERT_EQ(chmod(from.c_str(), mode), 0);
+    ASSERT_TRUE(NativeFileSystem().CopyReplacing(from, to)) << std::oct << mode;
+    struct stat st;
+    ASSERT_EQ(stat(to.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, mode) << std::oct << mode;
+    unlink(from.c_str());
+  }
+}
+
+TEST(PosixFileSystem, CopyOntoALinkToItselfLeavesItWhole) {
+  TempFolder tmp;
+  ASSERT_TRUE(WriteFile(tmp.Join("a"), "content"));
+  ASSERT_EQ(symlink("a", tmp.Join("link").c_str()), 0);
+  EXPECT_FALSE(NativeFileSystem().CopyReplacing(tmp.Join("a"), tmp.Join("link")));
+  EXPECT_FALSE(NativeFileSystem().CopyReplacing(tmp.Join("link"), tmp.Join("a")));
+  EXPECT_EQ(ReadFile(tmp.Join("a")), "content");
+  EXPECT_EQ(Names(tmp.path()), (std::set<std::string>{"a", "link"}));
+}
+
+// A copy that fails part-way (here the file-size limit stops the writes after 4 KiB) keeps the old target
+// whole and leaves no temporary file behind.
+TEST(PosixFileSystem, CopyFailingHalfWayKeepsTheOldTarget) {
+  TempFolder tmp;
+  const std::string source(64 * 1024, 's');
+  ASSERT_TRUE(WriteFile(tmp.Join("big"), source));
+  ASSERT_TRUE(WriteFile(tmp.Join("target"), "old target"));
+
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit small = saved;
+  small.rlim_cur = 4096;
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool copied = NativeFileSystem().CopyReplacing(tmp.Join("big"), tmp.Join("target"));
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+
+  EXPECT_FALSE(copied);
+  EXPECT_EQ(ReadFile(tmp.Join("target")), "old target");
+  EXPECT_EQ(Names(tmp.path()), (std::set<std::string>{"big", "target"}));
+
+  EXPECT_TRUE(NativeFileSystem().CopyReplacing(tmp.Join("big"), tmp.Join("target")));
+  EXPECT_EQ(ReadFile(tmp.Join("target")), source);
+}
+
+// Enumerations nest while a walk descends; a tree deeper than the descriptors a process may hold open
+// is still listed completely.
+TEST(PosixFileSystem, DeepTreeDoesNotRunOutOfDescriptors) {
+  TempFolder tmp;
+  constexpr int kDepth = 200;
+  std::string path = tmp.path();
+  for (int i = 0; i < kDepth; ++i) {
+    path += "/d";
+    ASSERT_EQ(mkdir(path.c_str(), 0777), 0);
+    ASSERT_TRUE(WriteFile(path + "/f", "x"));
+  }
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  struct rlimit small = saved;
+  small.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &small), 0);
+  int folders = 0;
+  int files = 0;
+  std::function<void(const std::string&)> walk = [&](const std::string& folder) {
+    const bool ok = NativeFileSystem().Enumerate(folder, [&](const DirEntry& e) {
+      if (e.kind == EntryKind::Directory) {
+        ++folders;
+        walk(folder + "/" + std::string(e.name));
+      } else {
+        ++files;
+      }
+    });
+    EXPECT_TRUE(ok) << folder.size();
+  };
+  walk(tmp.path());
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(folders, kDepth);
+  EXPECT_EQ(files, kDepth);
+}
+
+TEST(PosixFileSystem, ReadOfAFolderFails) {
+  TempFolder tmp;
+  const ReadHandle h = NativeFileSystem().OpenForRead(tmp.path());
+  if (h >= 0) {
+    char c;
+    EXPECT_LT(NativeFileSystem().Read(h, &c, 1), 0);
+    NativeFileSystem().Close(h);
+  }
+}
+
+#else  // _WIN32
+
+TEST(WindowsFileSystem, HiddenAttributeAndNoDotEntries) {
+  TempFolder tmp;
+  ASSERT_TRUE(WriteFile(tmp.Join("shown.txt"), "x"));
+  ASSERT_TRUE(WriteFile(tmp.Join("secret.txt"), "x"));
+  ASSERT_TRUE(WriteFile(tmp.Join(".dotfile"), "x"));
+  ASSERT_TRUE(SetFileAttributesA(tmp.Join("secret.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+  ASSERT_TRUE(CreateDirectoryA(tmp.Join("dir").c_str(), nullptr));
+  std::map<std::string, bool> hidden;
+  std::map<std::string, EntryKind> kinds;
+  ASSERT_TRUE(NativeFileSystem().Enumerate(tmp.path(), [&](const DirEntry& e) {
+    hidden[std::string(e.name)] = e.hidden;
+    kinds[std::string(e.name)] = e.kind;
+  }));
+  EXPECT_EQ(hidden.size(), 4u);  // no "." and ".."
+  EXPECT_FALSE(hidden["shown.txt"]);
+  EXPECT_TRUE(hidden["secret.txt"]);
+  EXPECT_EQ(kinds["dir"], EntryKind::Directory);
+  EXPECT_EQ(kinds["shown.txt"], EntryKind::File);
+  SetFileAttributesA(tmp.Join("secret.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(WindowsFileSystem, DriveLettersBothSeparatorsAndCaseFolding) {
+  TempFolder tmp;
+  ASSERT_EQ(tmp.path()[1], ':');
+  ASSERT_TRUE(WriteFile(tmp.Join("Mixed.TXT"), "x"));
+  std::string slashed = tmp.path() + "/mixed.txt";
+  EXPECT_TRUE(NativeFileSystem().Lookup(slashed).found);
+  EXPECT_TRUE(NativeFileSystem().SameFile(tmp.Join("MIXED.txt"), tmp.Join("Mixed.TXT")));
+  EXPECT_FALSE(NativeFileSystem().CopyReplacing(tmp.Join("Mixed.TXT"), tmp.Join("mixed.txt")));
+  EXPECT_EQ(ReadFile(tmp.Join("Mixed.TXT")), "x");
+}
+
+TEST(WindowsFileSystem, CodePageNamesWithBackslashTrailBytes) {
+  ASSERT_EQ(GetACP(), 936u) << "the tests run with the GBK code page";
+  TempFolder tmp;
+  const std::string folder = tmp.path() + "\\\x95\x5C";  // a character whose second byte is '\'
+  ASSERT_TRUE(NativeFileSystem().MakeFolder(folder));
+  const std::string file = folder + "\\\xD6\xD0\xCE\xC4.txt";  // 中文.txt
+  ASSERT_TRUE(WriteFile(file, "gbk"));
+  EXPECT_EQ(Names(folder), (std::set<std::string>{"\xD6\xD0\xCE\xC4.txt"}));
+  EXPECT_TRUE(NativeFileSystem().CopyReplacing(file, folder + "\\copy.txt"));
+  EXPECT_TRUE(NativeFileSystem().MoveNoReplace(folder + "\\copy.txt", folder + "\\\xB1\xED.txt"));
+  EXPECT_EQ(ReadFile(folder + "\\\xB1\xED.txt"), "gbk");
+}
+
+TEST(WindowsFileSystem, MoveNoReplaceOntoAnExistingFileFails) {
+  TempFolder tmp;
+  ASSERT_TRUE(WriteFile(tmp.Join("a"), "a"));
+  ASSERT_TRUE(WriteFile(tmp.Join("b"), "b"));
+  EXPECT_FALSE(NativeFileSystem().MoveNoReplace(tmp.Join("a"), tmp.Join("b")));
+  EXPECT_EQ(ReadFile(tmp.Join("b")), "b");
+  EXPECT_TRUE(NativeFileSystem().MoveReplacing(tmp.Join("a"), tmp.Join("b")));
+  EXPECT_EQ(ReadFile(tmp.Join("b")), "a");
+}
+
+#endif
+
+}  // namespace
+}  // namespace kestrin
