@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/path_style.h"
 #include "primitives/file_list.h"
 #include "ui/host.h"
 
@@ -20,6 +21,8 @@ inline constexpr int kVkEscape = 0x1B;
 class CKestrinDlg {
  public:
   explicit CKestrinDlg(DialogHost& host);
+  // With the path conventions of another platform (tests run the Windows rules on any host).
+  CKestrinDlg(DialogHost& host, const PathStyle& style);
 
   // Once the window exists: checks IDC_RECURSIVE. True: the host focuses the first control in tab order.
   // (Setting the window's icons and showing it belong to the front-end.)
@@ -61,6 +64,7 @@ class CKestrinDlg {
 
  private:
   DialogHost& host_;
+  PathStyle style_;
 };
 
 }  // namespace kestrin

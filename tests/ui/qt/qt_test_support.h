@@ -1,0 +1,95 @@
+#pragma once
+// What the Qt window tests share: one QApplication on the offscreen platform, a host whose desktop
+// services are scripted and recorded (the widgets stay real), a window with its dialog, and a folder tree.
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/kestrin_dlg.h"
+#include "ui/qt/kestrin_window.h"
+#include "ui/qt/qt_host.h"
+#include "ui/resource_ids.h"
+
+namespace kestrin::qt::testing {
+
+// The application, created on first use on the offscreen platform, so the tests need no display.
+inline QApplication& TestApp() {
+  static int argc = 1;
+  static char name[] = "kestrin_qt_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return new QApplication(argc, argv);
+  }();
+  return *app;
+}
+
+// The real host with scripted answers from the folder chooser and a record of the other services.
+class ScriptedHost : public QtDialogHost {
+ public:
+  using QtDialogHost::QtDialogHost;
+
+  std::deque<std::optional<std::string>> folders;  // the chooser's next answers; nothing: cancelled
+  std::vector<std::string> browseTitles;
+  std::vector<std::string> messages;  // "caption: text"
+  std::vector<std::string> opened;
+  struct ProgressStep {
+    int position;
+    bool barVisible;
+    bool statusVisible;
+  };
+  std::vector<ProgressStep> progress;
+
+  std::optional<std::string> BrowseForFolder(const char* title) override {
+    browseTitles.emplace_back(title);
+    if (folders.empty()) return std::nullopt;
+    std::optional<std::string> answer = folders.front();
+    folders.pop_front();
+    return answer;
+  }
+  void ShowMessage(std::string_view text, std::string_view caption) override {
+    messages.push_back(std::string(caption) + ": " + std::string(text));
+  }
+  void ShellOpen(const std::string& path) override { opened.push_back(path); }
+  void SetProgressPos(int position) override {
+    QtDialogHost::SetProgressPos(position);
+    progress.push_back({position, window_.Progress()->isVisible(), window_.Control(IDC_STATUS)->isVisible()});
+  }
+};
+
+// A window with its host and dialog, started as the program starts it.
+struct Harness {
+  Harness() : host(window), dialog(host) { window.Start(dialog); }
+  ~Harness() { window.Attach(nullptr); }
+  bool appReady = (TestApp(), true);  // the application before any widget
+  KestrinWindow window;
+  ScriptedHost host;
+  CKestrinDlg dialog;
+};
+
+// A folder tree in a temporary folder; paths are given relative to it.
+class Tree {
+ public:
+  std::string Root() const { return QFile::encodeName(dir_.path()).toStdString(); }
+  std::string Path(const std::string& relative) const { return Root() + "/" + relative; }
+  void File(const std::string& relative, const std::string& content = "") const {
+    const QString path = QFile::decodeName(QByteArray::fromStdString(Path(relative)));
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) file.write(content.data(), static_cast<qint64>(content.size()));
+  }
+
+ private:
+  QTemporaryDir dir_;
+};
+
+}  // namespace kestrin::qt::testing

@@ -1,0 +1,550 @@
+// The Kestrin window on the offscreen platform, driven through its real widgets: layout, buttons, keys,
+// drops, progress, the result and reference lists, the rename boxes, the desktop's dialogs and the end.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
+
+#include "qt_test_support.h"
+#include "ui/layout.h"
+#include "ui/qt/kestrin_app.h"
+#include "ui/qt/list_box.h"
+#include "ui/texts.h"
+
+namespace kestrin::qt {
+namespace {
+
+using testing::Harness;
+using testing::TestApp;
+using testing::Tree;
+
+std::string Text(QLineEdit* edit) { return edit->text().toStdString(); }
+
+const int kButtons[] = {IDC_OPEN_INPUT, IDC_OPEN_REF, IDC_SEARCH, IDC_RENAME, IDC_COPY, IDC_OPEN_COPY_PATH};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { TestApp(); }
+  void SetUp() override {
+    h = std::make_unique<Harness>();
+    h->window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&h->window));
+  }
+  void TearDown() override { h.reset(); }
+
+  QLineEdit* Edit(int id) { return h->window.Edit(id); }
+  std::string Status() { return Text(Edit(IDC_STATUS)); }
+  void Click(int id) { QTest::mouseClick(h->window.Button(id), Qt::LeftButton); }
+
+  // A drop as the desktop delivers it: an enter event, then the drop, both to the window's platform
+  // window at a point inside control `at`, so they reach whatever widget lies there. A drop without an
+  // accepted enter is discarded, so the enter must be accepted for the drop to count.
+  bool Drop(int at, const std::vector<std::string>& paths, bool ctrl) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const std::string& path : paths) urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
+    mime.setUrls(urls);
+    const QWidget* target = at < 0 ? &h->window : h->window.Control(at);
+    const QPointF point = target->mapTo(&h->window, target->rect().center());
+    const Qt::KeyboardModifiers modifiers = ctrl ? Qt::ControlModifier : Qt::NoModifier;
+    QDragEnterEvent enter(point.toPoint(), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(h->window.windowHandle(), &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(point, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(h->window.windowHandle(), &drop);
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction) << "a drop must never move the user's files";
+    return drop.isAccepted();
+  }
+
+  std::unique_ptr<Harness> h;
+};
+
+// ---- The window as the layout table builds it.
+
+TEST_F(WindowTest, IsAFixedSizeWindowWithMinimiseAndWithoutMaximise) {
+  const QWidget& w = h->window;
+  EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrin"));
+  EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_TRUE(w.windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(w.minimumSize(), w.maximumSize());
+  const BaseUnits u = h->window.Units();
+  EXPECT_EQ(w.size(), QSize(MulDiv(814, u.x, 4), MulDiv(501, u.y, 8)));
+  EXPECT_FALSE(w.windowIcon().isNull());
+  for (int size : {16, 32, 48, 128, 256}) {
+    EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(size, size))) << size;
+  }
+}
+
+TEST_F(WindowTest, ControlsSitWhereTheLayoutTablePutsThem) {
+  struct Spot {
+    int id;
+    int x, y, width, height;  // dialog units
+  };
+  const Spot spots[] = {
+      {IDC_SEARCH, 453, 99, 26, 15},      {IDC_RESULT_LIST, 12, 119, 470, 351}, {IDC_REF_LIST, 492, 144, 315, 331},
+      {IDC_STATUS, 7, 480, 800, 14},      {IDC_PROGRESS, 7, 489, 800, 12},      {IDC_COPY_OUTPUT, 72, 47, 520, 14},
+      {IDC_FORCE_RENAME, 681, 13, 121, 13}, {IDC_RENAME, 680, 87, 63, 15},
+  };
+  const BaseUnits u = h->window.Units();
+  for (const Spot& s : spots) {
+    const QRect expected(MulDiv(s.x, u.x, 4), MulDiv(s.y, u.y, 8), MulDiv(s.width, u.x, 4), MulDiv(s.height, u.y, 8));
+    EXPECT_EQ(h->window.Control(s.id)->geometry(), expected) << ControlName(s.id);
+  }
+  // Everything lies inside the window.
+  for (QWidget* child : h->window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    EXPECT_TRUE(h->window.rect().contains(child->geometry())) << child->objectName().toStdString();
+  }
+}
+
+TEST_F(WindowTest, StartsWithTheControlsOfAFreshDialog) {
+  EXPECT_TRUE(h->window.Progress()->isHidden());
+  EXPECT_TRUE(Edit(IDC_STATUS)->isVisible());
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.kind == ControlKind::CheckBox) {
+      EXPECT_EQ(h->window.Button(def.id)->isChecked(), def.id == IDC_RECURSIVE) << def.name;
+    }
+    if (def.kind == ControlKind::Edit) {
+      EXPECT_TRUE(Edit(def.id)->text().isEmpty()) << def.name;
+      EXPECT_EQ(Edit(def.id)->isReadOnly(), (def.styles & kReadOnly) != 0) << def.name;
+    }
+    if (def.kind == ControlKind::ListBox) {
+      ListBox* list = h->window.List(def.id);
+      ASSERT_NE(list, nullptr);
+      EXPECT_EQ(list->Count(), 0);
+      EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+      EXPECT_EQ(list->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+      EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    }
+  }
+  // The focus is on the first control in tab order.
+  EXPECT_EQ(QApplication::focusWidget(), h->window.Control(IDC_RESULT_LIST));
+}
+
+TEST_F(WindowTest, TabVisitsTheControlsInTheTableOrder) {
+  std::vector<QWidget*> expected;
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.id >= 0 && (def.styles & kTabStop)) expected.push_back(h->window.Control(def.id));
+  }
+  ASSERT_EQ(h->window.TabOrder(), expected);
+  expected.front()->setFocus();
+  for (std::size_t i = 1; i <= expected.size(); ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), expected[i % expected.size()]) << "step " << i;
+  }
+}
+
+// ---- Buttons and check boxes.
+
+TEST_F(WindowTest, NoButtonIsADefaultButton) {
+  for (int id : kButtons) {
+    auto* button = qobject_cast<QPushButton*>(h->window.Button(id));
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(button->isDefault()) << ControlName(id);
+    EXPECT_FALSE(button->autoDefault()) << ControlName(id);
+  }
+}
+
+TEST_F(WindowTest, EachButtonReachesItsHandler) {
+  Tree tree;
+  tree.File("a.txt", "alpha");
+  tree.File("sub/b.txt", "beta");
+
+  Click(IDC_SEARCH);
+  EXPECT_EQ(Status(), text::kNoFilesToSearch);
+  Click(IDC_RENAME);
+  EXPECT_EQ(Status(), text::kNoFilesToRename);
+  Click(IDC_COPY);
+  EXPECT_EQ(Status(), text::kCopyNoFiles);
+
+  h->host.folders.push_back(tree.Root());
+  Click(IDC_OPEN_INPUT);
+  EXPECT_EQ(h->host.browseTitles, std::vector<std::string>{"Select input folder"});
+  EXPECT_EQ(Text(Edit(IDC_INPUT_PATH)), tree.Root() + "/");
+  EXPECT_EQ(Status(), "目录下共有2个文件.");
+
+  h->host.folders.push_back(tree.Root());
+  Click(IDC_OPEN_REF);
+  EXPECT_EQ(h->host.browseTitles.size(), 2u);
+  EXPECT_EQ(Text(Edit(IDC_REF_PATH)), tree.Root() + "/");
+  EXPECT_EQ(h->window.List(IDC_REF_LIST)->Count(), 2);
+
+  Edit(IDC_COPY_OUTPUT)->setText(QString::fromStdString(tree.Path("out")));
+  Click(IDC_OPEN_COPY_PATH);
+  ASSERT_EQ(h->host.opened.size(), 1u);
+  EXPECT_EQ(h->host.opened[0], tree.Path("out/"));
+  EXPECT_TRUE(QFileInfo(QString::fromStdString(tree.Path("out"))).isDir());
+
+  Edit(IDC_COPY_OUTPUT)->setText(QString::fromStdString(tree.Path("a.txt/cannot")));
+  Click(IDC_OPEN_COPY_PATH);
+  EXPECT_EQ(h->host.messages, std::vector<std::string>{"提示: 非法的拷贝路径!"});
+
+  // The recursive box toggles itself, then walks again.
+  Click(IDC_RECURSIVE);
+  EXPECT_FALSE(h->window.Button(IDC_RECURSIVE)->isChecked());
+  EXPECT_EQ(Status(), "目录下共有1个文件.");
+  EXPECT_EQ(h->window.List(IDC_REF_LIST)->Count(), 1);
+}
+
+TEST_F(WindowTest, CancellingTheFolderChooserChangesNothing) {
+  h->host.folders.push_back(std::nullopt);
+  Click(IDC_OPEN_INPUT);
+  h->host.folders.push_back(std::nullopt);
+  Click(IDC_OPEN_REF);
+  EXPECT_EQ(h->host.browseTitles.size(), 2u);
+  EXPECT_TRUE(Edit(IDC_INPUT_PATH)->text().isEmpty());
+  EXPECT_TRUE(Edit(IDC_REF_PATH)->text().isEmpty());
+  EXPECT_TRUE(Status().empty());
+}
+
+// ---- Enter and Escape.
+
+// The way these tests deliver keys does reveal the faults they look for: in a plain dialog, Enter in an
+// edit box presses the auto-default button and Escape closes the dialog.
+TEST(KeyHarness, DetectsADialogThatPressesAButtonOnEnterOrClosesOnEscape) {
+  TestApp();
+  QDialog plain;
+  auto* edit = new QLineEdit(&plain);
+  auto* button = new QPushButton(QStringLiteral("x"), &plain);
+  int pressed = 0;
+  QObject::connect(button, &QPushButton::clicked, [&] { ++pressed; });
+  plain.show();
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(pressed, 1);
+  QTest::keyClick(edit, Qt::Key_Escape);
+  EXPECT_FALSE(plain.isVisible());
+}
+
+TEST_F(WindowTest, EnterInAnyControlRunsTheSearchAndNeverPressesAButtonOrCloses) {
+  int clicked = 0;
+  for (int id : kButtons) QObject::connect(h->window.Button(id), &QAbstractButton::clicked, [&] { ++clicked; });
+  std::vector<int> targets = {IDC_SEARCH_TEXT, IDC_NAME_FILTER, IDC_EXT_FILTER, IDC_RENAME_OLD, IDC_STATUS,
+                              IDC_RESULT_LIST, IDC_RECURSIVE};
+  targets.insert(targets.end(), std::begin(kButtons), std::end(kButtons));
+  for (int id : targets) {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+      Edit(IDC_STATUS)->clear();
+      QWidget* control = h->window.Control(id);
+      control->setFocus();
+      QTest::keyClick(control, key);
+      EXPECT_EQ(Status(), text::kNoFilesToSearch) << "no search from Enter in " << ControlName(id);
+      EXPECT_TRUE(h->window.isVisible()) << ControlName(id);
+      EXPECT_EQ(h->window.result(), 0) << ControlName(id);
+    }
+  }
+  EXPECT_EQ(clicked, 0);
+  EXPECT_TRUE(h->host.browseTitles.empty());
+  EXPECT_TRUE(h->window.Button(IDC_RECURSIVE)->isChecked());
+}
+
+TEST_F(WindowTest, EnterSearchesWithTheTypedString) {
+  Tree tree;
+  tree.File("one.txt", "needle here");
+  tree.File("two.txt", "nothing");
+  h->host.folders.push_back(tree.Root());
+  Click(IDC_OPEN_INPUT);
+  QTest::keyClicks(Edit(IDC_SEARCH_TEXT), QStringLiteral("needle"));
+  QTest::keyClick(Edit(IDC_SEARCH_TEXT), Qt::Key_Return);
+  EXPECT_EQ(Status(), "搜索2个文件,找到1个符合条件的文件.");
+  ListBox* results = h->window.List(IDC_RESULT_LIST);
+  ASSERT_EQ(results->Count(), 1);
+  EXPECT_EQ(results->Line(0).toStdString(), tree.Path("one.txt"));
+  EXPECT_EQ(Text(Edit(IDC_SEARCH_TEXT)), "needle");  // the key went on to its box and changed nothing
+}
+
+TEST_F(WindowTest, EscapeInAnyControlLeavesTheWindowOpenAndChangesNothing) {
+  Edit(IDC_SEARCH_TEXT)->setText(QStringLiteral("kept"));
+  for (int id : {IDC_SEARCH_TEXT, IDC_STATUS, IDC_RESULT_LIST, IDC_REF_LIST, IDC_SEARCH, IDC_INCLUDE_HIDDEN}) {
+    QWidget* control = h->window.Control(id);
+    control->setFocus();
+    QTest::keyClick(control, Qt::Key_Escape);
+    EXPECT_TRUE(h->window.isVisible()) << ControlName(id);
+    EXPECT_EQ(h->window.result(), 0) << ControlName(id);
+  }
+  QTest::keyClick(&h->window, Qt::Key_Escape);
+  EXPECT_TRUE(h->window.isVisible());
+  EXPECT_TRUE(Status().empty());
+  EXPECT_EQ(Text(Edit(IDC_SEARCH_TEXT)), "kept");
+}
+
+// ---- Drops.
+
+TEST_F(WindowTest, DropsAnywhereReachTheDialogWithCtrlFromTheDrop) {
+  Tree tree;
+  tree.File("in/x.txt", "x");
+  tree.File("in/deep/y.txt", "y");
+  tree.File("ref/r.png", "r");
+  tree.File("single.dat", "payload");
+  // Edit boxes and lists would take a drop for themselves; frames and labels would let it fall through.
+  for (int at : {IDC_SEARCH_TEXT, IDC_COPY_OUTPUT, IDC_RESULT_LIST, IDC_REF_LIST, IDC_STATUS, IDC_SEARCH, -1}) {
+    const std::string where = at < 0 ? "the window" : ControlName(at);
+    h.reset();
+    h = std::make_unique<Harness>();
+
+    // A folder without Ctrl: the input folder.
+    ASSERT_TRUE(Drop(at, {tree.Path("in")}, false)) << where;
+    EXPECT_EQ(Text(Edit(IDC_INPUT_PATH)), tree.Path("in/")) << where;
+    EXPECT_EQ(Status(), "目录下共有2个文件.") << where;
+    EXPECT_FALSE(Edit(IDC_COPY_OUTPUT)->text().isEmpty()) << where;
+
+    // A folder with Ctrl: the reference folder; the input stays.
+    ASSERT_TRUE(Drop(at, {tree.Path("ref")}, true)) << where;
+    EXPECT_EQ(Text(Edit(IDC_REF_PATH)), tree.Path("ref/")) << where;
+    ASSERT_EQ(h->window.List(IDC_REF_LIST)->Count(), 1) << where;
+    EXPECT_EQ(h->window.List(IDC_REF_LIST)->Line(0).toStdString(), "r.png") << where;
+    EXPECT_EQ(Text(Edit(IDC_INPUT_PATH)), tree.Path("in/")) << where;
+
+    // A file without Ctrl: its name goes into the search string, nothing else changes.
+    ASSERT_TRUE(Drop(at, {tree.Path("single.dat")}, false)) << where;
+    EXPECT_EQ(Text(Edit(IDC_SEARCH_TEXT)), "single.dat") << where;
+    EXPECT_FALSE(h->dialog.m_singleFileMode) << where;
+    EXPECT_EQ(Text(Edit(IDC_INPUT_PATH)), tree.Path("in/")) << where;
+
+    // A file with Ctrl: single-file mode on that file.
+    ASSERT_TRUE(Drop(at, {tree.Path("single.dat")}, true)) << where;
+    EXPECT_TRUE(h->dialog.m_singleFileMode) << where;
+    EXPECT_EQ(Status(), text::kSingleFileDropped) << where;
+    EXPECT_EQ(Text(Edit(IDC_INPUT_PATH)), tree.Path("single.dat")) << where;
+    EXPECT_TRUE(h->dialog.m_files.empty()) << where;
+  }
+}
+
+TEST_F(WindowTest, OnlyTheFirstDroppedItemCountsAndNonLocalItemsAreRefused) {
+  Tree tree;
+  tree.File("first.txt");
+  tree.File("folder/second.txt");
+  ASSERT_TRUE(Drop(IDC_SEARCH_TEXT, {tree.Path("first.txt"), tree.Path("folder")}, false));
+  EXPECT_EQ(Text(Edit(IDC_SEARCH_TEXT)), "first.txt");
+  EXPECT_TRUE(Edit(IDC_INPUT_PATH)->text().isEmpty());
+
+  QMimeData web;
+  web.setUrls({QUrl(QStringLiteral("https://example.org/page.html"))});
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(h->window.windowHandle(), &enter);
+  EXPECT_FALSE(enter.isAccepted());
+}
+
+TEST(LocalDropPaths, KeepTheBytesOfTheNamesAndSkipOtherItems) {
+  TestApp();
+  QMimeData mime;
+  mime.setUrls({QUrl::fromEncoded("file:///tmp/a%FFb"), QUrl(QStringLiteral("https://example.org/x")),
+                QUrl::fromLocalFile(QStringLiteral("/tmp/中文 名#1")), QUrl::fromEncoded("file://localhost/srv/f"),
+                QUrl::fromEncoded("file://elsewhere/share/g")});
+  const std::vector<std::string> expected = {"/tmp/a\xFF" "b", "/tmp/中文 名#1", "/srv/f"};
+  EXPECT_EQ(LocalDropPaths(mime), expected);
+}
+
+// ---- Progress, results and the reference list.
+
+TEST_F(WindowTest, TheProgressBarShowsOnlyWhileASearchRuns) {
+  Tree tree;
+  for (int i = 0; i < 5; ++i) tree.File("f" + std::to_string(i) + ".txt", i % 2 ? "hit" : "miss");
+  h->host.folders.push_back(tree.Root());
+  Click(IDC_OPEN_INPUT);
+  EXPECT_TRUE(h->window.Progress()->isHidden());
+  Edit(IDC_SEARCH_TEXT)->setText(QStringLiteral("hit"));
+  Click(IDC_SEARCH);
+  EXPECT_TRUE(h->window.Progress()->isHidden());
+  EXPECT_TRUE(Edit(IDC_STATUS)->isVisible());
+  EXPECT_EQ(Status(), "搜索5个文件,找到2个符合条件的文件.");
+  ASSERT_FALSE(h->host.progress.empty());
+  int last = -1;
+  for (const auto& step : h->host.progress) {
+    if (step.position == 0 && last == -1) {
+      last = 0;
+      continue;  // the position is set before the bar is shown
+    }
+    EXPECT_TRUE(step.barVisible) << step.position;
+    EXPECT_FALSE(step.statusVisible) << step.position;
+    EXPECT_GE(step.position, last);
+    last = step.position;
+  }
+  EXPECT_EQ(last, 4);
+  EXPECT_EQ(h->window.Progress()->maximum(), 4);
+}
+
+TEST_F(WindowTest, DoubleClickOnAResultOpensItAndASingleClickOrEnterDoesNot) {
+  Tree tree;
+  tree.File("a.txt", "x");
+  tree.File("b.txt", "x");
+  h->host.folders.push_back(tree.Root());
+  Click(IDC_OPEN_INPUT);
+  Click(IDC_SEARCH);
+  ListBox* results = h->window.List(IDC_RESULT_LIST);
+  ASSERT_EQ(results->Count(), 2);
+  const QPoint second = results->visualRect(results->model()->index(1, 0)).center();
+  QTest::mouseClick(results->viewport(), Qt::LeftButton, Qt::NoModifier, second);
+  EXPECT_EQ(results->CurSel(), 1);
+  QTest::keyClick(results, Qt::Key_Return);
+  EXPECT_TRUE(h->host.opened.empty());
+  QTest::mouseDClick(results->viewport(), Qt::LeftButton, Qt::NoModifier, second);
+  ASSERT_EQ(h->host.opened.size(), 1u);
+  EXPECT_EQ(h->host.opened[0], std::string(h->dialog.m_results[1]));
+}
+
+TEST_F(WindowTest, PickingAReferenceFileFillsTheSearchStringAndADoubleClickSearches) {
+  Tree tree;
+  tree.File("in/uses.xml", "icon btn.ok here");
+  tree.File("ref/PublicRes/ui/btn.ok.png");
+  h->host.folders.push_back(tree.Path("in"));
+  Click(IDC_OPEN_INPUT);
+  h->host.folders.push_back(tree.Path("ref"));
+  Click(IDC_OPEN_REF);
+  ListBox* refs = h->window.List(IDC_REF_LIST);
+  ASSERT_EQ(refs->Count(), 1);
+  EXPECT_EQ(refs->Line(0).toStdString(), "PublicRes/ui/btn.ok.png");
+  const QPoint line = refs->visualRect(refs->model()->index(0, 0)).center();
+  QTest::mouseClick(refs->viewport(), Qt::LeftButton, Qt::NoModifier, line);
+  EXPECT_EQ(Text(Edit(IDC_SEARCH_TEXT)), "btn");
+  QTest::mouseClick(h->window.Button(IDC_NAME_WITH_EXT), Qt::LeftButton);
+  QTest::mouseDClick(refs->viewport(), Qt::LeftButton, Qt::NoModifier, line);
+  EXPECT_EQ(Text(Edit(IDC_SEARCH_TEXT)), "btn.ok.png");
+  EXPECT_EQ(Status(), "搜索1个文件,找到0个符合条件的文件.");
+}
+
+TEST_F(WindowTest, ListsKeepInsertionOrderAndFillInBulk) {
+  QtDialogHost& host = h->host;
+  const int lines = 200000;
+  host.ListReset(IDC_RESULT_LIST);
+  host.BeginListFill(IDC_RESULT_LIST, lines);
+  for (int i = lines - 1; i >= 0; --i) host.ListAdd(IDC_RESULT_LIST, "/data/file" + std::to_string(i));
+  host.EndListFill(IDC_RESULT_LIST);
+  ListBox* list = h->window.List(IDC_RESULT_LIST);
+  ASSERT_EQ(list->Count(), lines);
+  EXPECT_EQ(list->Line(0), QStringLiteral("/data/file199999"));
+  EXPECT_EQ(list->Line(lines - 1), QStringLiteral("/data/file0"));
+  EXPECT_EQ(host.ListCurSel(IDC_RESULT_LIST), -1);
+  list->Select(lines - 1);
+  EXPECT_EQ(host.ListCurSel(IDC_RESULT_LIST), lines - 1);
+  // Lines added outside a fill land after the others, and a reset clears lines and selection.
+  host.ListAdd(IDC_RESULT_LIST, "tail");
+  EXPECT_EQ(list->Line(lines), QStringLiteral("tail"));
+  EXPECT_EQ(host.ListCurSel(IDC_RESULT_LIST), lines - 1);
+  host.ListReset(IDC_RESULT_LIST);
+  EXPECT_EQ(list->Count(), 0);
+  EXPECT_EQ(host.ListCurSel(IDC_RESULT_LIST), -1);
+}
+
+// ---- Text boxes.
+
+TEST_F(WindowTest, RenameBoxesHoldAtMost127BytesOfUtf8) {
+  for (int id : {IDC_RENAME_OLD, IDC_RENAME_NEW}) {
+    QLineEdit* box = Edit(id);
+    QTest::keyClicks(box, QString(50, QChar(0x4E2D)));  // 中, 3 bytes each: 42 fit
+    EXPECT_EQ(box->text(), QString(42, QChar(0x4E2D))) << ControlName(id);
+    box->clear();
+    box->insert(QString(300, QLatin1Char('a')));  // a paste
+    EXPECT_EQ(box->text().toUtf8().size(), 127) << ControlName(id);
+    EXPECT_EQ(h->host.GetText(id), std::string(127, 'a'));
+  }
+  // The other boxes take long text.
+  Edit(IDC_SEARCH_TEXT)->insert(QString(300, QLatin1Char('b')));
+  EXPECT_EQ(h->host.GetText(IDC_SEARCH_TEXT).size(), 300u);
+}
+
+TEST_F(WindowTest, TextsTravelAsUtf8BothWays) {
+  h->host.SetText(IDC_STATUS, "目录下共有3个文件.");
+  EXPECT_EQ(Edit(IDC_STATUS)->text(), QStringLiteral("目录下共有3个文件."));
+  Edit(IDC_NAME_FILTER)->setText(QStringLiteral("动态资源/图标"));
+  EXPECT_EQ(h->host.GetText(IDC_NAME_FILTER), "动态资源/图标");
+  h->host.SetChecked(IDC_IGNORE_CASE, true);
+  EXPECT_TRUE(h->host.IsChecked(IDC_IGNORE_CASE));
+  EXPECT_FALSE(h->host.IsChecked(IDC_SEARCH));  // a push button is never checked
+}
+
+// ---- The desktop's own dialogs keep their keys; the program ends with its window.
+
+// Runs `act` on the first modal dialog that opens, within a few seconds; closes it if `act` could not.
+void OnModal(std::function<void(QWidget*)> act, bool* acted) {
+  auto attempts = std::make_shared<int>(0);
+  auto poll = std::make_shared<std::function<void()>>();
+  *poll = [act, acted, attempts, poll] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && !*acted) {
+      *acted = true;
+      act(modal);
+      // If the key did not end the dialog, end it, so the test fails rather than hangs.
+      QTimer::singleShot(2000, [] {
+        if (QWidget* still = QApplication::activeModalWidget()) still->close();
+      });
+      return;
+    }
+    if (++*attempts < 200) QTimer::singleShot(20, *poll);
+  };
+  QTimer::singleShot(20, *poll);
+}
+
+TEST_F(WindowTest, EnterInTheMessageBoxClosesIt) {
+  QtDialogHost real(h->window);
+  bool acted = false;
+  QString title, text;
+  OnModal(
+      [&](QWidget* modal) {
+        title = modal->windowTitle();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) text = box->text();
+        QTest::keyClick(modal, Qt::Key_Return);
+        EXPECT_FALSE(modal->isVisible()) << "Enter did not close the message box";
+      },
+      &acted);
+  real.ShowMessage(text::kBadCopyPath, text::kBadCopyPathCaption);
+  EXPECT_TRUE(acted);
+  EXPECT_EQ(title, QStringLiteral("提示"));
+  EXPECT_EQ(text, QStringLiteral("非法的拷贝路径!"));
+  EXPECT_TRUE(Status().empty()) << "Enter in the message box ran the search";
+}
+
+TEST_F(WindowTest, TheFolderChooserIsTitledAndEscapeCancelsIt) {
+  QtDialogHost real(h->window);
+  bool acted = false;
+  QString title;
+  OnModal(
+      [&](QWidget* modal) {
+        title = modal->windowTitle();
+        QTest::keyClick(modal, Qt::Key_Escape);
+      },
+      &acted);
+  EXPECT_EQ(real.BrowseForFolder(text::kBrowseTitle), std::nullopt);
+  EXPECT_TRUE(acted);
+  EXPECT_EQ(title, QStringLiteral("Select input folder"));
+}
+
+TEST(KestrinApp, RunsTheWindowUntilItIsClosedThenReturnsFalse) {
+  TestApp();
+  bool seen = false;
+  OnModal(
+      [&](QWidget* modal) {
+        auto* window = dynamic_cast<KestrinWindow*>(modal);
+        ASSERT_NE(window, nullptr);
+        seen = true;
+        QTest::keyClick(window->Control(IDC_SEARCH_TEXT), Qt::Key_Escape);
+        QTest::keyClick(window->Control(IDC_SEARCH_TEXT), Qt::Key_Return);
+        EXPECT_TRUE(window->isVisible());
+        EXPECT_EQ(window->Edit(IDC_STATUS)->text().toStdString(), text::kNoFilesToSearch);
+        EXPECT_TRUE(window->Button(IDC_RECURSIVE)->isChecked());
+        window->close();  // the frame's close button
+      },
+      &seen);
+  CKestrinApp app;
+  EXPECT_FALSE(app.InitInstance());
+  EXPECT_TRUE(seen);
+}
+
+}  // namespace
+}  // namespace kestrin::qt

@@ -1,0 +1,106 @@
+#pragma once
+// A headless window that also writes down every call the dialog makes, in order, as one line each:
+//   "GetText IDC_NAME_FILTER", "SetText IDC_STATUS: text", "Range 0..2", "Pos 1", "Show IDC_PROGRESS 1",
+//   "ListAdd IDC_RESULT_LIST: text", "Fill IDC_RESULT_LIST 3", "EndFill IDC_RESULT_LIST", ...
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/headless/headless_host.h"
+#include "ui/layout.h"
+
+namespace kestrin::testing {
+
+class RecordingHost : public headless::HeadlessHost {
+ public:
+  std::vector<std::string> log;
+
+  // The calls whose line starts with one of the prefixes, in order.
+  std::vector<std::string> Only(std::initializer_list<std::string_view> prefixes) const {
+    std::vector<std::string> kept;
+    for (const std::string& line : log) {
+      for (std::string_view prefix : prefixes) {
+        if (line.starts_with(prefix)) {
+          kept.push_back(line);
+          break;
+        }
+      }
+    }
+    return kept;
+  }
+
+  std::string GetText(int id) override {
+    Note("GetText", id);
+    return HeadlessHost::GetText(id);
+  }
+  void SetText(int id, std::string_view text) override {
+    Note("SetText", id, ": " + std::string(text));
+    HeadlessHost::SetText(id, text);
+  }
+  bool IsChecked(int id) override {
+    Note("IsChecked", id);
+    return HeadlessHost::IsChecked(id);
+  }
+  void SetChecked(int id, bool checked) override {
+    Note("SetChecked", id, checked ? " 1" : " 0");
+    HeadlessHost::SetChecked(id, checked);
+  }
+  void ListReset(int id) override {
+    Note("ListReset", id);
+    HeadlessHost::ListReset(id);
+  }
+  void ListAdd(int id, std::string_view text) override {
+    Note("ListAdd", id, ": " + std::string(text));
+    HeadlessHost::ListAdd(id, text);
+  }
+  int ListCurSel(int id) override {
+    Note("ListCurSel", id);
+    return HeadlessHost::ListCurSel(id);
+  }
+  void SetProgressRange(int lower, int upper) override {
+    log.push_back("Range " + std::to_string(lower) + ".." + std::to_string(upper));
+    HeadlessHost::SetProgressRange(lower, upper);
+  }
+  void SetProgressPos(int position) override {
+    log.push_back("Pos " + std::to_string(position));
+    HeadlessHost::SetProgressPos(position);
+  }
+  void Show(int id, bool visible) override {
+    Note("Show", id, visible ? " 1" : " 0");
+    HeadlessHost::Show(id, visible);
+  }
+  void BeginListFill(int id, std::size_t lines) override {
+    Note("Fill", id, " " + std::to_string(lines));
+    HeadlessHost::BeginListFill(id, lines);
+  }
+  void EndListFill(int id) override {
+    Note("EndFill", id);
+    HeadlessHost::EndListFill(id);
+  }
+  std::optional<std::string> BrowseForFolder(const char* title) override {
+    log.push_back(std::string("Browse ") + title);
+    return HeadlessHost::BrowseForFolder(title);
+  }
+  void ShowMessage(std::string_view text, std::string_view caption) override {
+    log.push_back("Message " + std::string(caption) + ": " + std::string(text));
+    HeadlessHost::ShowMessage(text, caption);
+  }
+  void ShellOpen(const std::string& path) override {
+    log.push_back("Open " + path);
+    HeadlessHost::ShellOpen(path);
+  }
+  bool CtrlHeld() override {
+    log.push_back("Ctrl");
+    return HeadlessHost::CtrlHeld();
+  }
+
+ private:
+  void Note(const char* operation, int id, const std::string& rest = {}) {
+    const char* name = ControlName(id);
+    log.push_back(std::string(operation) + " " + (name ? name : std::to_string(id)) + rest);
+  }
+};
+
+}  // namespace kestrin::testing

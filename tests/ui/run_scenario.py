@@ -1,0 +1,165 @@
+#!/usr/bin/env python3
+"""Runs one scenario script through kestrin-drive on a fresh temporary folder and compares the transcript
+with the expected one kept next to the script (NAME.txt -> NAME.expected).
+
+Script lines that start with "#>" prepare the folder before the run (the driver skips them as comments):
+    #> file REL CONTENT      a file with CONTENT (the rest of the line; \\xHH for any byte, \\n for LF)
+    #> dir REL               an empty folder
+REL is relative to the temporary folder, written with '/'. In the script and in the expected transcript
+@TMP@ stands for the temporary folder as the driver sees it, and @tmp@ for it in lower case (Windows folder
+paths are lowered when normalised).
+
+The transcript is the driver's standard output, then "--- stderr" and its error output when there is any,
+"--- exit N" when the status is not 0, and "--- files" with every file of the folder afterwards as
+"REL: CONTENT" (sorted, printed texts escaped as the driver escapes them) and every empty folder as "REL/".
+
+The order in which a folder's entries come is the file system's own, so the lines of each list printed by
+a dump are compared sorted by text (and numbered again from 0); a script picks a line by its index only
+where the list's order is fixed (a list of one line, for instance).
+
+With --windows the driver is a Windows executable run through --emulator (Wine): the folder is named by
+its Z: drive path, and script and transcript are converted between UTF-8 (the files here) and GBK (the
+driver's bytes).
+"""
+import argparse
+import difflib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+
+def escape(text: str) -> str:
+    return "".join(f"\\x{ord(c):02X}" if ord(c) < 0x20 or ord(c) == 0x7F else c for c in text)
+
+
+def unescape(text: str) -> bytes:
+    out = bytearray()
+    i = 0
+    while i < len(text):
+        if text.startswith("\\x", i) and re.fullmatch(r"[0-9A-Fa-f]{2}", text[i + 2:i + 4]):
+            out.append(int(text[i + 2:i + 4], 16))
+            i += 4
+        elif text.startswith("\\n", i):
+            out.append(0x0A)
+            i += 2
+        else:
+            out += text[i].encode("utf-8")
+            i += 1
+    return bytes(out)
+
+
+LIST_LINE = re.compile(r"^list (IDC_\w+)\[(\d+)\]: (.*)$")
+
+
+def sort_lists(transcript: str) -> str:
+    """Each run of list lines of one control sorted by text and numbered again."""
+    out, run, control = [], [], None
+
+    def flush():
+        for i, text in enumerate(sorted(run)):
+            out.append(f"list {control}[{i}]: {text}")
+        run.clear()
+
+    for line in transcript.split("\n"):
+        match = LIST_LINE.match(line)
+        if match and match.group(1) == control:
+            run.append(match.group(3))
+            continue
+        flush()
+        if match:
+            control = match.group(1)
+            run.append(match.group(3))
+        else:
+            control = None
+            out.append(line)
+    flush()
+    return "\n".join(out)
+
+
+def prepare(script: str, root: str) -> None:
+    for line in script.splitlines():
+        if not line.startswith("#> "):
+            continue
+        words = line[3:].split(" ", 2)
+        kind, rel = words[0], words[1]
+        path = os.path.join(root, *rel.split("/"))
+        if kind == "dir":
+            os.makedirs(path, exist_ok=True)
+        elif kind == "file":
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(unescape(words[2] if len(words) > 2 else ""))
+        else:
+            raise SystemExit(f"unknown preparation: {line}")
+
+
+def listing(root: str) -> list:
+    lines = []
+    for folder, dirs, files in os.walk(root):
+        rel_folder = os.path.relpath(folder, root).replace(os.sep, "/")
+        prefix = "" if rel_folder == "." else rel_folder + "/"
+        if not dirs and not files and prefix:
+            lines.append(prefix)
+        for name in files:
+            with open(os.path.join(folder, name), "rb") as f:
+                content = f.read().decode("utf-8", errors="backslashreplace")
+            lines.append(f"{prefix}{name}: {escape(content)}")
+    return sorted(lines)
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--driver", required=True)
+    parser.add_argument("--emulator", action="append", default=[])
+    parser.add_argument("--windows", action="store_true")
+    parser.add_argument("--update", action="store_true", help="write the transcript as the expectation")
+    parser.add_argument("script")
+    args = parser.parse_args()
+
+    expected_path = os.path.splitext(args.script)[0] + ".expected"
+    with open(args.script, encoding="utf-8") as f:
+        script = f.read()
+
+    root = tempfile.mkdtemp(prefix="kestrin-scenario-")
+    try:
+        prepare(script, root)
+        seen = ("Z:" + root.replace("/", "\\")) if args.windows else root
+        places = {"@TMP@": seen, "@tmp@": seen.lower()}
+
+        def place(text: str) -> str:
+            for key, value in places.items():
+                text = text.replace(key, value)
+            return text
+
+        encoding = "gbk" if args.windows else "utf-8"
+        env = dict(os.environ, WINEDEBUG="-all")
+        run = subprocess.run(args.emulator + [args.driver], input=place(script).encode(encoding),
+                             capture_output=True, timeout=600, env=env)
+        transcript = run.stdout.decode(encoding, errors="backslashreplace")
+        if run.stderr:
+            transcript += "--- stderr\n" + run.stderr.decode(encoding, errors="backslashreplace")
+        if run.returncode != 0:
+            transcript += f"--- exit {run.returncode}\n"
+        transcript += "--- files\n" + "".join(line + "\n" for line in listing(root))
+        transcript = sort_lists(transcript)
+
+        if args.update:
+            with open(expected_path, "w", encoding="utf-8", newline="\n") as f:
+                f.write(transcript.replace(places["@TMP@"], "@TMP@").replace(places["@tmp@"], "@tmp@"))
+            return 0
+        with open(expected_path, encoding="utf-8") as f:
+            expected = place(f.read())
+        if transcript == expected:
+            return 0
+        sys.stdout.writelines(difflib.unified_diff(expected.splitlines(True), transcript.splitlines(True),
+                                                   "expected", "actual"))
+        return 1
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

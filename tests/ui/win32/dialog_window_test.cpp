@@ -1,0 +1,445 @@
+// The Kestrin dialog made from its real template, driven with window messages: clicks, keys through the
+// modal loop, drops, list notifications, the folder browser and the message box. Texts are read back with
+// GetDlgItemTextA, so they are in the ANSI code page (GBK when the tests run with code page 936).
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+#include "ui/layout.h"
+#include "ui/resource_ids.h"
+#include "ui/texts.h"
+#include "ui/win32/drop_files.h"
+#include "ui/win32/kestrin_app.h"
+#include "ui/win32/kestrin_window.h"
+#include "ui/win32/win32_test_support.h"
+
+namespace kestrin::win32 {
+namespace {
+
+using testing::DlgText;
+using testing::ListLines;
+using testing::MakeDrop;
+using testing::TempFolder;
+using testing::WriteFile;
+
+std::string Format(const char* format, int value) {
+  char buffer[260];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+// The real services, except the Ctrl key, which a test cannot press for GetAsyncKeyState, and the shell,
+// which would start other programs; and a count of the status box's writes.
+class TestHost : public Win32DialogHost {
+ public:
+  bool CtrlHeld() override { return ctrl; }
+  void ShellOpen(const std::string& path) override { opened.push_back(path); }
+  void SetText(int id, std::string_view text) override {
+    if (id == IDC_STATUS) ++statusWrites;
+    Win32DialogHost::SetText(id, text);
+  }
+
+  bool ctrl = false;
+  std::vector<std::string> opened;
+  int statusWrites = 0;
+};
+
+class DialogWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto host = std::make_unique<TestHost>();
+    host_ = host.get();
+    window_ = std::make_unique<CKestrinWindow>(std::move(host));
+    ASSERT_TRUE(window_->Create());
+    dlg_ = window_->GetSafeHwnd();
+  }
+
+  HWND Item(int id) const { return GetDlgItem(dlg_, id); }
+  std::string Text(int id) const { return DlgText(dlg_, id); }
+  void SetText(int id, const std::string& text) { SetDlgItemTextA(dlg_, id, text.c_str()); }
+  LRESULT Check(int id) const { return SendMessageA(Item(id), BM_GETCHECK, 0, 0); }
+  void Click(int id) { SendMessageA(Item(id), BM_CLICK, 0, 0); }
+
+  // A key pressed in a control: the key-down is posted and goes through the modal loop's handling.
+  void PressKey(int id, WPARAM key) {
+    PostMessageA(Item(id), WM_KEYDOWN, key, 1);
+    PostMessageA(Item(id), WM_KEYUP, key, 0xC0000001);
+    window_->PumpMessages();
+  }
+
+  void Drop(const std::vector<std::string>& paths, bool ctrl) {
+    host_->ctrl = ctrl;
+    SendMessageA(dlg_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(paths)), 0);
+  }
+
+  // A mouse click (or double click) in a list box on a line.
+  void ClickLine(int id, int line, bool doubleClick) {
+    const HWND list = Item(id);
+    RECT rect{};
+    SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&rect));
+    const LPARAM point = MAKELPARAM(rect.left + 2, (rect.top + rect.bottom) / 2);
+    SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    SendMessageA(list, WM_LBUTTONUP, 0, point);
+    if (doubleClick) {
+      SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+      SendMessageA(list, WM_LBUTTONUP, 0, point);
+    }
+  }
+
+  // in\a.txt ("hello"), in\中文.txt, in\sub\b.txt ("hello too").
+  std::string MakeInputTree() {
+    const std::string in = tmp_.Join("in");
+    CreateDirectoryA(in.c_str(), nullptr);
+    CreateDirectoryA((in + "\\sub").c_str(), nullptr);
+    WriteFile(in + "\\a.txt", "hello");
+    WriteFile(in + "\\中文.txt", "nothing");
+    WriteFile(in + "\\sub\\b.txt", "hello too");
+    return in;
+  }
+
+  TempFolder tmp_;
+  TestHost* host_ = nullptr;
+  std::unique_ptr<CKestrinWindow> window_;
+  HWND dlg_ = nullptr;
+};
+
+TEST_F(DialogWindowTest, StartsShownWithTheRecursiveBoxCheckedAndEverythingElseEmpty) {
+  EXPECT_TRUE(IsWindowVisible(dlg_));
+  EXPECT_EQ(testing::WindowText(dlg_), "Kestrin");
+  for (const ControlDef& control : KestrinControls()) {
+    if (control.id < 0) continue;
+    SCOPED_TRACE(control.name);
+    if (control.kind == ControlKind::CheckBox) EXPECT_EQ(Check(control.id), control.id == IDC_RECURSIVE);
+    if (control.kind == ControlKind::Edit) EXPECT_EQ(Text(control.id), "");
+    if (control.kind == ControlKind::ListBox) EXPECT_EQ(SendMessageA(Item(control.id), LB_GETCOUNT, 0, 0), 0);
+  }
+  EXPECT_FALSE(IsWindowVisible(Item(IDC_PROGRESS)));
+  EXPECT_TRUE(IsWindowVisible(Item(IDC_STATUS)));
+  // The focus is on the first control in tab order that can take it.
+  EXPECT_EQ(GetFocus(), Item(IDC_RESULT_LIST));
+}
+
+TEST_F(DialogWindowTest, OneIconServesAsBigAndSmallIconAndAsTheDragImage) {
+  const HICON icon = window_->Icon();
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(dlg_, WM_GETICON, ICON_BIG, 0)), icon);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(dlg_, WM_GETICON, ICON_SMALL, 0)), icon);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(dlg_, WM_QUERYDRAGICON, 0, 0)), icon);
+  // Loaded in the system's standard icon size.
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(icon, &info));
+  BITMAP bitmap{};
+  GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXICON));
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+}
+
+TEST(IconOffsetTest, CentresTheIconAndPassesNegativeOffsetsOn) {
+  struct Case {
+    int extent, expected;
+  };
+  for (const Case c : {Case{36, 2}, Case{35, 2}, Case{33, 1}, Case{32, 0}, Case{30, 0}, Case{29, -1}, Case{0, -15}}) {
+    EXPECT_EQ(IconOffset(c.extent, 32), c.expected) << "extent " << c.extent;
+  }
+}
+
+TEST_F(DialogWindowTest, EnterInAnyControlRunsOneSearchAndLeavesTheDialogOpen) {
+  for (const int id : {IDC_SEARCH_TEXT, IDC_NAME_FILTER, IDC_RESULT_LIST, IDC_SEARCH, IDC_RECURSIVE}) {
+    SCOPED_TRACE(ControlName(id));
+    SetText(IDC_STATUS, "");
+    host_->statusWrites = 0;
+    PressKey(id, VK_RETURN);
+    EXPECT_FALSE(window_->Ended());
+    EXPECT_TRUE(IsWindow(dlg_));
+    EXPECT_EQ(host_->statusWrites, 1);
+    EXPECT_EQ(Text(IDC_STATUS), text::kNoFilesToSearch);
+  }
+  // The key's repeats are key-downs too: each runs the search.
+  host_->statusWrites = 0;
+  PostMessageA(Item(IDC_SEARCH_TEXT), WM_KEYDOWN, VK_RETURN, 1);
+  PostMessageA(Item(IDC_SEARCH_TEXT), WM_KEYDOWN, VK_RETURN, 0x40000001);
+  window_->PumpMessages();
+  EXPECT_EQ(host_->statusWrites, 2);
+  EXPECT_FALSE(window_->Ended());
+}
+
+TEST_F(DialogWindowTest, EscapeDoesNothingAndLeavesTheDialogOpen) {
+  SetText(IDC_STATUS, "before");
+  for (const int id : {IDC_SEARCH_TEXT, IDC_RESULT_LIST, IDC_SEARCH, IDC_FORCE_RENAME}) {
+    PressKey(id, VK_ESCAPE);
+    EXPECT_FALSE(window_->Ended()) << ControlName(id);
+  }
+  EXPECT_EQ(host_->statusWrites, 0);
+  EXPECT_EQ(Text(IDC_STATUS), "before");
+}
+
+// Without the pre-translation the dialog keyboard handling turns Enter into IDOK and Escape into IDCANCEL,
+// which end a dialog: the fault the tests above would catch.
+TEST(PlainDialogTest, WithoutThePreTranslationEnterAndEscapeEndTheDialog) {
+  for (const auto& [key, result] : {std::pair{VK_RETURN, IDOK}, std::pair{VK_ESCAPE, IDCANCEL}}) {
+    CDialog plain(IDD_KESTRIN_DIALOG, nullptr);
+    ASSERT_TRUE(plain.Create());
+    PostMessageA(GetDlgItem(plain.GetSafeHwnd(), IDC_SEARCH_TEXT), WM_KEYDOWN, static_cast<WPARAM>(key), 1);
+    plain.PumpMessages();
+    EXPECT_TRUE(plain.Ended());
+    EXPECT_EQ(plain.Result(), result);
+  }
+}
+
+TEST_F(DialogWindowTest, ClosingThroughTheFrameEndsTheLoop) {
+  PostMessageA(dlg_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(window_->PumpMessages());
+  EXPECT_TRUE(window_->Ended());
+}
+
+TEST_F(DialogWindowTest, ButtonClicksReachTheirHandlers) {
+  Click(IDC_SEARCH);
+  EXPECT_EQ(Text(IDC_STATUS), text::kNoFilesToSearch);
+  Click(IDC_RENAME);
+  EXPECT_EQ(Text(IDC_STATUS), text::kNoFilesToRename);
+  Click(IDC_COPY);
+  EXPECT_EQ(Text(IDC_STATUS), text::kCopyNoFiles);
+  // A check box without a handler only toggles itself.
+  host_->statusWrites = 0;
+  Click(IDC_IGNORE_CASE);
+  EXPECT_EQ(Check(IDC_IGNORE_CASE), BST_CHECKED);
+  EXPECT_EQ(host_->statusWrites, 0);
+}
+
+TEST_F(DialogWindowTest, DroppedFolderBecomesTheInputAndTheRecursiveBoxCollectsAgain) {
+  const std::string in = MakeInputTree();
+  Drop({in}, false);
+  EXPECT_EQ(Text(IDC_INPUT_PATH), in + "\\");
+  EXPECT_EQ(Text(IDC_STATUS), Format(text::kFolderFileCount, 3));
+  EXPECT_NE(Text(IDC_COPY_OUTPUT), "");
+  EXPECT_NE(Text(IDC_PATH_PREFIX), "");
+
+  Click(IDC_RECURSIVE);  // unchecks itself, then collects the top folder alone
+  EXPECT_EQ(Check(IDC_RECURSIVE), BST_UNCHECKED);
+  EXPECT_EQ(Text(IDC_STATUS), Format(text::kFolderFileCount, 2));
+
+  // Enter with a search string: the matching files in the result list, the summary in the status box.
+  Click(IDC_RECURSIVE);
+  SetText(IDC_SEARCH_TEXT, "hello");
+  PressKey(IDC_SEARCH_TEXT, VK_RETURN);
+  EXPECT_EQ(Text(IDC_STATUS), "搜索3个文件,找到2个符合条件的文件.");
+  const std::vector<std::string> results = ListLines(Item(IDC_RESULT_LIST));
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_FALSE(IsWindowVisible(Item(IDC_PROGRESS)));
+  EXPECT_TRUE(IsWindowVisible(Item(IDC_STATUS)));
+  EXPECT_TRUE(IsWindowVisible(Item(IDC_RESULT_LIST)));  // drawing was switched back on
+
+  // The progress run covered the files: range 0 .. n-1.
+  PBRANGE range{};
+  SendMessageA(Item(IDC_PROGRESS), PBM_GETRANGE, 0, reinterpret_cast<LPARAM>(&range));
+  EXPECT_EQ(range.iLow, 0);
+  EXPECT_EQ(range.iHigh, 2);
+
+  // A double click on a result opens it.
+  ClickLine(IDC_RESULT_LIST, 1, true);
+  EXPECT_EQ(host_->opened, std::vector<std::string>{results[1]});
+}
+
+TEST_F(DialogWindowTest, CtrlDroppedFolderBecomesTheReferenceFolderAndItsLinesFeedTheSearchBox) {
+  const std::string in = MakeInputTree();
+  Drop({in + "\\"}, true);
+  EXPECT_EQ(Text(IDC_REF_PATH), in + "\\");
+  EXPECT_EQ(Text(IDC_INPUT_PATH), "");
+  EXPECT_EQ(host_->statusWrites, 0);
+  std::vector<std::string> lines = ListLines(Item(IDC_REF_LIST));
+  ASSERT_EQ(lines.size(), 3u);
+  int chinese = -1;
+  for (int i = 0; i < 3; ++i) {
+    if (lines[static_cast<std::size_t>(i)] == "中文.txt") chinese = i;
+  }
+  ASSERT_GE(chinese, 0);
+
+  // A click selects the line: its name without extension goes to the search box, and no search runs.
+  ClickLine(IDC_REF_LIST, chinese, false);
+  EXPECT_EQ(Text(IDC_SEARCH_TEXT), "中文");
+  EXPECT_EQ(host_->statusWrites, 0);
+  // With the extension box checked, a double click fills the box again and searches.
+  Click(IDC_NAME_WITH_EXT);
+  ClickLine(IDC_REF_LIST, chinese, true);
+  EXPECT_EQ(Text(IDC_SEARCH_TEXT), "中文.txt");
+  EXPECT_EQ(Text(IDC_STATUS), text::kNoFilesToSearch);
+}
+
+TEST_F(DialogWindowTest, DroppedFilePutsItsNameInTheSearchBoxOrWithCtrlBecomesTheSingleFile) {
+  const std::string in = MakeInputTree();
+  const std::string file = in + "\\中文.txt";
+  Drop({file}, false);
+  EXPECT_EQ(Text(IDC_SEARCH_TEXT), "中文.txt");
+  EXPECT_EQ(Text(IDC_INPUT_PATH), "");
+
+  Drop({in + "\\a.txt"}, true);
+  EXPECT_EQ(Text(IDC_STATUS), text::kSingleFileDropped);
+  EXPECT_EQ(Text(IDC_INPUT_PATH), in + "\\a.txt");
+  SetText(IDC_SEARCH_TEXT, "HELLO");
+  Click(IDC_IGNORE_CASE);
+  PressKey(IDC_SEARCH_TEXT, VK_RETURN);
+  EXPECT_EQ(Text(IDC_STATUS), text::kStringFound);
+}
+
+TEST_F(DialogWindowTest, OnlyTheFirstDroppedItemCounts) {
+  const std::string in = MakeInputTree();
+  Drop({in + "\\a.txt", in + "\\sub"}, false);
+  EXPECT_EQ(Text(IDC_SEARCH_TEXT), "a.txt");
+  EXPECT_EQ(Text(IDC_INPUT_PATH), "");
+}
+
+// A path the drop buffer cannot hold whole is ignored: cut short it could name another file or folder.
+TEST_F(DialogWindowTest, DroppedPathLongerThanTheBufferIsIgnored) {
+  const std::string folder = "C:\\" + std::string(200, 'd') + "\\";
+  const std::string fits = folder + std::string(kDropPathLimit - folder.size(), 'f');
+  ASSERT_EQ(fits.size(), 258u);
+  SetText(IDC_SEARCH_TEXT, "keep");
+  Drop({fits + "g"}, false);
+  EXPECT_EQ(Text(IDC_SEARCH_TEXT), "keep");
+  Drop({fits}, false);
+  EXPECT_EQ(Text(IDC_SEARCH_TEXT), std::string(kDropPathLimit - folder.size(), 'f'));
+}
+
+TEST(DroppedPathsTest, TakesPathsWholeInOrderAndStopsAtOneTooLong) {
+  const std::string longPath = "C:\\" + std::string(300, 'x');
+  struct Case {
+    std::vector<std::string> dropped;
+    std::vector<std::string> taken;
+  };
+  const Case cases[] = {
+      {{"C:\\a"}, {"C:\\a"}},
+      {{"C:\\a", "C:\\测试\\b"}, {"C:\\a", "C:\\测试\\b"}},
+      {{longPath, "C:\\b"}, {}},
+      {{"C:\\a", longPath, "C:\\c"}, {"C:\\a"}},
+  };
+  for (const Case& c : cases) {
+    const HDROP drop = MakeDrop(c.dropped);
+    EXPECT_EQ(DroppedPaths(drop), c.taken);
+    DragFinish(drop);
+  }
+}
+
+TEST_F(DialogWindowTest, RenameBoxesHoldAtMost127BytesEndingOnAWholeCharacter) {
+  for (const int id : {IDC_RENAME_OLD, IDC_RENAME_NEW}) {
+    SCOPED_TRACE(ControlName(id));
+    EXPECT_EQ(SendMessageA(Item(id), EM_GETLIMITTEXT, 0, 0), 127);
+    // 64 double-byte characters are 128 bytes: the last one does not fit.
+    std::string wide;
+    for (int i = 0; i < 64; ++i) wide += "汉";
+    SetText(id, wide);
+    EXPECT_EQ(Text(id), wide.substr(0, 126));
+    // Pasted text: "a" then double-byte characters; 127 bytes end exactly on a whole character.
+    SetText(id, "");
+    const std::string pasted = "a" + wide;
+    SendMessageA(Item(id), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(pasted.c_str()));
+    EXPECT_EQ(Text(id), pasted.substr(0, 127));
+    // Typed text stops at the limit.
+    SetText(id, "");
+    for (int i = 0; i < 140; ++i) SendMessageA(Item(id), WM_CHAR, 'x', 1);
+    EXPECT_EQ(Text(id), std::string(127, 'x'));
+  }
+}
+
+TEST_F(DialogWindowTest, ProgressRangeHoldsCountsBeyondSixteenBits) {
+  host_->SetProgressRange(0, 199999);
+  host_->SetProgressPos(150000);
+  PBRANGE range{};
+  SendMessageA(Item(IDC_PROGRESS), PBM_GETRANGE, 0, reinterpret_cast<LPARAM>(&range));
+  EXPECT_EQ(range.iHigh, 199999);
+  EXPECT_EQ(SendMessageA(Item(IDC_PROGRESS), PBM_GETPOS, 0, 0), 150000);
+}
+
+TEST_F(DialogWindowTest, BigListFillKeepsEveryLineInOrder) {
+  constexpr int kLines = 200000;
+  const HWND list = Item(IDC_REF_LIST);
+  const auto start = std::chrono::steady_clock::now();
+  host_->BeginListFill(IDC_REF_LIST, kLines);
+  EXPECT_FALSE(IsWindowVisible(list));  // drawing suspended while it fills
+  char line[64];
+  for (int i = 0; i < kLines; ++i) {
+    std::snprintf(line, sizeof line, "PublicRes\\ui\\file%06d.png", i);
+    host_->ListAdd(IDC_REF_LIST, line);
+  }
+  host_->EndListFill(IDC_REF_LIST);
+  const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("%d list lines in %.2f s\n", kLines, elapsed);
+  EXPECT_TRUE(IsWindowVisible(list));
+  ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), kLines);
+  char text[64] = {};
+  SendMessageA(list, LB_GETTEXT, kLines - 1, reinterpret_cast<LPARAM>(text));
+  EXPECT_STREQ(text, "PublicRes\\ui\\file199999.png");
+}
+
+TEST_F(DialogWindowTest, FolderBrowserIsOwnedByTheDialogAndCancellingChangesNothing) {
+  for (const int id : {IDC_OPEN_INPUT, IDC_OPEN_REF}) {
+    SCOPED_TRACE(ControlName(id));
+    const testing::SeenWindow seen = testing::AnswerModal([&] { Click(id); }, IDCANCEL, {dlg_});
+    ASSERT_NE(seen.window, nullptr);
+    EXPECT_EQ(seen.owner, dlg_);
+    EXPECT_NE(std::find(seen.texts.begin(), seen.texts.end(), text::kBrowseTitle), seen.texts.end());
+    EXPECT_FALSE(IsWindow(seen.window));
+    EXPECT_TRUE(IsWindowEnabled(dlg_));
+    EXPECT_EQ(Text(IDC_INPUT_PATH), "");
+    EXPECT_EQ(Text(IDC_REF_PATH), "");
+    EXPECT_EQ(host_->statusWrites, 0);
+  }
+}
+
+TEST_F(DialogWindowTest, ConfirmedFolderBecomesTheInputWithASeparatorAppended) {
+  const testing::SeenWindow seen = testing::AnswerModal([&] { Click(IDC_OPEN_INPUT); }, IDOK, {dlg_});
+  ASSERT_NE(seen.window, nullptr);
+  // The browser starts at the desktop; confirming it takes the desktop's folder.
+  const std::string input = Text(IDC_INPUT_PATH);
+  ASSERT_GE(input.size(), 4u);
+  EXPECT_EQ(input.substr(1, 2), ":\\");
+  EXPECT_EQ(input.back(), '\\');
+  EXPECT_EQ(host_->statusWrites, 1);
+}
+
+TEST_F(DialogWindowTest, UnusableCopyPathShowsTheMessageBoxWithoutOwnerAndOneButton) {
+  SetText(IDC_COPY_OUTPUT, "Q:\\no\\such\\drive");
+  const testing::SeenWindow seen = testing::AnswerModal([&] { Click(IDC_OPEN_COPY_PATH); }, IDOK, {dlg_});
+  ASSERT_NE(seen.window, nullptr);
+  EXPECT_EQ(seen.title, text::kBadCopyPathCaption);
+  EXPECT_NE(std::find(seen.texts.begin(), seen.texts.end(), text::kBadCopyPath), seen.texts.end());
+  EXPECT_EQ(seen.owner, nullptr);
+  EXPECT_EQ(seen.buttonIds, std::vector<int>{IDOK});
+  EXPECT_TRUE(host_->opened.empty());
+  EXPECT_EQ(host_->statusWrites, 0);
+}
+
+// The application runs the dialog modally and ends when it is closed through its frame: an Enter on the
+// way does not end it.
+TEST(KestrinAppTest, InitInstanceRunsTheDialogUntilItIsClosedAndReturnsFalse) {
+  static int ticks = 0;
+  ticks = 0;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 30, [](HWND, UINT, UINT_PTR, DWORD) {
+    const HWND dialog = FindWindowA(nullptr, "Kestrin");
+    if (dialog == nullptr) return;
+    ++ticks;
+    if (ticks == 1) PostMessageA(GetDlgItem(dialog, IDC_SEARCH_TEXT), WM_KEYDOWN, VK_RETURN, 1);
+    if (ticks == 3) {
+      EXPECT_EQ(DlgText(dialog, IDC_STATUS), text::kNoFilesToSearch);
+      PostMessageA(dialog, WM_CLOSE, 0, 0);
+    }
+  });
+  CKestrinApp app;
+  EXPECT_FALSE(app.InitInstance());
+  KillTimer(nullptr, timer);
+  EXPECT_GE(ticks, 3);
+  EXPECT_EQ(app.m_pMainWnd, nullptr);
+  EXPECT_EQ(FindWindowA(nullptr, "Kestrin"), nullptr);
+}
+
+}  // namespace
+}  // namespace kestrin::win32

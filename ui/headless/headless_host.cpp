@@ -1,0 +1,153 @@
+#include "ui/headless/headless_host.h"
+
+#include <stdexcept>
+#include <utility>
+
+#include "ui/resource_ids.h"
+
+namespace kestrin::headless {
+namespace {
+
+[[noreturn]] void Fault(const char* operation, int id, const char* why) {
+  throw std::logic_error(std::string(operation) + " on control " + std::to_string(id) + ": " + why);
+}
+
+}  // namespace
+
+HeadlessHost::HeadlessHost() {
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.id < 0) continue;
+    ControlState& state = controls_[def.id];
+    state.def = &def;
+    if (def.kind != ControlKind::Edit) state.text = def.caption;
+    state.visible = (def.styles & kHiddenAtStart) == 0;
+  }
+}
+
+HeadlessHost::ControlState& HeadlessHost::State(int id, const char* operation) {
+  auto it = controls_.find(id);
+  if (it == controls_.end()) Fault(operation, id, "no such control");
+  return it->second;
+}
+
+const HeadlessHost::ControlState& HeadlessHost::State(int id) const {
+  auto it = controls_.find(id);
+  if (it == controls_.end()) Fault("read", id, "no such control");
+  return it->second;
+}
+
+HeadlessHost::ControlState& HeadlessHost::List(int id, const char* operation) {
+  ControlState& state = State(id, operation);
+  if (state.def->kind != ControlKind::ListBox) Fault(operation, id, "not a list box");
+  return state;
+}
+
+std::string HeadlessHost::GetText(int id) { return State(id, "GetText").text; }
+
+void HeadlessHost::SetText(int id, std::string_view text) { State(id, "SetText").text.assign(text); }
+
+bool HeadlessHost::IsChecked(int id) {
+  ControlState& state = State(id, "IsChecked");
+  if (state.def->kind != ControlKind::CheckBox) Fault("IsChecked", id, "not a check box");
+  return state.checked;
+}
+
+void HeadlessHost::SetChecked(int id, bool checked) {
+  ControlState& state = State(id, "SetChecked");
+  if (state.def->kind != ControlKind::CheckBox) Fault("SetChecked", id, "not a check box");
+  state.checked = checked;
+}
+
+void HeadlessHost::ListReset(int id) {
+  ControlState& state = List(id, "ListReset");
+  state.lines.clear();
+  state.selection = -1;
+}
+
+void HeadlessHost::ListAdd(int id, std::string_view text) { List(id, "ListAdd").lines.emplace_back(text); }
+
+int HeadlessHost::ListCurSel(int id) { return List(id, "ListCurSel").selection; }
+
+void HeadlessHost::SetProgressRange(int lower, int upper) {
+  progressLower_ = lower;
+  progressUpper_ = upper;
+}
+
+void HeadlessHost::SetProgressPos(int position) { progressPos_ = position; }
+
+void HeadlessHost::Show(int id, bool visible) { State(id, "Show").visible = visible; }
+
+void HeadlessHost::BeginListFill(int id, std::size_t) {
+  List(id, "BeginListFill");
+  ++openListFills_;
+}
+
+void HeadlessHost::EndListFill(int id) {
+  List(id, "EndListFill");
+  if (openListFills_ == 0) Fault("EndListFill", id, "no fill begun");
+  --openListFills_;
+}
+
+std::optional<std::string> HeadlessHost::BrowseForFolder(const char* title) {
+  browseTitles_.emplace_back(title);
+  if (browseAnswers_.empty()) return std::nullopt;
+  std::optional<std::string> answer = std::move(browseAnswers_.front());
+  browseAnswers_.pop_front();
+  return answer;
+}
+
+void HeadlessHost::ShowMessage(std::string_view text, std::string_view caption) {
+  messages_.push_back(Message{std::string(text), std::string(caption)});
+  if (onMessage) onMessage(messages_.back());
+}
+
+void HeadlessHost::ShellOpen(const std::string& path) {
+  opened_.push_back(path);
+  if (onOpen) onOpen(path);
+}
+
+bool HeadlessHost::CtrlHeld() { return ctrlHeld_; }
+
+void HeadlessHost::Type(int id, std::string_view text) {
+  ControlState& state = State(id, "Type");
+  if (state.def->kind != ControlKind::Edit || (state.def->styles & kReadOnly) != 0) {
+    Fault("Type", id, "not an edit box the user can type into");
+  }
+  if (id == IDC_RENAME_OLD || id == IDC_RENAME_NEW) {
+    text = text.substr(0, WholeCharPrefixLength(text, kRenameBoxLimit));
+  }
+  state.text.assign(text);
+}
+
+void HeadlessHost::Toggle(int id) {
+  ControlState& state = State(id, "Toggle");
+  if (state.def->kind != ControlKind::CheckBox) Fault("Toggle", id, "not a check box");
+  state.checked = !state.checked;
+}
+
+bool HeadlessHost::Select(int id, long long index) {
+  ControlState& state = List(id, "Select");
+  const int wanted =
+      (index >= 0 && static_cast<unsigned long long>(index) < state.lines.size()) ? static_cast<int>(index) : -1;
+  const bool changed = wanted != state.selection;
+  state.selection = wanted;
+  return changed;
+}
+
+void HeadlessHost::QueueBrowseAnswer(std::optional<std::string> answer) {
+  browseAnswers_.push_back(std::move(answer));
+}
+
+const ControlDef& HeadlessHost::Control(int id) const { return *State(id).def; }
+
+const std::string& HeadlessHost::Text(int id) const { return State(id).text; }
+
+bool HeadlessHost::Checked(int id) const { return State(id).checked; }
+
+bool HeadlessHost::Visible(int id) const { return State(id).visible; }
+
+const std::vector<std::string>& HeadlessHost::Lines(int id) const { return State(id).lines; }
+
+int HeadlessHost::Selection(int id) const { return State(id).selection; }
+
+}  // namespace kestrin::headless

@@ -1,0 +1,223 @@
+#include "ui/headless/script_driver.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <istream>
+#include <limits>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ui/headless/headless_host.h"
+#include "ui/kestrin_dlg.h"
+#include "ui/layout.h"
+#include "ui/resource_ids.h"
+
+namespace kestrin::headless {
+namespace {
+
+// The first word of text (up to a space) and what follows the space after it.
+struct Split {
+  std::string_view word;
+  std::optional<std::string_view> rest;  // absent when no space follows the word
+};
+
+Split SplitWord(std::string_view text) {
+  const std::size_t space = text.find(' ');
+  if (space == std::string_view::npos) return {text, std::nullopt};
+  return {text.substr(0, space), text.substr(space + 1)};
+}
+
+// The identifier of a control named "IDC_...", if the window has one.
+std::optional<int> ControlByName(std::string_view name) {
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.name != nullptr && name == def.name) return def.id;
+  }
+  return std::nullopt;
+}
+
+// An optionally negative decimal number; values beyond the range of long long saturate (they lie outside
+// every list anyway).
+std::optional<long long> ParseIndex(std::string_view text) {
+  bool negative = false;
+  if (!text.empty() && text.front() == '-') {
+    negative = true;
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  long long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    if (value < std::numeric_limits<long long>::max() / 10) value = value * 10 + (c - '0');
+  }
+  return negative ? -value : value;
+}
+
+std::vector<std::string> SplitTabs(std::string_view text) {
+  std::vector<std::string> items;
+  for (;;) {
+    const std::size_t tab = text.find('\t');
+    items.emplace_back(text.substr(0, tab));
+    if (tab == std::string_view::npos) return items;
+    text.remove_prefix(tab + 1);
+  }
+}
+
+bool IsBlank(std::string_view line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+class Driver {
+ public:
+  explicit Driver(std::ostream& out) : out_(out), dialog_(host_) {
+    host_.onOpen = [this](const std::string& path) { out_ << "open: " << EscapeText(path) << '\n'; };
+    host_.onMessage = [this](const Message& m) {
+      out_ << "message: " << EscapeText(m.caption) << ": " << EscapeText(m.text) << '\n';
+    };
+    dialog_.OnInitDialog();
+  }
+
+  // Carries out one line; false when it is not a valid command, in which case nothing was done.
+  bool Run(std::string_view line) {
+    if (line.empty() || line.front() == '#' || IsBlank(line)) return true;
+    const Split command = SplitWord(line);
+    const std::string_view word = command.word;
+    const std::string_view argument = command.rest.value_or(std::string_view());
+
+    if (word == "browse-input" || word == "browse-ref") {
+      host_.QueueBrowseAnswer(std::string(argument));
+      dialog_.OnCommand(word == "browse-input" ? IDC_OPEN_INPUT : IDC_OPEN_REF, Notify::Clicked);
+      return true;
+    }
+    if ((word == "browse-input-cancel" || word == "browse-ref-cancel") && !command.rest) {
+      host_.QueueBrowseAnswer(std::nullopt);
+      dialog_.OnCommand(word == "browse-input-cancel" ? IDC_OPEN_INPUT : IDC_OPEN_REF, Notify::Clicked);
+      return true;
+    }
+    if (word == "drop" || word == "ctrl-drop") {
+      host_.SetCtrlHeld(word == "ctrl-drop");
+      dialog_.OnDropFiles(SplitTabs(argument));
+      host_.SetCtrlHeld(false);
+      return true;
+    }
+    if (word == "set") return Set(argument);
+    if (word == "click") return Click(argument);
+    if (word == "select" || word == "dblclk") return SelectLine(argument, word == "dblclk");
+    if (word == "key" && (argument == "enter" || argument == "escape")) {
+      dialog_.PreTranslateKeyDown(argument == "enter" ? kVkReturn : kVkEscape);
+      return true;
+    }
+    if (line == "dump") {
+      Dump();
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  bool Set(std::string_view argument) {
+    const Split split = SplitWord(argument);
+    const std::optional<int> id = ControlByName(split.word);
+    if (!id) return false;
+    const ControlDef& def = host_.Control(*id);
+    if (def.kind != ControlKind::Edit || (def.styles & kReadOnly) != 0) return false;
+    host_.Type(*id, split.rest.value_or(std::string_view()));
+    return true;
+  }
+
+  bool Click(std::string_view argument) {
+    const std::optional<int> id = ControlByName(argument);
+    if (!id) return false;
+    const ControlKind kind = host_.Control(*id).kind;
+    if (kind == ControlKind::CheckBox) {
+      host_.Toggle(*id);
+    } else if (kind != ControlKind::PushButton) {
+      return false;
+    }
+    dialog_.OnCommand(*id, Notify::Clicked);
+    return true;
+  }
+
+  bool SelectLine(std::string_view argument, bool doubleClick) {
+    const Split split = SplitWord(argument);
+    const std::optional<int> id = ControlByName(split.word);
+    if (!id || host_.Control(*id).kind != ControlKind::ListBox || !split.rest) return false;
+    const std::optional<long long> index = ParseIndex(*split.rest);
+    if (!index) return false;
+    if (host_.Select(*id, *index)) dialog_.OnCommand(*id, Notify::SelChange);
+    if (doubleClick) dialog_.OnCommand(*id, Notify::DblClk);
+    return true;
+  }
+
+  // Controls of one kind in identifier order.
+  static std::vector<const ControlDef*> ControlsOfKind(ControlKind kind) {
+    std::vector<const ControlDef*> found;
+    for (const ControlDef& def : KestrinControls()) {
+      if (def.id >= 0 && def.kind == kind) found.push_back(&def);
+    }
+    std::sort(found.begin(), found.end(), [](const ControlDef* a, const ControlDef* b) { return a->id < b->id; });
+    return found;
+  }
+
+  void Dump() {
+    for (const ControlDef* def : ControlsOfKind(ControlKind::Edit)) {
+      out_ << "text " << def->name << ": " << EscapeText(host_.Text(def->id)) << '\n';
+    }
+    for (const ControlDef* def : ControlsOfKind(ControlKind::CheckBox)) {
+      out_ << "check " << def->name << ": " << (host_.Checked(def->id) ? 1 : 0) << '\n';
+    }
+    out_ << "shown IDC_STATUS: " << (host_.Visible(IDC_STATUS) ? 1 : 0) << '\n';
+    out_ << "shown IDC_PROGRESS: " << (host_.Visible(IDC_PROGRESS) ? 1 : 0) << '\n';
+    out_ << "progress: " << host_.ProgressLower() << ".." << host_.ProgressUpper() << ' ' << host_.ProgressPos()
+         << '\n';
+    for (int id : {IDC_RESULT_LIST, IDC_REF_LIST}) {
+      const std::vector<std::string>& lines = host_.Lines(id);
+      for (std::size_t i = 0; i < lines.size(); ++i) {
+        out_ << "list " << ControlName(id) << '[' << i << "]: " << EscapeText(lines[i]) << '\n';
+      }
+    }
+    out_ << "end\n";
+  }
+
+  std::ostream& out_;
+  HeadlessHost host_;
+  CKestrinDlg dialog_;
+};
+
+}  // namespace
+
+std::string EscapeText(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+int RunScript(std::istream& in, std::ostream& out, std::ostream& err) {
+  Driver driver(out);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!driver.Run(line)) {
+      out.flush();
+      err << "error: " << EscapeText(line) << '\n';
+      err.flush();
+      return 2;
+    }
+  }
+  out.flush();
+  return 0;
+}
+
+}  // namespace kestrin::headless

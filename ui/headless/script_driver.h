@@ -1,0 +1,34 @@
+#pragma once
+// The scenario driver: a CKestrinDlg on a HeadlessHost, worked one action per line, printing what the
+// window shows.
+//
+//   # comment                      ignored, as are blank lines
+//   browse-input PATH              click IDC_OPEN_INPUT; the browser returns PATH (the rest of the line)
+//   browse-input-cancel            click IDC_OPEN_INPUT; the browser is cancelled
+//   browse-ref PATH | browse-ref-cancel   click IDC_OPEN_REF, likewise
+//   drop PATH[<TAB>PATH...]        drop items on the window, Ctrl not held
+//   ctrl-drop PATH[<TAB>PATH...]   the same with Ctrl held
+//   set IDC_NAME TEXT              type TEXT into an edit box (nothing after the name: empty)
+//   click IDC_NAME                 click a button; a check box toggles, then its handler (if any) runs
+//   key enter | key escape         a key-down message
+//   select IDC_NAME INDEX          select a list line (-1 or outside the lines: none); a change fires
+//   dblclk IDC_NAME INDEX          select INDEX (firing a change if it changed), then double-click
+//   dump                           print the window's state, then "end"
+//
+// Side effects print as they happen: "open: PATH", "message: CAPTION: TEXT". Printed texts write bytes
+// below 0x20 and 0x7F as \xHH. A carriage return ending an input line is dropped.
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace kestrin::headless {
+
+// text with every byte below 0x20, and 0x7F, written as \xHH (upper-case hex digits).
+std::string EscapeText(std::string_view text);
+
+// Runs the script read from in, writing the window's output to out. An invalid line writes "error: " and
+// the line to err and ends the run with 2; the end of input ends it with 0.
+int RunScript(std::istream& in, std::ostream& out, std::ostream& err);
+
+}  // namespace kestrin::headless
