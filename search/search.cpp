@@ -1,0 +1,127 @@
+#include "search/search.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "platform/filesystem.h"
+#include "search/substring_search.h"
+
+namespace kestrin {
+
+namespace {
+
+// Bytes read from a file at a time. Large enough that a multi-megabyte file costs few system calls, small
+// enough that the buffer stays in the processor's second-level cache while it is searched.
+constexpr std::size_t kChunkSize = std::size_t{256} << 10;
+
+// Searches the content of files for one pattern, a chunk at a time through one buffer that serves every
+// file. Consecutive chunks overlap by the pattern length minus one, so a match across a chunk boundary is
+// found, and reading stops at the first match; a file of any size costs no more memory than the buffer.
+class ContentScanner {
+ public:
+  ContentScanner(std::string_view pattern, bool ignoreCase)
+      : searcher_(pattern, ignoreCase),
+        carry_(pattern.empty() ? 0 : pattern.size() - 1),
+        readAt_((carry_ + 63) / 64 * 64),
+        buffer_(new unsigned char[readAt_ + kChunkSize]) {}
+
+  // True when the file holds the pattern; false when it does not, is empty, or cannot be opened or read.
+  // The caller has made sure that path names a regular file.
+  bool Contains(const std::string& path) {
+    FileSystem& fs = Fs();
+    const ReadHandle handle = fs.OpenForRead(path);
+    if (handle < 0) return false;
+    bool found = false;
+    std::size_t carried = 0;  // the tail of the previous chunk, just before readAt_
+    for (;;) {
+      unsigned char* chunk = buffer_.get() + readAt_;
+      const std::int64_t count = fs.Read(handle, chunk, kChunkSize);
+      if (count <= 0) break;  // the end of the file, or a read error: no match either way
+      const unsigned char* begin = chunk - carried;
+      const std::size_t size = carried + static_cast<std::size_t>(count);
+      if (searcher_.Find(begin, size) != SubstringSearcher::npos) {
+        found = true;
+        break;
+      }
+      carried = std::min(carry_, size);
+      std::memmove(chunk - carried, begin + size - carried, carried);
+    }
+    fs.Close(handle);
+    return found;
+  }
+
+ private:
+  SubstringSearcher searcher_;
+  std::size_t carry_;   // bytes kept from one chunk for the next
+  std::size_t readAt_;  // offset of each chunk in the buffer, room for the carried bytes before it
+  std::unique_ptr<unsigned char[]> buffer_;
+};
+
+// The extension of a path as ExtensionOf gives it, as a view.
+std::optional<std::string_view> ExtensionView(std::string_view path) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  return path.substr(dot + 1);
+}
+
+}  // namespace
+
+bool BufferContains(const void* data, std::size_t length, std::string_view pattern, bool ignoreCase) {
+  return SubstringSearcher(pattern, ignoreCase).Find(data, length) != SubstringSearcher::npos;
+}
+
+bool FileContains(const std::string& path, std::string_view pattern, bool ignoreCase) {
+  // Only a regular file is opened: a FIFO or device node could block or never end.
+  const PathInfo info = Fs().Lookup(path);
+  if (!info.found || info.kind != EntryKind::File) return false;
+  return ContentScanner(pattern, ignoreCase).Contains(path);
+}
+
+const char* ExtensionOf(const char* path) {
+  if (path == nullptr) return nullptr;
+  const char* dot = std::strrchr(path, '.');
+  return dot == nullptr ? nullptr : dot + 1;
+}
+
+FileList FilterFiles(const FileList& files, const SearchFilters& filters, const FilterProgress& progress) {
+  FileList results;
+  const std::size_t n = files.size();
+  if (filters.AllAbsent()) {
+    results.reserve(n, files.bytes());
+    for (std::size_t i = 0; i < n; ++i) {
+      results.push_back(files[i], files.kind(i));
+      if (progress.passed) progress.passed(i);
+      if (progress.position) progress.position(i);
+    }
+    return results;
+  }
+
+  std::optional<SubstringSearcher> pathSearch;
+  if (filters.path) pathSearch.emplace(*filters.path, filters.ignoreCase);
+  std::optional<ContentScanner> content;  // made when the first file reaches the content test
+  std::string path;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (progress.position) progress.position(i);
+    const std::string_view entry = files[i];
+    if (pathSearch && pathSearch->Find(entry.data(), entry.size()) == SubstringSearcher::npos) continue;
+    if (filters.extension) {
+      const std::optional<std::string_view> extension = ExtensionView(entry);
+      if (!extension || *extension != *filters.extension) continue;
+    }
+    if (filters.content) {
+      // The walk's kind decides: FIFOs, sockets and device nodes are never opened.
+      if (files.kind(i) != EntryKind::File) continue;
+      if (!content) content.emplace(*filters.content, filters.ignoreCase);
+      path.assign(entry);
+      if (!content->Contains(path)) continue;
+    }
+    results.push_back(entry, files.kind(i));
+    if (progress.passed) progress.passed(i);
+  }
+  return results;
+}
+
+}  // namespace kestrin

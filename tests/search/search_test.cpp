@@ -1,0 +1,266 @@
+// Extension, file content and list filtering, over the in-memory and the fault-injecting file systems.
+
+#include "search/search.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/faulty_fs.h"
+#include "support/memory_fs.h"
+#include "search/list_helpers.h"
+
+namespace kestrin {
+namespace {
+
+using testing::ListOf;
+using testing::Paths;
+using testing::FaultyFileSystem;
+using testing::FsOp;
+using testing::MemoryFileSystem;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+// The in-memory file system, noting every file opened for reading.
+class RecordingFileSystem : public MemoryFileSystem {
+ public:
+  using MemoryFileSystem::MemoryFileSystem;
+  ReadHandle OpenForRead(const std::string& path) override {
+    opened.push_back(path);
+    return MemoryFileSystem::OpenForRead(path);
+  }
+  std::vector<std::string> opened;
+};
+
+TEST(ExtensionOf, LastDotAnywhereInThePath) {
+  struct Case {
+    const char* path;
+    const char* want;  // null: no extension
+  };
+  const Case cases[] = {
+      {"a.txt", "txt"},
+      {"archive.tar.gz", "gz"},
+      {"C:\\a.b\\readme", "b\\readme"},  // the scan does not stop at separators
+      {"/x.d/readme", "d/readme"},
+      {"readme", nullptr},
+      {"", nullptr},
+      {"ends.", ""},
+      {".profile", "profile"},
+      {"..", ""},
+  };
+  for (const Case& c : cases) {
+    const char* got = ExtensionOf(c.path);
+    if (c.want == nullptr) {
+      EXPECT_EQ(got, nullptr) << c.path;
+    } else {
+      ASSERT_NE(got, nullptr) << c.path;
+      EXPECT_STREQ(got, c.want) << c.path;
+      EXPECT_EQ(got, c.path + std::strlen(c.path) - std::strlen(c.want)) << "a pointer into the path itself";
+    }
+  }
+  EXPECT_EQ(ExtensionOf(nullptr), nullptr);
+}
+
+// Each row: the filters, and which of the paths below pass. Every file holds "Hello World".
+TEST(FilterFiles, EachFilterRule) {
+  const std::vector<std::string> paths = {
+      "/work/a.txt", "/work/README.md", "/work/sub/readme", "/work/x.tar.gz", "/work/end.", "/work/B.TXT",
+  };
+  RecordingFileSystem mem;
+  for (const std::string& p : paths) mem.AddFile(p, "Hello World");
+  ScopedFileSystem use(mem);
+  const FileList files = ListOf(paths);
+
+  struct Case {
+    const char* what;
+    SearchFilters filters;
+    std::vector<std::string> want;
+  };
+  const std::vector<Case> cases = {
+      {"path filter anywhere in the path", {"work", {}, {}, false}, paths},
+      {"path filter case-sensitive", {"README", {}, {}, false}, {"/work/README.md"}},
+      {"path filter without case", {"README", {}, {}, true}, {"/work/README.md", "/work/sub/readme"}},
+      {"path filter longer than any path", {"/work/README.md/more", {}, {}, true}, {}},
+      {"path filter ending on the last byte", {"x.tar.gz", {}, {}, false}, {"/work/x.tar.gz"}},
+      {"extension exact", {{}, "txt", {}, false}, {"/work/a.txt"}},
+      {"extension case-sensitive even without case", {{}, "TXT", {}, true}, {"/work/B.TXT"}},
+      {"only the last dot counts", {{}, "tar.gz", {}, false}, {}},
+      {"last extension", {{}, "gz", {}, false}, {"/work/x.tar.gz"}},
+      {"empty extension: paths ending in a dot", {{}, "", {}, false}, {"/work/end."}},
+      {"no dot never passes", {{}, "readme", {}, false}, {}},
+      {"content exact", {{}, {}, "World", false}, paths},
+      {"content case-sensitive", {{}, {}, "world", false}, {}},
+      {"content without case", {{}, {}, "WORLD", true}, paths},
+      {"all three", {"work", "md", "hello", true}, {"/work/README.md"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Paths(FilterFiles(files, c.filters)), c.want) << c.what;
+  }
+}
+
+TEST(FilterFiles, ReadsOnlyFilesThatPassedThePathAndExtensionTests) {
+  RecordingFileSystem mem;
+  mem.AddFile("/in/a.txt", "needle").AddFile("/in/a.log", "needle").AddFile("/in/b.txt", "needle");
+  ScopedFileSystem use(mem);
+  const FileList files = ListOf({"/in/a.txt", "/in/a.log", "/in/b.txt"});
+  EXPECT_THAT(Paths(FilterFiles(files, {"/in/a", "txt", "needle", false})), ElementsAre("/in/a.txt"));
+  EXPECT_THAT(mem.opened, ElementsAre("/in/a.txt"));
+  EXPECT_EQ(mem.OpenHandles(), 0u) << "every file opened is closed";
+}
+
+TEST(FilterFiles, ContentRulesForEmptyMissingAndSpecialFiles) {
+  RecordingFileSystem mem;
+  mem.AddFile("/in/empty", "").AddFile("/in/one", "x").AddOther("/in/fifo").AddFolder("/in/dir");
+  ScopedFileSystem use(mem);
+  FileList files = ListOf({"/in/empty", "/in/one", "/in/missing"});
+  files.push_back("/in/fifo", EntryKind::Other);
+  files.push_back("/in/dir", EntryKind::Directory);
+
+  // An empty content filter is found in every file that has a byte, and in no other.
+  EXPECT_THAT(Paths(FilterFiles(files, {{}, {}, "", false})), ElementsAre("/in/one"));
+  EXPECT_THAT(Paths(FilterFiles(files, {{}, {}, "x", true})), ElementsAre("/in/one"));
+  for (const std::string& opened : mem.opened) {
+    EXPECT_NE(opened, "/in/fifo") << "a FIFO is never opened";
+    EXPECT_NE(opened, "/in/dir");
+  }
+  // Without a content filter such entries are files like any other, and keep their kind.
+  const FileList all = FilterFiles(files, {"/in/", {}, {}, false});
+  ASSERT_EQ(all.size(), 5u);
+  EXPECT_EQ(all.kind(3), EntryKind::Other);
+}
+
+TEST(FileContains, LooksAPathUpBeforeOpeningIt) {
+  RecordingFileSystem mem;
+  mem.AddFile("/in/a", "abc").AddFile("/in/empty", "").AddOther("/in/fifo").AddFolder("/in/dir");
+  ScopedFileSystem use(mem);
+  EXPECT_TRUE(FileContains("/in/a", "B", true));
+  EXPECT_FALSE(FileContains("/in/a", "B", false));
+  EXPECT_TRUE(FileContains("/in/a", "", false));
+  EXPECT_FALSE(FileContains("/in/empty", "", false)) << "an empty file holds not even the empty pattern";
+  EXPECT_FALSE(FileContains("/in/missing", "", false));
+  EXPECT_FALSE(FileContains("/in/fifo", "", false));
+  EXPECT_FALSE(FileContains("/in/dir", "", false));
+  EXPECT_THAT(mem.opened, ElementsAre("/in/a", "/in/a", "/in/a", "/in/empty"));
+}
+
+// Content around the boundaries of the chunks the files are read in, and patterns longer than a chunk.
+TEST(FileContains, MatchesAcrossChunkBoundaries) {
+  MemoryFileSystem mem;
+  ScopedFileSystem use(mem);
+  const std::size_t chunk = std::size_t{256} << 10;
+  const std::string pattern = "Boundary-Pattern";
+  for (std::size_t boundary : {chunk, 2 * chunk, 3 * chunk}) {
+    for (std::size_t back = 0; back <= pattern.size(); ++back) {
+      std::string content(3 * chunk + 100, '.');
+      content.replace(boundary - back, pattern.size(), pattern);
+      mem.AddFile("/f", content);
+      EXPECT_TRUE(FileContains("/f", pattern, false)) << "boundary " << boundary << " minus " << back;
+      EXPECT_TRUE(FileContains("/f", "bOUNDARY-pATTERN", true)) << "boundary " << boundary << " minus " << back;
+      EXPECT_FALSE(FileContains("/f", "Boundary-PatterN", false));
+    }
+  }
+  // A pattern larger than a chunk, at the very end of a larger file.
+  std::string big(chunk + 1234, 'q');
+  big[777] = 'Z';
+  std::string content(3 * chunk, 'q');
+  content += big;
+  mem.AddFile("/big", content);
+  EXPECT_TRUE(FileContains("/big", big, false));
+  big[778] = 'Y';
+  EXPECT_FALSE(FileContains("/big", big, false));
+}
+
+TEST(FileContains, ShortReadsAndReadErrors) {
+  MemoryFileSystem mem;
+  std::string content(100000, 'x');
+  content.replace(99990, 6, "needle");
+  mem.AddFile("/short", content).AddFile("/broken", content);
+  FaultyFileSystem faulty(mem);
+  faulty.ShortReads("/short", 4093);
+  faulty.FailReadAfter("/broken", 50000);
+  ScopedFileSystem use(faulty);
+  EXPECT_TRUE(FileContains("/short", "needle", false)) << "a short read is not the end of the file";
+  EXPECT_FALSE(FileContains("/broken", "needle", false)) << "a read error is no match";
+  EXPECT_TRUE(FileContains("/broken", "xxxx", false)) << "a match before the error stands";
+  EXPECT_EQ(faulty.Calls(FsOp::OpenForRead), faulty.Calls(FsOp::Close));
+}
+
+// A file of zeros a little over 4 GiB long with one pattern across the 4 GiB mark, made up on the fly.
+class HugeFileSystem : public MemoryFileSystem {
+ public:
+  static constexpr std::uint64_t kMark = std::uint64_t{1} << 32;
+  static constexpr std::uint64_t kSize = kMark + 3;
+  static constexpr std::string_view kPattern = "NEEDLE";  // its last 3 bytes end the file
+
+  HugeFileSystem() { AddFile("/huge"); }
+  ReadHandle OpenForRead(const std::string& path) override {
+    if (path != "/huge") return MemoryFileSystem::OpenForRead(path);
+    position_ = 0;
+    return kHandle;
+  }
+  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+    if (handle != kHandle) return MemoryFileSystem::Read(handle, buffer, size);
+    largestRead = std::max(largestRead, size);
+    const std::uint64_t count = std::min<std::uint64_t>(size, kSize - position_);
+    auto* out = static_cast<char*>(buffer);
+    std::memset(out, 0, count);
+    const std::uint64_t start = kSize - kPattern.size();
+    for (std::uint64_t i = std::max(position_, start); i < position_ + count; ++i) out[i - position_] = kPattern[i - start];
+    position_ += count;
+    return static_cast<std::int64_t>(count);
+  }
+  void Close(ReadHandle handle) override {
+    if (handle != kHandle) MemoryFileSystem::Close(handle);
+  }
+  std::size_t largestRead = 0;
+
+ private:
+  static constexpr ReadHandle kHandle = 1000000;
+  std::uint64_t position_ = 0;
+};
+
+TEST(FileContains, FileOverFourGigabytesIsReadInChunks) {
+  HugeFileSystem huge;
+  ScopedFileSystem use(huge);
+  EXPECT_TRUE(FileContains("/huge", "needle", true)) << "every byte is read, with no offset wrapping at 2 or 4 GiB";
+  EXPECT_GT(huge.largestRead, 0u);
+  EXPECT_LE(huge.largestRead, std::size_t{1} << 20) << "never read whole";
+  EXPECT_FALSE(FileContains("/huge", "needle", false));
+}
+
+TEST(FilterFiles, ReportsProgressInOrder) {
+  MemoryFileSystem mem;
+  mem.AddFile("/d/a.txt", "1").AddFile("/d/b.md", "2").AddFile("/d/c.txt", "3");
+  ScopedFileSystem use(mem);
+  const FileList files = ListOf({"/d/a.txt", "/d/b.md", "/d/c.txt"});
+  std::vector<std::string> events;
+  const FilterProgress progress{[&](std::size_t i) { events.push_back("pos " + std::to_string(i)); },
+                                [&](std::size_t i) { events.push_back("add " + std::to_string(i)); }};
+
+  // With a filter: the position before each file, then the file if it passed.
+  FileList results = FilterFiles(files, {{}, "txt", {}, false}, progress);
+  EXPECT_THAT(Paths(results), ElementsAre("/d/a.txt", "/d/c.txt"));
+  EXPECT_THAT(events, ElementsAreArray({"pos 0", "add 0", "pos 1", "pos 2", "add 2"}));
+
+  // With none: every file is added, then the position follows it.
+  events.clear();
+  results = FilterFiles(files, {}, progress);
+  EXPECT_THAT(Paths(results), ElementsAre("/d/a.txt", "/d/b.md", "/d/c.txt"));
+  EXPECT_THAT(events, ElementsAreArray({"add 0", "pos 0", "add 1", "pos 1", "add 2", "pos 2"}));
+
+  // No files: nothing reported.
+  events.clear();
+  EXPECT_TRUE(FilterFiles(FileList{}, {"x", {}, {}, false}, progress).empty());
+  EXPECT_TRUE(events.empty());
+
+  // Progress callbacks are optional.
+  EXPECT_EQ(FilterFiles(files, {"/d/", {}, {}, false}).size(), 3u);
+}
+
+}  // namespace
+}  // namespace kestrin
