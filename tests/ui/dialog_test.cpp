@@ -125,7 +125,7 @@ TEST(ProgressRun, CopySetsEachPositionAfterTheFile) {
 
 TEST(ProgressRun, RangeHoldsCountsBeyondSixteenBits) {
   Window w;
-  for (int i = 0; i < 40000; ++i) w.fs.AddFile("/in/f" + std::to_string(i));
+  for (int i = 0; i < 40000; ++i) w.fs.AddFile("/in/" + std::to_string(i / 200) + "/" + std::to_string(i));
   w.Browse("/in");
   w.host.log.clear();
   w.dlg.OnSearch();

@@ -120,7 +120,7 @@ def main() -> int:
     args = parser.parse_args()
 
     expected_path = os.path.splitext(args.script)[0] + ".expected"
-    with open(args.script, encoding="utf-8") as f:
+    with open(args.script, encoding="utf-8", newline="") as f:  # line ends reach the driver as written
         script = f.read()
 
     root = tempfile.mkdtemp(prefix="kestrin-scenario-")
@@ -139,8 +139,12 @@ def main() -> int:
         run = subprocess.run(args.emulator + [args.driver], input=place(script).encode(encoding),
                              capture_output=True, timeout=600, env=env)
         transcript = run.stdout.decode(encoding, errors="backslashreplace")
-        if run.stderr:
-            transcript += "--- stderr\n" + run.stderr.decode(encoding, errors="backslashreplace")
+        errors = run.stderr.decode(encoding, errors="backslashreplace")
+        if args.windows:  # what Wine itself says about its prefix is no part of the program's output
+            errors = "".join(line for line in errors.splitlines(True)
+                             if not line.startswith("wine: ") and ":fixme:" not in line)
+        if errors:
+            transcript += "--- stderr\n" + errors
         if run.returncode != 0:
             transcript += f"--- exit {run.returncode}\n"
         transcript += "--- files\n" + "".join(line + "\n" for line in listing(root))

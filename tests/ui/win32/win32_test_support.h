@@ -3,6 +3,7 @@
 // windows (folder browser, message box) that a handler opens, from a timer running inside their loop.
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <functional>
 #include <string>
