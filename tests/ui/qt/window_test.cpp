@@ -79,6 +79,10 @@ class WindowTest : public ::testing::Test {
     QList<QUrl> urls;
     for (const std::string& path : paths) urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
     mime.setUrls(urls);
+    // File managers offer the paths as plain text as well, which an edit box would gladly insert.
+    QStringList texts;
+    for (const QUrl& url : urls) texts.append(url.toLocalFile());
+    mime.setText(texts.join(QLatin1Char('\n')));
     const QWidget* target = at < 0 ? &h->window : h->window.Control(at);
     const QPointF point = target->mapTo(&h->window, target->rect().center());
     const Qt::KeyboardModifiers modifiers = ctrl ? Qt::ControlModifier : Qt::NoModifier;

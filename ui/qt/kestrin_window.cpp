@@ -1,0 +1,245 @@
+#include "ui/qt/kestrin_window.h"
+
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QUrl>
+
+#include "ui/qt/byte_limit_validator.h"
+#include "ui/qt/list_box.h"
+#include "ui/resource_ids.h"
+
+namespace kestrin::qt {
+namespace {
+
+// The virtual key the dialog's pre-translation knows a key by, or 0 for keys it leaves alone.
+int VirtualKeyOf(const QKeyEvent& event) {
+  switch (event.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return kVkReturn;
+    case Qt::Key_Escape:
+      return kVkEscape;
+    default:
+      return 0;
+  }
+}
+
+// A read-only box looks like one: the window's colour behind its text, as a read-only edit control has.
+void MarkReadOnly(QLineEdit& edit) {
+  edit.setReadOnly(true);
+  QPalette palette = edit.palette();
+  palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+  edit.setPalette(palette);
+}
+
+}  // namespace
+
+std::vector<std::string> LocalDropPaths(const QMimeData& mime) {
+  std::vector<std::string> paths;
+  for (const QUrl& url : mime.urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString host = url.host();
+    if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0) continue;
+    // The fully encoded path keeps bytes that are not UTF-8 as %XX; decoding gives the name's own bytes.
+    const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+    if (!bytes.isEmpty()) paths.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  }
+  return paths;
+}
+
+QIcon KestrinIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48, 64, 128, 256}) {
+    const QString file = QStringLiteral(":/kestrin/icons/kestrin-%1.png").arg(size);
+    if (QFile::exists(file)) icon.addFile(file, QSize(size, size));
+  }
+  return icon;
+}
+
+KestrinWindow::KestrinWindow(QWidget* parent) : QDialog(parent) {
+  const DialogDef& dialog = KestrinDialog();
+  // A fixed-size frame with a title, a system menu, a minimise and a close button, and no maximise button.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setWindowTitle(QString::fromUtf8(dialog.caption));
+  setWindowIcon(KestrinIcon());
+  setFont(DialogFont(dialog));
+  units_ = BaseUnitsOf(font());
+  setFixedSize(ToPixels(dialog, units_));
+  setSizeGripEnabled(false);
+  setModal(true);  // modal from its first showing on, which comes before the modal loop starts
+
+  // Frames and labels first, controls after them in tab order, so that controls lie above the frames.
+  QWidget* previous = nullptr;
+  for (const ControlDef& def : KestrinControls()) {
+    QWidget* widget = Create(def);
+    widget->setGeometry(ToPixels(def, units_));
+    if (def.styles & kHiddenAtStart) widget->hide();
+    if (def.id < 0) continue;
+    controls_[def.id] = widget;
+    widget->setObjectName(QString::fromLatin1(def.name));
+    widget->installEventFilter(this);
+    if (def.styles & kTabStop) {
+      if (previous) QWidget::setTabOrder(previous, widget);
+      previous = widget;
+      tabOrder_.push_back(widget);
+    } else {
+      widget->setFocusPolicy(Qt::NoFocus);
+    }
+  }
+  installEventFilter(this);
+
+  // Drops anywhere on the window reach the window: no child takes them for itself (an edit box would
+  // otherwise insert a dropped file's URL as text).
+  setAcceptDrops(true);
+  for (QWidget* child : findChildren<QWidget*>()) child->setAcceptDrops(false);
+}
+
+QWidget* KestrinWindow::Create(const ControlDef& def) {
+  const QString caption = QString::fromUtf8(def.caption);
+  switch (def.kind) {
+    case ControlKind::GroupBox:
+      return new QGroupBox(caption, this);
+    case ControlKind::Label: {
+      auto* label = new QLabel(caption, this);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);  // static text starts at its top-left corner
+      return label;
+    }
+    case ControlKind::Edit: {
+      auto* edit = new QLineEdit(caption, this);
+      if (def.styles & kReadOnly) MarkReadOnly(*edit);
+      if (def.id == IDC_RENAME_OLD || def.id == IDC_RENAME_NEW) {
+        edit->setValidator(new ByteLimitValidator(kRenameBoxLimit, edit));
+      }
+      return edit;
+    }
+    case ControlKind::PushButton: {
+      auto* button = new QPushButton(caption, this);
+      // Never a default button: Enter must not press it.
+      button->setAutoDefault(false);
+      button->setDefault(false);
+      const int id = def.id;
+      connect(button, &QPushButton::clicked, this, [this, id] { Route(id, Notify::Clicked); });
+      return button;
+    }
+    case ControlKind::CheckBox: {
+      auto* box = new QCheckBox(caption, this);
+      const int id = def.id;
+      connect(box, &QCheckBox::clicked, this, [this, id] { Route(id, Notify::Clicked); });
+      return box;
+    }
+    case ControlKind::ListBox: {
+      auto* list = new ListBox(this);
+      const int id = def.id;
+      list->onSelChange = [this, id] { Route(id, Notify::SelChange); };
+      // doubleClicked, not activated: some styles activate on a single click or on Enter.
+      connect(list, &QListView::doubleClicked, this, [this, id] { Route(id, Notify::DblClk); });
+      return list;
+    }
+    case ControlKind::ProgressBar: {
+      auto* bar = new QProgressBar(this);
+      bar->setTextVisible(false);
+      bar->setRange(0, 100);
+      bar->setValue(0);
+      return bar;
+    }
+  }
+  return new QWidget(this);
+}
+
+void KestrinWindow::Attach(CKestrinDlg* dialog) { dialog_ = dialog; }
+
+void KestrinWindow::Start(CKestrinDlg& dialog) {
+  Attach(&dialog);
+  showNormal();
+  if (dialog.OnInitDialog()) FocusFirstControl();
+}
+
+QWidget* KestrinWindow::Control(int id) const {
+  const auto it = controls_.find(id);
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+QLineEdit* KestrinWindow::Edit(int id) const { return qobject_cast<QLineEdit*>(Control(id)); }
+QAbstractButton* KestrinWindow::Button(int id) const { return qobject_cast<QAbstractButton*>(Control(id)); }
+ListBox* KestrinWindow::List(int id) const { return dynamic_cast<ListBox*>(Control(id)); }
+QProgressBar* KestrinWindow::Progress() const { return qobject_cast<QProgressBar*>(Control(IDC_PROGRESS)); }
+
+void KestrinWindow::FocusFirstControl() {
+  for (QWidget* widget : tabOrder_) {
+    if (widget->isVisible() && widget->isEnabled()) {
+      widget->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+}
+
+void KestrinWindow::Route(int id, Notify notify) {
+  if (dialog_) dialog_->OnCommand(id, notify);
+}
+
+bool KestrinWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  const int virtualKey = VirtualKeyOf(*key);
+  if (virtualKey == 0) return false;
+  if (dialog_ && !dialog_->PreTranslateKeyDown(virtualKey)) return false;
+  // Enter and Escape go to their control and no further: the window's own keyboard handling, which would
+  // press a default button or close the window, never sees them.
+  static_cast<QObject*>(watched)->event(event);
+  return true;
+}
+
+void KestrinWindow::keyPressEvent(QKeyEvent* event) {
+  if (VirtualKeyOf(*event) != 0) {
+    event->accept();  // neither accept() nor reject() of the dialog
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void KestrinWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData() && !LocalDropPaths(*event->mimeData()).empty()) {
+    event->setDropAction(Qt::CopyAction);  // never a move: the source keeps its files
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void KestrinWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData() && !LocalDropPaths(*event->mimeData()).empty()) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void KestrinWindow::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> paths = event->mimeData() ? LocalDropPaths(*event->mimeData())
+                                                           : std::vector<std::string>{};
+  if (paths.empty()) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  if (!dialog_) return;
+  // The Ctrl key as it was when the items were dropped, which the dialog asks for while it handles them.
+  dropCtrl_ = (event->modifiers() & Qt::ControlModifier) != 0;
+  dialog_->OnDropFiles(paths);
+  dropCtrl_.reset();
+}
+
+}  // namespace kestrin::qt

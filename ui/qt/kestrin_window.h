@@ -1,0 +1,74 @@
+#pragma once
+// The Kestrin window: every frame, label and control of the layout table at its place, converted from
+// dialog units with the dialog font; notifications, keys and drops routed to the attached CKestrinDlg.
+
+#include <QDialog>
+#include <QIcon>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/kestrin_dlg.h"
+#include "ui/qt/dialog_units.h"
+
+class QAbstractButton;
+class QLineEdit;
+class QMimeData;
+class QProgressBar;
+
+namespace kestrin::qt {
+
+class ListBox;
+
+// The local files of a drop, in order, as the bytes the file system knows them by (a name that is not
+// valid UTF-8 keeps its bytes). Items that are not local files are left out.
+std::vector<std::string> LocalDropPaths(const QMimeData& mime);
+
+// The program's icon in every size the icon generator made; empty when none was built in.
+QIcon KestrinIcon();
+
+class KestrinWindow : public QDialog {
+ public:
+  explicit KestrinWindow(QWidget* parent = nullptr);
+
+  // Routes notifications, keys and drops to dialog from now on.
+  void Attach(CKestrinDlg* dialog);
+  // The window's first moments: attaches dialog, shows the window, runs OnInitDialog and, when it asks
+  // for it, gives the focus to the first control in tab order.
+  void Start(CKestrinDlg& dialog);
+
+  // Controls by identifier; null for an unknown identifier or the wrong kind.
+  QWidget* Control(int id) const;
+  QLineEdit* Edit(int id) const;
+  QAbstractButton* Button(int id) const;
+  ListBox* List(int id) const;
+  QProgressBar* Progress() const;
+
+  BaseUnits Units() const { return units_; }
+  // The tab-stop controls in the order the focus moves through them.
+  const std::vector<QWidget*>& TabOrder() const { return tabOrder_; }
+  void FocusFirstControl();
+
+  // While a drop is being handled: whether Ctrl was held when the items were dropped.
+  std::optional<bool> DropCtrl() const { return dropCtrl_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  QWidget* Create(const ControlDef& def);
+  void Route(int id, Notify notify);
+
+  BaseUnits units_;
+  std::map<int, QWidget*> controls_;
+  std::vector<QWidget*> tabOrder_;
+  CKestrinDlg* dialog_ = nullptr;
+  std::optional<bool> dropCtrl_;
+};
+
+}  // namespace kestrin::qt

@@ -1,0 +1,41 @@
+#pragma once
+// A list box as a dialog has it: unsorted lines in insertion order, single selection, a selection index
+// that is negative when nothing is selected. Lines are appended in bulk: they gather in a pending block
+// and reach the model in one insertion when the fill ends, before any query, or when the event loop
+// next runs, so 200,000 lines cost one model change instead of 200,000.
+
+#include <QListView>
+#include <QStringList>
+#include <QStringListModel>
+#include <functional>
+
+namespace kestrin::qt {
+
+class ListBox : public QListView {
+ public:
+  explicit ListBox(QWidget* parent = nullptr);
+
+  void Reset();                   // no lines, no selection
+  void Add(const QString& line);  // append a line
+  void BeginFill(qsizetype expectedLines);
+  void EndFill();
+  int CurSel();                   // the selected line, -1 when none
+  int Count();
+  QString Line(int row);
+  // Selects a line as a click would, telling the selection handler; -1 clears the selection.
+  void Select(int row);
+
+  // Called when the user changes the selection (click or keys), not when the program refills the list.
+  std::function<void()> onSelChange;
+
+ private:
+  void Flush();
+
+  QStringListModel model_;
+  QStringList pending_;
+  bool filling_ = false;
+  bool flushPosted_ = false;
+  bool quiet_ = false;  // the program is changing the lines: no selection notifications
+};
+
+}  // namespace kestrin::qt

@@ -1,0 +1,122 @@
+#include "ui/qt/qt_host.h"
+
+#include <QAbstractButton>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QUrl>
+
+#include "ui/qt/kestrin_window.h"
+#include "ui/qt/list_box.h"
+
+namespace kestrin::qt {
+namespace {
+
+QString ToQString(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }
+
+}  // namespace
+
+std::string QtDialogHost::GetText(int id) {
+  QWidget* control = window_.Control(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) return ToBytes(edit->text());
+  if (auto* button = qobject_cast<QAbstractButton*>(control)) return ToBytes(button->text());
+  return {};
+}
+
+void QtDialogHost::SetText(int id, std::string_view text) {
+  QWidget* control = window_.Control(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+    edit->setText(ToQString(text));
+    edit->setCursorPosition(0);  // the box shows the text from its start
+  } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+    button->setText(ToQString(text));
+  }
+}
+
+bool QtDialogHost::IsChecked(int id) {
+  auto* button = window_.Button(id);
+  return button != nullptr && button->isCheckable() && button->isChecked();
+}
+
+void QtDialogHost::SetChecked(int id, bool checked) {
+  if (auto* button = window_.Button(id)) button->setChecked(checked);
+}
+
+void QtDialogHost::ListReset(int id) {
+  if (ListBox* list = window_.List(id)) list->Reset();
+}
+
+void QtDialogHost::ListAdd(int id, std::string_view text) {
+  if (ListBox* list = window_.List(id)) list->Add(ToQString(text));
+}
+
+int QtDialogHost::ListCurSel(int id) {
+  ListBox* list = window_.List(id);
+  return list ? list->CurSel() : -1;
+}
+
+void QtDialogHost::SetProgressRange(int lower, int upper) {
+  if (QProgressBar* bar = window_.Progress()) bar->setRange(lower, upper);
+}
+
+void QtDialogHost::SetProgressPos(int position) {
+  // The bar repaints itself at once whenever its filled part visibly grows, so it advances on screen
+  // while the command keeps the event loop waiting.
+  if (QProgressBar* bar = window_.Progress()) bar->setValue(position);
+}
+
+void QtDialogHost::Show(int id, bool visible) {
+  QWidget* control = window_.Control(id);
+  if (!control || control->isVisibleTo(&window_) == visible) return;
+  control->setVisible(visible);
+  // Paint the place now: a command that follows keeps the event loop waiting, and the progress bar and
+  // the status box share their place, so the one hidden must not stay on screen under the one shown.
+  if (window_.isVisible()) window_.repaint(control->geometry());
+}
+
+void QtDialogHost::BeginListFill(int id, std::size_t expectedLines) {
+  if (ListBox* list = window_.List(id)) list->BeginFill(static_cast<qsizetype>(expectedLines));
+}
+
+void QtDialogHost::EndListFill(int id) {
+  if (ListBox* list = window_.List(id)) list->EndFill();
+}
+
+std::optional<std::string> QtDialogHost::BrowseForFolder(const char* title) {
+  const QString folder = QFileDialog::getExistingDirectory(&window_, QString::fromUtf8(title), QString(),
+                                                           QFileDialog::ShowDirsOnly);
+  if (folder.isEmpty()) return std::nullopt;
+  const QByteArray bytes = QFile::encodeName(folder);
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void QtDialogHost::ShowMessage(std::string_view text, std::string_view caption) {
+  QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text), QMessageBox::Ok, &window_);
+  box.exec();
+}
+
+void QtDialogHost::ShellOpen(const std::string& path) {
+  // The URL carries the path's own bytes, so a name that is not valid UTF-8 still names the right file.
+  // A relative path (a typed output folder) is taken from the working folder, as the file calls took it.
+  QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+  if (!bytes.startsWith('/')) bytes.prepend(QFile::encodeName(QDir::currentPath()) + '/');
+  const QByteArray encoded = bytes.toPercentEncoding("/");
+  QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded));
+}
+
+bool QtDialogHost::CtrlHeld() {
+  if (const std::optional<bool> ctrl = window_.DropCtrl()) return *ctrl;
+  return (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+}
+
+}  // namespace kestrin::qt
