@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/headless/headless_host.h"
@@ -36,7 +37,7 @@ class RecordingHost : public headless::HeadlessHost {
     return HeadlessHost::GetText(id);
   }
   void SetText(int id, std::string_view text) override {
-    Note("SetText", id, ": " + std::string(text));
+    Note("SetText", id, ": ", text);
     HeadlessHost::SetText(id, text);
   }
   bool IsChecked(int id) override {
@@ -52,7 +53,7 @@ class RecordingHost : public headless::HeadlessHost {
     HeadlessHost::ListReset(id);
   }
   void ListAdd(int id, std::string_view text) override {
-    Note("ListAdd", id, ": " + std::string(text));
+    Note("ListAdd", id, ": ", text);
     HeadlessHost::ListAdd(id, text);
   }
   int ListCurSel(int id) override {
@@ -72,7 +73,7 @@ class RecordingHost : public headless::HeadlessHost {
     HeadlessHost::Show(id, visible);
   }
   void BeginListFill(int id, std::size_t lines) override {
-    Note("Fill", id, " " + std::to_string(lines));
+    Note("Fill", id, " ", std::to_string(lines));
     HeadlessHost::BeginListFill(id, lines);
   }
   void EndListFill(int id) override {
@@ -97,9 +98,14 @@ class RecordingHost : public headless::HeadlessHost {
   }
 
  private:
-  void Note(const char* operation, int id, const std::string& rest = {}) {
+  void Note(const char* operation, int id, std::string_view rest = {}, std::string_view more = {}) {
     const char* name = ControlName(id);
-    log.push_back(std::string(operation) + " " + (name ? name : std::to_string(id)) + rest);
+    std::string line(operation);
+    line += ' ';
+    line += name ? std::string(name) : std::to_string(id);
+    line += rest;
+    line += more;
+    log.push_back(std::move(line));
   }
 };
 

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# package_check.sh BUILD_DIR WORK_DIR
+# Makes the Debian package from a configured build folder and checks that it installs the program, its
+# desktop entry (naming the program and its icon) and the icon in every size, and depends on Qt.
+set -euo pipefail
+build=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work"
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; exit 1; }
+deb=$(ls "$work"/kestrin_*.deb)
+contents=$(dpkg-deb -c "$deb")
+fail=0
+expect() {
+  grep -q -- "$1" <<<"$contents" || { echo "package_check: $deb lacks $1"; fail=1; }
+}
+expect ' ./usr/bin/kestrin$'
+expect ' ./usr/share/applications/kestrin.desktop$'
+for size in 16 32 48 64 128 256; do expect " ./usr/share/icons/hicolor/${size}x${size}/apps/kestrin.png$"; done
+depends=$(dpkg-deb -f "$deb" Depends)
+grep -q libqt6widgets6 <<<"$depends" || { echo "package_check: no Qt in Depends: $depends"; fail=1; }
+dpkg-deb -x "$deb" "$work/root"
+desktop="$work/root/usr/share/applications/kestrin.desktop"
+for line in 'Type=Application' 'Exec=kestrin' 'Icon=kestrin' 'Name=Kestrin'; do
+  grep -qx "$line" "$desktop" || { echo "package_check: the desktop entry lacks $line"; fail=1; }
+done
+[ "$fail" -eq 0 ] && echo "package_check: $(basename "$deb") is complete"
+exit "$fail"
