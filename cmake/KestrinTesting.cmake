@@ -9,13 +9,25 @@ if(CMAKE_CROSSCOMPILING)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
-  add_library(GTest::gmock ALIAS gmock)
+  # Recent GoogleTest sources define the namespaced names themselves.
+  foreach(lib gtest gtest_main gmock)
+    if(NOT TARGET GTest::${lib})
+      add_library(GTest::${lib} ALIAS ${lib})
+    endif()
+  endforeach()
 else()
   find_package(GTest REQUIRED)
 endif()
 include(GoogleTest)
+
+# Under Wine, the tests share one prefix in the build folder, made once by a fixture (scripts/stages makes
+# it before ctest as well, since test discovery already runs the executables).
+set(kestrin_test_fixture)
+if(CMAKE_CROSSCOMPILING AND KESTRIN_WINEPREFIX)
+  add_test(NAME wine_prefix COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh ${KESTRIN_WINEPREFIX})
+  set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix)
+  set(kestrin_test_fixture FIXTURES_REQUIRED wine_prefix)
+endif()
 
 # kestrin_add_test(NAME SOURCES... LIBS libs...)
 # One test executable; its cases are discovered when ctest runs (under Wine for the Windows build,
@@ -25,9 +37,12 @@ function(kestrin_add_test name)
   add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
-  set(props)
+  set(props ${kestrin_test_fixture})
   if(ARG_LABELS)
-    set(props PROPERTIES LABELS "${ARG_LABELS}")
+    list(APPEND props LABELS "${ARG_LABELS}")
+  endif()
+  if(props)
+    set(props PROPERTIES ${props})
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

@@ -42,7 +42,9 @@ TEST(PathStyle, NativeStyle) {
   for (int b = 0; b < 256; ++b) {
     EXPECT_EQ(native.IsLeadByte(static_cast<unsigned char>(b)), IsDBCSLeadByte(static_cast<BYTE>(b)) != 0) << b;
   }
-  if (GetACP() == 936) EXPECT_TRUE(native.IsLeadByte(0x95));
+  if (GetACP() == 936) {
+    EXPECT_TRUE(native.IsLeadByte(0x95));
+  }
 #else
   EXPECT_FALSE(native.windows);
   EXPECT_FALSE(native.IsLeadByte(0x95));

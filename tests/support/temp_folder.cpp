@@ -1,7 +1,6 @@
 #include "support/temp_folder.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <random>

@@ -1,0 +1,173 @@
+// The Win32 file system, through the ANSI ("A") functions: paths are in the ANSI code page.
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/filesystem.h"
+#include "platform/path_style.h"
+
+namespace kestrin {
+
+namespace {
+
+// Position just after the last separator, or npos; the trail byte of a double-byte character is never
+// taken for a separator.
+std::size_t AfterLastSeparator(const std::string& path) {
+  const PathStyle& style = NativePathStyle();
+  std::size_t after = std::string::npos;
+  for (std::size_t i = 0; i < path.size();) {
+    const std::size_t length = style.CharLength(path.data(), path.size(), i);
+    if (length == 1 && style.IsSeparator(static_cast<unsigned char>(path[i]))) after = i + 1;
+    i += length;
+  }
+  return after;
+}
+
+bool EndsWithSeparator(const std::string& path) {
+  return !path.empty() && AfterLastSeparator(path) == path.size();
+}
+
+// No Windows name holds these; FindFirstFileA would take them for wildcards and find other entries.
+bool HasWildcard(const std::string& path) { return path.find_first_of("*?<>\"") != std::string::npos; }
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : h_(h) {}
+  ~FileHandle() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+// Volume serial number and file index; folders are opened too (FILE_FLAG_BACKUP_SEMANTICS).
+FileId IdOf(const std::string& path) {
+  FileHandle h(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (h.get() == INVALID_HANDLE_VALUE) return FileId{};
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h.get(), &info)) return FileId{};
+  return FileId{info.dwVolumeSerialNumber,
+                (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+}
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  PathInfo Lookup(const std::string& path) override {
+    PathInfo info;
+    if (path.empty() || HasWildcard(path)) return info;
+    DWORD attributes;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(path.c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      attributes = data.dwFileAttributes;
+      FindClose(find);
+    } else {
+      // A drive root, or a folder written with a trailing separator, is no entry FindFirstFileA finds.
+      if (!EndsWithSeparator(path)) return info;
+      attributes = GetFileAttributesA(path.c_str());
+      if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return info;
+    }
+    info.found = true;
+    info.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    info.kind = info.directory ? EntryKind::Directory : EntryKind::File;
+    info.id = IdOf(path);
+    return info;
+  }
+
+  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
+    if (folder.empty() || HasWildcard(folder)) return false;
+    std::string prefix = folder;
+    if (!EndsWithSeparator(prefix)) prefix += '\\';
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((prefix + "*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;  // an empty drive root
+    DirEntry entry;
+    bool ok = true;
+    for (;;) {
+      const char* name = data.cFileName;
+      const bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+      if (!dots) {
+        entry.name = std::string_view(name);
+        entry.hidden = (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+        const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.kind = directory ? EntryKind::Directory : EntryKind::File;
+        entry.id = directory ? IdOf(prefix + name) : FileId{};
+        onEntry(entry);
+      }
+      if (!FindNextFileA(find, &data)) {
+        ok = GetLastError() == ERROR_NO_MORE_FILES;
+        break;
+      }
+    }
+    FindClose(find);
+    return ok;
+  }
+
+  bool MakeFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+
+  bool CopyReplacing(const std::string& from, const std::string& to) override {
+    const PathInfo source = Lookup(from);
+    if (!source.found || source.kind != EntryKind::File) return false;
+    if (SameFile(from, to)) return false;
+    // Copy beside the target, then put the copy in its place in one step, so that a copy that fails
+    // part-way leaves the old target whole.
+    const std::size_t after = AfterLastSeparator(to);
+    const std::string folder = after == std::string::npos ? std::string(".") : to.substr(0, after);
+    char temp[MAX_PATH + 1];
+    if (GetTempFileNameA(folder.c_str(), "kst", 0, temp) == 0) {
+      return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;  // no room for a temporary name
+    }
+    if (CopyFileA(from.c_str(), temp, FALSE) && MoveFileExA(temp, to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    SetFileAttributesA(temp, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(temp);
+    return false;
+  }
+
+  bool MoveNoReplace(const std::string& from, const std::string& to) override {
+    return MoveFileA(from.c_str(), to.c_str()) != 0;
+  }
+
+  bool MoveReplacing(const std::string& from, const std::string& to) override {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  }
+
+  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+
+  bool SameFile(const std::string& a, const std::string& b) override {
+    const FileId x = IdOf(a);
+    return x.valid && x == IdOf(b);
+  }
+
+  ReadHandle OpenForRead(const std::string& path) override {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    return reinterpret_cast<ReadHandle>(h);
+  }
+
+  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+    const DWORD want = size > (DWORD{1} << 30) ? (DWORD{1} << 30) : static_cast<DWORD>(size);
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle), buffer, want, &got, nullptr)) return -1;
+    return got;
+  }
+
+  void Close(ReadHandle handle) override {
+    if (handle >= 0) CloseHandle(reinterpret_cast<HANDLE>(handle));
+  }
+};
+
+}  // namespace
+
+FileSystem& NativeFileSystem() {
+  static Win32FileSystem native;
+  return native;
+}
+
+}  // namespace kestrin
