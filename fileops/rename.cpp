@@ -22,23 +22,40 @@ bool IsPlainFileName(std::string_view name, const PathStyle& style) {
          name.find('\0') == std::string_view::npos && name != "." && name != "..";
 }
 
+// True when the folder now lists an entry spelt exactly newName and none spelt exactly oldName.
+bool NameChanged(const std::string& folder, std::string_view oldName, std::string_view newName) {
+  bool newFound = false;
+  bool oldFound = false;
+  const bool listed = Fs().Enumerate(folder, [&](const DirEntry& entry) {
+    newFound = newFound || entry.name == newName;
+    oldFound = oldFound || entry.name == oldName;
+  });
+  return listed && newFound && !oldFound;
+}
+
 }  // namespace
 
 bool RenameOneFile(const std::string& sourcePath, std::string_view oldString, std::string_view newString,
                    bool force, const PathStyle& style) {
   if (!StringsWithinLimit(oldString, newString)) return false;
+  const std::string_view name = FileNamePart(sourcePath, style);
   std::string newName;
-  if (!ReplaceFirstNoCase(newName, FileNamePart(sourcePath, style), oldString, newString)) return false;
+  if (!ReplaceFirstNoCase(newName, name, oldString, newString)) return false;
   if (!IsPlainFileName(newName, style)) return false;
-  const std::string target = DirectoryPart(sourcePath, style) + newName;
+  const std::string folder = DirectoryPart(sourcePath, style);
+  const std::string target = folder + newName;
   if (target.size() >= style.PathLimit()) return false;
   if (target == sourcePath) return false;  // the name stays as it is: nothing to rename
 
   FileSystem& fs = Fs();
   // The new name is another name of the source itself (the same name in another case on a file system
   // that ignores case, a short name, a hard link): never replace, which could remove the file. Where the
-  // platform can rename a file in case only, this does; otherwise the file stays as it is.
-  if (fs.SameFile(sourcePath, target)) return fs.MoveNoReplace(sourcePath, target);
+  // platform can rename a file in case only, this does; otherwise the file stays as it is. Such a move may
+  // also report success having changed nothing (a rename onto the same file is a no-op on some systems),
+  // so it counts only when the folder spells the new name afterwards and no longer the old one.
+  if (fs.SameFile(sourcePath, target)) {
+    return fs.MoveNoReplace(sourcePath, target) && NameChanged(folder, name, newName);
+  }
   // With force, a different file of the new name is replaced in one step: a failed move loses neither.
   return force ? fs.MoveReplacing(sourcePath, target) : fs.MoveNoReplace(sourcePath, target);
 }
