@@ -132,7 +132,11 @@ class TemplateReader {
         case 0x83: return "ListBox";
         case 0x84: return "ScrollBar";
         case 0x85: return "ComboBox";
-        default: return "#" + std::to_string(ordinal);
+        default: {
+          std::string name(1, '#');
+          name.append(std::to_string(ordinal));
+          return name;
+        }
       }
     }
     pos_ = start;

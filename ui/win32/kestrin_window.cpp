@@ -1,0 +1,113 @@
+#include "ui/win32/kestrin_window.h"
+
+#include <climits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ui/layout.h"
+#include "ui/resource_ids.h"
+#include "ui/win32/drop_files.h"
+
+namespace kestrin::win32 {
+namespace {
+
+constexpr int kRenameBoxes[] = {IDC_RENAME_OLD, IDC_RENAME_NEW};
+
+// The notification a control's WM_COMMAND code stands for, by the kind of control that sent it (the
+// codes of buttons and list boxes overlap).
+std::optional<Notify> NotificationOf(int id, int code) {
+  const ControlDef* control = FindControl(id);
+  if (control == nullptr) return std::nullopt;
+  switch (control->kind) {
+    case ControlKind::PushButton:
+    case ControlKind::CheckBox:
+      if (code == BN_CLICKED) return Notify::Clicked;
+      break;
+    case ControlKind::ListBox:
+      if (code == LBN_SELCHANGE) return Notify::SelChange;
+      if (code == LBN_DBLCLK) return Notify::DblClk;
+      break;
+    default:
+      break;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+CKestrinWindow::CKestrinWindow(HWND parent) : CKestrinWindow(std::make_unique<Win32DialogHost>(), parent) {}
+
+CKestrinWindow::CKestrinWindow(std::unique_ptr<Win32DialogHost> host, HWND parent)
+    : CDialog(IDD_KESTRIN_DIALOG, parent),
+      m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      host_(std::move(host)),
+      dlg_(*host_) {}
+
+// The window goes first, while the dialog and its host still exist for the messages its end sends.
+CKestrinWindow::~CKestrinWindow() { DestroyWindow(); }
+
+BOOL CKestrinWindow::OnInitDialog() {
+  CDialog::OnInitDialog();
+  const HWND window = GetSafeHwnd();
+  host_->Attach(window);
+  SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+  SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+  ShowWindow(window, SW_SHOWNORMAL);
+  for (const int id : kRenameBoxes) SendDlgItemMessageA(window, id, EM_LIMITTEXT, kRenameBoxLimit, 0);
+  return dlg_.OnInitDialog() ? TRUE : FALSE;
+}
+
+BOOL CKestrinWindow::PreTranslateMessage(MSG* msg) {
+  if (msg->message == WM_KEYDOWN && OwnsWindow(msg->hwnd) &&
+      dlg_.PreTranslateKeyDown(static_cast<int>(msg->wParam))) {
+    return FALSE;
+  }
+  return CDialog::PreTranslateMessage(msg);
+}
+
+bool CKestrinWindow::OnCommand(int id, int code, HWND control) {
+  if (code == EN_CHANGE && (id == IDC_RENAME_OLD || id == IDC_RENAME_NEW)) {
+    EnforceRenameLimit(id);
+    return true;
+  }
+  if (const std::optional<Notify> notify = NotificationOf(id, code)) {
+    if (dlg_.OnCommand(id, *notify)) return true;
+  }
+  return CDialog::OnCommand(id, code, control);
+}
+
+void CKestrinWindow::EnforceRenameLimit(int id) {
+  const std::string text = host_->GetText(id);
+  const std::size_t keep = WholeCharPrefixLength(text, kRenameBoxLimit);
+  if (keep >= text.size()) return;
+  host_->SetText(id, std::string_view(text).substr(0, keep));
+  SendDlgItemMessageA(GetSafeHwnd(), id, EM_SETSEL, INT_MAX, INT_MAX);  // the caret to the end
+}
+
+bool CKestrinWindow::OnPaint() {
+  const HWND window = GetSafeHwnd();
+  if (!IsIconic(window)) return CDialog::OnPaint();
+  PAINTSTRUCT paint;
+  const HDC dc = BeginPaint(window, &paint);
+  SendMessageA(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  const int cxIcon = GetSystemMetrics(SM_CXICON);
+  const int cyIcon = GetSystemMetrics(SM_CYICON);
+  RECT rect;
+  GetClientRect(window, &rect);
+  const int x = IconOffset(rect.right - rect.left, cxIcon);
+  const int y = IconOffset(rect.bottom - rect.top, cyIcon);
+  DrawIcon(dc, x, y, m_hIcon);
+  EndPaint(window, &paint);
+  return true;
+}
+
+HICON CKestrinWindow::OnQueryDragIcon() { return m_hIcon; }
+
+void CKestrinWindow::OnDropFiles(HDROP drop) {
+  const std::vector<std::string> paths = DroppedPaths(drop);
+  if (!paths.empty()) dlg_.OnDropFiles(paths);
+  DragFinish(drop);
+}
+
+}  // namespace kestrin::win32

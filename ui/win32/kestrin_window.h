@@ -1,0 +1,50 @@
+#pragma once
+// The Kestrin dialog on Windows: the window made from the template IDD_KESTRIN_DIALOG, its icon and
+// painting, and the routing of its messages to the host-neutral CKestrinDlg.
+
+#include <windows.h>
+
+#include <memory>
+
+#include "ui/kestrin_dlg.h"
+#include "ui/win32/framework.h"
+#include "ui/win32/win32_host.h"
+
+namespace kestrin::win32 {
+
+// Where an icon of iconSize is drawn in an extent (client width or height) to sit in its middle:
+// (extent - iconSize + 1) / 2, truncated toward zero, negative when the extent is smaller than the icon.
+constexpr int IconOffset(int extent, int iconSize) { return (extent - iconSize + 1) / 2; }
+
+class CKestrinWindow : public CDialog {
+ public:
+  explicit CKestrinWindow(HWND parent = nullptr);
+  // With a host of the caller's (tests put a double of the services in place).
+  explicit CKestrinWindow(std::unique_ptr<Win32DialogHost> host, HWND parent = nullptr);
+  ~CKestrinWindow() override;
+
+  CKestrinDlg& Dialog() { return dlg_; }
+  Win32DialogHost& Host() { return *host_; }
+  HICON Icon() const { return m_hIcon; }
+
+ protected:
+  BOOL OnInitDialog() override;
+  // Enter runs the search and Escape does nothing; both then go to their control without the dialog
+  // keyboard handling, so neither presses a default button nor cancels. Every other message gets that
+  // handling.
+  BOOL PreTranslateMessage(MSG* msg) override;
+  bool OnCommand(int id, int code, HWND control) override;
+  bool OnPaint() override;
+  HICON OnQueryDragIcon() override;
+  void OnDropFiles(HDROP drop) override;
+
+ private:
+  // Cuts a rename box's text back to what its byte limit allows, on a whole character.
+  void EnforceRenameLimit(int id);
+
+  HICON m_hIcon;
+  std::unique_ptr<Win32DialogHost> host_;
+  CKestrinDlg dlg_;
+};
+
+}  // namespace kestrin::win32

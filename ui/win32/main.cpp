@@ -1,0 +1,15 @@
+// The program entry of Kestrin.exe: the one application object, and WinMain handing control to it.
+
+#include <windows.h>
+
+#include "ui/win32/kestrin_app.h"
+
+namespace {
+
+kestrin::win32::CKestrinApp theApp;
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
+  return kestrin::win32::AfxWinMain(instance);
+}

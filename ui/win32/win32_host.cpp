@@ -1,0 +1,153 @@
+#include "ui/win32/win32_host.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "ui/resource_ids.h"
+
+namespace kestrin::win32 {
+namespace {
+
+// Flags of the folder browser: only file-system folders can be confirmed (0x1), a status line (0x4),
+// only file-system ancestors (0x8).
+constexpr UINT kBrowseFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT | BIF_RETURNFSANCESTORS;
+static_assert(kBrowseFlags == 13);
+
+// Bytes a list line is expected to take on average, for the storage reserved before a big fill.
+constexpr LPARAM kLineBytesHint = 64;
+
+// The shortest time between two repaints of the progress bar, in milliseconds.
+constexpr ULONGLONG kRepaintInterval = 15;
+
+}  // namespace
+
+HWND Win32DialogHost::Item(int id) {
+  for (const auto& [known, window] : items_) {
+    if (known == id) return window;
+  }
+  const HWND window = GetDlgItem(dialog_, id);
+  if (window != nullptr) items_.emplace_back(id, window);
+  return window;
+}
+
+std::string Win32DialogHost::GetText(int id) {
+  const HWND control = Item(id);
+  if (control == nullptr) return {};
+  // The length query may overstate the length of double-byte text; the copy tells the real one.
+  const int length = GetWindowTextLengthA(control);
+  if (length <= 0) return {};
+  std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
+  const UINT copied = GetDlgItemTextA(dialog_, id, buffer.data(), static_cast<int>(buffer.size()));
+  return std::string(buffer.data(), copied);
+}
+
+void Win32DialogHost::SetText(int id, std::string_view text) {
+  const std::string terminated(text);
+  SetDlgItemTextA(dialog_, id, terminated.c_str());
+}
+
+bool Win32DialogHost::IsChecked(int id) { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void Win32DialogHost::SetChecked(int id, bool checked) {
+  SendMessageA(Item(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Win32DialogHost::ListReset(int id) { SendMessageA(Item(id), LB_RESETCONTENT, 0, 0); }
+
+void Win32DialogHost::ListAdd(int id, std::string_view text) {
+  const std::string terminated(text);
+  SendMessageA(Item(id), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(terminated.c_str()));
+}
+
+int Win32DialogHost::ListCurSel(int id) { return static_cast<int>(SendMessageA(Item(id), LB_GETCURSEL, 0, 0)); }
+
+void Win32DialogHost::SetProgressRange(int lower, int upper) {
+  const HWND bar = Item(IDC_PROGRESS);
+  // The 32-bit range: any number of files fits, where the 16-bit PBM_SETRANGE would wrap.
+  SendMessageA(bar, PBM_SETRANGE32, static_cast<WPARAM>(lower), static_cast<LPARAM>(upper));
+  RECT client{};
+  GetClientRect(bar, &client);
+  progress_ = Progress{lower, upper, static_cast<int>(client.right - client.left), -1, 0};
+}
+
+void Win32DialogHost::SetProgressPos(int position) {
+  // A position is sent when it moves the drawn bar by a pixel, at most once per repaint interval, and
+  // always when it reaches the end of the range. Each PBM_SETPOS repaints the bar at once (under Wine it
+  // takes about a millisecond), so sending all 200,000 positions of a big tree would outlast the search.
+  const long long span = static_cast<long long>(progress_.upper) - progress_.lower;
+  long long pixel = 0;
+  if (span > 0) {
+    pixel = (static_cast<long long>(position) - progress_.lower) * progress_.width / span;
+    pixel = std::clamp(pixel, 0LL, static_cast<long long>(progress_.width));
+  }
+  const ULONGLONG now = GetTickCount64();
+  const bool atEnd = position >= progress_.upper;
+  if (progress_.sentPixel >= 0) {
+    if (pixel == progress_.sentPixel) return;
+    if (!atEnd && now - progress_.sentAt < kRepaintInterval) return;
+  }
+  const HWND bar = Item(IDC_PROGRESS);
+  SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  // The command runs without returning to the message loop: paint the bar now, or it would not move.
+  UpdateWindow(bar);
+  progress_.sentPixel = static_cast<int>(pixel);
+  progress_.sentAt = now;
+}
+
+void Win32DialogHost::Show(int id, bool visible) {
+  const HWND control = Item(id);
+  ShowWindow(control, visible ? SW_SHOW : SW_HIDE);
+  // Painted at once for the same reason: the control shown, or the place the hidden one leaves.
+  UpdateWindow(visible ? control : dialog_);
+}
+
+void Win32DialogHost::BeginListFill(int id, std::size_t expectedLines) {
+  const HWND list = Item(id);
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  const auto lines = static_cast<WPARAM>(expectedLines);
+  SendMessageA(list, LB_INITSTORAGE, lines, static_cast<LPARAM>(lines) * kLineBytesHint);
+}
+
+void Win32DialogHost::EndListFill(int id) {
+  const HWND list = Item(id);
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
+}
+
+std::optional<std::string> Win32DialogHost::BrowseForFolder(const char* title) {
+  char displayName[MAX_PATH] = {};
+  BROWSEINFOA info{};
+  info.hwndOwner = dialog_;
+  info.pidlRoot = nullptr;  // the desktop
+  info.pszDisplayName = displayName;
+  info.lpszTitle = title;
+  info.ulFlags = kBrowseFlags;
+  PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
+  if (item == nullptr) return std::nullopt;
+  char path[MAX_PATH] = {};
+  const BOOL ok = SHGetPathFromIDListA(item, path);
+  CoTaskMemFree(item);
+  // A confirmed folder without a file-system path counts as a cancel: an empty folder text would
+  // otherwise name the current drive's root.
+  if (!ok || path[0] == '\0') return std::nullopt;
+  return std::string(path);
+}
+
+void Win32DialogHost::ShowMessage(std::string_view text, std::string_view caption) {
+  const std::string message(text);
+  const std::string title(caption);
+  MessageBoxA(nullptr, message.c_str(), title.c_str(), MB_OK);
+}
+
+void Win32DialogHost::ShellOpen(const std::string& path) {
+  ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+bool Win32DialogHost::CtrlHeld() { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }
+
+}  // namespace kestrin::win32

@@ -1,0 +1,67 @@
+#pragma once
+// The dialog's controls and services on a real Win32 dialog window: texts through GetDlgItemTextA and
+// SetDlgItemTextA (the ANSI code page), list boxes, the progress bar, the folder browser, the message box,
+// the shell and the Ctrl key.
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "ui/host.h"
+
+namespace kestrin::win32 {
+
+class Win32DialogHost : public DialogHost {
+ public:
+  Win32DialogHost() = default;
+  explicit Win32DialogHost(HWND dialog) : dialog_(dialog) {}
+
+  // The dialog window whose controls this host works on.
+  void Attach(HWND dialog) {
+    dialog_ = dialog;
+    items_.clear();
+  }
+  HWND Window() const { return dialog_; }
+
+  std::string GetText(int id) override;
+  void SetText(int id, std::string_view text) override;
+  bool IsChecked(int id) override;
+  void SetChecked(int id, bool checked) override;
+  void ListReset(int id) override;
+  void ListAdd(int id, std::string_view text) override;
+  int ListCurSel(int id) override;
+  void SetProgressRange(int lower, int upper) override;
+  void SetProgressPos(int position) override;
+  void Show(int id, bool visible) override;
+  void BeginListFill(int id, std::size_t expectedLines) override;
+  void EndListFill(int id) override;
+
+  std::optional<std::string> BrowseForFolder(const char* title) override;
+  void ShowMessage(std::string_view text, std::string_view caption) override;
+  void ShellOpen(const std::string& path) override;
+  // GetAsyncKeyState: the key is down now, also when it was pressed while another program had the input
+  // (a drag started in the shell).
+  bool CtrlHeld() override;
+
+ private:
+  // A control's window, looked up once: the lookup is slow enough under Wine to dominate a list fill.
+  HWND Item(int id);
+
+  HWND dialog_ = nullptr;
+  std::vector<std::pair<int, HWND>> items_;
+
+  // What the progress bar shows: its range, its width in pixels, and the last position sent and when.
+  struct Progress {
+    int lower = 0;
+    int upper = 100;
+    int width = 0;
+    int sentPixel = -1;
+    ULONGLONG sentAt = 0;
+  } progress_;
+};
+
+}  // namespace kestrin::win32
