@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Builds Kestrin and starts it.
+# Builds Kestrin with the release preset and starts its window. First installs what building and showing
+# it needs when missing (scripts/packages-run.txt: compiler, CMake, Qt 6, a font for the Chinese captions).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh scripts/packages-run.txt
 cmake --preset release >/dev/null
-cmake --build --preset release -j2
-if [ -x build/release/ui/qt/kestrin ]; then
-  exec build/release/ui/qt/kestrin
+cmake --build --preset release --target kestrin -j2
+if [ -z "${QT_QPA_PLATFORM:-}" ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: Kestrin is built, but there is no display to show its window on; start it from a desktop session, or run: xvfb-run -a -s '-screen 0 1600x1000x24' scripts/run.sh" >&2
+  exit 1
 fi
-echo "Kestrin is built; the window arrives with the desktop front-end."
+exec build/release/ui/qt/kestrin
