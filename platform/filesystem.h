@@ -80,6 +80,13 @@ class FileSystem {
   // Reads up to size bytes; the count read, 0 at the end of the file, negative on an error.
   virtual std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) = 0;
   virtual void Close(ReadHandle handle) = 0;
+
+  // OpenForRead for many files in a row, as a search through a file list opens them. The files of one
+  // folder usually follow each other there, so an implementation may keep the folder of the previous file
+  // open and open the next one relative to it, sparing the lookup of every folder above it, until
+  // EndReadBatch. The handle is closed with Close as usual.
+  virtual ReadHandle OpenForReadInBatch(const std::string& path) { return OpenForRead(path); }
+  virtual void EndReadBatch() {}
 };
 
 // The native implementation of the running platform.

@@ -35,42 +35,114 @@ FileId IdOf(const struct stat& st) {
 thread_local int t_openFolders = 0;
 constexpr int kOpenFolderLimit = 64;
 
+// The folder a batch of reads keeps open (OpenForReadInBatch), with its path, ending in '/'. Where the
+// system can, it is opened for lookups only, which needs no permission to read it.
+thread_local int t_batchFolderFd = -1;
+thread_local std::string t_batchFolder;
+#ifdef O_PATH
+constexpr int kBatchFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kBatchFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
+// The raw entries of one open folder, which it owns and closes. On Linux they come straight from the
+// kernel (getdents64) into a buffer of its own, sparing the fstat and the fcntl calls of fdopendir.
+class FolderStream {
+ public:
+  explicit FolderStream(int fd) : fd_(fd) {
+#ifndef __linux__
+    dir_ = fdopendir(fd);
+    if (dir_ == nullptr) failed_ = true;
+#endif
+  }
+  ~FolderStream() {
+#ifndef __linux__
+    if (dir_ != nullptr) {
+      closedir(dir_);
+      return;
+    }
+#endif
+    close(fd_);
+  }
+  FolderStream(const FolderStream&) = delete;
+  FolderStream& operator=(const FolderStream&) = delete;
+
+  // The next entry's name, type (DT_*) and inode number; false at the end or on a read error.
+  bool Next(const char*& name, unsigned char& type, std::uint64_t& inode) {
+#ifdef __linux__
+    if (position_ >= filled_) {
+      if (failed_) return false;
+      const ssize_t n = getdents64(fd_, buffer_.get(), kBufferSize);
+      if (n <= 0) {
+        failed_ = n < 0;
+        return false;
+      }
+      position_ = 0;
+      filled_ = static_cast<std::size_t>(n);
+    }
+    const auto* d = reinterpret_cast<const struct dirent64*>(buffer_.get() + position_);
+    position_ += d->d_reclen;
+#else
+    if (dir_ == nullptr) return false;
+    errno = 0;
+    const struct dirent* d = readdir(dir_);
+    if (d == nullptr) {
+      failed_ = errno != 0;
+      return false;
+    }
+#endif
+    name = d->d_name;
+    type = d->d_type;
+    inode = static_cast<std::uint64_t>(d->d_ino);
+    return true;
+  }
+
+  int fd() const { return fd_; }
+  bool failed() const { return failed_; }
+
+ private:
+  int fd_;
+  bool failed_ = false;
+#ifdef __linux__
+  static constexpr std::size_t kBufferSize = std::size_t{32} << 10;
+  std::unique_ptr<char[]> buffer_{new char[kBufferSize]};
+  std::size_t position_ = 0;
+  std::size_t filled_ = 0;
+#else
+  DIR* dir_ = nullptr;
+#endif
+};
+
 // Reads the entries of one open folder, turning each into a DirEntry. Only links and entries of unknown
 // type cost a stat; the device of folder entries comes from one fstat of the folder, made when the first
 // sub-folder is met (a folder of files only never pays for it).
 class FolderReader {
  public:
-  explicit FolderReader(DIR* dir) : dir_(dir), fd_(dirfd(dir)) {}
-  ~FolderReader() { closedir(dir_); }
-  FolderReader(const FolderReader&) = delete;
-  FolderReader& operator=(const FolderReader&) = delete;
+  explicit FolderReader(int fd) : stream_(fd) {}
 
   // The next entry, "." and ".." left out; false at the end of the folder or on a read error.
   bool Next(DirEntry& entry) {
+    const char* name;
+    unsigned char type;
+    std::uint64_t inode;
     for (;;) {
-      errno = 0;
-      const struct dirent* d = readdir(dir_);
-      if (d == nullptr) {
-        failed_ = errno != 0;
-        return false;
-      }
-      const char* name = d->d_name;
+      if (!stream_.Next(name, type, inode)) return false;
       if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
       entry.name = std::string_view(name);
       entry.hidden = name[0] == '.';
       entry.id = FileId{};
-      switch (d->d_type) {
+      switch (type) {
         case DT_REG:
           entry.kind = EntryKind::File;
           break;
         case DT_DIR:
           entry.kind = EntryKind::Directory;
-          entry.id = FileId{FolderDevice(), static_cast<std::uint64_t>(d->d_ino), devKnown_};
+          entry.id = FileId{FolderDevice(), inode, devKnown_};
           break;
         case DT_LNK:
         case DT_UNKNOWN: {
           struct stat st;
-          if (fstatat(fd_, name, &st, 0) == 0) {
+          if (fstatat(stream_.fd(), name, &st, 0) == 0) {
             entry.kind = KindOf(st.st_mode);
             entry.id = IdOf(st);
           } else {
@@ -86,14 +158,14 @@ class FolderReader {
     }
   }
 
-  bool failed() const { return failed_; }
+  bool failed() const { return stream_.failed(); }
 
  private:
   std::uint64_t FolderDevice() {
     if (!devTried_) {
       devTried_ = true;
       struct stat st;
-      if (fstat(fd_, &st) == 0) {
+      if (fstat(stream_.fd(), &st) == 0) {
         dev_ = static_cast<std::uint64_t>(st.st_dev);
         devKnown_ = true;
       }
@@ -101,13 +173,44 @@ class FolderReader {
     return dev_;
   }
 
-  DIR* dir_;
-  int fd_;
+  FolderStream stream_;
   std::uint64_t dev_ = 0;
   bool devTried_ = false;
   bool devKnown_ = false;
-  bool failed_ = false;
 };
+
+// The folders being listed on this thread, innermost first: a walk descends from inside the callback, so
+// the folder it asks for next is usually a sub-folder of the innermost one, and is opened relative to it.
+struct ListingFrame {
+  ListingFrame(const std::string& folderPath, int folderFd) : path(folderPath), fd(folderFd), outer(t_listing) {
+    t_listing = this;
+  }
+  ~ListingFrame() { t_listing = outer; }
+  ListingFrame(const ListingFrame&) = delete;
+  ListingFrame& operator=(const ListingFrame&) = delete;
+
+  const std::string path;  // a copy: the caller may change its string while this folder is listed
+  const int fd;
+  ListingFrame* const outer;
+  static thread_local ListingFrame* t_listing;
+};
+thread_local ListingFrame* ListingFrame::t_listing = nullptr;
+
+// Opens a folder for listing; only the last component is looked up when it is a sub-folder of the folder
+// being listed.
+int OpenFolder(const std::string& folder) {
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+  const ListingFrame* outer = ListingFrame::t_listing;
+  if (outer != nullptr && !outer->path.empty() && outer->path.back() == '/' &&
+      folder.size() > outer->path.size() && folder.compare(0, outer->path.size(), outer->path) == 0) {
+    std::string_view rest(folder);
+    rest.remove_prefix(outer->path.size());
+    while (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
+    if (!rest.empty() && rest.find('/') == std::string_view::npos)
+      return openat(outer->fd, std::string(rest).c_str(), kFlags);
+  }
+  return open(folder.c_str(), kFlags);
+}
 
 struct OpenFolderCount {
   OpenFolderCount() { ++t_openFolders; }
@@ -195,12 +298,13 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return false;
+    const int fd = OpenFolder(folder);
+    if (fd < 0) return false;
     DirEntry entry;
     if (t_openFolders < kOpenFolderLimit) {
       OpenFolderCount count;
-      FolderReader reader(dir);
+      ListingFrame frame(folder, fd);
+      FolderReader reader(fd);
       while (reader.Next(entry)) onEntry(entry);
       return !reader.failed();
     }
@@ -209,7 +313,7 @@ class PosixFileSystem final : public FileSystem {
     std::vector<BufferedEntry> entries;
     bool failed;
     {
-      FolderReader reader(dir);
+      FolderReader reader(fd);
       while (reader.Next(entry)) {
         entries.push_back(BufferedEntry{names.size(), entry.name.size(), entry.hidden, entry.kind, entry.id});
         names.append(entry.name);
@@ -283,6 +387,27 @@ class PosixFileSystem final : public FileSystem {
 
   ReadHandle OpenForRead(const std::string& path) override {
     return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  }
+
+  // The folder of the previous file stays open and the next file of the same folder is opened relative to
+  // it, so only the last component of its path is looked up.
+  ReadHandle OpenForReadInBatch(const std::string& path) override {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size()) return OpenForRead(path);
+    if (t_batchFolderFd < 0 || t_batchFolder.size() != slash + 1 ||
+        path.compare(0, slash + 1, t_batchFolder) != 0) {
+      EndReadBatch();
+      t_batchFolder.assign(path, 0, slash + 1);
+      t_batchFolderFd = open(t_batchFolder.c_str(), kBatchFolderFlags);
+      if (t_batchFolderFd < 0) return OpenForRead(path);
+    }
+    return openat(t_batchFolderFd, path.c_str() + slash + 1, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  }
+
+  void EndReadBatch() override {
+    if (t_batchFolderFd >= 0) close(t_batchFolderFd);
+    t_batchFolderFd = -1;
+    t_batchFolder.clear();
   }
 
   std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {

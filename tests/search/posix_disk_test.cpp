@@ -5,10 +5,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/filesystem.h"
 #include "search/search.h"
 #include "search/walk.h"
 #include "support/temp_folder.h"
@@ -64,6 +68,50 @@ TEST(SearchOnPosixDisk, FifosAreListedButNeverRead) {
   EXPECT_FALSE(FileContains(tmp.Join("pipe"), "", false));
   EXPECT_FALSE(FileContains(tmp.Join("pipe-link"), "", false));
   EXPECT_FALSE(FileContains("/dev/zero", "x", false)) << "a device is never read";
+}
+
+// Files opened one after another in a batch (folder kept open between them) are the same files that
+// plain opens give, whatever the order of their folders and however their paths are written.
+TEST(SearchOnPosixDisk, BatchOpensMatchPlainOpens) {
+  TempFolder tmp;
+  fs::create_directories(tmp.Join("a/sub"));
+  fs::create_directories(tmp.Join("b"));
+  ASSERT_TRUE(WriteFile(tmp.Join("a/x"), "ax"));
+  ASSERT_TRUE(WriteFile(tmp.Join("a/sub/y"), "ay"));
+  ASSERT_TRUE(WriteFile(tmp.Join("b/x"), "bx"));
+  fs::create_directory_symlink(tmp.Join("b"), tmp.Join("link"));
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {tmp.Join("a/x"), "ax"},       {tmp.Join("b/x"), "bx"},        {tmp.Join("a/x"), "ax"},
+      {tmp.Join("a/sub/y"), "ay"},   {tmp.Join("a/sub/../x"), "ax"}, {tmp.Join("a//x"), "ax"},
+      {tmp.Join("link/x"), "bx"},    {tmp.Join("b/missing"), ""},    {tmp.Join("missing/x"), ""},
+      {tmp.Join("a/x"), "ax"},
+  };
+  FileSystem& native = NativeFileSystem();
+  for (const auto& [path, content] : files) {
+    const ReadHandle handle = native.OpenForReadInBatch(path);
+    if (content.empty()) {
+      EXPECT_LT(handle, 0) << path;
+      continue;
+    }
+    ASSERT_GE(handle, 0) << path;
+    char buffer[16];
+    const std::int64_t n = native.Read(handle, buffer, sizeof buffer);
+    native.Close(handle);
+    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(std::max<std::int64_t>(n, 0))), content) << path;
+  }
+  native.EndReadBatch();
+  // A folder replaced between two batches: the new batch sees the new folder.
+  ASSERT_GE(native.OpenForReadInBatch(tmp.Join("b/x")), 0);
+  native.EndReadBatch();
+  fs::rename(tmp.Join("b"), tmp.Join("old-b"));
+  fs::create_directories(tmp.Join("b"));
+  ASSERT_TRUE(WriteFile(tmp.Join("b/x"), "new"));
+  const ReadHandle handle = native.OpenForReadInBatch(tmp.Join("b/x"));
+  ASSERT_GE(handle, 0);
+  char buffer[16];
+  EXPECT_EQ(native.Read(handle, buffer, sizeof buffer), 3);
+  native.Close(handle);
+  native.EndReadBatch();
 }
 
 }  // namespace

@@ -148,13 +148,15 @@ TEST(FileContains, LooksAPathUpBeforeOpeningIt) {
   EXPECT_THAT(mem.opened, ElementsAre("/in/a", "/in/a", "/in/a", "/in/empty"));
 }
 
-// Content around the boundaries of the chunks the files are read in, and patterns longer than a chunk.
+// Content around the places where reads may split a file: the first 4 KiB, then 256 KiB chunks, and
+// powers of two; and patterns longer than a chunk.
 TEST(FileContains, MatchesAcrossChunkBoundaries) {
   MemoryFileSystem mem;
   ScopedFileSystem use(mem);
+  const std::size_t first = std::size_t{4} << 10;
   const std::size_t chunk = std::size_t{256} << 10;
   const std::string pattern = "Boundary-Pattern";
-  for (std::size_t boundary : {chunk, 2 * chunk, 3 * chunk}) {
+  for (std::size_t boundary : {first, first + chunk, first + 2 * chunk, chunk, 2 * chunk}) {
     for (std::size_t back = 0; back <= pattern.size(); ++back) {
       std::string content(3 * chunk + 100, '.');
       content.replace(boundary - back, pattern.size(), pattern);
@@ -179,12 +181,22 @@ TEST(FileContains, ShortReadsAndReadErrors) {
   MemoryFileSystem mem;
   std::string content(100000, 'x');
   content.replace(99990, 6, "needle");
-  mem.AddFile("/short", content).AddFile("/broken", content);
+  mem.AddFile("/broken", content);
+  // Reads cut at odd places: the pattern across each cut.
+  for (std::size_t cut : {1, 2, 5, 4093}) {
+    for (std::size_t at : {cut - 1, cut, 2 * cut + 1, 4 * cut - 1}) {
+      std::string text(5 * cut + 10, '.');
+      text.replace(at, 6, "needle");
+      mem.AddFile("/short", text);
+      FaultyFileSystem faulty(mem);
+      faulty.ShortReads("/short", cut);
+      ScopedFileSystem use(faulty);
+      EXPECT_TRUE(FileContains("/short", "NEEDLE", true)) << "reads of " << cut << " bytes, pattern at " << at;
+    }
+  }
   FaultyFileSystem faulty(mem);
-  faulty.ShortReads("/short", 4093);
   faulty.FailReadAfter("/broken", 50000);
   ScopedFileSystem use(faulty);
-  EXPECT_TRUE(FileContains("/short", "needle", false)) << "a short read is not the end of the file";
   EXPECT_FALSE(FileContains("/broken", "needle", false)) << "a read error is no match";
   EXPECT_TRUE(FileContains("/broken", "xxxx", false)) << "a match before the error stands";
   EXPECT_EQ(faulty.Calls(FsOp::OpenForRead), faulty.Calls(FsOp::Close));
