@@ -31,6 +31,25 @@ bool EndsWithSeparator(const std::string& path) {
 // No Windows name holds these; FindFirstFileA would take them for wildcards and find other entries.
 bool HasWildcard(const std::string& path) { return path.find_first_of("*?<>\"") != std::string::npos; }
 
+// The two paths are written alike but for the case of ASCII letters and the choice of separator.
+bool SameNameButForCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  const PathStyle& style = NativePathStyle();
+  for (std::size_t i = 0; i < a.size();) {
+    const std::size_t length = style.CharLength(a.data(), a.size(), i);
+    const unsigned char x = static_cast<unsigned char>(a[i]);
+    const unsigned char y = static_cast<unsigned char>(b[i]);
+    if (length == 2) {
+      if (x != y || a[i + 1] != b[i + 1]) return false;
+    } else if (!(style.IsSeparator(x) && style.IsSeparator(y))) {
+      auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 0x20 : c; };
+      if (lower(x) != lower(y)) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
 class FileHandle {
  public:
   explicit FileHandle(HANDLE h) : h_(h) {}
@@ -130,6 +149,9 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool MoveNoReplace(const std::string& from, const std::string& to) override {
+    // Two names of one file (a hard link): MoveFileA may report success while changing nothing. The same
+    // name in another case is a real rename and goes ahead.
+    if (SameFile(from, to) && !SameNameButForCase(from, to)) return false;
     return MoveFileA(from.c_str(), to.c_str()) != 0;
   }
 

@@ -270,6 +270,13 @@ TEST(WindowsFileSystem, CodePageNamesWithBackslashTrailBytes) {
   EXPECT_EQ(ReadFile(folder + "\\\xB1\xED.txt"), "gbk");
 }
 
+TEST(WindowsFileSystem, MoveNoReplaceChangesTheCaseOfAName) {
+  TempFolder tmp;
+  ASSERT_TRUE(WriteFile(tmp.Join("name.txt"), "x"));
+  EXPECT_TRUE(NativeFileSystem().MoveNoReplace(tmp.Join("name.txt"), tmp.Join("NAME.txt")));
+  EXPECT_EQ(Names(tmp.path()), (std::set<std::string>{"NAME.txt"}));
+}
+
 TEST(WindowsFileSystem, MoveNoReplaceOntoAnExistingFileFails) {
   TempFolder tmp;
   ASSERT_TRUE(WriteFile(tmp.Join("a"), "a"));
