@@ -66,7 +66,9 @@ int QtDialogHost::ListCurSel(int id) {
 }
 
 void QtDialogHost::SetProgressRange(int lower, int upper) {
-  if (QProgressBar* bar = window_.Progress()) bar->setRange(lower, upper);
+  // A run over one item has an empty range, which a QProgressBar would show as a busy animation; the
+  // bar stays still and empty instead, as an empty range shows elsewhere.
+  if (QProgressBar* bar = window_.Progress()) bar->setRange(lower, upper > lower ? upper : lower + 1);
 }
 
 void QtDialogHost::SetProgressPos(int position) {

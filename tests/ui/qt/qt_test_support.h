@@ -46,6 +46,7 @@ class ScriptedHost : public QtDialogHost {
     int position;
     bool barVisible;
     bool statusVisible;
+    bool busy;  // the bar shows an endless busy animation instead of a position
   };
   std::vector<ProgressStep> progress;
 
@@ -62,7 +63,8 @@ class ScriptedHost : public QtDialogHost {
   void ShellOpen(const std::string& path) override { opened.push_back(path); }
   void SetProgressPos(int position) override {
     QtDialogHost::SetProgressPos(position);
-    progress.push_back({position, window_.Progress()->isVisible(), window_.Control(IDC_STATUS)->isVisible()});
+    progress.push_back({position, window_.Progress()->isVisible(), window_.Control(IDC_STATUS)->isVisible(),
+                        window_.Progress()->minimum() == window_.Progress()->maximum()});
   }
 };
 

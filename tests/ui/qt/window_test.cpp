@@ -403,6 +403,18 @@ TEST_F(WindowTest, TheProgressBarShowsOnlyWhileASearchRuns) {
   EXPECT_EQ(h->window.Progress()->maximum(), 4);
 }
 
+TEST_F(WindowTest, ASearchOfOneFileShowsAStillBarNotABusyAnimation) {
+  Tree tree;
+  tree.File("only.txt", "hit");
+  h->host.folders.push_back(tree.Root());
+  Click(IDC_OPEN_INPUT);
+  Edit(IDC_SEARCH_TEXT)->setText(QStringLiteral("hit"));
+  Click(IDC_SEARCH);
+  EXPECT_EQ(Status(), "搜索1个文件,找到1个符合条件的文件.");
+  ASSERT_FALSE(h->host.progress.empty());
+  for (const auto& step : h->host.progress) EXPECT_FALSE(step.busy) << step.position;
+}
+
 TEST_F(WindowTest, DoubleClickOnAResultOpensItAndASingleClickOrEnterDoesNot) {
   Tree tree;
   tree.File("a.txt", "x");
