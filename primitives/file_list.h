@@ -5,7 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/filesystem.h"
@@ -30,7 +34,7 @@ class FileList {
 
   void push_back(std::string_view path, EntryKind kind = EntryKind::File) {
     starts_.push_back(text_.size());
-    text_.insert(text_.end(), path.begin(), path.end());
+    text_.append(path);
     text_.push_back('\0');
     kinds_.push_back(kind);
   }
@@ -48,7 +52,66 @@ class FileList {
   std::size_t bytes() const { return text_.size(); }
 
  private:
-  std::vector<char> text_;
+  // A byte block grown with realloc: a large block grows by remapping its pages rather than by copying
+  // them into new ones, so a long walk touches each page of its list once, not twice.
+  class Bytes {
+   public:
+    Bytes() = default;
+    Bytes(const Bytes& other) { *this = other; }
+    Bytes(Bytes&& other) noexcept { Swap(other); }
+    Bytes& operator=(const Bytes& other) {
+      if (this != &other) {
+        size_ = 0;
+        reserve(other.size_);
+        if (other.size_ > 0) std::memcpy(data_, other.data_, other.size_);
+        size_ = other.size_;
+      }
+      return *this;
+    }
+    Bytes& operator=(Bytes&& other) noexcept {
+      Swap(other);
+      return *this;
+    }
+    ~Bytes() { std::free(data_); }
+
+    const char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    void clear() { size_ = 0; }
+    void reserve(std::size_t capacity) {
+      if (capacity <= capacity_) return;
+      void* grown = std::realloc(data_, capacity);
+      if (grown == nullptr) throw std::bad_alloc();
+      data_ = static_cast<char*>(grown);
+      capacity_ = capacity;
+    }
+    void append(std::string_view bytes) {
+      Make(bytes.size());
+      if (!bytes.empty()) std::memcpy(data_ + size_, bytes.data(), bytes.size());
+      size_ += bytes.size();
+    }
+    void push_back(char c) {
+      Make(1);
+      data_[size_++] = c;
+    }
+
+   private:
+    void Make(std::size_t more) {
+      if (capacity_ - size_ >= more) return;
+      std::size_t capacity = capacity_ < 4096 ? 4096 : capacity_ * 2;
+      while (capacity - size_ < more) capacity *= 2;
+      reserve(capacity);
+    }
+    void Swap(Bytes& other) noexcept {
+      std::swap(data_, other.data_);
+      std::swap(size_, other.size_);
+      std::swap(capacity_, other.capacity_);
+    }
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+  };
+
+  Bytes text_;
   std::vector<std::size_t> starts_;
   std::vector<EntryKind> kinds_;
 };
