@@ -26,26 +26,26 @@ constexpr std::size_t kFirstReadSize = std::size_t{4} << 10;
 class ContentScanner {
  public:
   ContentScanner(std::string_view pattern, bool ignoreCase)
-      : searcher_(pattern, ignoreCase),
+      : fs_(Fs()),
+        searcher_(pattern, ignoreCase),
         carry_(pattern.empty() ? 0 : pattern.size() - 1),
         readAt_((carry_ + 63) / 64 * 64),
         buffer_(new unsigned char[readAt_ + kChunkSize]) {}
-  ~ContentScanner() { Fs().EndReadBatch(); }
+  ~ContentScanner() { fs_.EndReadBatch(); }
   ContentScanner(const ContentScanner&) = delete;
   ContentScanner& operator=(const ContentScanner&) = delete;
 
   // True when the file holds the pattern; false when it does not, is empty, or cannot be opened or read.
   // The caller has made sure that path names a regular file.
   bool Contains(const std::string& path) {
-    FileSystem& fs = Fs();
-    const ReadHandle handle = fs.OpenForReadInBatch(path);
+    const ReadHandle handle = fs_.OpenForReadInBatch(path);
     if (handle < 0) return false;
     bool found = false;
     std::size_t carried = 0;  // the tail of the previous chunk, just before readAt_
     std::size_t want = kFirstReadSize;
     for (;;) {
       unsigned char* chunk = buffer_.get() + readAt_;
-      const std::int64_t count = fs.Read(handle, chunk, want);
+      const std::int64_t count = fs_.Read(handle, chunk, want);
       if (count <= 0) break;  // the end of the file, or a read error: no match either way
       const unsigned char* begin = chunk - carried;
       const std::size_t size = carried + static_cast<std::size_t>(count);
@@ -57,11 +57,12 @@ class ContentScanner {
       std::memmove(chunk - carried, begin + size - carried, carried);
       want = kChunkSize;
     }
-    fs.Close(handle);
+    fs_.Close(handle);
     return found;
   }
 
  private:
+  FileSystem& fs_;
   SubstringSearcher searcher_;
   std::size_t carry_;   // bytes kept from one chunk for the next
   std::size_t readAt_;  // offset of each chunk in the buffer, room for the carried bytes before it
