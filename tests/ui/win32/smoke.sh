@@ -26,10 +26,10 @@ wineserver=/usr/lib/wine/wineserver
 
 if [ ! -f "$prefix/.kestrin-x11-ready" ]; then
   mkdir -p "$prefix"
-  "$wine" wineboot -i >/dev/null 2>&1
-  "$wineserver" -w
-  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  "$wineserver" -w
+  "$wine" wineboot -i </dev/null >/dev/null 2>&1
+  "$wineserver" -w </dev/null >/dev/null 2>&1
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  "$wineserver" -w </dev/null >/dev/null 2>&1
   touch "$prefix/.kestrin-x11-ready"
 fi
 
@@ -38,7 +38,12 @@ fail() {
   exit 1
 }
 
-"$wine" "$exe" &
+# The server and the prefix's system processes start here, away from ctest's output pipes, which they
+# would otherwise hold open after the test ends.
+"$wineserver" -p </dev/null >/dev/null 2>&1
+"$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+"$wine" "$exe" </dev/null >"$out/kestrin.log" 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null || true; "$wineserver" -k 2>/dev/null || true' EXIT
 
