@@ -208,6 +208,29 @@ TEST_F(DialogWindowTest, EnterInAnyControlRunsOneSearchAndLeavesTheDialogOpen) {
   EXPECT_FALSE(window_->Ended());
 }
 
+// A push button that had the focus becomes the dialog's default button for a while; an edit box that then
+// gets Enter must not pass the key on to that button as a second search.
+TEST_F(DialogWindowTest, EnterAfterTheFocusCrossedAPushButtonRunsOneSearch) {
+  for (const int button : {IDC_SEARCH, IDC_OPEN_REF}) {
+    SendMessageA(dlg_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(button)), TRUE);
+    window_->PumpMessages();
+    SendMessageA(dlg_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_SEARCH_TEXT)), TRUE);
+    window_->PumpMessages();
+    ASSERT_EQ(GetFocus(), Item(IDC_SEARCH_TEXT));
+    host_->statusWrites = 0;
+    PressKey(IDC_SEARCH_TEXT, VK_RETURN);
+    EXPECT_EQ(host_->statusWrites, 1) << ControlName(button);
+    EXPECT_FALSE(window_->Ended());
+  }
+  // Enter while a button has the focus: one search, and the button is not pressed.
+  SendMessageA(dlg_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_OPEN_REF)), TRUE);
+  window_->PumpMessages();
+  host_->statusWrites = 0;
+  PressKey(IDC_OPEN_REF, VK_RETURN);
+  EXPECT_EQ(host_->statusWrites, 1);
+  EXPECT_EQ(Text(IDC_REF_PATH), "");
+}
+
 TEST_F(DialogWindowTest, EscapeDoesNothingAndLeavesTheDialogOpen) {
   SetText(IDC_STATUS, "before");
   for (const int id : {IDC_SEARCH_TEXT, IDC_RESULT_LIST, IDC_SEARCH, IDC_FORCE_RENAME}) {
