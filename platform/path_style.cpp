@@ -2,6 +2,16 @@
 
 namespace kestrin {
 
+std::size_t PathStyle::LastSeparator(std::string_view path) const {
+  std::size_t last = std::string_view::npos;
+  for (std::size_t i = 0; i < path.size();) {
+    const std::size_t length = CharLength(path.data(), path.size(), i);
+    if (length == 1 && IsSeparator(static_cast<unsigned char>(path[i]))) last = i;
+    i += length;
+  }
+  return last;
+}
+
 const LeadByteTable& GbkLeadBytes() {
   static const LeadByteTable table = [] {
     LeadByteTable t{};

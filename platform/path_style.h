@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string_view>
 
 namespace kestrin {
 
@@ -34,6 +35,10 @@ struct PathStyle {
   std::size_t CharLength(const char* text, std::size_t length, std::size_t i) const {
     return (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < length) ? 2 : 1;
   }
+
+  // Position of the last separator of path, or npos when it has none. The scan runs forward, so that the
+  // trail byte of a double-byte character is never taken for a separator.
+  std::size_t LastSeparator(std::string_view path) const;
 
   static PathStyle Windows(const LeadByteTable* lead = nullptr) { return PathStyle{true, lead}; }
   static PathStyle Posix() { return PathStyle{false, nullptr}; }

@@ -4,16 +4,10 @@ namespace kestrin {
 
 namespace {
 
-// Position just after the last separator of path, or npos when it has none. The scan runs forward so that
-// the trail byte of a double-byte character is never taken for a separator.
+// Position just after the last separator of path, or npos when it has none.
 std::size_t AfterLastSeparator(std::string_view path, const PathStyle& style) {
-  std::size_t after = std::string_view::npos;
-  for (std::size_t i = 0; i < path.size();) {
-    const std::size_t length = style.CharLength(path.data(), path.size(), i);
-    if (length == 1 && style.IsSeparator(static_cast<unsigned char>(path[i]))) after = i + 1;
-    i += length;
-  }
-  return after;
+  const std::size_t last = style.LastSeparator(path);
+  return last == std::string_view::npos ? last : last + 1;
 }
 
 }  // namespace

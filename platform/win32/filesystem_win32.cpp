@@ -11,21 +11,8 @@ namespace kestrin {
 
 namespace {
 
-// Position just after the last separator, or npos; the trail byte of a double-byte character is never
-// taken for a separator.
-std::size_t AfterLastSeparator(const std::string& path) {
-  const PathStyle& style = NativePathStyle();
-  std::size_t after = std::string::npos;
-  for (std::size_t i = 0; i < path.size();) {
-    const std::size_t length = style.CharLength(path.data(), path.size(), i);
-    if (length == 1 && style.IsSeparator(static_cast<unsigned char>(path[i]))) after = i + 1;
-    i += length;
-  }
-  return after;
-}
-
 bool EndsWithSeparator(const std::string& path) {
-  return !path.empty() && AfterLastSeparator(path) == path.size();
+  return !path.empty() && NativePathStyle().LastSeparator(path) == path.size() - 1;
 }
 
 // No Windows name holds these; FindFirstFileA would take them for wildcards and find other entries.
@@ -136,8 +123,8 @@ class Win32FileSystem final : public FileSystem {
     if (SameFile(from, to)) return false;
     // Copy beside the target, then put the copy in its place in one step, so that a copy that fails
     // part-way leaves the old target whole.
-    const std::size_t after = AfterLastSeparator(to);
-    const std::string folder = after == std::string::npos ? std::string(".") : to.substr(0, after);
+    const std::size_t last = NativePathStyle().LastSeparator(to);
+    const std::string folder = last == std::string::npos ? std::string(".") : to.substr(0, last + 1);
     char temp[MAX_PATH + 1];
     if (GetTempFileNameA(folder.c_str(), "kst", 0, temp) == 0) {
       return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;  // no room for a temporary name

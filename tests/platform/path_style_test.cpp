@@ -35,6 +35,24 @@ TEST(PathStyle, SeparatorsAndLimits) {
   EXPECT_EQ(posix.CharLength(text, 3, 0), 1u);
 }
 
+TEST(PathStyle, LastSeparator) {
+  const PathStyle posix = PathStyle::Posix();
+  const PathStyle windows = PathStyle::Windows();
+  const PathStyle gbk = PathStyle::Windows(&GbkLeadBytes());
+  struct Row {
+    const PathStyle* style;
+    std::string_view path;
+    std::size_t expected;
+  };
+  constexpr std::size_t none = std::string_view::npos;
+  const Row rows[] = {
+      {&posix, "/a/b\\c", 2},      {&posix, "", none},           {&posix, "abc", none},
+      {&windows, "c:\\a/b\\c", 6}, {&windows, "c:\\a/b", 4},     {&windows, "a\\", 1},
+      {&gbk, "c:\\\x81\x5C", 2},   {&windows, "c:\\\x81\x5C", 4}, {&gbk, "\x81\x5C\\", 2},
+  };
+  for (const Row& r : rows) EXPECT_EQ(r.style->LastSeparator(r.path), r.expected) << r.path;
+}
+
 TEST(PathStyle, NativeStyle) {
   const PathStyle& native = NativePathStyle();
 #ifdef _WIN32

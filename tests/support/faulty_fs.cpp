@@ -93,34 +93,38 @@ bool FaultyFileSystem::MakeFolder(const std::string& path) {
   return inner_.MakeFolder(path);
 }
 
-bool FaultyFileSystem::CopyReplacing(const std::string& from, const std::string& to) {
-  Count(FsOp::CopyReplacing);
+bool FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::string& to) {
+  Count(op);
   if (Vanished(from) || Vanished(to)) return false;
-  if (const Rule* rule = Match(FsOp::CopyReplacing, from)) {
-    if (rule->effect == Effect::Halfway) inner_.CopyReplacing(from, to);
-    return false;
+  const Rule* rule = Match(op, from);
+  if (rule == nullptr) {
+    switch (op) {
+      case FsOp::CopyReplacing:
+        return inner_.CopyReplacing(from, to);
+      case FsOp::MoveNoReplace:
+        return inner_.MoveNoReplace(from, to);
+      default:
+        return inner_.MoveReplacing(from, to);
+    }
   }
-  return inner_.CopyReplacing(from, to);
+  // Half-way: the target is there as by a copy, the source stays, and the call reports failure. A move
+  // that may not replace leaves an existing target alone even then.
+  if (rule->effect == Effect::Halfway && !(op == FsOp::MoveNoReplace && inner_.Lookup(to).found)) {
+    inner_.CopyReplacing(from, to);
+  }
+  return false;
+}
+
+bool FaultyFileSystem::CopyReplacing(const std::string& from, const std::string& to) {
+  return Transfer(FsOp::CopyReplacing, from, to);
 }
 
 bool FaultyFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
-  Count(FsOp::MoveNoReplace);
-  if (Vanished(from) || Vanished(to)) return false;
-  if (const Rule* rule = Match(FsOp::MoveNoReplace, from)) {
-    if (rule->effect == Effect::Halfway && !inner_.Lookup(to).found) inner_.CopyReplacing(from, to);
-    return false;
-  }
-  return inner_.MoveNoReplace(from, to);
+  return Transfer(FsOp::MoveNoReplace, from, to);
 }
 
 bool FaultyFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
-  Count(FsOp::MoveReplacing);
-  if (Vanished(from) || Vanished(to)) return false;
-  if (const Rule* rule = Match(FsOp::MoveReplacing, from)) {
-    if (rule->effect == Effect::Halfway) inner_.CopyReplacing(from, to);
-    return false;
-  }
-  return inner_.MoveReplacing(from, to);
+  return Transfer(FsOp::MoveReplacing, from, to);
 }
 
 bool FaultyFileSystem::RemoveFile(const std::string& path) {

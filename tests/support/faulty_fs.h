@@ -96,6 +96,8 @@ class FaultyFileSystem : public FileSystem {
   // The rule that applies to this call, counting it against every rule it matches; null when none does.
   Rule* Match(FsOp op, const std::string& path);
   const Rule* Vanished(const std::string& path) const;
+  // CopyReplacing, MoveNoReplace and MoveReplacing: the same faults, the inner call that differs.
+  bool Transfer(FsOp op, const std::string& from, const std::string& to);
   void Count(FsOp op) { ++calls_[op]; }
 
   FileSystem& inner_;
