@@ -10,14 +10,14 @@
 #   KESTRIN_BENCH_BUILD   build folder with the bench targets (default: build/dev, configured if missing)
 #   KESTRIN_BENCH_CORPUS  where the corpus goes (default: /tmp/kestrin-bench-corpus; made once per seed)
 #   KESTRIN_BENCH_SEED    corpus seed (default: 1)
-#   KESTRIN_BENCH_RUNS    timed runs per command; the median counts (default: 7)
+#   KESTRIN_BENCH_RUNS    timed runs per command; the median counts (default: 11)
 #   KESTRIN_BENCH_SPARSE  0 to skip the sparse-file check (it needs 4 GiB of page cache for a moment)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KESTRIN_BENCH_BUILD:-$root/build/dev}
 corpus=${KESTRIN_BENCH_CORPUS:-/tmp/kestrin-bench-corpus}
 seed=${KESTRIN_BENCH_SEED:-1}
-runs=${KESTRIN_BENCH_RUNS:-7}
+runs=${KESTRIN_BENCH_RUNS:-11}
 sparse=${KESTRIN_BENCH_SPARSE:-1}
 
 if [ ! -f "$build/CMakeCache.txt" ]; then

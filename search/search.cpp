@@ -16,8 +16,9 @@ namespace {
 // Bytes read from a file at a time. Large enough that a multi-megabyte file costs few system calls, small
 // enough that the buffer stays in the processor's second-level cache while it is searched.
 constexpr std::size_t kChunkSize = std::size_t{256} << 10;
-// The first read of each file is smaller: a pattern that many files hold is mostly found in their first
-// few kilobytes, and the rest of them need not be copied at all.
+// While the pattern keeps turning up in the first few kilobytes of files, the first read of each file is
+// this small, and the rest of a file that holds it early is never copied. While it does not (a rare
+// pattern), each file is read in full chunks from the start, which saves a read per file.
 constexpr std::size_t kFirstReadSize = std::size_t{4} << 10;
 
 // Searches the content of files for one pattern, a chunk at a time through one buffer that serves every
@@ -42,14 +43,16 @@ class ContentScanner {
     if (handle < 0) return false;
     bool found = false;
     std::size_t carried = 0;  // the tail of the previous chunk, just before readAt_
-    std::size_t want = kFirstReadSize;
-    for (;;) {
+    std::size_t want = early_ * 4 >= late_ ? kFirstReadSize : kChunkSize;
+    for (bool first = true;; first = false) {
       unsigned char* chunk = buffer_.get() + readAt_;
       const std::int64_t count = fs_.Read(handle, chunk, want);
       if (count <= 0) break;  // the end of the file, or a read error: no match either way
       const unsigned char* begin = chunk - carried;
       const std::size_t size = carried + static_cast<std::size_t>(count);
-      if (searcher_.Find(begin, size) != SubstringSearcher::npos) {
+      const std::size_t at = searcher_.Find(begin, size);
+      if (first) Learn(at, size);
+      if (at != SubstringSearcher::npos) {
         found = true;
         break;
       }
@@ -62,8 +65,24 @@ class ContentScanner {
   }
 
  private:
+  // Counts, from the first read of a file of size bytes (or more), whether the match ended within the
+  // first kFirstReadSize bytes, or the file went on beyond them without one. Recent files weigh most.
+  void Learn(std::size_t at, std::size_t size) {
+    if (at != SubstringSearcher::npos && at + searcher_.PatternSize() <= kFirstReadSize) {
+      ++early_;
+    } else if (size >= kFirstReadSize) {
+      ++late_;
+    }
+    if (early_ + late_ >= 256) {
+      early_ /= 2;
+      late_ /= 2;
+    }
+  }
+
   FileSystem& fs_;
   SubstringSearcher searcher_;
+  std::size_t early_ = 0;  // files whose match ended within their first kFirstReadSize bytes
+  std::size_t late_ = 0;   // files that went on beyond them without such a match
   std::size_t carry_;   // bytes kept from one chunk for the next
   std::size_t readAt_;  // offset of each chunk in the buffer, room for the carried bytes before it
   std::unique_ptr<unsigned char[]> buffer_;

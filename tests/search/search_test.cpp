@@ -177,6 +177,37 @@ TEST(FileContains, MatchesAcrossChunkBoundaries) {
   EXPECT_FALSE(FileContains("/big", big, false));
 }
 
+// A search through many files adapts how it reads them to where the pattern turns up; whichever way it
+// reads, a match across any of its read boundaries is found.
+TEST(FilterFiles, FindsMatchesAcrossReadBoundariesAfterManyFilesWithout) {
+  MemoryFileSystem mem;
+  ScopedFileSystem use(mem);
+  const std::size_t chunk = std::size_t{256} << 10;
+  const std::string pattern = "Boundary-Pattern";
+  std::vector<std::string> paths;
+  std::vector<std::string> want;
+  for (int i = 0; i < 40; ++i) {
+    paths.push_back("/none" + std::to_string(i));
+    mem.AddFile(paths.back(), std::string(8192, 'n'));
+  }
+  for (std::size_t boundary : {std::size_t{4096}, chunk, chunk + 4096, 2 * chunk}) {
+    for (std::size_t back : {std::size_t{1}, pattern.size() / 2, pattern.size() - 1}) {
+      std::string content(3 * chunk, '.');
+      content.replace(boundary - back, pattern.size(), pattern);
+      paths.push_back("/at" + std::to_string(boundary) + "-" + std::to_string(back));
+      want.push_back(paths.back());
+      mem.AddFile(paths.back(), content);
+    }
+  }
+  for (const char* p : {"/early1", "/early2"}) {
+    paths.push_back(p);
+    want.push_back(p);
+    mem.AddFile(p, pattern + std::string(3 * chunk, '.'));
+  }
+  EXPECT_EQ(Paths(FilterFiles(ListOf(paths), {{}, {}, pattern, false})), want);
+  EXPECT_EQ(Paths(FilterFiles(ListOf(paths), {{}, {}, "boundary-PATTERN", true})), want);
+}
+
 TEST(FileContains, ShortReadsAndReadErrors) {
   MemoryFileSystem mem;
   std::string content(100000, 'x');
