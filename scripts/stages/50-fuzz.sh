@@ -15,7 +15,7 @@ cd "$root"
 seconds=${1:-${KESTRIN_FUZZ_SECONDS:-5}}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(nocase path_text copy_target search ensure_dirs)
+[ ${#targets[@]} -gt 0 ] || targets=(nocase path_text copy_target search ensure_dirs rename)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 --target "${targets[@]/#/fuzz_}"
