@@ -63,7 +63,7 @@ std::string MapCopyTarget(std::string_view outputFolder, std::string_view relati
 
   const char separator = style.Separator();
   std::string target(outputFolder);
-  const std::size_t lastSeparator = LastSeparator(target, style);
+  const std::size_t lastSeparator = style.LastSeparator(target);
   if (lastSeparator != kNone) target.resize(lastSeparator + 1);
 
   // Re-root at the output path's folder that bears the first folder name, nearest the start.
@@ -139,7 +139,7 @@ CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::st
 
 std::string OutputFolderFromText(std::string_view boxText, const PathStyle& style) {
   std::string folder = NormalizeFolderPath(boxText, style);
-  if (!folder.empty() && !EndsWithSeparator(folder, style)) folder.push_back(style.Separator());
+  if (!folder.empty() && !style.EndsWithSeparator(folder)) folder.push_back(style.Separator());
   return folder;
 }
 

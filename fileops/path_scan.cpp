@@ -40,19 +40,6 @@ std::size_t FirstSeparator(std::string_view text, const PathStyle& style) {
   return kNone;
 }
 
-std::size_t LastSeparator(std::string_view text, const PathStyle& style) {
-  std::size_t last = kNone;
-  for (std::size_t i = 0; i < text.size(); i += Step(text, i, style)) {
-    if (style.IsSeparator(static_cast<unsigned char>(text[i]))) last = i;
-  }
-  return last;
-}
-
-bool EndsWithSeparator(std::string_view text, const PathStyle& style) {
-  const std::size_t last = LastSeparator(text, style);
-  return last != kNone && last + 1 == text.size();
-}
-
 std::string Enclosed(std::string_view name, const PathStyle& style) {
   std::string text(1, style.Separator());
   text.append(name);

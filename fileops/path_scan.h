@@ -23,12 +23,9 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // compared without regard to case; kNone when there is none. An empty pattern is found at 0.
 std::size_t FindCharNoCase(std::string_view text, std::string_view pattern, const PathStyle& style);
 
-// Position of the first or the last separator character of text; kNone when there is none.
+// Position of the first separator character of text; kNone when there is none. (The last one, and
+// whether text ends with one, are PathStyle::LastSeparator and PathStyle::EndsWithSeparator.)
 std::size_t FirstSeparator(std::string_view text, const PathStyle& style);
-std::size_t LastSeparator(std::string_view text, const PathStyle& style);
-
-// True when the last character of text is a separator.
-bool EndsWithSeparator(std::string_view text, const PathStyle& style);
 
 // The name with a separator on either side, such as "\PublicRes\" or "/PublicRes/".
 std::string Enclosed(std::string_view name, const PathStyle& style);

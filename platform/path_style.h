@@ -39,6 +39,11 @@ struct PathStyle {
   // Position of the last separator of path, or npos when it has none. The scan runs forward, so that the
   // trail byte of a double-byte character is never taken for a separator.
   std::size_t LastSeparator(std::string_view path) const;
+  // Whether the last character of path (not merely its last byte) is a separator.
+  bool EndsWithSeparator(std::string_view path) const {
+    const std::size_t last = LastSeparator(path);
+    return last != std::string_view::npos && last + 1 == path.size();
+  }
 
   static PathStyle Windows(const LeadByteTable* lead = nullptr) { return PathStyle{true, lead}; }
   static PathStyle Posix() { return PathStyle{false, nullptr}; }

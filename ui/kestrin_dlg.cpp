@@ -74,19 +74,6 @@ WalkFlags ReadWalkFlags(DialogHost& host) {
   return {recursive, includeHidden};
 }
 
-// True when the last character of path (not merely its last byte: in a double-byte code page a trail byte
-// can be 0x5C) is a separator.
-bool EndsWithSeparator(std::string_view path, const PathStyle& style) {
-  std::size_t i = 0;
-  bool last = false;
-  while (i < path.size()) {
-    const std::size_t length = style.CharLength(path.data(), path.size(), i);
-    last = length == 1 && style.IsSeparator(static_cast<unsigned char>(path[i]));
-    i += length;
-  }
-  return last;
-}
-
 // A browsed folder's path; an empty answer counts as a cancel, since an empty folder text would walk, and
 // let a rename reach, the current drive.
 std::optional<std::string> BrowseFolder(DialogHost& host) {
@@ -169,7 +156,7 @@ void CKestrinDlg::OnDropFiles(const std::vector<std::string>& paths) {
   if (paths.empty() || paths.front().empty()) return;
   std::string path = paths.front();
   if (IsDirectory(path)) {
-    if (!EndsWithSeparator(path, style_)) path += style_.Separator();
+    if (!style_.EndsWithSeparator(path)) path += style_.Separator();
     const WalkFlags flags = ReadWalkFlags(host_);
     if (host_.CtrlHeld()) {
       // The reference folder; the input and its mode stay as they are.
