@@ -9,6 +9,7 @@
 #include "fuzz/fuzz_support.h"
 #include "fuzz/reference.h"
 #include "search/search.h"
+#include "search/substring_search.h"
 #include "support/faulty_fs.h"
 #include "support/memory_fs.h"
 
@@ -28,6 +29,19 @@ std::string Detail(std::string_view pattern, std::string_view data, bool ignoreC
 void CheckBuffer(std::string_view data, std::string_view pattern) {
   for (const bool ignoreCase : {false, true}) {
     const bool want = reference::PlainContains(data, pattern, ignoreCase);
+    // Every prefilter this processor runs, and the linear fallback, find the very first match.
+    const long long first = reference::PlainFind(data, pattern, ignoreCase);
+    for (const SearchKernel kernel : {SearchKernel::Scalar, SearchKernel::Sse2, SearchKernel::Avx2}) {
+      if (!KernelAvailable(kernel)) continue;
+      const std::size_t at = SubstringSearcher(pattern, ignoreCase, kernel).Find(data.data(), data.size());
+      FUZZ_CHECK(first < 0 ? at == SubstringSearcher::npos : at == static_cast<std::size_t>(first),
+                 "kernel " + std::to_string(static_cast<int>(kernel)) + " found " + std::to_string(at) +
+                     ", first match at " + std::to_string(first) + " " + Detail(pattern, data, ignoreCase));
+    }
+    const std::size_t twoWay = TwoWayFind(data.data(), data.size(), pattern, ignoreCase);
+    FUZZ_CHECK(first < 0 ? twoWay == SubstringSearcher::npos : twoWay == static_cast<std::size_t>(first),
+               "two-way search found " + std::to_string(twoWay) + ", first match at " + std::to_string(first) +
+                   " " + Detail(pattern, data, ignoreCase));
     FUZZ_CHECK(BufferContains(data.data(), data.size(), pattern, ignoreCase) == want,
                "BufferContains " + Detail(pattern, data, ignoreCase));
     // The same question about a copy at another alignment.

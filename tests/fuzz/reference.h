@@ -64,6 +64,15 @@ inline bool PlainContains(std::string_view data, std::string_view pattern, bool 
   return false;
 }
 
+// Position of the first match of the plain content scan; -1 when there is none, 0 for an empty pattern.
+inline long long PlainFind(std::string_view data, std::string_view pattern, bool ignoreCase) {
+  const std::size_t m = pattern.size();
+  for (std::size_t i = 0; i + m <= data.size(); ++i) {
+    if (PlainContains(data.substr(i, m), pattern, ignoreCase)) return static_cast<long long>(i);
+  }
+  return -1;
+}
+
 // Offset just after the last dot of path; -1 when path is empty or holds no dot.
 inline long long ExtensionOffset(std::string_view path) {
   const std::size_t dot = path.rfind('.');
