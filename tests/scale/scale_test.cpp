@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "faults/fault_fixture.h"
 #include "fileops/copy.h"
 #include "primitives/fs_query.h"
 #include "search/search.h"
@@ -80,19 +81,7 @@ class ProgressWatchingHost : public headless::HeadlessHost {
   std::size_t past16Bits = 0;
 };
 
-std::string Fill(std::string_view format, std::initializer_list<std::string> args) {
-  std::string out;
-  auto next = args.begin();
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size() && next != args.end()) {
-      out += *next++;
-      ++i;
-    } else {
-      out += format[i];
-    }
-  }
-  return out;
-}
+using faults::Fill;
 
 TEST(Scale, TwoHundredThousandFilesAreWalkedAndSearched) {
   constexpr std::size_t kFolders = 400;
