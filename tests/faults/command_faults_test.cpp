@@ -63,6 +63,30 @@ TEST_F(CopyFaultTest, OutputFolderThatCannotBeMadeIsReportedAndNothingIsCopied) 
   ExpectTree("in", {{"a.txt", "a"}});
 }
 
+TEST_F(CopyFaultTest, OutputFolderBlockedByAFileOrTooLongIsReportedWhole) {
+  Make("in/a.txt", "a");
+  Make("blocked", "a file where the output folder should be");
+  PrepareCopy();
+
+  host_.Type(IDC_COPY_OUTPUT, Folder("blocked"));
+  dialog_.OnCopyFiles();
+  EXPECT_EQ(Status(), Fill(text::kCopyCannotCreate, {OutputFolderFromText(Folder("blocked"))}));
+  EXPECT_EQ(testing::ReadFile(Folder("blocked")), "a file where the output folder should be");
+
+  // A folder longer than any path the platform takes: refused, and named whole in the status text,
+  // however long the text becomes.
+  const std::string tooLong = Folder(std::string(NativePathStyle().PathLimit(), 'x'));
+  host_.Type(IDC_COPY_OUTPUT, tooLong);
+  dialog_.OnCopyFiles();
+  EXPECT_EQ(Status(), Fill(text::kCopyCannotCreate, {OutputFolderFromText(tooLong)}));
+  dialog_.OnOpenCopyPath();
+  ASSERT_EQ(host_.Messages().size(), 1u);
+  EXPECT_EQ(host_.Messages()[0].text, text::kBadCopyPath);
+  EXPECT_TRUE(host_.Opened().empty());
+  EXPECT_EQ(faulty_.Calls(FsOp::CopyReplacing), 0);
+  ExpectTree("in", {{"a.txt", "a"}});
+}
+
 TEST_F(CopyFaultTest, FolderRefusedForOneFileFailsThatFileOnly) {
   Make("in/top.txt", "top");
   Make("in/deep/refused/f.txt", "deep");
