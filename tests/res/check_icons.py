@@ -167,9 +167,9 @@ def parse_res(data):
 
 
 def load_generator():
-    spec = importlib.util.spec_from_file_location("make_icons", ARGS.generator)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module_origin = importlib.util.spec_from_file_location("make_icons", ARGS.generator)
+    module = importlib.util.module_from_spec(module_origin)
+    module_origin.loader.exec_module(module)
     return module
 
 
