@@ -121,10 +121,11 @@ bool CopyOneFile(const std::string& sourcePath, std::string_view copyPrefix, std
 }
 
 CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::string_view outputFolder,
-                     const std::function<void(std::size_t index)>& position, const PathStyle& style) {
+                     const std::function<void(std::size_t index)>& position, const PathStyle& style,
+                     const CommandContext& context) {
   CopyCounts counts;
   std::string source;
-  for (std::size_t i = 0; i < files.size(); ++i) {
+  for (std::size_t i = 0; i < files.size() && !context.Stopped(); ++i) {
     source.assign(files[i]);
     const bool copied = files.kind(i) != EntryKind::Other && CopyOneFile(source, copyPrefix, outputFolder, style);
     if (copied) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/path_style.h"
+#include "primitives/command.h"
 #include "primitives/file_list.h"
 
 namespace kestrin {
@@ -29,10 +30,11 @@ struct CopyCounts {
   std::uint32_t failed = 0;
 };
 
-// Copies every file of the list in order, calling position(i) after file i was handled.
+// Copies every file of the list in order, calling position(i) after file i was handled. A stop keeps the
+// copies finished so far; the files not reached count neither way.
 CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::string_view outputFolder,
                      const std::function<void(std::size_t index)>& position = {},
-                     const PathStyle& style = NativePathStyle());
+                     const PathStyle& style = NativePathStyle(), const CommandContext& context = {});
 
 // The output folder as the copy and open commands use it: the box's text normalised, with a trailing
 // separator. Empty when nothing is left after normalising.

@@ -62,11 +62,11 @@ bool RenameOneFile(const std::string& sourcePath, std::string_view oldString, st
 
 std::uint32_t RenameFiles(const FileList& files, std::string_view oldString, std::string_view newString,
                           bool force, const std::function<void(std::size_t index)>& position,
-                          const PathStyle& style) {
+                          const PathStyle& style, const CommandContext& context) {
   if (!StringsWithinLimit(oldString, newString)) return 0;
   std::uint32_t renamed = 0;
   std::string source;
-  for (std::size_t i = 0; i < files.size(); ++i) {
+  for (std::size_t i = 0; i < files.size() && !context.Stopped(); ++i) {
     if (position) position(i);
     source.assign(files[i]);
     if (RenameOneFile(source, oldString, newString, force, style)) ++renamed;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/path_style.h"
+#include "primitives/command.h"
 #include "primitives/file_list.h"
 
 namespace kestrin {
@@ -24,9 +25,10 @@ bool RenameOneFile(const std::string& sourcePath, std::string_view oldString, st
                    bool force, const PathStyle& style = NativePathStyle());
 
 // Renames every file of the list in order, calling position(i) before file i; returns how many were
-// renamed. Old or new strings over the limit rename nothing (every file counts as not renamed).
+// renamed. Old or new strings over the limit rename nothing (every file counts as not renamed). A stop
+// leaves the files renamed so far renamed.
 std::uint32_t RenameFiles(const FileList& files, std::string_view oldString, std::string_view newString,
                           bool force, const std::function<void(std::size_t index)>& position = {},
-                          const PathStyle& style = NativePathStyle());
+                          const PathStyle& style = NativePathStyle(), const CommandContext& context = {});
 
 }  // namespace kestrin

@@ -114,12 +114,13 @@ const char* ExtensionOf(const char* path) {
   return dot == nullptr ? nullptr : dot + 1;
 }
 
-FileList FilterFiles(const FileList& files, const SearchFilters& filters, const FilterProgress& progress) {
+FileList FilterFiles(const FileList& files, const SearchFilters& filters, const FilterProgress& progress,
+                     const CommandContext& context) {
   FileList results;
   const std::size_t n = files.size();
   if (filters.AllAbsent()) {
     results.reserve(n, files.bytes());
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < n && !context.Stopped(); ++i) {
       results.push_back(files[i], files.kind(i));
       if (progress.passed) progress.passed(i);
       if (progress.position) progress.position(i);
@@ -131,7 +132,7 @@ FileList FilterFiles(const FileList& files, const SearchFilters& filters, const 
   if (filters.path) pathSearch.emplace(*filters.path, filters.ignoreCase);
   std::optional<ContentScanner> content;  // made when the first file reaches the content test
   std::string path;
-  for (std::size_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < n && !context.Stopped(); ++i) {
     if (progress.position) progress.position(i);
     const std::string_view entry = files[i];
     if (pathSearch && pathSearch->Find(entry.data(), entry.size()) == SubstringSearcher::npos) continue;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "primitives/command.h"
 #include "primitives/file_list.h"
 
 namespace kestrin {
@@ -42,7 +43,8 @@ struct FilterProgress {
 };
 
 // The entries of files that pass every present filter, in list order. A file's content is read only
-// when its path and extension tests passed.
-FileList FilterFiles(const FileList& files, const SearchFilters& filters, const FilterProgress& progress = {});
+// when its path and extension tests passed. A stop returns the entries that passed so far.
+FileList FilterFiles(const FileList& files, const SearchFilters& filters, const FilterProgress& progress = {},
+                     const CommandContext& context = {});
 
 }  // namespace kestrin

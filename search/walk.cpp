@@ -12,8 +12,10 @@ namespace {
 
 class Walker {
  public:
-  Walker(FileSystem& fs, FileList& list, bool recursive, bool includeHidden, const PathStyle& style)
-      : fs_(fs),
+  Walker(FileSystem& fs, FileList& list, bool recursive, bool includeHidden, const PathStyle& style,
+         const CommandContext& context)
+      : context_(context),
+        fs_(fs),
         list_(list),
         recursive_(recursive),
         includeHidden_(includeHidden),
@@ -36,6 +38,7 @@ class Walker {
   void List() {
     const std::size_t base = path_.size();
     fs_.Enumerate(path_, [this, base](const DirEntry& entry) {
+      if (context_.Stopped()) return;
       if (entry.name.empty() || entry.name == "." || entry.name == "..") return;
       if (entry.hidden && !includeHidden_) return;  // before the folder test: hidden folders are not entered
       if (entry.kind != EntryKind::Directory) {
@@ -57,6 +60,7 @@ class Walker {
     });
   }
 
+  const CommandContext& context_;
   FileSystem& fs_;
   FileList& list_;
   const bool recursive_;
@@ -70,8 +74,8 @@ class Walker {
 }  // namespace
 
 void CollectFiles(std::string_view folder, FileList& list, bool recursive, bool includeHidden,
-                  const PathStyle& style) {
-  Walker(Fs(), list, recursive, includeHidden, style).Run(folder);
+                  const PathStyle& style, const CommandContext& context) {
+  Walker(Fs(), list, recursive, includeHidden, style, context).Run(folder);
 }
 
 }  // namespace kestrin

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/path_style.h"
+#include "primitives/command.h"
 #include "primitives/file_list.h"
 
 namespace kestrin {
@@ -13,8 +14,8 @@ namespace kestrin {
 // Hidden entries, hidden folders included, are skipped unless includeHidden; sub-folders are descended
 // only when recursive. Folders are never listed; entries already in the list stay in front. A path that
 // would not fit the style's path limit is skipped, and a folder already on the current descent path
-// (a link leading back into the tree) is not entered again.
+// (a link leading back into the tree) is not entered again. A stop leaves the files listed so far.
 void CollectFiles(std::string_view folder, FileList& list, bool recursive, bool includeHidden,
-                  const PathStyle& style = NativePathStyle());
+                  const PathStyle& style = NativePathStyle(), const CommandContext& context = {});
 
 }  // namespace kestrin
