@@ -80,6 +80,9 @@ class FileSystem {
   // Reads up to size bytes; the count read, 0 at the end of the file, negative on an error.
   virtual std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) = 0;
   virtual void Close(ReadHandle handle) = 0;
+  // True when an open handle reads a regular file: not a FIFO, socket, device or folder, which a search
+  // must not read even when one has taken the place of a file since the walk listed it.
+  virtual bool IsRegularFile(ReadHandle handle) { return handle >= 0; }
 
   // OpenForRead for many files in a row, as a search through a file list opens them. The files of one
   // folder usually follow each other there, so an implementation may keep the folder of the previous file

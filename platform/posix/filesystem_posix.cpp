@@ -410,6 +410,11 @@ class PosixFileSystem final : public FileSystem {
     t_batchFolder.clear();
   }
 
+  bool IsRegularFile(ReadHandle handle) override {
+    struct stat st;
+    return handle >= 0 && fstat(static_cast<int>(handle), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
   std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
     if (size > (std::size_t{1} << 30)) size = std::size_t{1} << 30;
     for (;;) {

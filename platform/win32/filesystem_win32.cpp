@@ -160,6 +160,14 @@ class Win32FileSystem final : public FileSystem {
     return reinterpret_cast<ReadHandle>(h);
   }
 
+  bool IsRegularFile(ReadHandle handle) override {
+    if (handle < 0) return false;
+    const HANDLE h = reinterpret_cast<HANDLE>(handle);
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+
   std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
     const DWORD want = size > (DWORD{1} << 30) ? (DWORD{1} << 30) : static_cast<DWORD>(size);
     DWORD got = 0;
