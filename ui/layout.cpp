@@ -80,39 +80,4 @@ const char* ControlName(int id) {
   return c ? c->name : nullptr;
 }
 
-namespace {
-
-// Bytes of the UTF-8 character at text[i]; a byte that does not start a well-formed sequence counts as a
-// character of its own, so malformed text is still cut somewhere sensible.
-std::size_t Utf8CharLength(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
-  const std::uint8_t lead = byte(i);
-  std::size_t length = 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-  }
-  if (i + length > text.size()) return 1;
-  for (std::size_t k = i + 1; k < i + length; ++k) {
-    if ((byte(k) & 0xC0) != 0x80) return 1;
-  }
-  return length;
-}
-
-}  // namespace
-
-std::size_t WholeCharPrefixLength(std::string_view text, std::size_t limit, const PathStyle& style) {
-  std::size_t kept = 0;
-  while (kept < text.size()) {
-    const std::size_t length =
-        style.windows ? style.CharLength(text.data(), text.size(), kept) : Utf8CharLength(text, kept);
-    if (kept + length > limit) break;
-    kept += length;
-  }
-  return kept;
-}
-
 }  // namespace kestrin

@@ -58,10 +58,4 @@ const char* ControlName(int id);
 // The two rename boxes hold at most this many bytes in the platform's encoding.
 inline constexpr std::size_t kRenameBoxLimit = 127;
 
-// Length of the longest prefix of text that fits in limit bytes and ends on a whole character of the
-// platform's encoding: UTF-8 on POSIX; on Windows the ANSI code page, where a lead byte (style's table)
-// and the byte after it stay together. What a box with a byte limit keeps of typed or pasted text.
-std::size_t WholeCharPrefixLength(std::string_view text, std::size_t limit,
-                                  const PathStyle& style = NativePathStyle());
-
 }  // namespace kestrin
