@@ -1,7 +1,7 @@
 #pragma once
 // What the window is made of: every frame, label and control with its identifier, kind, caption,
-// position and size in dialog units, and styles. The Qt window lays itself out from this table, and the
-// Win32 dialog template is checked against it.
+// position and size in dialog units, and styles. The rows are written once, in ui/layout_table.inc: the Qt
+// window lays itself out from this table, and the Win32 dialog template is compiled from the same rows.
 
 #include <cstddef>
 #include <span>

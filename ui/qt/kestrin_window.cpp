@@ -1,10 +1,10 @@
 #include "ui/qt/kestrin_window.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -57,12 +57,11 @@ std::vector<std::string> LocalDropPaths(const QMimeData& mime) {
   return paths;
 }
 
+// Every size the build put into the program's resources; each image tells its own size.
 QIcon KestrinIcon() {
   QIcon icon;
-  for (int size : {16, 32, 48, 64, 128, 256}) {
-    const QString file = QStringLiteral(":/kestrin/icons/kestrin-%1.png").arg(size);
-    if (QFile::exists(file)) icon.addFile(file, QSize(size, size));
-  }
+  const QDir images(QStringLiteral(":/kestrin/icons"), QStringLiteral("kestrin-*.png"));
+  for (const QString& name : images.entryList(QDir::Files)) icon.addFile(images.filePath(name));
   return icon;
 }
 
