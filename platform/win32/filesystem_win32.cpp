@@ -6,7 +6,7 @@
 
 #include "platform/filesystem.h"
 #include "platform/path_style.h"
-#include "primitives/ascii_case.h"  // header only: the one case rule, no dependency on the core
+#include "platform/ascii_case.h"
 
 namespace kestrin {
 
