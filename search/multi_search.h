@@ -16,7 +16,8 @@
 // classes (each byte that appears in a pattern, folded when ignoring case, is a class of its own; every
 // other byte is one more class). The states nearest the root, where a scan spends nearly all its time,
 // get a full row of transitions; when the patterns are too many for every state to get one within
-// kDenseBudget, the deeper states keep only their own children and follow their failure links.
+// kDenseBudget, the deeper states keep only their own children and follow their failure links. A long
+// chunk is walked in eight lanes at once (see Feed).
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +53,7 @@ class MultiSearcher {
   std::uint32_t SparseNext(std::uint32_t state, std::uint16_t cls) const;
 
   std::size_t patternCount_ = 0;
+  std::size_t longest_ = 0;  // bytes of the longest pattern
   std::uint16_t classOf_[256] = {};
   std::uint32_t strideShift_ = 0;  // a row holds 1 << strideShift_ entries, at least one per class
   std::uint32_t denseCount_ = 0;   // states 0 .. denseCount_ - 1 have full rows
