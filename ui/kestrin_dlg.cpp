@@ -42,6 +42,11 @@ std::string FormatText(std::string_view format, std::initializer_list<std::strin
 
 std::string Count(std::size_t n) { return std::to_string(n); }
 
+// Writes a text of the window into the status box, in the window's language, with its %d and %s filled in.
+void SetStatus(DialogHost& host, const char* text, std::initializer_list<std::string_view> args = {}) {
+  host.SetText(IDC_STATUS, FormatText(host.Translate(text), args));
+}
+
 // Progress values are ints on every host; a count beyond INT_MAX (never seen in practice) pins at the top.
 int ProgressValue(std::size_t value) {
   return value > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(value);
@@ -77,7 +82,7 @@ WalkFlags ReadWalkFlags(DialogHost& host) {
 // A browsed folder's path; an empty answer counts as a cancel, since an empty folder text would walk, and
 // let a rename reach, the current drive.
 std::optional<std::string> BrowseFolder(DialogHost& host) {
-  std::optional<std::string> chosen = host.BrowseForFolder(text::kBrowseTitle);
+  std::optional<std::string> chosen = host.BrowseForFolder(host.Translate(text::kBrowseTitle).c_str());
   if (chosen && chosen->empty()) chosen.reset();
   return chosen;
 }
@@ -147,7 +152,7 @@ void CKestrinDlg::OnOpenInputFolder() {
   const WalkFlags flags = ReadWalkFlags(host_);
   m_files.clear();
   CollectFiles(m_inputPath, m_files, flags.recursive, flags.includeHidden, style_);
-  host_.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
+  SetStatus(host_, text::kFolderFileCount, {Count(m_files.size())});
   SetDefaultCopyPaths(*folderText);
 }
 
@@ -170,7 +175,7 @@ void CKestrinDlg::OnDropFiles(const std::vector<std::string>& paths) {
       m_inputPath = path;
       m_files.clear();
       CollectFiles(m_inputPath, m_files, flags.recursive, flags.includeHidden, style_);
-      host_.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
+      SetStatus(host_, text::kFolderFileCount, {Count(m_files.size())});
       host_.SetText(IDC_INPUT_PATH, m_inputPath);
       SetDefaultCopyPaths(m_inputPath);
     }
@@ -179,7 +184,7 @@ void CKestrinDlg::OnDropFiles(const std::vector<std::string>& paths) {
     m_files.clear();
     m_singleFileMode = true;
     m_inputPath = path;
-    host_.SetText(IDC_STATUS, text::kSingleFileDropped);
+    SetStatus(host_, text::kSingleFileDropped);
     host_.SetText(IDC_INPUT_PATH, m_inputPath);
   } else {
     host_.SetText(IDC_SEARCH_TEXT, FileNamePart(path, style_));
@@ -192,7 +197,7 @@ void CKestrinDlg::OnRecursiveClicked() {
   if (!m_inputPath.empty()) {
     m_files.clear();
     CollectFiles(m_inputPath, m_files, flags.recursive, flags.includeHidden, style_);
-    host_.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
+    SetStatus(host_, text::kFolderFileCount, {Count(m_files.size())});
   }
   if (!m_refPath.empty()) {
     m_refFiles.clear();
@@ -205,12 +210,12 @@ void CKestrinDlg::OnSearch() {
   if (m_singleFileMode) {
     const std::optional<std::string> pattern = ReadFilter(host_, IDC_SEARCH_TEXT);
     if (!pattern) {
-      host_.SetText(IDC_STATUS, text::kNoSearchString);
+      SetStatus(host_, text::kNoSearchString);
       return;
     }
     const bool ignoreCase = host_.IsChecked(IDC_IGNORE_CASE);
     const bool found = FileContains(m_inputPath, *pattern, ignoreCase);
-    host_.SetText(IDC_STATUS, found ? text::kStringFound : text::kStringNotFound);
+    SetStatus(host_, found ? text::kStringFound : text::kStringNotFound);
     return;
   }
 
@@ -226,7 +231,7 @@ void CKestrinDlg::OnSearch() {
   host_.ListReset(IDC_RESULT_LIST);
   const std::size_t n = m_files.size();
   if (n == 0) {
-    host_.SetText(IDC_STATUS, text::kNoFilesToSearch);
+    SetStatus(host_, text::kNoFilesToSearch);
     return;
   }
   BeginProgressRun(host_, n);
@@ -243,7 +248,7 @@ void CKestrinDlg::OnSearch() {
   EndProgressRun(host_);
   // Without a filter every file is a result, and the status box keeps what it showed.
   if (allAbsent) return;
-  host_.SetText(IDC_STATUS, FormatText(text::kSearchSummary, {Count(n), Count(m_results.size())}));
+  SetStatus(host_, text::kSearchSummary, {Count(n), Count(m_results.size())});
 }
 
 void CKestrinDlg::OnResultDblClk() {
@@ -257,12 +262,12 @@ void CKestrinDlg::OnBatchRename() {
   host_.ListReset(IDC_RESULT_LIST);
   const std::size_t n = m_files.size();
   if (n == 0) {
-    host_.SetText(IDC_STATUS, text::kNoFilesToRename);
+    SetStatus(host_, text::kNoFilesToRename);
     return;
   }
   const std::string oldString = host_.GetText(IDC_RENAME_OLD);
   if (oldString.empty()) {
-    host_.SetText(IDC_STATUS, text::kNoOldName);
+    SetStatus(host_, text::kNoOldName);
     return;
   }
   const std::string newString = host_.GetText(IDC_RENAME_NEW);
@@ -273,7 +278,7 @@ void CKestrinDlg::OnBatchRename() {
       m_files, oldString, newString, force, [this](std::size_t i) { host_.SetProgressPos(ProgressValue(i)); },
       style_);
   EndProgressRun(host_);
-  host_.SetText(IDC_STATUS, FormatText(text::kRenameSummary, {Count(n), Count(renamed)}));
+  SetStatus(host_, text::kRenameSummary, {Count(n), Count(renamed)});
 
   // The list is collected anew so that it holds the new names.
   const WalkFlags flags = ReadWalkFlags(host_);
@@ -284,16 +289,16 @@ void CKestrinDlg::OnBatchRename() {
 void CKestrinDlg::OnCopyFiles() {
   const std::size_t n = m_results.size();
   if (n == 0) {
-    host_.SetText(IDC_STATUS, text::kCopyNoFiles);
+    SetStatus(host_, text::kCopyNoFiles);
     return;
   }
   const std::string outputFolder = OutputFolderFromText(host_.GetText(IDC_COPY_OUTPUT), style_);
   if (outputFolder.empty()) {
-    host_.SetText(IDC_STATUS, text::kCopyNoPath);
+    SetStatus(host_, text::kCopyNoPath);
     return;
   }
   if (!EnsureDirectories(outputFolder, style_)) {
-    host_.SetText(IDC_STATUS, FormatText(text::kCopyCannotCreate, {outputFolder}));
+    SetStatus(host_, text::kCopyCannotCreate, {outputFolder});
     return;
   }
   const std::string copyPrefix = host_.GetText(IDC_PATH_PREFIX);
@@ -303,14 +308,14 @@ void CKestrinDlg::OnCopyFiles() {
       m_results, copyPrefix, outputFolder, [this](std::size_t i) { host_.SetProgressPos(ProgressValue(i)); },
       style_);
   EndProgressRun(host_);
-  host_.SetText(IDC_STATUS, FormatText(text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)}));
+  SetStatus(host_, text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)});
 }
 
 void CKestrinDlg::OnOpenCopyPath() {
   const std::string outputFolder = OutputFolderFromText(host_.GetText(IDC_COPY_OUTPUT), style_);
   if (outputFolder.empty()) return;
   if (!EnsureDirectories(outputFolder, style_)) {
-    host_.ShowMessage(text::kBadCopyPath, text::kBadCopyPathCaption);
+    host_.ShowMessage(host_.Translate(text::kBadCopyPath), host_.Translate(text::kBadCopyPathCaption));
     return;
   }
   host_.ShellOpen(outputFolder);

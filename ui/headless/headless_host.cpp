@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "ui/resource_ids.h"
+#include "ui/translation.h"
 
 namespace kestrin::headless {
 namespace {
@@ -14,12 +15,12 @@ namespace {
 
 }  // namespace
 
-HeadlessHost::HeadlessHost() {
+HeadlessHost::HeadlessHost(UiLanguage language) : language_(language) {
   for (const ControlDef& def : KestrinControls()) {
     if (def.id < 0) continue;
     ControlState& state = controls_[def.id];
     state.def = &def;
-    if (def.kind != ControlKind::Edit) state.text = def.caption;
+    if (def.kind != ControlKind::Edit) state.text = TextIn(language_, def.caption);
     state.visible = (def.styles & kHiddenAtStart) == 0;
   }
 }
@@ -87,6 +88,8 @@ void HeadlessHost::EndListFill(int id) {
   if (openListFills_ == 0) Fault("EndListFill", id, "no fill begun");
   --openListFills_;
 }
+
+std::string HeadlessHost::Translate(const char* text) { return TextIn(language_, text); }
 
 std::optional<std::string> HeadlessHost::BrowseForFolder(const char* title) {
   browseTitles_.emplace_back(title);

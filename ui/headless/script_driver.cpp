@@ -70,7 +70,7 @@ bool IsBlank(std::string_view line) {
 
 class Driver {
  public:
-  explicit Driver(std::ostream& out) : out_(out), dialog_(host_) {
+  Driver(std::ostream& out, UiLanguage language) : out_(out), host_(language), dialog_(host_) {
     host_.onOpen = [this](const std::string& path) { out_ << "open: " << EscapeText(path) << '\n'; };
     host_.onMessage = [this](const Message& m) {
       out_ << "message: " << EscapeText(m.caption) << ": " << EscapeText(m.text) << '\n';
@@ -204,8 +204,8 @@ std::string EscapeText(std::string_view text) {
   return out;
 }
 
-int RunScript(std::istream& in, std::ostream& out, std::ostream& err) {
-  Driver driver(out);
+int RunScript(std::istream& in, std::ostream& out, std::ostream& err, UiLanguage language) {
+  Driver driver(out, language);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
