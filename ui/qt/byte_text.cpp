@@ -29,16 +29,44 @@ std::size_t GbCharLength(std::string_view bytes, std::size_t i) {
   return 1;
 }
 
-// The text of bytes in the named encoding, when every byte decodes and encodes back to itself.
-bool DecodeExactly(std::string_view bytes, const char* encoding, QString& text) {
-  QStringDecoder decoder(encoding, kExact);
-  if (!decoder.isValid()) return false;
+// A decoder and an encoder of one encoding, made once per thread (making a GB18030 converter is slow),
+// and made anew after an error, which may leave a converter holding half a character.
+struct Codec {
+  explicit Codec(const char* encoding) : name(encoding) { Renew(); }
+  void Renew() {
+    decoder = QStringDecoder(name, kExact);
+    encoder = QStringEncoder(name, QStringConverter::Flag::Stateless);
+  }
+  const char* name;
+  QStringDecoder decoder;
+  QStringEncoder encoder;
+};
+
+Codec& Utf8Codec() {
+  thread_local Codec codec("UTF-8");
+  return codec;
+}
+
+Codec& Gb18030Codec() {
+  thread_local Codec codec("GB18030");
+  return codec;
+}
+
+// The text of bytes in the codec's encoding, when every byte decodes and encodes back to itself.
+bool DecodeExactly(std::string_view bytes, Codec& codec, QString& text) {
+  if (!codec.decoder.isValid() || !codec.encoder.isValid()) return false;
   const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
-  text = decoder.decode(view);
-  if (decoder.hasError()) return false;
-  QStringEncoder encoder(encoding, QStringConverter::Flag::Stateless);
-  const QByteArray back = encoder.encode(text);
-  return !encoder.hasError() && QByteArrayView(back) == view;
+  text = codec.decoder.decode(view);
+  if (codec.decoder.hasError()) {
+    codec.Renew();
+    return false;
+  }
+  const QByteArray back = codec.encoder.encode(text);
+  if (codec.encoder.hasError()) {
+    codec.Renew();
+    return false;
+  }
+  return QByteArrayView(back) == view;
 }
 
 void AppendEscape(QString& out, std::uint8_t byte) {
@@ -78,8 +106,8 @@ ShownText ShowBytes(std::string_view bytes) {
     end = std::min(end, bytes.size());
     Stretch stretch{i, end, {}, false};
     const std::string_view run = bytes.substr(i, end - i);
-    if (!DecodeExactly(run, "UTF-8", stretch.text)) {
-      if (DecodeExactly(run, "GB18030", stretch.text)) {
+    if (!DecodeExactly(run, Utf8Codec(), stretch.text)) {
+      if (DecodeExactly(run, Gb18030Codec(), stretch.text)) {
         anyGb = true;
       } else {
         stretch.escaped = anyEscaped = true;
@@ -133,9 +161,12 @@ std::string BytesOf(const QString& text, TextBytes as) {
       bytes = text.toUtf8();
       break;
     case TextBytes::Gb18030: {
-      QStringEncoder encoder("GB18030", QStringConverter::Flag::Stateless);
-      bytes = encoder.isValid() ? encoder.encode(text) : QByteArray();
-      if (!encoder.isValid() || encoder.hasError()) bytes = text.toUtf8();
+      Codec& codec = Gb18030Codec();
+      bytes = codec.encoder.isValid() ? codec.encoder.encode(text) : text.toUtf8();
+      if (codec.encoder.hasError()) {
+        codec.Renew();
+        bytes = text.toUtf8();
+      }
       break;
     }
     case TextBytes::Escaped:
