@@ -52,13 +52,6 @@ TEST(Translations, EveryCaptionOfTheWindowHasOne) {
   }
 }
 
-TEST(Translations, TextInKeepsChineseAndFallsBackToTheText) {
-  EXPECT_STREQ(TextIn(UiLanguage::Chinese, text::kCopySummary), text::kCopySummary);
-  EXPECT_STREQ(TextIn(UiLanguage::English, text::kCopySummary), "Copy done, succeeded:%d, failed:%d.");
-  const char* unknown = "no such text";
-  EXPECT_EQ(TextIn(UiLanguage::English, unknown), unknown);
-}
-
 // The dialog on a headless window in each language, over an in-memory disk.
 struct Window {
   explicit Window(UiLanguage language) : host(language), dlg(host, PathStyle::Posix()) { dlg.OnInitDialog(); }

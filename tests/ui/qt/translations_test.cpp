@@ -69,12 +69,5 @@ TEST(QtTranslations, ChineseWindowAndQtsOwnDialogsInChinese) {
   EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), HasChinese)) << texts.join(u'|').toStdString();
 }
 
-TEST(QtTranslations, RemovedWithTheirOwner) {
-  testing::TestApp();
-  { const Translations english(UiLanguage::English); }
-  testing::Harness h;
-  EXPECT_EQ(h.host.Translate(text::kNoFilesToSearch), text::kNoFilesToSearch);
-}
-
 }  // namespace
 }  // namespace kestrin::qt
