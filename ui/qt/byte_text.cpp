@@ -11,7 +11,9 @@
 namespace kestrin::qt {
 namespace {
 
-constexpr QStringConverter::Flags kExact = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+// Each call decodes a whole text, and a byte order mark at its start is a character like any other.
+constexpr QStringConverter::Flags kExact =
+    QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
 
 std::uint8_t At(std::string_view bytes, std::size_t i) { return static_cast<std::uint8_t>(bytes[i]); }
 
