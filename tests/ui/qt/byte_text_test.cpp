@@ -1,9 +1,8 @@
-// Bytes in Qt's text widgets: shown readably, and given back exactly while the user has not edited them.
+// Bytes shown readably in Qt's text widgets, and the way back from what is shown.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "qt_test_support.h"
 #include "ui/qt/byte_text.h"
 
 namespace kestrin::qt {
@@ -37,27 +36,6 @@ TEST(ShowBytes, ReadableFormAndWayBack) {
       EXPECT_EQ(BytesOf(shown.text, shown.bytes), c.bytes) << c.name << ": the way back";
     }
   }
-}
-
-TEST(ByteEdit, GivesBackTheBytesUntilEditedThenEncodesAsShown) {
-  testing::TestApp();
-  ByteEdit edit;
-  EXPECT_EQ(edit.Bytes(), "");
-  edit.SetBytes("/g/\xB6\xAF\xCC\xAC/");
-  EXPECT_EQ(edit.text(), QStringLiteral("/g/动态/"));
-  EXPECT_EQ(edit.Bytes(), "/g/\xB6\xAF\xCC\xAC/");
-  edit.end(false);
-  edit.insert(QStringLiteral("新"));  // typed: the box keeps the name's encoding
-  EXPECT_EQ(edit.Bytes(), "/g/\xB6\xAF\xCC\xAC/\xD0\xC2");
-  edit.SetBytes("a\xFF");
-  edit.end(false);
-  edit.insert(QStringLiteral("\\x41中"));
-  EXPECT_EQ(edit.Bytes(), "a\xFF" "A\xE4\xB8\xAD");
-  edit.setText(QStringLiteral("中"));  // a fresh text of the user's
-  edit.SetBytes("x");
-  edit.clear();
-  edit.insert(QStringLiteral("中"));
-  EXPECT_EQ(edit.Bytes(), "\xE4\xB8\xAD");
 }
 
 }  // namespace
