@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
 
   timer.restart();
   dialog.OnDropFiles({QFile::encodeName(tree.path()).toStdString()});
-  std::printf("walk (folder drop): %.1f ms, %zu files\n", Ms(timer), dialog.m_files.size());
+  std::printf("walk (folder drop): %.1f ms, %zu files\n", Ms(timer), dialog.Files().size());
 
   PaintCounter counter;
   window.Progress()->installEventFilter(&counter);
@@ -80,7 +80,7 @@ int main(int argc, char** argv) {
   const double search = Ms(timer);
   window.List(IDC_RESULT_LIST)->repaint();
   std::printf("search without filter: %.1f ms (with the list's paint %.1f ms), %zu results, %d progress paints\n",
-              search, Ms(timer), dialog.m_results.size(), counter.paints);
+              search, Ms(timer), dialog.Results().size(), counter.paints);
   std::printf("status: %s\n", host.GetText(IDC_STATUS).c_str());
   window.Attach(nullptr);
   return 0;

@@ -20,18 +20,10 @@ else()
 endif()
 include(GoogleTest)
 
-# Under Wine, the tests share one prefix in the build folder, made once by a fixture (scripts/stages makes
-# it before ctest as well, since test discovery already runs the executables).
-set(kestrin_test_fixture)
-if(CMAKE_CROSSCOMPILING AND KESTRIN_WINEPREFIX)
-  add_test(NAME wine_prefix COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh ${KESTRIN_WINEPREFIX})
-  set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine_prefix)
-  set(kestrin_test_fixture FIXTURES_REQUIRED wine_prefix)
-endif()
-
 # kestrin_add_test(NAME SOURCES... LIBS libs...)
 # One test executable; its cases are discovered when ctest runs (under Wine for the Windows build,
-# where starting a prefix can take longer than the default discovery timeout).
+# where starting a prefix can take longer than the default discovery timeout, and each test requires the
+# Wine prefix fixture tests/CMakeLists.txt sets up).
 function(kestrin_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})

@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "fileops/path_scan.h"
+#include "fileops/resource_names.h"
 #include "platform/filesystem.h"
 #include "primitives/fs_query.h"
+#include "primitives/nocase.h"
 #include "primitives/path_text.h"
 
 namespace kestrin {
@@ -20,13 +22,6 @@ namespace {
 
 // The first folder name of a relative path is compared by this many bytes at most.
 constexpr std::size_t kFolderNameLimit = 63;
-
-// The resource folders that stand side by side, and the folder name that sends a "PublicRes" file into
-// a folder of its own beside a "PlugApp" folder.
-constexpr std::string_view kPublicRes = "PublicRes";
-constexpr std::string_view kPlugApp = "PlugApp";
-constexpr std::string_view kDynamicResources = "动态资源";
-constexpr std::string_view kVornPublicRes = "vorn_publicres";
 
 // Position of the first folder of target (cut just after its last separator) whose name equals
 // folderName without regard to case; kNone when no folder bears that name.
@@ -62,8 +57,8 @@ std::string MapCopyTarget(std::string_view outputFolder, std::string_view relati
     ++skip;
   }
   const std::string_view relative = relativePath.substr(skip);
-  const std::string_view firstName =
-      CharPrefix(relative.substr(0, FirstSeparator(relative, style)), kFolderNameLimit, style);
+  const std::string_view firstFolder = relative.substr(0, FirstSeparator(relative, style));
+  const std::string_view firstName = firstFolder.substr(0, WholeCharPrefixLength(firstFolder, kFolderNameLimit, style));
 
   const char separator = style.Separator();
   std::string target(outputFolder);
@@ -76,18 +71,12 @@ std::string MapCopyTarget(std::string_view outputFolder, std::string_view relati
     target.resize(named);
   } else if (EqualsNoCase(firstName, kPlugApp)) {
     // A "PlugApp" file copied into a "PublicRes" tree goes beside that "PublicRes" folder.
-    const std::size_t at = FindCharNoCase(target, Enclosed(kPublicRes, style), style);
-    if (at != kNone) {
-      target.resize(at);
-      target.push_back(separator);
-    }
+    if (TruncateAtNoCase(target, target, Enclosed(kPublicRes, style), style)) target.push_back(separator);
   } else if (EqualsNoCase(firstName, kPublicRes)) {
     // A "PublicRes" file copied into a "PlugApp" tree goes beside that "PlugApp" folder, or into a
     // folder of its own there when the path holds the dynamic-resources folder.
-    const std::size_t at = FindCharNoCase(target, Enclosed(kPlugApp, style), style);
-    if (at != kNone) {
-      target.resize(at);
-      if (FindCharNoCase(target, kDynamicResources, style) != kNone) {
+    if (TruncateAtNoCase(target, target, Enclosed(kPlugApp, style), style)) {
+      if (IndexOfNoCase(target, kDynamicResources, style) >= 0) {
         target.append(Enclosed(kVornPublicRes, style));
       } else {
         target.push_back(separator);
@@ -218,6 +207,13 @@ CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::st
 std::string OutputFolderFromText(std::string_view boxText, const PathStyle& style) {
   std::string folder = NormalizeFolderPath(boxText, style);
   if (!folder.empty() && !style.EndsWithSeparator(folder)) folder.push_back(style.Separator());
+  return folder;
+}
+
+PreparedFolder PrepareOutputFolder(std::string_view boxText, const PathStyle& style) {
+  PreparedFolder folder;
+  folder.path = OutputFolderFromText(boxText, style);
+  folder.created = !folder.path.empty() && EnsureDirectories(folder.path, style);
   return folder;
 }
 

@@ -44,4 +44,13 @@ CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::st
 // separator. Empty when nothing is left after normalising.
 std::string OutputFolderFromText(std::string_view boxText, const PathStyle& style = NativePathStyle());
 
+// The output folder made ready for the copy and open-copy-path commands: the box's text normalised as
+// OutputFolderFromText does, then created with every folder above it. path empty: nothing was left after
+// normalising (nothing is created). created false with a path: that folder could not be made.
+struct PreparedFolder {
+  std::string path;
+  bool created = false;
+};
+PreparedFolder PrepareOutputFolder(std::string_view boxText, const PathStyle& style = NativePathStyle());
+
 }  // namespace kestrin

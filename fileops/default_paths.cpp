@@ -1,22 +1,12 @@
 #include "fileops/default_paths.h"
 
 #include "fileops/path_scan.h"
+#include "fileops/resource_names.h"
+#include "primitives/nocase.h"
 
 namespace kestrin {
 
 using namespace fileops_detail;
-
-namespace {
-
-// The part of folderText before the first occurrence of marker; false when it does not occur.
-bool PartBefore(std::string_view folderText, std::string_view marker, const PathStyle& style, std::string& part) {
-  const std::size_t at = FindCharNoCase(folderText, marker, style);
-  if (at == kNone) return false;
-  part.assign(folderText.substr(0, at));
-  return true;
-}
-
-}  // namespace
 
 DefaultCopyPaths ComputeDefaultCopyPaths(std::string_view folderText, bool haveFiles, const PathStyle& style) {
   DefaultCopyPaths paths;
@@ -24,11 +14,12 @@ DefaultCopyPaths ComputeDefaultCopyPaths(std::string_view folderText, bool haveF
 
   const char separator = style.Separator();
   std::string& prefix = paths.prefix;
-  if (!PartBefore(folderText, Enclosed("PublicRes", style), style, prefix) &&
-      !PartBefore(folderText, Enclosed("PlugApp", style), style, prefix)) {
+  // Each cut that finds nothing leaves the whole text in prefix, which the next step replaces.
+  if (!TruncateAtNoCase(prefix, folderText, Enclosed(kPublicRes, style), style) &&
+      !TruncateAtNoCase(prefix, folderText, Enclosed(kPlugApp, style), style)) {
     // No resource folder: the root part, the drive such as "D:\" or the POSIX root "/".
     if (style.windows) {
-      if (PartBefore(folderText, ":\\", style, prefix)) {
+      if (TruncateAtNoCase(prefix, folderText, ":\\", style)) {
         prefix.append(":\\");
       } else {
         prefix.assign(folderText);

@@ -114,6 +114,10 @@ const char* ExtensionOf(const char* path) {
   return dot == nullptr ? nullptr : dot + 1;
 }
 
+std::string ExtensionFilterFromText(std::string_view boxText) {
+  return std::string(boxText.substr(std::min(boxText.find_first_not_of('.'), boxText.size())));
+}
+
 FileList FilterFiles(const FileList& files, const SearchFilters& filters, const FilterProgress& progress,
                      const CommandContext& context) {
   FileList results;

@@ -34,6 +34,10 @@ struct SearchFilters {
   bool AllAbsent() const { return !path && !extension && !content; }
 };
 
+// The extension filter as the extension box's text gives it: leading dots are skipped, so ".txt", "..txt"
+// and "txt" are one filter; a text of dots only leaves the empty extension (paths that end with a dot).
+std::string ExtensionFilterFromText(std::string_view boxText);
+
 // What FilterFiles reports as it goes, so that a caller can drive a progress bar and fill a list in
 // order. With at least one filter: position(i) before file i is tested, then passed(i) if it passes.
 // With no filter: passed(i) then position(i), for every file.

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/ascii_case.h"
+
 #if defined(__x86_64__)
 #define KESTRIN_SEARCH_X86 1
 #include <immintrin.h>
@@ -17,18 +19,20 @@ namespace {
 
 constexpr std::size_t npos = SubstringSearcher::npos;
 
+// The kernels fold by setting bit 0x20 of letters, the vector form of AsciiToLower: for the 52 ASCII
+// letters, and only for them, c | 0x20 equals AsciiToLower(c) with both cases of a letter meeting.
 bool IsAsciiLetter(unsigned char c) {
   const unsigned char lower = c | 0x20;
   return lower >= 'a' && lower <= 'z';
 }
 
 // 0x20 for an ASCII letter, 0 for any other byte: OR-ing it into a data byte folds the letter's two cases
-// into the lower one, and only those two bytes map onto that lower-case letter.
+// into the lower one (AsciiToLower), and only those two bytes map onto that lower-case letter.
 unsigned char FoldMask(unsigned char c) { return IsAsciiLetter(c) ? 0x20 : 0; }
 
 constexpr std::array<unsigned char, 256> MakeLowerTable() {
   std::array<unsigned char, 256> table{};
-  for (int c = 0; c < 256; ++c) table[c] = static_cast<unsigned char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
+  for (int c = 0; c < 256; ++c) table[c] = AsciiToLower(static_cast<unsigned char>(c));
   return table;
 }
 constexpr std::array<unsigned char, 256> kLower = MakeLowerTable();

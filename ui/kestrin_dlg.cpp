@@ -12,8 +12,8 @@
 #include "fileops/copy.h"
 #include "fileops/default_paths.h"
 #include "fileops/rename.h"
+#include "fileops/resource_names.h"
 #include "primitives/fs_query.h"
-#include "primitives/nocase.h"
 #include "primitives/path_text.h"
 #include "search/search.h"
 #include "search/walk.h"
@@ -62,18 +62,6 @@ void EndProgressRun(DialogHost& host) {
   host.Show(IDC_STATUS, true);
 }
 
-// The walk flags, read in this order before every walk.
-struct WalkFlags {
-  bool recursive;
-  bool includeHidden;
-};
-
-WalkFlags ReadWalkFlags(DialogHost& host) {
-  const bool recursive = host.IsChecked(IDC_RECURSIVE);
-  const bool includeHidden = host.IsChecked(IDC_INCLUDE_HIDDEN);
-  return {recursive, includeHidden};
-}
-
 // A browsed folder's path; an empty answer counts as a cancel, since an empty folder text would walk, and
 // let a rename reach, the current drive.
 std::optional<std::string> BrowseFolder(DialogHost& host) {
@@ -93,10 +81,23 @@ std::optional<std::string> ReadFilter(DialogHost& host, int id) {
 
 CKestrinDlg::CKestrinDlg(DialogHost& host) : CKestrinDlg(host, NativePathStyle()) {}
 
-CKestrinDlg::CKestrinDlg(DialogHost& host, const PathStyle& style) : host_(host), style_(style) {}
+CKestrinDlg::CKestrinDlg(DialogHost& host, const PathStyle& style) : m_host(host), m_style(style) {}
+
+CKestrinDlg::WalkFlags CKestrinDlg::ReadWalkFlags() {
+  const bool recursive = m_host.IsChecked(IDC_RECURSIVE);
+  const bool includeHidden = m_host.IsChecked(IDC_INCLUDE_HIDDEN);
+  return {recursive, includeHidden};
+}
+
+void CKestrinDlg::WalkInto(const std::string& root, FileList& files, const WalkFlags& flags) {
+  files.clear();
+  CollectFiles(root, files, flags.recursive, flags.includeHidden, m_style);
+}
+
+void CKestrinDlg::WalkInto(const std::string& root, FileList& files) { WalkInto(root, files, ReadWalkFlags()); }
 
 bool CKestrinDlg::OnInitDialog() {
-  host_.SetChecked(IDC_RECURSIVE, true);
+  m_host.SetChecked(IDC_RECURSIVE, true);
   return true;
 }
 
@@ -138,214 +139,202 @@ bool CKestrinDlg::PreTranslateKeyDown(int virtualKey) {
 }
 
 void CKestrinDlg::OnOpenInputFolder() {
-  const std::optional<std::string> folderText = BrowseFolder(host_);
+  const std::optional<std::string> folderText = BrowseFolder(m_host);
   if (!folderText) return;
   m_singleFileMode = false;
   // The separator is appended whatever the text ends with: a browsed root gets a second one.
-  m_inputPath = *folderText + style_.Separator();
-  host_.SetText(IDC_INPUT_PATH, m_inputPath);
-  const WalkFlags flags = ReadWalkFlags(host_);
-  m_files.clear();
-  CollectFiles(m_inputPath, m_files, flags.recursive, flags.includeHidden, style_);
-  host_.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
+  m_inputPath = *folderText + m_style.Separator();
+  m_host.SetText(IDC_INPUT_PATH, m_inputPath);
+  WalkInto(m_inputPath, m_files);
+  m_host.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
   SetDefaultCopyPaths(*folderText);
 }
 
 void CKestrinDlg::OnDropFiles(const std::vector<std::string>& paths) {
   // Only the first item counts; an empty one is no drop at all.
   if (paths.empty() || paths.front().empty()) return;
-  std::string path = paths.front();
+  const std::string& path = paths.front();
   if (IsDirectory(path)) {
-    if (!style_.EndsWithSeparator(path)) path += style_.Separator();
-    const WalkFlags flags = ReadWalkFlags(host_);
-    if (host_.CtrlHeld()) {
-      // The reference folder; the input and its mode stay as they are.
-      m_refPath = path;
-      m_refFiles.clear();
-      CollectFiles(m_refPath, m_refFiles, flags.recursive, flags.includeHidden, style_);
-      host_.SetText(IDC_REF_PATH, m_refPath);
-      FillRefList();
-    } else {
-      m_singleFileMode = false;
-      m_inputPath = path;
-      m_files.clear();
-      CollectFiles(m_inputPath, m_files, flags.recursive, flags.includeHidden, style_);
-      host_.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
-      host_.SetText(IDC_INPUT_PATH, m_inputPath);
-      SetDefaultCopyPaths(m_inputPath);
-    }
-  } else if (host_.CtrlHeld()) {
-    // Single-file mode; the copy boxes keep their texts.
-    m_files.clear();
-    m_singleFileMode = true;
-    m_inputPath = path;
-    host_.SetText(IDC_STATUS, text::kSingleFileDropped);
-    host_.SetText(IDC_INPUT_PATH, m_inputPath);
+    DropFolder(path);
+  } else if (m_host.CtrlHeld()) {
+    DropSingleFile(path);
   } else {
-    host_.SetText(IDC_SEARCH_TEXT, FileNamePart(path, style_));
+    DropSearchName(path);
   }
+}
+
+void CKestrinDlg::DropFolder(std::string folder) {
+  if (!m_style.EndsWithSeparator(folder)) folder += m_style.Separator();
+  const WalkFlags flags = ReadWalkFlags();
+  if (m_host.CtrlHeld()) {
+    // The reference folder; the input and its mode stay as they are.
+    m_refPath = folder;
+    WalkInto(m_refPath, m_refFiles, flags);
+    m_host.SetText(IDC_REF_PATH, m_refPath);
+    FillRefList();
+    return;
+  }
+  m_singleFileMode = false;
+  m_inputPath = folder;
+  WalkInto(m_inputPath, m_files, flags);
+  m_host.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
+  m_host.SetText(IDC_INPUT_PATH, m_inputPath);
+  SetDefaultCopyPaths(m_inputPath);
+}
+
+void CKestrinDlg::DropSingleFile(const std::string& path) {
+  // The copy boxes keep their texts.
+  m_files.clear();
+  m_singleFileMode = true;
+  m_inputPath = path;
+  m_host.SetText(IDC_STATUS, text::kSingleFileDropped);
+  m_host.SetText(IDC_INPUT_PATH, m_inputPath);
+}
+
+void CKestrinDlg::DropSearchName(const std::string& path) {
+  m_host.SetText(IDC_SEARCH_TEXT, FileNamePart(path, m_style));
 }
 
 void CKestrinDlg::OnRecursiveClicked() {
   if (m_singleFileMode) return;
-  const WalkFlags flags = ReadWalkFlags(host_);
+  const WalkFlags flags = ReadWalkFlags();
   if (!m_inputPath.empty()) {
-    m_files.clear();
-    CollectFiles(m_inputPath, m_files, flags.recursive, flags.includeHidden, style_);
-    host_.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
+    WalkInto(m_inputPath, m_files, flags);
+    m_host.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
   }
   if (!m_refPath.empty()) {
-    m_refFiles.clear();
-    CollectFiles(m_refPath, m_refFiles, flags.recursive, flags.includeHidden, style_);
+    WalkInto(m_refPath, m_refFiles, flags);
     FillRefList();
   }
 }
 
 void CKestrinDlg::OnSearch() {
   if (m_singleFileMode) {
-    const std::optional<std::string> pattern = ReadFilter(host_, IDC_SEARCH_TEXT);
+    const std::optional<std::string> pattern = ReadFilter(m_host, IDC_SEARCH_TEXT);
     if (!pattern) {
-      host_.SetText(IDC_STATUS, text::kNoSearchString);
+      m_host.SetText(IDC_STATUS, text::kNoSearchString);
       return;
     }
-    const bool ignoreCase = host_.IsChecked(IDC_IGNORE_CASE);
+    const bool ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
     const bool found = FileContains(m_inputPath, *pattern, ignoreCase);
-    host_.SetText(IDC_STATUS, found ? text::kStringFound : text::kStringNotFound);
+    m_host.SetText(IDC_STATUS, found ? text::kStringFound : text::kStringNotFound);
     return;
   }
 
   SearchFilters filters;
-  filters.path = ReadFilter(host_, IDC_NAME_FILTER);
-  if (std::optional<std::string> ext = ReadFilter(host_, IDC_EXT_FILTER)) {
-    // Leading dots are skipped: ".txt", "..txt" and "txt" are one filter; only dots leave it empty.
-    filters.extension = ext->substr(std::min(ext->find_first_not_of('.'), ext->size()));
+  filters.path = ReadFilter(m_host, IDC_NAME_FILTER);
+  if (std::optional<std::string> ext = ReadFilter(m_host, IDC_EXT_FILTER)) {
+    filters.extension = ExtensionFilterFromText(*ext);
   }
-  filters.content = ReadFilter(host_, IDC_SEARCH_TEXT);
+  filters.content = ReadFilter(m_host, IDC_SEARCH_TEXT);
 
   m_results.clear();
-  host_.ListReset(IDC_RESULT_LIST);
+  m_host.ListReset(IDC_RESULT_LIST);
   const std::size_t n = m_files.size();
   if (n == 0) {
-    host_.SetText(IDC_STATUS, text::kNoFilesToSearch);
+    m_host.SetText(IDC_STATUS, text::kNoFilesToSearch);
     return;
   }
-  BeginProgressRun(host_, n);
-  filters.ignoreCase = host_.IsChecked(IDC_IGNORE_CASE);
+  BeginProgressRun(m_host, n);
+  filters.ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
   const bool allAbsent = filters.AllAbsent();
 
-  host_.BeginListFill(IDC_RESULT_LIST, n);  // at most n lines
+  m_host.BeginListFill(IDC_RESULT_LIST, n);  // at most n lines
   FilterProgress progress;
-  progress.position = [this](std::size_t i) { host_.SetProgressPos(ProgressValue(i)); };
-  progress.passed = [this](std::size_t i) { host_.ListAdd(IDC_RESULT_LIST, m_files[i]); };
+  progress.position = [this](std::size_t i) { m_host.SetProgressPos(ProgressValue(i)); };
+  progress.passed = [this](std::size_t i) { m_host.ListAdd(IDC_RESULT_LIST, m_files[i]); };
   m_results = FilterFiles(m_files, filters, progress);
-  host_.EndListFill(IDC_RESULT_LIST);
+  m_host.EndListFill(IDC_RESULT_LIST);
 
-  EndProgressRun(host_);
+  EndProgressRun(m_host);
   // Without a filter every file is a result, and the status box keeps what it showed.
   if (allAbsent) return;
-  host_.SetText(IDC_STATUS, FormatText(text::kSearchSummary, {Count(n), Count(m_results.size())}));
+  m_host.SetText(IDC_STATUS, FormatText(text::kSearchSummary, {Count(n), Count(m_results.size())}));
 }
 
 void CKestrinDlg::OnResultDblClk() {
-  const int i = host_.ListCurSel(IDC_RESULT_LIST);
+  const int i = m_host.ListCurSel(IDC_RESULT_LIST);
   if (i < 0 || static_cast<std::size_t>(i) >= m_results.size()) return;
-  host_.ShellOpen(std::string(m_results[static_cast<std::size_t>(i)]));
+  m_host.ShellOpen(std::string(m_results[static_cast<std::size_t>(i)]));
 }
 
 void CKestrinDlg::OnBatchRename() {
   // The list box empties whatever follows; m_results keeps the last search's entries.
-  host_.ListReset(IDC_RESULT_LIST);
+  m_host.ListReset(IDC_RESULT_LIST);
   const std::size_t n = m_files.size();
   if (n == 0) {
-    host_.SetText(IDC_STATUS, text::kNoFilesToRename);
+    m_host.SetText(IDC_STATUS, text::kNoFilesToRename);
     return;
   }
-  const std::string oldString = host_.GetText(IDC_RENAME_OLD);
+  const std::string oldString = m_host.GetText(IDC_RENAME_OLD);
   if (oldString.empty()) {
-    host_.SetText(IDC_STATUS, text::kNoOldName);
+    m_host.SetText(IDC_STATUS, text::kNoOldName);
     return;
   }
-  const std::string newString = host_.GetText(IDC_RENAME_NEW);
-  const bool force = host_.IsChecked(IDC_FORCE_RENAME);
+  const std::string newString = m_host.GetText(IDC_RENAME_NEW);
+  const bool force = m_host.IsChecked(IDC_FORCE_RENAME);
 
-  BeginProgressRun(host_, n);
+  BeginProgressRun(m_host, n);
   const std::uint32_t renamed = RenameFiles(
-      m_files, oldString, newString, force, [this](std::size_t i) { host_.SetProgressPos(ProgressValue(i)); },
-      style_);
-  EndProgressRun(host_);
-  host_.SetText(IDC_STATUS, FormatText(text::kRenameSummary, {Count(n), Count(renamed)}));
+      m_files, oldString, newString, force, [this](std::size_t i) { m_host.SetProgressPos(ProgressValue(i)); },
+      m_style);
+  EndProgressRun(m_host);
+  m_host.SetText(IDC_STATUS, FormatText(text::kRenameSummary, {Count(n), Count(renamed)}));
 
   // The list is collected anew so that it holds the new names.
-  const WalkFlags flags = ReadWalkFlags(host_);
-  m_files.clear();
-  CollectFiles(m_inputPath, m_files, flags.recursive, flags.includeHidden, style_);
+  WalkInto(m_inputPath, m_files);
 }
 
 void CKestrinDlg::OnCopyFiles() {
   const std::size_t n = m_results.size();
   if (n == 0) {
-    host_.SetText(IDC_STATUS, text::kCopyNoFiles);
+    m_host.SetText(IDC_STATUS, text::kCopyNoFiles);
     return;
   }
-  const std::string outputFolder = OutputFolderFromText(host_.GetText(IDC_COPY_OUTPUT), style_);
-  if (outputFolder.empty()) {
-    host_.SetText(IDC_STATUS, text::kCopyNoPath);
+  const PreparedFolder output = PrepareOutputFolder(m_host.GetText(IDC_COPY_OUTPUT), m_style);
+  if (output.path.empty()) {
+    m_host.SetText(IDC_STATUS, text::kCopyNoPath);
     return;
   }
-  if (!EnsureDirectories(outputFolder, style_)) {
-    host_.SetText(IDC_STATUS, FormatText(text::kCopyCannotCreate, {outputFolder}));
+  if (!output.created) {
+    m_host.SetText(IDC_STATUS, FormatText(text::kCopyCannotCreate, {output.path}));
     return;
   }
-  const std::string copyPrefix = host_.GetText(IDC_PATH_PREFIX);
+  const std::string copyPrefix = m_host.GetText(IDC_PATH_PREFIX);
 
-  BeginProgressRun(host_, n);
+  BeginProgressRun(m_host, n);
   const CopyCounts counts = CopyFiles(
-      m_results, copyPrefix, outputFolder, [this](std::size_t i) { host_.SetProgressPos(ProgressValue(i)); },
-      style_);
-  EndProgressRun(host_);
-  host_.SetText(IDC_STATUS, FormatText(text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)}));
+      m_results, copyPrefix, output.path, [this](std::size_t i) { m_host.SetProgressPos(ProgressValue(i)); },
+      m_style);
+  EndProgressRun(m_host);
+  m_host.SetText(IDC_STATUS, FormatText(text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)}));
 }
 
 void CKestrinDlg::OnOpenCopyPath() {
-  const std::string outputFolder = OutputFolderFromText(host_.GetText(IDC_COPY_OUTPUT), style_);
-  if (outputFolder.empty()) return;
-  if (!EnsureDirectories(outputFolder, style_)) {
-    host_.ShowMessage(text::kBadCopyPath, text::kBadCopyPathCaption);
+  const PreparedFolder output = PrepareOutputFolder(m_host.GetText(IDC_COPY_OUTPUT), m_style);
+  if (output.path.empty()) return;
+  if (!output.created) {
+    m_host.ShowMessage(text::kBadCopyPath, text::kBadCopyPathCaption);
     return;
   }
-  host_.ShellOpen(outputFolder);
+  m_host.ShellOpen(output.path);
 }
 
 void CKestrinDlg::OnOpenRefFolder() {
-  const std::optional<std::string> folderText = BrowseFolder(host_);
+  const std::optional<std::string> folderText = BrowseFolder(m_host);
   if (!folderText) return;
-  m_refPath = *folderText + style_.Separator();
-  host_.SetText(IDC_REF_PATH, m_refPath);
-  const WalkFlags flags = ReadWalkFlags(host_);
-  m_refFiles.clear();
-  CollectFiles(m_refPath, m_refFiles, flags.recursive, flags.includeHidden, style_);
+  m_refPath = *folderText + m_style.Separator();
+  m_host.SetText(IDC_REF_PATH, m_refPath);
+  WalkInto(m_refPath, m_refFiles);
   FillRefList();
 }
 
 void CKestrinDlg::OnRefSelChange() {
-  const int i = host_.ListCurSel(IDC_REF_LIST);
+  const int i = m_host.ListCurSel(IDC_REF_LIST);
   if (i < 0 || static_cast<std::size_t>(i) >= m_refFiles.size()) return;
-  const char* path = m_refFiles.c_str(static_cast<std::size_t>(i));
-
-  std::string name;
-  const char* anchor = nullptr;
-  if (host_.IsChecked(IDC_NAME_WITH_DIR)) {
-    // The name keeps its folders from a resource folder on; "publicres" wins wherever both stand.
-    anchor = FindNoCase(path, "publicres");
-    if (anchor == nullptr) anchor = FindNoCase(path, "PlugApp");
-  }
-  if (anchor != nullptr) {
-    name = anchor;
-  } else {
-    name = FileNamePart(path, style_);
-  }
-  if (!host_.IsChecked(IDC_NAME_WITH_EXT)) CutAtFirstDot(name);
-  host_.SetText(IDC_SEARCH_TEXT, name);
+  const bool withDir = m_host.IsChecked(IDC_NAME_WITH_DIR);
+  const bool withExt = m_host.IsChecked(IDC_NAME_WITH_EXT);
+  m_host.SetText(IDC_SEARCH_TEXT, ReferenceName(m_refFiles[static_cast<std::size_t>(i)], withDir, withExt, m_style));
 }
 
 void CKestrinDlg::OnRefDblClk() {
@@ -354,20 +343,20 @@ void CKestrinDlg::OnRefDblClk() {
 }
 
 void CKestrinDlg::FillRefList() {
-  host_.ListReset(IDC_REF_LIST);
-  host_.BeginListFill(IDC_REF_LIST, m_refFiles.size());
+  m_host.ListReset(IDC_REF_LIST);
+  m_host.BeginListFill(IDC_REF_LIST, m_refFiles.size());
   for (std::size_t i = 0; i < m_refFiles.size(); ++i) {
     const std::string_view entry = m_refFiles[i];
     // Every entry begins with m_refPath, as the walk builds it from that folder.
-    host_.ListAdd(IDC_REF_LIST, entry.substr(std::min(m_refPath.size(), entry.size())));
+    m_host.ListAdd(IDC_REF_LIST, entry.substr(std::min(m_refPath.size(), entry.size())));
   }
-  host_.EndListFill(IDC_REF_LIST);
+  m_host.EndListFill(IDC_REF_LIST);
 }
 
 void CKestrinDlg::SetDefaultCopyPaths(const std::string& folderText) {
-  const DefaultCopyPaths defaults = ComputeDefaultCopyPaths(folderText, !m_files.empty(), style_);
-  host_.SetText(IDC_PATH_PREFIX, defaults.prefix);
-  host_.SetText(IDC_COPY_OUTPUT, defaults.output);
+  const DefaultCopyPaths defaults = ComputeDefaultCopyPaths(folderText, !m_files.empty(), m_style);
+  m_host.SetText(IDC_PATH_PREFIX, defaults.prefix);
+  m_host.SetText(IDC_COPY_OUTPUT, defaults.output);
 }
 
 }  // namespace kestrin

@@ -54,7 +54,33 @@ class CKestrinDlg {
   // Proposes the copy prefix and output folder for a new input folder.
   void SetDefaultCopyPaths(const std::string& folderText);
 
-  // State. Only the handlers change it.
+  // The dialog's state, read only: the handlers alone change it.
+  const std::string& InputPath() const { return m_inputPath; }
+  bool SingleFileMode() const { return m_singleFileMode; }
+  const FileList& Files() const { return m_files; }
+  const FileList& Results() const { return m_results; }
+  const std::string& RefPath() const { return m_refPath; }
+  const FileList& RefFiles() const { return m_refFiles; }
+
+  // The walk flags, as the check boxes hold them when a walk starts.
+  struct WalkFlags {
+    bool recursive;
+    bool includeHidden;
+  };
+
+ private:
+  // Reads the walk flags (recursive, then hidden) from their check boxes.
+  WalkFlags ReadWalkFlags();
+  // files emptied, then filled with the walk of root under flags (read from the check boxes when not given).
+  void WalkInto(const std::string& root, FileList& files, const WalkFlags& flags);
+  void WalkInto(const std::string& root, FileList& files);
+
+  // The three kinds of drop: a folder as the input or (Ctrl) the reference folder, a file (Ctrl) as the
+  // single input file, a file as the source of the search string.
+  void DropFolder(std::string folder);
+  void DropSingleFile(const std::string& path);
+  void DropSearchName(const std::string& path);
+
   std::string m_inputPath;          // input folder, ending in a separator; or the one file
   bool m_singleFileMode = false;
   FileList m_files;                 // every file below m_inputPath, walk order
@@ -62,9 +88,8 @@ class CKestrinDlg {
   std::string m_refPath;            // reference folder, ending in a separator
   FileList m_refFiles;              // every file below m_refPath, walk order
 
- private:
-  DialogHost& host_;
-  PathStyle style_;
+  DialogHost& m_host;
+  PathStyle m_style;
 };
 
 }  // namespace kestrin

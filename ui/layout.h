@@ -1,7 +1,7 @@
 #pragma once
 // What the window is made of: every frame, label and control with its identifier, kind, caption,
-// position and size in dialog units, and styles. The Qt window lays itself out from this table, and the
-// Win32 dialog template is checked against it.
+// position and size in dialog units, and styles. The rows are written once, in ui/layout_table.inc: the Qt
+// window lays itself out from this table, and the Win32 dialog template is compiled from the same rows.
 
 #include <cstddef>
 #include <span>
@@ -57,11 +57,5 @@ const char* ControlName(int id);
 
 // The two rename boxes hold at most this many bytes in the platform's encoding.
 inline constexpr std::size_t kRenameBoxLimit = 127;
-
-// Length of the longest prefix of text that fits in limit bytes and ends on a whole character of the
-// platform's encoding: UTF-8 on POSIX; on Windows the ANSI code page, where a lead byte (style's table)
-// and the byte after it stay together. What a box with a byte limit keeps of typed or pasted text.
-std::size_t WholeCharPrefixLength(std::string_view text, std::size_t limit,
-                                  const PathStyle& style = NativePathStyle());
 
 }  // namespace kestrin

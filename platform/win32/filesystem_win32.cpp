@@ -6,6 +6,7 @@
 
 #include "platform/filesystem.h"
 #include "platform/path_style.h"
+#include "platform/ascii_case.h"
 
 namespace kestrin {
 
@@ -29,8 +30,7 @@ bool SameNameButForCase(const std::string& a, const std::string& b) {
     if (length == 2) {
       if (x != y || a[i + 1] != b[i + 1]) return false;
     } else if (!(style.IsSeparator(x) && style.IsSeparator(y))) {
-      auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 0x20 : c; };
-      if (lower(x) != lower(y)) return false;
+      if (AsciiToLower(x) != AsciiToLower(y)) return false;
     }
     i += length;
   }

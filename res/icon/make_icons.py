@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Renders the Kestrin icon (design.py) into the files the front-ends use.
 
-    make_icons.py OUTPUT_FOLDER
+    make_icons.py OUTPUT_FOLDER PNG_SIZE...
 
 writes into OUTPUT_FOLDER:
   kestrin.ico          the Windows icon group, ten images in this order:
@@ -9,7 +9,8 @@ writes into OUTPUT_FOLDER:
                        48, 32, 16 px in 256 colours (8 bits per pixel, a fixed palette),
                        128, 48, 32, 16 px in 32-bit colour (BGRA with alpha);
                        every image is a BMP entry with its colour (XOR) and mask (AND) bitmaps
-  kestrin-N.png        N = 16, 32, 48, 64, 128, 256: the sizes a Linux desktop asks for
+  kestrin-N.png        one for each PNG_SIZE N (1 to 1024 pixels): the sizes a Linux desktop asks for,
+                       which the build lists once (res/CMakeLists.txt) and passes on
 
 Only the Python standard library is used, so the build needs nothing beyond python3.
 The output depends on the design alone: running it twice gives identical bytes.
@@ -30,7 +31,7 @@ CANVAS = 256.0
 ICO_IMAGES = [(48, 4), (32, 4), (16, 4),
               (48, 8), (32, 8), (16, 8),
               (128, 32), (48, 32), (32, 32), (16, 32)]
-PNG_SIZES = [16, 32, 48, 64, 128, 256]
+MAX_PNG_SIZE = 1024
 
 # The standard 16-colour VGA palette, in the order Windows uses.
 VGA16 = [
@@ -246,9 +247,20 @@ def _write(path, data):
     os.replace(tmp, path)
 
 
+def png_sizes(words):
+    """The sizes named on the command line, or None when one is not a whole number of pixels in range."""
+    sizes = []
+    for word in words:
+        if not (word.isascii() and word.isdigit()) or not 1 <= int(word) <= MAX_PNG_SIZE:
+            return None
+        sizes.append(int(word))
+    return sizes
+
+
 def main(argv):
-    if len(argv) != 2:
-        sys.stderr.write("usage: make_icons.py OUTPUT_FOLDER\n")
+    sizes = png_sizes(argv[2:])
+    if len(argv) < 3 or sizes is None:
+        sys.stderr.write("usage: make_icons.py OUTPUT_FOLDER PNG_SIZE... (sizes 1 to %d)\n" % MAX_PNG_SIZE)
         return 2
     out_dir = argv[1]
     os.makedirs(out_dir, exist_ok=True)
@@ -261,7 +273,7 @@ def main(argv):
 
     _write(os.path.join(out_dir, "kestrin.ico"),
            ico_file([(size, bpp, ico_image(at(size, bpp == 32), bpp)) for size, bpp in ICO_IMAGES]))
-    for size in PNG_SIZES:
+    for size in sizes:
         _write(os.path.join(out_dir, "kestrin-%d.png" % size), png_file(at(size, True)))
     return 0
 

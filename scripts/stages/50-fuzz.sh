@@ -15,12 +15,13 @@ cd "$root"
 seconds=${1:-${KESTRIN_FUZZ_SECONDS:-5}}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(nocase path_text copy_target search ensure_dirs rename)
 
 cmake --preset fuzz >/dev/null
+build=build/fuzz
+# Every target the build defines, unless some are named.
+[ ${#targets[@]} -gt 0 ] || mapfile -t targets <"$build/tests/fuzz/targets.txt"
 cmake --build --preset fuzz -j2 --target "${targets[@]/#/fuzz_}"
 
-build=build/fuzz
 work=$build/fuzz-work
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"

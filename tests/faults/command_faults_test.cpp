@@ -130,7 +130,7 @@ TEST_F(FaultTest, MoveFailingHalfWayLeavesBothNamesAndIsNotCounted) {
   dialog_.OnBatchRename();
   EXPECT_EQ(Status(), Fill(text::kRenameSummary, {"3", "1"}));
   // The list is collected anew: the renamed file, both names of the half-moved one, the unmoved one.
-  EXPECT_EQ(dialog_.m_files.size(), 4u);
+  EXPECT_EQ(dialog_.Files().size(), 4u);
   ExpectTree("in", {{"a_new.txt", "a"}, {"b_old.txt", "b"}, {"b_new.txt", "b"}, {"c_old.txt", "c"}});
 }
 

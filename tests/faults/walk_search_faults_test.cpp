@@ -22,10 +22,10 @@ TEST_F(FaultTest, ListingThatBreaksOffKeepsWhatItDeliveredAndTheWalkGoesOn) {
   DropInput("in");
   // a.txt, z.txt and the one entry of sub delivered before the failure.
   EXPECT_EQ(Status(), Fill(text::kFolderFileCount, {"3"}));
-  ASSERT_EQ(dialog_.m_files.size(), 3u);
+  ASSERT_EQ(dialog_.Files().size(), 3u);
   std::size_t fromSub = 0;
-  for (std::size_t i = 0; i < dialog_.m_files.size(); ++i) {
-    if (dialog_.m_files[i].find("sub") != std::string_view::npos) ++fromSub;
+  for (std::size_t i = 0; i < dialog_.Files().size(); ++i) {
+    if (dialog_.Files()[i].find("sub") != std::string_view::npos) ++fromSub;
   }
   EXPECT_EQ(fromSub, 1u);
   // The defaults are proposed as for any folder with files.
@@ -46,7 +46,7 @@ TEST_F(FaultTest, UnreadableInputFolderShowsNoFilesAndEmptiesTheCopyBoxes) {
 
   DropInput("unreadable");
   EXPECT_EQ(Status(), Fill(text::kFolderFileCount, {"0"}));
-  EXPECT_TRUE(dialog_.m_files.empty());
+  EXPECT_TRUE(dialog_.Files().empty());
   EXPECT_EQ(host_.Text(IDC_PATH_PREFIX), "");
   EXPECT_EQ(host_.Text(IDC_COPY_OUTPUT), "");
   dialog_.OnSearch();

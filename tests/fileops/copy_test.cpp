@@ -139,5 +139,36 @@ TEST(CopyTest, BatchCountsEveryFileAndReportsPositionAfterEach) {
   EXPECT_FALSE(mem.Exists("/out/x/p"));
 }
 
+// The output folder of the copy and open-copy-path commands: normalised, then made with its parents.
+TEST(CopyTest, PrepareOutputFolderNormalisesThenCreates) {
+  struct Case {
+    const PathStyle& style;
+    const char* boxText;
+    const char* path;
+    bool created;
+  };
+  const Case cases[] = {
+      {kWin, "D:/Out//New\\x", "d:\\out\\new\\x\\", true},
+      {kWin, "D:\\blocked\\sub", "d:\\blocked\\sub\\", false},  // a file stands where a folder must
+      {kWin, "", "", false},
+      {kPosix, "/out//New", "/out/New/", true},
+      {kPosix, "/blocked/sub/", "/blocked/sub/", false},
+      {kPosix, "", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.boxText);
+    testing::MemoryFileSystem mem(c.style);
+    mem.AddFolder(c.style.windows ? "D:\\out" : "/out").AddFile(c.style.windows ? "D:\\blocked" : "/blocked", "f");
+    ScopedFileSystem use(mem);
+    const PreparedFolder folder = PrepareOutputFolder(c.boxText, c.style);
+    EXPECT_EQ(folder.path, c.path);
+    EXPECT_EQ(folder.created, c.created);
+    EXPECT_EQ(mem.IsFolder(c.path), c.created);
+    if (*c.path == '\0') {
+      EXPECT_TRUE(mem.MakeFolderCalls().empty());  // nothing to make, nothing made
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kestrin

@@ -30,7 +30,7 @@ struct FindCase {
   int expected;  // offset into text, -1 for null
 };
 
-TEST(FindNoCase, Table) {
+TEST(FindNoCase, PointsAtTheFirstMatchOrNullForEmptyAndLongPatterns) {
   const FindCase cases[] = {
       {"abcdef", "DEF", 3},           // a pattern that ends the text
       {"PublicRes", "publicres", 0},  // equal but for case
@@ -61,7 +61,7 @@ struct IndexCase {
   std::int32_t expected;
 };
 
-TEST(IndexOfNoCase, Table) {
+TEST(IndexOfNoCase, GivesTheFirstMatchEmptyPatternAtZero) {
   const IndexCase cases[] = {
       {"", "", 0},  // an empty pattern occurs at 0 of every text
       {"abc", "", 0},
@@ -83,7 +83,7 @@ struct TruncateCase {
   std::string_view expected;
 };
 
-TEST(TruncateAtNoCase, Table) {
+TEST(TruncateAtNoCase, CutsAtTheFirstMatchOrKeepsTheWholeSource) {
   const TruncateCase cases[] = {
       {"d:\\out\\PublicRes\\a.png", "\\publicres\\", true, "d:\\out"},
       {"d:\\out\\a.png", "\\publicres\\", false, "d:\\out\\a.png"},
@@ -121,7 +121,7 @@ struct ReplaceCase {
   std::string_view expected;
 };
 
-TEST(ReplaceFirstNoCase, Table) {
+TEST(ReplaceFirstNoCase, ReplacesOnlyTheFirstMatchWhateverItsCase) {
   const ReplaceCase cases[] = {
       {"icon_Old_old.png", "OLD", "new", true, "icon_new_old.png"},  // only the first, whatever its case
       {"OLD", "old", "New", true, "New"},                           // the new string alone
@@ -154,6 +154,56 @@ TEST(ReplaceFirstNoCase, OutputMayBeTheText) {
   std::string name = "Old_old";
   EXPECT_TRUE(ReplaceFirstNoCase(name, name, "old", "new"));
   EXPECT_EQ(name, "new_old");
+}
+
+TEST(EqualsAndStartsWithNoCase, CompareWholeLengthsWithoutCase) {
+  struct Case {
+    std::string_view text, other;
+    bool equals, startsWith;
+  };
+  const Case cases[] = {
+      {"PublicRes", "publicres", true, true},
+      {"PublicRes\\x", "PUBLICRES", false, true},
+      {"Public", "PublicRes", false, false},  // shorter than the prefix
+      {"", "", true, true},
+      {"abc", "", false, true},
+      {"\xC1", "\xE1", false, false},  // high bytes never fold
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " | " + std::string(c.other));
+    EXPECT_EQ(EqualsNoCase(c.text, c.other), c.equals);
+    EXPECT_EQ(StartsWithNoCase(c.text, c.other), c.startsWith);
+  }
+}
+
+// With a path style, a match only starts on a character: the trail byte of a GBK character ('A' in
+// "\x81A", '\\' in "\x81\\") never begins one. Byte by byte it does.
+TEST(NoCaseWithPathStyle, MatchesStartOnlyWhereACharacterStarts) {
+  const PathStyle gbk = PathStyle::Windows(&GbkLeadBytes());
+  const PathStyle bytes = PathStyle::Windows();
+  struct Case {
+    const PathStyle* style;
+    std::string_view text, pattern;
+    std::int32_t index;
+  };
+  const Case cases[] = {
+      {&gbk, "\x81" "Ab", "ab", -1},
+      {&bytes, "\x81" "Ab", "ab", 1},
+      {&gbk, "\x81" "Aab", "AB", 2},
+      {&gbk, "d:\\\x81\\PlugApp\\x", "\\plugapp\\", -1},  // the trail backslash is no separator
+      {&bytes, "d:\\\x81\\PlugApp\\x", "\\plugapp\\", 4},
+      {&gbk, "\x81\\plugapp\\\\plugapp\\", "\\plugapp\\", 10},  // the later, real marker
+      {&bytes, "\x81\\plugapp\\\\plugapp\\", "\\plugapp\\", 1},
+      {&gbk, "abc", "", 0},
+      {&gbk, "ab", "abc", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " | " + std::string(c.pattern));
+    EXPECT_EQ(IndexOfNoCase(c.text, c.pattern, *c.style), c.index);
+    std::string cut = "left over";
+    EXPECT_EQ(TruncateAtNoCase(cut, c.text, c.pattern, *c.style), c.index >= 0);
+    EXPECT_EQ(cut, c.index >= 0 ? c.text.substr(0, static_cast<std::size_t>(c.index)) : c.text);
+  }
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ struct SplitCase {
   std::string_view directory;  // DirectoryPart
 };
 
-TEST(PathSplit, Table) {
+TEST(PathSplit, NameAndFolderSplitAtTheLastSeparatorCharacter) {
   const std::string gbkFolder = std::string("d:\\") + kTrailBackslash + "\\a.txt";
   const std::string gbkName = std::string("d:\\x\\") + kTrailBackslash + ".txt";
   const SplitCase cases[] = {
@@ -70,7 +70,7 @@ struct DotCase {
   std::string expected;
 };
 
-TEST(CutAtFirstDot, Table) {
+TEST(CutAtFirstDot, KeepsWhatStandsBeforeTheFirstDotOfTheWholeText) {
   const DotCase cases[] = {
       {"a.tar.gz", "a"},
       {"noext", "noext"},
@@ -90,7 +90,7 @@ struct NormalizeCase {
   std::string_view expected;
 };
 
-TEST(NormalizeFolderPath, Table) {
+TEST(NormalizeFolderPath, OneSeparatorPerRunAndLettersLoweredWhereCaseFolds) {
   const std::string gbkTrailA = std::string("D:\\\x81") + "A\\B";
   const std::string gbkTrailSep = std::string("d:\\") + kTrailBackslash + "\\\\x";
   const NormalizeCase cases[] = {
@@ -124,6 +124,30 @@ TEST(NormalizeFolderPath, NeverLongerThanItsSourceAndStable) {
       EXPECT_LE(once.size(), in.size()) << in;
       EXPECT_EQ(NormalizeFolderPath(once, *style), once) << in;
     }
+  }
+}
+
+// A path is cut between characters of its style (bytes on POSIX, where a name is bytes); typed text
+// between UTF-8 characters on POSIX.
+TEST(WholeCharPrefixLength, PathsAndTypedTextCutBetweenCharacters) {
+  struct Case {
+    const PathStyle* style;
+    CharRule rule;
+    std::string_view text;
+    std::size_t limit, kept;
+  };
+  const Case cases[] = {
+      {&kPosix, CharRule::Path, "a\xE4\xB8\xAD", 2, 2},  // a POSIX path is bytes
+      {&kPosix, CharRule::TypedText, "a\xE4\xB8\xAD", 2, 1},
+      {&kGbk, CharRule::Path, "a\xD6\xD0", 2, 1},
+      {&kGbk, CharRule::TypedText, "a\xD6\xD0", 2, 1},
+      {&kWindows, CharRule::Path, "a\xD6\xD0", 2, 2},
+      {&kGbk, CharRule::Path, kTrailBackslash, 1, 0},
+      {&kPosix, CharRule::Path, "abc", 10, 3},
+      {&kPosix, CharRule::Path, "", 0, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(WholeCharPrefixLength(c.text, c.limit, *c.style, c.rule), c.kept) << c.text << " " << c.limit;
   }
 }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks the program's icon files.
 
-    check_icons.py --generator make_icons.py --built FOLDER [--windres WINDRES]
+    check_icons.py --generator make_icons.py --built FOLDER --png-sizes N... [--windres WINDRES]
 
 The .ico and PNG files are read back with decoders written here, independently of the
 generator, so a fault in how the generator lays out its bytes shows up as a failure.
@@ -18,11 +18,10 @@ import tempfile
 import unittest
 import zlib
 
-ARGS = None
+ARGS = None  # the command line; ARGS.png_sizes are the sizes the build renders
 
 EXPECTED_ICO = [(48, 4), (32, 4), (16, 4), (48, 8), (32, 8), (16, 8),
                 (128, 32), (48, 32), (32, 32), (16, 32)]
-PNG_SIZES = [16, 32, 48, 64, 128, 256]
 
 VGA16 = [
     (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
@@ -266,7 +265,7 @@ class IconGroup(unittest.TestCase):
 
 class Png(unittest.TestCase):
     def test_each_size_decodes_to_its_size(self):
-        for size in PNG_SIZES:
+        for size in ARGS.png_sizes:
             with self.subTest(size=size):
                 w, h, rows = parse_png(read("kestrin-%d.png" % size))
                 self.assertEqual((w, h, len(rows)), (size, size, size))
@@ -288,7 +287,7 @@ class Png(unittest.TestCase):
 
     @unittest.skipUnless(shutil.which("identify"), "ImageMagick is not installed")
     def test_imagemagick_reads_every_file(self):
-        for size in PNG_SIZES:
+        for size in ARGS.png_sizes:
             out = subprocess.run(["identify", "-format", "%w %h %m",
                                   os.path.join(ARGS.built, "kestrin-%d.png" % size)],
                                  check=True, capture_output=True, text=True).stdout
@@ -361,9 +360,9 @@ class Generator(unittest.TestCase):
 
     def test_a_fresh_run_gives_the_built_files_byte_for_byte(self):
         with tempfile.TemporaryDirectory() as tmp:
-            subprocess.run([sys.executable, ARGS.generator, tmp], check=True)
+            subprocess.run([sys.executable, ARGS.generator, tmp] + [str(s) for s in ARGS.png_sizes], check=True)
             names = sorted(os.listdir(tmp))
-            self.assertEqual(names, sorted(["kestrin.ico"] + ["kestrin-%d.png" % s for s in PNG_SIZES]))
+            self.assertEqual(names, sorted(["kestrin.ico"] + ["kestrin-%d.png" % s for s in ARGS.png_sizes]))
             for name in names:
                 with open(os.path.join(tmp, name), "rb") as f:
                     self.assertEqual(f.read(), read(name), name)
@@ -372,6 +371,24 @@ class Generator(unittest.TestCase):
         run = subprocess.run([sys.executable, ARGS.generator], capture_output=True, text=True)
         self.assertEqual(run.returncode, 2)
         self.assertIn("usage", run.stderr)
+
+    def test_writes_exactly_the_png_sizes_it_is_given(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            subprocess.run([sys.executable, ARGS.generator, tmp, "20", "3"], check=True)
+            self.assertEqual(sorted(os.listdir(tmp)), ["kestrin-20.png", "kestrin-3.png", "kestrin.ico"])
+            for size in (20, 3):
+                with open(os.path.join(tmp, "kestrin-%d.png" % size), "rb") as f:
+                    width, height, _ = parse_png(f.read())
+                self.assertEqual((width, height), (size, size))
+
+    def test_usage_error_for_missing_or_bad_sizes_and_nothing_written(self):
+        for sizes in ([], ["0"], ["1025"], ["-16"], ["16px"], ["\u00b2"], ["16", ""]):
+            with self.subTest(sizes=sizes), tempfile.TemporaryDirectory() as tmp:
+                out = os.path.join(tmp, "out")
+                run = subprocess.run([sys.executable, ARGS.generator, out] + sizes, capture_output=True, text=True)
+                self.assertEqual(run.returncode, 2)
+                self.assertIn("usage", run.stderr)
+                self.assertFalse(os.path.exists(out))
 
 
 class WindowsResource(unittest.TestCase):
@@ -406,6 +423,7 @@ if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--generator", required=True)
     parser.add_argument("--built", required=True)
+    parser.add_argument("--png-sizes", type=int, nargs="+", required=True)
     parser.add_argument("--windres")
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)

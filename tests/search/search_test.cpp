@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/faulty_fs.h"
@@ -64,6 +65,13 @@ TEST(ExtensionOf, LastDotAnywhereInThePath) {
     }
   }
   EXPECT_EQ(ExtensionOf(nullptr), nullptr);
+}
+
+TEST(ExtensionFilterFromText, LeadingDotsAreSkipped) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"txt", "txt"}, {".txt", "txt"}, {"..txt", "txt"}, {".tar.gz", "tar.gz"}, {"...", ""}, {"t.", "t."}, {"", ""},
+  };
+  for (const auto& [box, filter] : cases) EXPECT_EQ(ExtensionFilterFromText(box), filter) << box;
 }
 
 // Each row: the filters, and which of the paths below pass. Every file holds "Hello World".

@@ -378,12 +378,14 @@ bool MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
 ReadHandle MemoryFileSystem::OpenForRead(const std::string& path) {
   const Node* node = Find(path);
   if (node == nullptr || node->kind != EntryKind::File) return -1;
+  const std::lock_guard<std::mutex> lock(openMutex_);
   const ReadHandle handle = nextHandle_++;
   open_[handle] = OpenFile{node->data->content, 0};
   return handle;
 }
 
 std::int64_t MemoryFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
+  const std::lock_guard<std::mutex> lock(openMutex_);
   auto it = open_.find(handle);
   if (it == open_.end()) return -1;
   OpenFile& file = it->second;
@@ -393,6 +395,9 @@ std::int64_t MemoryFileSystem::Read(ReadHandle handle, void* buffer, std::size_t
   return static_cast<std::int64_t>(n);
 }
 
-void MemoryFileSystem::Close(ReadHandle handle) { open_.erase(handle); }
+void MemoryFileSystem::Close(ReadHandle handle) {
+  const std::lock_guard<std::mutex> lock(openMutex_);
+  open_.erase(handle);
+}
 
 }  // namespace kestrin::testing

@@ -28,10 +28,12 @@
 //   folder into itself fails. Renaming an entry onto itself (the same entry, another case on a Windows
 //   style) succeeds and takes the new spelling.
 // - OpenForRead opens File-kind entries only; an open file keeps its content when removed or replaced,
-//   as an open POSIX file does. OpenHandles() tells how many are still open.
+//   as an open POSIX file does. OpenHandles() tells how many are still open. Opening, reading and closing
+//   files and looking paths up are safe from several threads at once, while nothing changes the tree.
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,7 +70,10 @@ class MemoryFileSystem : public FileSystem {
   // The argument of every MakeFolder call, in order, whether it succeeded or not.
   const std::vector<std::string>& MakeFolderCalls() const { return makeFolderCalls_; }
   void ClearMakeFolderCalls() { makeFolderCalls_.clear(); }
-  std::size_t OpenHandles() const { return open_.size(); }
+  std::size_t OpenHandles() const {
+    const std::lock_guard<std::mutex> lock(openMutex_);
+    return open_.size();
+  }
   const PathStyle& style() const { return style_; }
 
   // FileSystem.
@@ -108,6 +113,9 @@ class MemoryFileSystem : public FileSystem {
   PathStyle style_;
   std::unique_ptr<Node> root_;  // the current folder; its child "/" is the root of absolute paths
   std::vector<std::string> makeFolderCalls_;
+  // Reading may go on from several threads at once, as a search on every core reads; the tree itself is
+  // only read then.
+  mutable std::mutex openMutex_;
   std::map<ReadHandle, OpenFile> open_;
   ReadHandle nextHandle_ = 3;
   std::uint64_t nextId_ = 1;

@@ -80,7 +80,7 @@ TEST(ProgressRun, SearchWithoutFiltersAddsThenSetsPositionAndKeepsTheStatus) {
                    "ListAdd IDC_RESULT_LIST: /in/a", "Pos 0", "ListAdd IDC_RESULT_LIST: /in/b", "Pos 1",
                    "EndFill IDC_RESULT_LIST", "Show IDC_PROGRESS 0", "Show IDC_STATUS 1"}));
   EXPECT_EQ(w.Status(), "目录下共有2个文件.");
-  EXPECT_EQ(w.dlg.m_results.size(), 2u);
+  EXPECT_EQ(w.dlg.Results().size(), 2u);
 }
 
 TEST(ProgressRun, RenameSetsEachPositionBeforeTheFileThenCollectsAgain) {
@@ -98,8 +98,8 @@ TEST(ProgressRun, RenameSetsEachPositionBeforeTheFileThenCollectsAgain) {
                    "Move /in/c_OLD.txt -> /in/c_new.txt", "Show IDC_PROGRESS 0", "Show IDC_STATUS 1",
                    "SetText IDC_STATUS: 搜索3个文件,修改了2个符合条件的文件.", "IsChecked IDC_RECURSIVE",
                    "IsChecked IDC_INCLUDE_HIDDEN"}));
-  ASSERT_EQ(w.dlg.m_files.size(), 3u);
-  EXPECT_EQ(w.dlg.m_files[0], "/in/b.txt");  // collected anew: the renamed files under their new names
+  ASSERT_EQ(w.dlg.Files().size(), 3u);
+  EXPECT_EQ(w.dlg.Files()[0], "/in/b.txt");  // collected anew: the renamed files under their new names
   EXPECT_TRUE(w.fs.Exists("/in/a_new.txt") && w.fs.Exists("/in/c_new.txt"));
 }
 
@@ -135,7 +135,7 @@ TEST(ProgressRun, RangeHoldsCountsBeyondSixteenBits) {
 }
 
 // The input modes: every start mode against every way of choosing an input.
-TEST(InputModes, Table) {
+TEST(InputModes, EveryStartModeMeetsEveryWayOfChoosingAnInput) {
   struct Mode {
     bool single;
     std::string input;
@@ -174,9 +174,9 @@ TEST(InputModes, Table) {
       start.enter(w);
       action.act(w);
       const Mode want = action.mode.value_or(start.mode);
-      EXPECT_EQ(w.dlg.m_singleFileMode, want.single);
-      EXPECT_EQ(w.dlg.m_inputPath, want.input);
-      EXPECT_EQ(w.dlg.m_files.size(), want.files);
+      EXPECT_EQ(w.dlg.SingleFileMode(), want.single);
+      EXPECT_EQ(w.dlg.InputPath(), want.input);
+      EXPECT_EQ(w.dlg.Files().size(), want.files);
       EXPECT_EQ(w.host.Text(IDC_INPUT_PATH), want.input);
     }
   }
@@ -190,7 +190,7 @@ TEST(InputModes, DropsTouchOnlyWhatTheirCaseSays) {
   w.host.Type(IDC_COPY_OUTPUT, "/typed");
 
   w.Drop({"/ref/", "/in"}, true);  // a folder already ending in a separator gets none; the second item is ignored
-  EXPECT_EQ(w.dlg.m_refPath, "/ref/");
+  EXPECT_EQ(w.dlg.RefPath(), "/ref/");
   EXPECT_EQ(w.host.Text(IDC_REF_PATH), "/ref/");
   EXPECT_EQ(w.host.Lines(IDC_REF_LIST), Lines{"r.png"});
   EXPECT_EQ(w.Status(), "目录下共有1个文件.");
@@ -202,7 +202,7 @@ TEST(InputModes, DropsTouchOnlyWhatTheirCaseSays) {
   EXPECT_EQ(w.Status(), "拖入单个文件.");
   EXPECT_EQ(w.host.Text(IDC_COPY_OUTPUT), "/typed");             // the copy boxes keep their texts
   EXPECT_EQ(w.host.Lines(IDC_RESULT_LIST), Lines{"/in/a.txt"});  // and the last results stay listed
-  EXPECT_EQ(w.dlg.m_results.size(), 1u);
+  EXPECT_EQ(w.dlg.Results().size(), 1u);
 }
 
 TEST(InputModes, RecursiveClickWalksAgainOnlyOutsideSingleFileMode) {
@@ -245,13 +245,13 @@ TEST(InputModes, BrowsedRootGetsASecondSeparator) {
   Window posix;
   posix.fs.AddFile("/a");
   posix.Browse("/");
-  EXPECT_EQ(posix.dlg.m_inputPath, "//");
+  EXPECT_EQ(posix.dlg.InputPath(), "//");
   EXPECT_EQ(posix.Status(), "目录下共有1个文件.");
 
   Window windows(PathStyle::Windows(&GbkLeadBytes()));
   windows.fs.AddFile("D:\\a");
   windows.Browse("D:\\");
-  EXPECT_EQ(windows.dlg.m_inputPath, "D:\\\\");
+  EXPECT_EQ(windows.dlg.InputPath(), "D:\\\\");
   windows.BrowseRef("D:\\");
   EXPECT_EQ(windows.host.Lines(IDC_REF_LIST), Lines{"a"});
 }
@@ -261,14 +261,14 @@ TEST(InputModes, DroppedFolderEndingInADoubleByteCharacterGetsItsSeparator) {
   Window w(PathStyle::Windows(&GbkLeadBytes()));
   w.fs.AddFile("D:\\d\xB1\x5C\\f.txt");
   w.Drop({"D:\\d\xB1\x5C"}, false);
-  EXPECT_EQ(w.dlg.m_inputPath, "D:\\d\xB1\x5C\\");
+  EXPECT_EQ(w.dlg.InputPath(), "D:\\d\xB1\x5C\\");
   EXPECT_EQ(w.Status(), "目录下共有1个文件.");
   w.Drop({"D:\\d\xB1\x5C\\"}, false);
-  EXPECT_EQ(w.dlg.m_inputPath, "D:\\d\xB1\x5C\\");
+  EXPECT_EQ(w.dlg.InputPath(), "D:\\d\xB1\x5C\\");
 }
 
 // The name a reference pick puts into the search box.
-TEST(ReferenceNames, Table) {
+TEST(ReferenceNames, CheckBoxesPickFoldersAndExtensionOfTheSelectedFile) {
   struct Case {
     const char* refFolder;
     const char* file;  // below refFolder
@@ -332,7 +332,7 @@ TEST(ReferenceNames, DoubleClickSearchesEvenWithoutASelection) {
 }
 
 // Every early end and failure writes its text, and an early end runs no progress.
-TEST(Failures, Table) {
+TEST(Failures, EachEarlyEndWritesItsTextAndRunsNoProgress) {
   struct Case {
     const char* name;
     std::function<void(Window&)> prepare;
@@ -462,7 +462,7 @@ TEST(Selections, IndicesOutsideTheFileListsAreIgnored) {
   w.dlg.OnBatchRename();
   w.dlg.OnResultDblClk();
   EXPECT_TRUE(w.host.Opened().empty());
-  EXPECT_EQ(w.dlg.m_results.size(), 1u);
+  EXPECT_EQ(w.dlg.Results().size(), 1u);
 }
 
 TEST(Search, ExtensionBoxSkipsLeadingDots) {
@@ -483,7 +483,7 @@ TEST(Search, ExtensionBoxSkipsLeadingDots) {
 }
 
 // The message map and the keys: which handler a notification reaches, seen by its first call.
-TEST(MessageMap, Table) {
+TEST(MessageMap, EachNotificationReachesItsHandler) {
   struct Case {
     int id;
     Notify notify;
@@ -537,7 +537,7 @@ TEST(StartState, OnlyTheRecursiveBoxIsChecked) {
   EXPECT_EQ(host.log, Lines{"SetChecked IDC_RECURSIVE 1"});
   EXPECT_FALSE(host.Visible(IDC_PROGRESS));
   EXPECT_TRUE(host.Visible(IDC_STATUS));
-  EXPECT_TRUE(dlg.m_inputPath.empty() && dlg.m_refPath.empty() && !dlg.m_singleFileMode);
+  EXPECT_TRUE(dlg.InputPath().empty() && dlg.RefPath().empty() && !dlg.SingleFileMode());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "support/memory_fs.h"
 #include "ui/headless/script_driver.h"
+#include "primitives/path_text.h"
 #include "ui/layout.h"
 
 namespace kestrin::testing {
@@ -145,7 +146,7 @@ TEST(RenameBoxLimit, KeepsWholeCharacters) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(EscapeText(c.text) + " " + std::to_string(c.limit));
-    EXPECT_EQ(WholeCharPrefixLength(c.text, c.limit, *c.style), c.kept);
+    EXPECT_EQ(WholeCharPrefixLength(c.text, c.limit, *c.style, CharRule::TypedText), c.kept);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "primitives/path_text.h"
 #include "ui/resource_ids.h"
 
 namespace kestrin::headless {
@@ -17,7 +18,7 @@ namespace {
 HeadlessHost::HeadlessHost() {
   for (const ControlDef& def : KestrinControls()) {
     if (def.id < 0) continue;
-    ControlState& state = controls_[def.id];
+    ControlState& state = m_controls[def.id];
     state.def = &def;
     if (def.kind != ControlKind::Edit) state.text = def.caption;
     state.visible = (def.styles & kHiddenAtStart) == 0;
@@ -25,14 +26,14 @@ HeadlessHost::HeadlessHost() {
 }
 
 HeadlessHost::ControlState& HeadlessHost::State(int id, const char* operation) {
-  auto it = controls_.find(id);
-  if (it == controls_.end()) Fault(operation, id, "no such control");
+  auto it = m_controls.find(id);
+  if (it == m_controls.end()) Fault(operation, id, "no such control");
   return it->second;
 }
 
 const HeadlessHost::ControlState& HeadlessHost::State(int id) const {
-  auto it = controls_.find(id);
-  if (it == controls_.end()) Fault("read", id, "no such control");
+  auto it = m_controls.find(id);
+  if (it == m_controls.end()) Fault("read", id, "no such control");
   return it->second;
 }
 
@@ -69,44 +70,44 @@ void HeadlessHost::ListAdd(int id, std::string_view text) { List(id, "ListAdd").
 int HeadlessHost::ListCurSel(int id) { return List(id, "ListCurSel").selection; }
 
 void HeadlessHost::SetProgressRange(int lower, int upper) {
-  progressLower_ = lower;
-  progressUpper_ = upper;
+  m_progressLower = lower;
+  m_progressUpper = upper;
 }
 
-void HeadlessHost::SetProgressPos(int position) { progressPos_ = position; }
+void HeadlessHost::SetProgressPos(int position) { m_progressPos = position; }
 
 void HeadlessHost::Show(int id, bool visible) { State(id, "Show").visible = visible; }
 
 void HeadlessHost::BeginListFill(int id, std::size_t) {
   List(id, "BeginListFill");
-  ++openListFills_;
+  ++m_openListFills;
 }
 
 void HeadlessHost::EndListFill(int id) {
   List(id, "EndListFill");
-  if (openListFills_ == 0) Fault("EndListFill", id, "no fill begun");
-  --openListFills_;
+  if (m_openListFills == 0) Fault("EndListFill", id, "no fill begun");
+  --m_openListFills;
 }
 
 std::optional<std::string> HeadlessHost::BrowseForFolder(const char* title) {
-  browseTitles_.emplace_back(title);
-  if (browseAnswers_.empty()) return std::nullopt;
-  std::optional<std::string> answer = std::move(browseAnswers_.front());
-  browseAnswers_.pop_front();
+  m_browseTitles.emplace_back(title);
+  if (m_browseAnswers.empty()) return std::nullopt;
+  std::optional<std::string> answer = std::move(m_browseAnswers.front());
+  m_browseAnswers.pop_front();
   return answer;
 }
 
 void HeadlessHost::ShowMessage(std::string_view text, std::string_view caption) {
-  messages_.push_back(Message{std::string(text), std::string(caption)});
-  if (onMessage) onMessage(messages_.back());
+  m_messages.push_back(Message{std::string(text), std::string(caption)});
+  if (onMessage) onMessage(m_messages.back());
 }
 
 void HeadlessHost::ShellOpen(const std::string& path) {
-  opened_.push_back(path);
+  m_opened.push_back(path);
   if (onOpen) onOpen(path);
 }
 
-bool HeadlessHost::CtrlHeld() { return ctrlHeld_; }
+bool HeadlessHost::CtrlHeld() { return m_ctrlHeld; }
 
 void HeadlessHost::Type(int id, std::string_view text) {
   ControlState& state = State(id, "Type");
@@ -114,7 +115,7 @@ void HeadlessHost::Type(int id, std::string_view text) {
     Fault("Type", id, "not an edit box the user can type into");
   }
   if (id == IDC_RENAME_OLD || id == IDC_RENAME_NEW) {
-    text = text.substr(0, WholeCharPrefixLength(text, kRenameBoxLimit));
+    text = text.substr(0, WholeCharPrefixLength(text, kRenameBoxLimit, NativePathStyle(), CharRule::TypedText));
   }
   state.text.assign(text);
 }
@@ -135,7 +136,7 @@ bool HeadlessHost::Select(int id, long long index) {
 }
 
 void HeadlessHost::QueueBrowseAnswer(std::optional<std::string> answer) {
-  browseAnswers_.push_back(std::move(answer));
+  m_browseAnswers.push_back(std::move(answer));
 }
 
 const ControlDef& HeadlessHost::Control(int id) const { return *State(id).def; }

@@ -59,7 +59,7 @@ class HeadlessHost : public DialogHost {
 
   // Scripted services.
   void QueueBrowseAnswer(std::optional<std::string> answer);  // next browser answers, in order; none left: cancel
-  void SetCtrlHeld(bool held) { ctrlHeld_ = held; }
+  void SetCtrlHeld(bool held) { m_ctrlHeld = held; }
   // Called as each side effect happens (besides being recorded).
   std::function<void(const std::string& path)> onOpen;
   std::function<void(const Message& message)> onMessage;
@@ -71,13 +71,13 @@ class HeadlessHost : public DialogHost {
   bool Visible(int id) const;
   const std::vector<std::string>& Lines(int id) const;
   int Selection(int id) const;
-  int ProgressLower() const { return progressLower_; }
-  int ProgressUpper() const { return progressUpper_; }
-  int ProgressPos() const { return progressPos_; }
-  const std::vector<std::string>& Opened() const { return opened_; }
-  const std::vector<Message>& Messages() const { return messages_; }
-  const std::vector<std::string>& BrowseTitles() const { return browseTitles_; }
-  std::size_t OpenListFills() const { return openListFills_; }
+  int ProgressLower() const { return m_progressLower; }
+  int ProgressUpper() const { return m_progressUpper; }
+  int ProgressPos() const { return m_progressPos; }
+  const std::vector<std::string>& Opened() const { return m_opened; }
+  const std::vector<Message>& Messages() const { return m_messages; }
+  const std::vector<std::string>& BrowseTitles() const { return m_browseTitles; }
+  std::size_t OpenListFills() const { return m_openListFills; }
 
  private:
   struct ControlState {
@@ -92,16 +92,16 @@ class HeadlessHost : public DialogHost {
   const ControlState& State(int id) const;
   ControlState& List(int id, const char* operation);
 
-  std::map<int, ControlState> controls_;
-  int progressLower_ = 0;
-  int progressUpper_ = 100;
-  int progressPos_ = 0;
-  bool ctrlHeld_ = false;
-  std::deque<std::optional<std::string>> browseAnswers_;
-  std::vector<std::string> browseTitles_;
-  std::vector<std::string> opened_;
-  std::vector<Message> messages_;
-  std::size_t openListFills_ = 0;
+  std::map<int, ControlState> m_controls;
+  int m_progressLower = 0;
+  int m_progressUpper = 100;
+  int m_progressPos = 0;
+  bool m_ctrlHeld = false;
+  std::deque<std::optional<std::string>> m_browseAnswers;
+  std::vector<std::string> m_browseTitles;
+  std::vector<std::string> m_opened;
+  std::vector<Message> m_messages;
+  std::size_t m_openListFills = 0;
 };
 
 }  // namespace kestrin::headless

@@ -70,12 +70,12 @@ bool IsBlank(std::string_view line) {
 
 class Driver {
  public:
-  explicit Driver(std::ostream& out) : out_(out), dialog_(host_) {
-    host_.onOpen = [this](const std::string& path) { out_ << "open: " << EscapeText(path) << '\n'; };
-    host_.onMessage = [this](const Message& m) {
-      out_ << "message: " << EscapeText(m.caption) << ": " << EscapeText(m.text) << '\n';
+  explicit Driver(std::ostream& out) : m_out(out), m_dialog(m_host) {
+    m_host.onOpen = [this](const std::string& path) { m_out << "open: " << EscapeText(path) << '\n'; };
+    m_host.onMessage = [this](const Message& m) {
+      m_out << "message: " << EscapeText(m.caption) << ": " << EscapeText(m.text) << '\n';
     };
-    dialog_.OnInitDialog();
+    m_dialog.OnInitDialog();
   }
 
   // Carries out one line; false when it is not a valid command, in which case nothing was done.
@@ -86,26 +86,26 @@ class Driver {
     const std::string_view argument = command.rest.value_or(std::string_view());
 
     if (word == "browse-input" || word == "browse-ref") {
-      host_.QueueBrowseAnswer(std::string(argument));
-      dialog_.OnCommand(word == "browse-input" ? IDC_OPEN_INPUT : IDC_OPEN_REF, Notify::Clicked);
+      m_host.QueueBrowseAnswer(std::string(argument));
+      m_dialog.OnCommand(word == "browse-input" ? IDC_OPEN_INPUT : IDC_OPEN_REF, Notify::Clicked);
       return true;
     }
     if ((word == "browse-input-cancel" || word == "browse-ref-cancel") && !command.rest) {
-      host_.QueueBrowseAnswer(std::nullopt);
-      dialog_.OnCommand(word == "browse-input-cancel" ? IDC_OPEN_INPUT : IDC_OPEN_REF, Notify::Clicked);
+      m_host.QueueBrowseAnswer(std::nullopt);
+      m_dialog.OnCommand(word == "browse-input-cancel" ? IDC_OPEN_INPUT : IDC_OPEN_REF, Notify::Clicked);
       return true;
     }
     if (word == "drop" || word == "ctrl-drop") {
-      host_.SetCtrlHeld(word == "ctrl-drop");
-      dialog_.OnDropFiles(SplitTabs(argument));
-      host_.SetCtrlHeld(false);
+      m_host.SetCtrlHeld(word == "ctrl-drop");
+      m_dialog.OnDropFiles(SplitTabs(argument));
+      m_host.SetCtrlHeld(false);
       return true;
     }
     if (word == "set") return Set(argument);
     if (word == "click") return Click(argument);
     if (word == "select" || word == "dblclk") return SelectLine(argument, word == "dblclk");
     if (word == "key" && (argument == "enter" || argument == "escape")) {
-      dialog_.PreTranslateKeyDown(argument == "enter" ? kVkReturn : kVkEscape);
+      m_dialog.PreTranslateKeyDown(argument == "enter" ? kVkReturn : kVkEscape);
       return true;
     }
     if (line == "dump") {
@@ -120,33 +120,33 @@ class Driver {
     const Split split = SplitWord(argument);
     const std::optional<int> id = ControlByName(split.word);
     if (!id) return false;
-    const ControlDef& def = host_.Control(*id);
+    const ControlDef& def = m_host.Control(*id);
     if (def.kind != ControlKind::Edit || (def.styles & kReadOnly) != 0) return false;
-    host_.Type(*id, split.rest.value_or(std::string_view()));
+    m_host.Type(*id, split.rest.value_or(std::string_view()));
     return true;
   }
 
   bool Click(std::string_view argument) {
     const std::optional<int> id = ControlByName(argument);
     if (!id) return false;
-    const ControlKind kind = host_.Control(*id).kind;
+    const ControlKind kind = m_host.Control(*id).kind;
     if (kind == ControlKind::CheckBox) {
-      host_.Toggle(*id);
+      m_host.Toggle(*id);
     } else if (kind != ControlKind::PushButton) {
       return false;
     }
-    dialog_.OnCommand(*id, Notify::Clicked);
+    m_dialog.OnCommand(*id, Notify::Clicked);
     return true;
   }
 
   bool SelectLine(std::string_view argument, bool doubleClick) {
     const Split split = SplitWord(argument);
     const std::optional<int> id = ControlByName(split.word);
-    if (!id || host_.Control(*id).kind != ControlKind::ListBox || !split.rest) return false;
+    if (!id || m_host.Control(*id).kind != ControlKind::ListBox || !split.rest) return false;
     const std::optional<long long> index = ParseIndex(*split.rest);
     if (!index) return false;
-    if (host_.Select(*id, *index)) dialog_.OnCommand(*id, Notify::SelChange);
-    if (doubleClick) dialog_.OnCommand(*id, Notify::DblClk);
+    if (m_host.Select(*id, *index)) m_dialog.OnCommand(*id, Notify::SelChange);
+    if (doubleClick) m_dialog.OnCommand(*id, Notify::DblClk);
     return true;
   }
 
@@ -162,27 +162,27 @@ class Driver {
 
   void Dump() {
     for (const ControlDef* def : ControlsOfKind(ControlKind::Edit)) {
-      out_ << "text " << def->name << ": " << EscapeText(host_.Text(def->id)) << '\n';
+      m_out << "text " << def->name << ": " << EscapeText(m_host.Text(def->id)) << '\n';
     }
     for (const ControlDef* def : ControlsOfKind(ControlKind::CheckBox)) {
-      out_ << "check " << def->name << ": " << (host_.Checked(def->id) ? 1 : 0) << '\n';
+      m_out << "check " << def->name << ": " << (m_host.Checked(def->id) ? 1 : 0) << '\n';
     }
-    out_ << "shown IDC_STATUS: " << (host_.Visible(IDC_STATUS) ? 1 : 0) << '\n';
-    out_ << "shown IDC_PROGRESS: " << (host_.Visible(IDC_PROGRESS) ? 1 : 0) << '\n';
-    out_ << "progress: " << host_.ProgressLower() << ".." << host_.ProgressUpper() << ' ' << host_.ProgressPos()
+    m_out << "shown IDC_STATUS: " << (m_host.Visible(IDC_STATUS) ? 1 : 0) << '\n';
+    m_out << "shown IDC_PROGRESS: " << (m_host.Visible(IDC_PROGRESS) ? 1 : 0) << '\n';
+    m_out << "progress: " << m_host.ProgressLower() << ".." << m_host.ProgressUpper() << ' ' << m_host.ProgressPos()
          << '\n';
     for (int id : {IDC_RESULT_LIST, IDC_REF_LIST}) {
-      const std::vector<std::string>& lines = host_.Lines(id);
+      const std::vector<std::string>& lines = m_host.Lines(id);
       for (std::size_t i = 0; i < lines.size(); ++i) {
-        out_ << "list " << ControlName(id) << '[' << i << "]: " << EscapeText(lines[i]) << '\n';
+        m_out << "list " << ControlName(id) << '[' << i << "]: " << EscapeText(lines[i]) << '\n';
       }
     }
-    out_ << "end\n";
+    m_out << "end\n";
   }
 
-  std::ostream& out_;
-  HeadlessHost host_;
-  CKestrinDlg dialog_;
+  std::ostream& m_out;
+  HeadlessHost m_host;
+  CKestrinDlg m_dialog;
 };
 
 }  // namespace

@@ -16,10 +16,10 @@ class ByteLimitValidator : public QValidator {
   // cut to what fits and a key typed into a full box changes nothing. The cursor stays after what remains.
   State validate(QString& input, int& pos) const override;
 
-  std::size_t limit() const { return limit_; }
+  std::size_t limit() const { return m_limit; }
 
  private:
-  std::size_t limit_;
+  std::size_t m_limit;
 };
 
 }  // namespace kestrin::qt

@@ -1,10 +1,10 @@
 #include "ui/qt/kestrin_window.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -57,12 +57,11 @@ std::vector<std::string> LocalDropPaths(const QMimeData& mime) {
   return paths;
 }
 
+// Every size the build put into the program's resources; each image tells its own size.
 QIcon KestrinIcon() {
   QIcon icon;
-  for (int size : {16, 32, 48, 64, 128, 256}) {
-    const QString file = QStringLiteral(":/kestrin/icons/kestrin-%1.png").arg(size);
-    if (QFile::exists(file)) icon.addFile(file, QSize(size, size));
-  }
+  const QDir images(QStringLiteral(":/kestrin/icons"), QStringLiteral("kestrin-*.png"));
+  for (const QString& name : images.entryList(QDir::Files)) icon.addFile(images.filePath(name));
   return icon;
 }
 
@@ -74,8 +73,8 @@ KestrinWindow::KestrinWindow(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QString::fromUtf8(dialog.caption));
   setWindowIcon(KestrinIcon());
   setFont(DialogFont(dialog));
-  units_ = BaseUnitsOf(font());
-  setFixedSize(ToPixels(dialog, units_));
+  m_units = BaseUnitsOf(font());
+  setFixedSize(ToPixels(dialog, m_units));
   setSizeGripEnabled(false);
   setModal(true);  // modal from its first showing on, which comes before the modal loop starts
 
@@ -83,16 +82,16 @@ KestrinWindow::KestrinWindow(QWidget* parent) : QDialog(parent) {
   QWidget* previous = nullptr;
   for (const ControlDef& def : KestrinControls()) {
     QWidget* widget = Create(def);
-    widget->setGeometry(ToPixels(def, units_));
+    widget->setGeometry(ToPixels(def, m_units));
     if (def.styles & kHiddenAtStart) widget->hide();
     if (def.id < 0) continue;
-    controls_[def.id] = widget;
+    m_controls[def.id] = widget;
     widget->setObjectName(QString::fromLatin1(def.name));
     widget->installEventFilter(this);
     if (def.styles & kTabStop) {
       if (previous) QWidget::setTabOrder(previous, widget);
       previous = widget;
-      tabOrder_.push_back(widget);
+      m_tabOrder.push_back(widget);
     } else {
       widget->setFocusPolicy(Qt::NoFocus);
     }
@@ -157,7 +156,7 @@ QWidget* KestrinWindow::Create(const ControlDef& def) {
   return new QWidget(this);
 }
 
-void KestrinWindow::Attach(CKestrinDlg* dialog) { dialog_ = dialog; }
+void KestrinWindow::Attach(CKestrinDlg* dialog) { m_dialog = dialog; }
 
 void KestrinWindow::Start(CKestrinDlg& dialog) {
   Attach(&dialog);
@@ -166,8 +165,8 @@ void KestrinWindow::Start(CKestrinDlg& dialog) {
 }
 
 QWidget* KestrinWindow::Control(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
+  const auto it = m_controls.find(id);
+  return it == m_controls.end() ? nullptr : it->second;
 }
 
 QLineEdit* KestrinWindow::Edit(int id) const { return qobject_cast<QLineEdit*>(Control(id)); }
@@ -176,7 +175,7 @@ ListBox* KestrinWindow::List(int id) const { return dynamic_cast<ListBox*>(Contr
 QProgressBar* KestrinWindow::Progress() const { return qobject_cast<QProgressBar*>(Control(IDC_PROGRESS)); }
 
 void KestrinWindow::FocusFirstControl() {
-  for (QWidget* widget : tabOrder_) {
+  for (QWidget* widget : m_tabOrder) {
     if (widget->isVisible() && widget->isEnabled()) {
       widget->setFocus(Qt::TabFocusReason);
       return;
@@ -185,7 +184,7 @@ void KestrinWindow::FocusFirstControl() {
 }
 
 void KestrinWindow::Route(int id, Notify notify) {
-  if (dialog_) dialog_->OnCommand(id, notify);
+  if (m_dialog) m_dialog->OnCommand(id, notify);
 }
 
 bool KestrinWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -193,7 +192,7 @@ bool KestrinWindow::eventFilter(QObject* watched, QEvent* event) {
   auto* key = static_cast<QKeyEvent*>(event);
   const int virtualKey = VirtualKeyOf(*key);
   if (virtualKey == 0) return false;
-  if (dialog_ && !dialog_->PreTranslateKeyDown(virtualKey)) return false;
+  if (m_dialog && !m_dialog->PreTranslateKeyDown(virtualKey)) return false;
   // Enter and Escape go to their control and no further: the window's own keyboard handling, which would
   // press a default button or close the window, never sees them.
   static_cast<QObject*>(watched)->event(event);
@@ -235,11 +234,11 @@ void KestrinWindow::dropEvent(QDropEvent* event) {
   }
   event->setDropAction(Qt::CopyAction);
   event->accept();
-  if (!dialog_) return;
+  if (!m_dialog) return;
   // The Ctrl key as it was when the items were dropped, which the dialog asks for while it handles them.
-  dropCtrl_ = (event->modifiers() & Qt::ControlModifier) != 0;
-  dialog_->OnDropFiles(paths);
-  dropCtrl_.reset();
+  m_dropCtrl = (event->modifiers() & Qt::ControlModifier) != 0;
+  m_dialog->OnDropFiles(paths);
+  m_dropCtrl.reset();
 }
 
 }  // namespace kestrin::qt

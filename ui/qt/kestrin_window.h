@@ -45,13 +45,13 @@ class KestrinWindow : public QDialog {
   ListBox* List(int id) const;
   QProgressBar* Progress() const;
 
-  BaseUnits Units() const { return units_; }
+  BaseUnits Units() const { return m_units; }
   // The tab-stop controls in the order the focus moves through them.
-  const std::vector<QWidget*>& TabOrder() const { return tabOrder_; }
+  const std::vector<QWidget*>& TabOrder() const { return m_tabOrder; }
   void FocusFirstControl();
 
   // While a drop is being handled: whether Ctrl was held when the items were dropped.
-  std::optional<bool> DropCtrl() const { return dropCtrl_; }
+  std::optional<bool> DropCtrl() const { return m_dropCtrl; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -64,11 +64,11 @@ class KestrinWindow : public QDialog {
   QWidget* Create(const ControlDef& def);
   void Route(int id, Notify notify);
 
-  BaseUnits units_;
-  std::map<int, QWidget*> controls_;
-  std::vector<QWidget*> tabOrder_;
-  CKestrinDlg* dialog_ = nullptr;
-  std::optional<bool> dropCtrl_;
+  BaseUnits m_units;
+  std::map<int, QWidget*> m_controls;
+  std::vector<QWidget*> m_tabOrder;
+  CKestrinDlg* m_dialog = nullptr;
+  std::optional<bool> m_dropCtrl;
 };
 
 }  // namespace kestrin::qt

@@ -6,7 +6,7 @@
 namespace kestrin::qt {
 
 ListBox::ListBox(QWidget* parent) : QListView(parent) {
-  setModel(&model_);
+  setModel(&m_model);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setDragDropMode(QAbstractItemView::NoDragDrop);
@@ -16,53 +16,53 @@ ListBox::ListBox(QWidget* parent) : QListView(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-    if (!quiet_ && onSelChange) onSelChange();
+    if (!m_quiet && onSelChange) onSelChange();
   });
 }
 
 void ListBox::Reset() {
-  pending_.clear();
-  quiet_ = true;
-  model_.setStringList({});
-  quiet_ = false;
+  m_pending.clear();
+  m_quiet = true;
+  m_model.setStringList({});
+  m_quiet = false;
 }
 
 void ListBox::Add(const QString& line) {
-  pending_.append(line);
-  if (!filling_ && !flushPosted_) {
+  m_pending.append(line);
+  if (!m_filling && !m_flushPosted) {
     // Lines added one by one outside a fill still reach the model in one block, once the handler ends.
-    flushPosted_ = true;
+    m_flushPosted = true;
     QTimer::singleShot(0, this, [this] {
-      flushPosted_ = false;
-      if (!filling_) Flush();
+      m_flushPosted = false;
+      if (!m_filling) Flush();
     });
   }
 }
 
 void ListBox::BeginFill(qsizetype expectedLines) {
-  filling_ = true;
-  pending_.reserve(pending_.size() + expectedLines);
+  m_filling = true;
+  m_pending.reserve(m_pending.size() + expectedLines);
 }
 
 void ListBox::EndFill() {
-  filling_ = false;
+  m_filling = false;
   Flush();
 }
 
 void ListBox::Flush() {
-  if (pending_.isEmpty()) return;
-  quiet_ = true;
-  if (model_.rowCount() == 0) {
-    model_.setStringList(std::move(pending_));
+  if (m_pending.isEmpty()) return;
+  m_quiet = true;
+  if (m_model.rowCount() == 0) {
+    m_model.setStringList(std::move(m_pending));
   } else {
-    const int first = model_.rowCount();
-    model_.insertRows(first, static_cast<int>(pending_.size()));
-    for (qsizetype i = 0; i < pending_.size(); ++i) {
-      model_.setData(model_.index(first + static_cast<int>(i)), pending_[i]);
+    const int first = m_model.rowCount();
+    m_model.insertRows(first, static_cast<int>(m_pending.size()));
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+      m_model.setData(m_model.index(first + static_cast<int>(i)), m_pending[i]);
     }
   }
-  pending_ = QStringList();
-  quiet_ = false;
+  m_pending = QStringList();
+  m_quiet = false;
 }
 
 int ListBox::CurSel() {
@@ -73,12 +73,12 @@ int ListBox::CurSel() {
 
 int ListBox::Count() {
   Flush();
-  return model_.rowCount();
+  return m_model.rowCount();
 }
 
 QString ListBox::Line(int row) {
   Flush();
-  return model_.data(model_.index(row), Qt::DisplayRole).toString();
+  return m_model.data(m_model.index(row), Qt::DisplayRole).toString();
 }
 
 void ListBox::Select(int row) {
@@ -87,7 +87,7 @@ void ListBox::Select(int row) {
     selectionModel()->clearSelection();
     return;
   }
-  const QModelIndex index = model_.index(row);
+  const QModelIndex index = m_model.index(row);
   selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
   scrollTo(index);
 }

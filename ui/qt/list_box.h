@@ -31,11 +31,11 @@ class ListBox : public QListView {
  private:
   void Flush();
 
-  QStringListModel model_;
-  QStringList pending_;
-  bool filling_ = false;
-  bool flushPosted_ = false;
-  bool quiet_ = false;  // the program is changing the lines: no selection notifications
+  QStringListModel m_model;
+  QStringList m_pending;
+  bool m_filling = false;
+  bool m_flushPosted = false;
+  bool m_quiet = false;  // the program is changing the lines: no selection notifications
 };
 
 }  // namespace kestrin::qt

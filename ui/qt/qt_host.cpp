@@ -27,14 +27,14 @@ std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }
 }  // namespace
 
 std::string QtDialogHost::GetText(int id) {
-  QWidget* control = window_.Control(id);
+  QWidget* control = m_window.Control(id);
   if (auto* edit = qobject_cast<QLineEdit*>(control)) return ToBytes(edit->text());
   if (auto* button = qobject_cast<QAbstractButton*>(control)) return ToBytes(button->text());
   return {};
 }
 
 void QtDialogHost::SetText(int id, std::string_view text) {
-  QWidget* control = window_.Control(id);
+  QWidget* control = m_window.Control(id);
   if (auto* edit = qobject_cast<QLineEdit*>(control)) {
     edit->setText(ToQString(text));
     edit->setCursorPosition(0);  // the box shows the text from its start
@@ -44,58 +44,58 @@ void QtDialogHost::SetText(int id, std::string_view text) {
 }
 
 bool QtDialogHost::IsChecked(int id) {
-  auto* button = window_.Button(id);
+  auto* button = m_window.Button(id);
   return button != nullptr && button->isCheckable() && button->isChecked();
 }
 
 void QtDialogHost::SetChecked(int id, bool checked) {
-  if (auto* button = window_.Button(id)) button->setChecked(checked);
+  if (auto* button = m_window.Button(id)) button->setChecked(checked);
 }
 
 void QtDialogHost::ListReset(int id) {
-  if (ListBox* list = window_.List(id)) list->Reset();
+  if (ListBox* list = m_window.List(id)) list->Reset();
 }
 
 void QtDialogHost::ListAdd(int id, std::string_view text) {
-  if (ListBox* list = window_.List(id)) list->Add(ToQString(text));
+  if (ListBox* list = m_window.List(id)) list->Add(ToQString(text));
 }
 
 int QtDialogHost::ListCurSel(int id) {
-  ListBox* list = window_.List(id);
+  ListBox* list = m_window.List(id);
   return list ? list->CurSel() : -1;
 }
 
 void QtDialogHost::SetProgressRange(int lower, int upper) {
   // A run over one item has an empty range, which a QProgressBar would show as a busy animation; the
   // bar stays still and empty instead, as an empty range shows elsewhere.
-  if (QProgressBar* bar = window_.Progress()) bar->setRange(lower, upper > lower ? upper : lower + 1);
+  if (QProgressBar* bar = m_window.Progress()) bar->setRange(lower, upper > lower ? upper : lower + 1);
 }
 
 void QtDialogHost::SetProgressPos(int position) {
   // The bar repaints itself at once whenever its filled part visibly grows, so it advances on screen
   // while the command keeps the event loop waiting.
-  if (QProgressBar* bar = window_.Progress()) bar->setValue(position);
+  if (QProgressBar* bar = m_window.Progress()) bar->setValue(position);
 }
 
 void QtDialogHost::Show(int id, bool visible) {
-  QWidget* control = window_.Control(id);
-  if (!control || control->isVisibleTo(&window_) == visible) return;
+  QWidget* control = m_window.Control(id);
+  if (!control || control->isVisibleTo(&m_window) == visible) return;
   control->setVisible(visible);
   // Paint the place now: a command that follows keeps the event loop waiting, and the progress bar and
   // the status box share their place, so the one hidden must not stay on screen under the one shown.
-  if (window_.isVisible()) window_.repaint(control->geometry());
+  if (m_window.isVisible()) m_window.repaint(control->geometry());
 }
 
 void QtDialogHost::BeginListFill(int id, std::size_t expectedLines) {
-  if (ListBox* list = window_.List(id)) list->BeginFill(static_cast<qsizetype>(expectedLines));
+  if (ListBox* list = m_window.List(id)) list->BeginFill(static_cast<qsizetype>(expectedLines));
 }
 
 void QtDialogHost::EndListFill(int id) {
-  if (ListBox* list = window_.List(id)) list->EndFill();
+  if (ListBox* list = m_window.List(id)) list->EndFill();
 }
 
 std::optional<std::string> QtDialogHost::BrowseForFolder(const char* title) {
-  const QString folder = QFileDialog::getExistingDirectory(&window_, QString::fromUtf8(title), QString(),
+  const QString folder = QFileDialog::getExistingDirectory(&m_window, QString::fromUtf8(title), QString(),
                                                            QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return std::nullopt;
   const QByteArray bytes = QFile::encodeName(folder);
@@ -103,7 +103,7 @@ std::optional<std::string> QtDialogHost::BrowseForFolder(const char* title) {
 }
 
 void QtDialogHost::ShowMessage(std::string_view text, std::string_view caption) {
-  QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text), QMessageBox::Ok, &window_);
+  QMessageBox box(QMessageBox::NoIcon, ToQString(caption), ToQString(text), QMessageBox::Ok, &m_window);
   box.exec();
 }
 
@@ -117,7 +117,7 @@ void QtDialogHost::ShellOpen(const std::string& path) {
 }
 
 bool QtDialogHost::CtrlHeld() {
-  if (const std::optional<bool> ctrl = window_.DropCtrl()) return *ctrl;
+  if (const std::optional<bool> ctrl = m_window.DropCtrl()) return *ctrl;
   return (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
 }
 

@@ -10,7 +10,7 @@ class KestrinWindow;
 
 class QtDialogHost : public DialogHost {
  public:
-  explicit QtDialogHost(KestrinWindow& window) : window_(window) {}
+  explicit QtDialogHost(KestrinWindow& window) : m_window(window) {}
 
   std::string GetText(int id) override;
   void SetText(int id, std::string_view text) override;
@@ -31,7 +31,7 @@ class QtDialogHost : public DialogHost {
   bool CtrlHeld() override;
 
  protected:
-  KestrinWindow& window_;
+  KestrinWindow& m_window;
 };
 
 }  // namespace kestrin::qt

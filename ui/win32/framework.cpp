@@ -33,35 +33,35 @@ int AfxWinMain(HINSTANCE instance) {
   return app->ExitInstance();
 }
 
-CDialog::CDialog(int templateId, HWND parent) : templateId_(templateId), parent_(parent) {}
+CDialog::CDialog(int templateId, HWND parent) : m_templateId(templateId), m_parent(parent) {}
 
 CDialog::~CDialog() { DestroyWindow(); }
 
 bool CDialog::Create() {
-  if (hwnd_ != nullptr) return true;
-  ended_ = false;
-  result_ = 0;
-  const HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), parent_,
+  if (m_hwnd != nullptr) return true;
+  m_ended = false;
+  m_result = 0;
+  const HWND window = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_templateId), m_parent,
                                          &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   return window != nullptr;
 }
 
 INT_PTR CDialog::DoModal() {
   // The owner stays disabled while the dialog runs, as with any modal window.
-  const bool disableParent = parent_ != nullptr && IsWindowEnabled(parent_);
-  if (disableParent) EnableWindow(parent_, FALSE);
+  const bool disableParent = m_parent != nullptr && IsWindowEnabled(m_parent);
+  if (disableParent) EnableWindow(m_parent, FALSE);
   INT_PTR result = -1;
   if (Create()) {
     RunModalLoop();
-    result = result_;
+    result = m_result;
   }
-  if (disableParent) EnableWindow(parent_, TRUE);
+  if (disableParent) EnableWindow(m_parent, TRUE);
   DestroyWindow();
   return result;
 }
 
 void CDialog::RunModalLoop() {
-  while (!ended_ && hwnd_ != nullptr) {
+  while (!m_ended && m_hwnd != nullptr) {
     MSG msg;
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
     if (got == 0) {
@@ -80,7 +80,7 @@ void CDialog::RunModalLoop() {
 
 bool CDialog::PumpMessages() {
   MSG msg;
-  while (!ended_ && hwnd_ != nullptr && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (!m_ended && m_hwnd != nullptr && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       EndDialog(IDABORT);
@@ -88,7 +88,7 @@ bool CDialog::PumpMessages() {
     }
     ProcessMessage(msg);
   }
-  return !ended_ && hwnd_ != nullptr;
+  return !m_ended && m_hwnd != nullptr;
 }
 
 void CDialog::ProcessMessage(MSG& msg) {
@@ -99,22 +99,22 @@ void CDialog::ProcessMessage(MSG& msg) {
 }
 
 void CDialog::EndDialog(INT_PTR result) {
-  ended_ = true;
-  result_ = result;
+  m_ended = true;
+  m_result = result;
 }
 
 void CDialog::DestroyWindow() {
-  if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
-  hwnd_ = nullptr;
+  if (m_hwnd != nullptr) ::DestroyWindow(m_hwnd);
+  m_hwnd = nullptr;
 }
 
 bool CDialog::OwnsWindow(HWND window) const {
-  return hwnd_ != nullptr && window != nullptr && (window == hwnd_ || IsChild(hwnd_, window));
+  return m_hwnd != nullptr && window != nullptr && (window == m_hwnd || IsChild(m_hwnd, window));
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* msg) {
   if (!OwnsWindow(msg->hwnd)) return FALSE;
-  return IsDialogMessageA(hwnd_, msg);
+  return IsDialogMessageA(m_hwnd, msg);
 }
 
 bool CDialog::OnCommand(int id, int /*code*/, HWND /*control*/) {
@@ -133,15 +133,15 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
   if (message == WM_INITDIALOG) {
     auto* dialog = reinterpret_cast<CDialog*>(lParam);
     SetWindowLongPtrA(window, DWLP_USER, lParam);
-    dialog->hwnd_ = window;
+    dialog->m_hwnd = window;
     return dialog->OnInitDialog();
   }
   auto* dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
   if (dialog == nullptr) return FALSE;
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(window, DWLP_USER, 0);
-    dialog->hwnd_ = nullptr;
-    dialog->ended_ = true;
+    dialog->m_hwnd = nullptr;
+    dialog->m_ended = true;
     return FALSE;
   }
   return dialog->HandleMessage(message, wParam, lParam);
@@ -161,7 +161,7 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(wParam));
-      SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, 0);
+      SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, 0);
       return TRUE;
     default:
       return FALSE;

@@ -59,12 +59,12 @@ class CDialog {
 
   // Ends the modal loop with a result code.
   void EndDialog(INT_PTR result);
-  bool Ended() const { return ended_; }
-  INT_PTR Result() const { return result_; }
+  bool Ended() const { return m_ended; }
+  INT_PTR Result() const { return m_result; }
 
   void DestroyWindow();
-  HWND GetSafeHwnd() const { return hwnd_; }
-  HWND GetDlgItem(int id) const { return ::GetDlgItem(hwnd_, id); }
+  HWND GetSafeHwnd() const { return m_hwnd; }
+  HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hwnd, id); }
   // Whether the window is the dialog or one of its descendants.
   bool OwnsWindow(HWND window) const;
 
@@ -92,11 +92,11 @@ class CDialog {
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-  int templateId_;
-  HWND parent_;
-  HWND hwnd_ = nullptr;
-  bool ended_ = false;
-  INT_PTR result_ = 0;
+  int m_templateId;
+  HWND m_parent;
+  HWND m_hwnd = nullptr;
+  bool m_ended = false;
+  INT_PTR m_result = 0;
 };
 
 }  // namespace kestrin::win32

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "primitives/path_text.h"
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
 #include "ui/win32/drop_files.h"
@@ -41,8 +42,8 @@ CKestrinWindow::CKestrinWindow(HWND parent) : CKestrinWindow(std::make_unique<Wi
 CKestrinWindow::CKestrinWindow(std::unique_ptr<Win32DialogHost> host, HWND parent)
     : CDialog(IDD_KESTRIN_DIALOG, parent),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      host_(std::move(host)),
-      dlg_(*host_) {}
+      m_host(std::move(host)),
+      m_dlg(*m_host) {}
 
 // The window goes first, while the dialog and its host still exist for the messages its end sends.
 CKestrinWindow::~CKestrinWindow() { DestroyWindow(); }
@@ -50,17 +51,17 @@ CKestrinWindow::~CKestrinWindow() { DestroyWindow(); }
 BOOL CKestrinWindow::OnInitDialog() {
   CDialog::OnInitDialog();
   const HWND window = GetSafeHwnd();
-  host_->Attach(window);
+  m_host->Attach(window);
   SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
   ShowWindow(window, SW_SHOWNORMAL);
   for (const int id : kRenameBoxes) SendDlgItemMessageA(window, id, EM_LIMITTEXT, kRenameBoxLimit, 0);
-  return dlg_.OnInitDialog() ? TRUE : FALSE;
+  return m_dlg.OnInitDialog() ? TRUE : FALSE;
 }
 
 BOOL CKestrinWindow::PreTranslateMessage(MSG* msg) {
   if (msg->message == WM_KEYDOWN && OwnsWindow(msg->hwnd) &&
-      dlg_.PreTranslateKeyDown(static_cast<int>(msg->wParam))) {
+      m_dlg.PreTranslateKeyDown(static_cast<int>(msg->wParam))) {
     return FALSE;
   }
   return CDialog::PreTranslateMessage(msg);
@@ -72,16 +73,16 @@ bool CKestrinWindow::OnCommand(int id, int code, HWND control) {
     return true;
   }
   if (const std::optional<Notify> notify = NotificationOf(id, code)) {
-    if (dlg_.OnCommand(id, *notify)) return true;
+    if (m_dlg.OnCommand(id, *notify)) return true;
   }
   return CDialog::OnCommand(id, code, control);
 }
 
 void CKestrinWindow::EnforceRenameLimit(int id) {
-  const std::string text = host_->GetText(id);
-  const std::size_t keep = WholeCharPrefixLength(text, kRenameBoxLimit);
+  const std::string text = m_host->GetText(id);
+  const std::size_t keep = WholeCharPrefixLength(text, kRenameBoxLimit, NativePathStyle(), CharRule::TypedText);
   if (keep >= text.size()) return;
-  host_->SetText(id, std::string_view(text).substr(0, keep));
+  m_host->SetText(id, std::string_view(text).substr(0, keep));
   SendDlgItemMessageA(GetSafeHwnd(), id, EM_SETSEL, INT_MAX, INT_MAX);  // the caret to the end
 }
 
@@ -106,7 +107,7 @@ HICON CKestrinWindow::OnQueryDragIcon() { return m_hIcon; }
 
 void CKestrinWindow::OnDropFiles(HDROP drop) {
   const std::vector<std::string> paths = DroppedPaths(drop);
-  if (!paths.empty()) dlg_.OnDropFiles(paths);
+  if (!paths.empty()) m_dlg.OnDropFiles(paths);
   DragFinish(drop);
 }
 

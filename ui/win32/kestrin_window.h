@@ -23,8 +23,8 @@ class CKestrinWindow : public CDialog {
   explicit CKestrinWindow(std::unique_ptr<Win32DialogHost> host, HWND parent = nullptr);
   ~CKestrinWindow() override;
 
-  CKestrinDlg& Dialog() { return dlg_; }
-  Win32DialogHost& Host() { return *host_; }
+  CKestrinDlg& Dialog() { return m_dlg; }
+  Win32DialogHost& Host() { return *m_host; }
   HICON Icon() const { return m_hIcon; }
 
  protected:
@@ -43,8 +43,8 @@ class CKestrinWindow : public CDialog {
   void EnforceRenameLimit(int id);
 
   HICON m_hIcon;
-  std::unique_ptr<Win32DialogHost> host_;
-  CKestrinDlg dlg_;
+  std::unique_ptr<Win32DialogHost> m_host;
+  CKestrinDlg m_dlg;
 };
 
 }  // namespace kestrin::win32

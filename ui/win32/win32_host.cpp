@@ -27,11 +27,11 @@ constexpr ULONGLONG kRepaintInterval = 15;
 }  // namespace
 
 HWND Win32DialogHost::Item(int id) {
-  for (const auto& [known, window] : items_) {
+  for (const auto& [known, window] : m_items) {
     if (known == id) return window;
   }
-  const HWND window = GetDlgItem(dialog_, id);
-  if (window != nullptr) items_.emplace_back(id, window);
+  const HWND window = GetDlgItem(m_dialog, id);
+  if (window != nullptr) m_items.emplace_back(id, window);
   return window;
 }
 
@@ -42,13 +42,13 @@ std::string Win32DialogHost::GetText(int id) {
   const int length = GetWindowTextLengthA(control);
   if (length <= 0) return {};
   std::vector<char> buffer(static_cast<std::size_t>(length) + 1);
-  const UINT copied = GetDlgItemTextA(dialog_, id, buffer.data(), static_cast<int>(buffer.size()));
+  const UINT copied = GetDlgItemTextA(m_dialog, id, buffer.data(), static_cast<int>(buffer.size()));
   return std::string(buffer.data(), copied);
 }
 
 void Win32DialogHost::SetText(int id, std::string_view text) {
   const std::string terminated(text);
-  SetDlgItemTextA(dialog_, id, terminated.c_str());
+  SetDlgItemTextA(m_dialog, id, terminated.c_str());
 }
 
 bool Win32DialogHost::IsChecked(int id) { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -72,38 +72,38 @@ void Win32DialogHost::SetProgressRange(int lower, int upper) {
   SendMessageA(bar, PBM_SETRANGE32, static_cast<WPARAM>(lower), static_cast<LPARAM>(upper));
   RECT client{};
   GetClientRect(bar, &client);
-  progress_ = Progress{lower, upper, static_cast<int>(client.right - client.left), -1, 0};
+  m_progress = Progress{lower, upper, static_cast<int>(client.right - client.left), -1, 0};
 }
 
 void Win32DialogHost::SetProgressPos(int position) {
   // A position is sent when it moves the drawn bar by a pixel, at most once per repaint interval, and
   // always when it reaches the end of the range. Each PBM_SETPOS repaints the bar at once (under Wine it
   // takes about a millisecond), so sending all 200,000 positions of a big tree would outlast the search.
-  const long long span = static_cast<long long>(progress_.upper) - progress_.lower;
+  const long long span = static_cast<long long>(m_progress.upper) - m_progress.lower;
   long long pixel = 0;
   if (span > 0) {
-    pixel = (static_cast<long long>(position) - progress_.lower) * progress_.width / span;
-    pixel = std::clamp(pixel, 0LL, static_cast<long long>(progress_.width));
+    pixel = (static_cast<long long>(position) - m_progress.lower) * m_progress.width / span;
+    pixel = std::clamp(pixel, 0LL, static_cast<long long>(m_progress.width));
   }
   const ULONGLONG now = GetTickCount64();
-  const bool atEnd = position >= progress_.upper;
-  if (progress_.sentPixel >= 0) {
-    if (pixel == progress_.sentPixel) return;
-    if (!atEnd && now - progress_.sentAt < kRepaintInterval) return;
+  const bool atEnd = position >= m_progress.upper;
+  if (m_progress.sentPixel >= 0) {
+    if (pixel == m_progress.sentPixel) return;
+    if (!atEnd && now - m_progress.sentAt < kRepaintInterval) return;
   }
   const HWND bar = Item(IDC_PROGRESS);
   SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
   // The command runs without returning to the message loop: paint the bar now, or it would not move.
   UpdateWindow(bar);
-  progress_.sentPixel = static_cast<int>(pixel);
-  progress_.sentAt = now;
+  m_progress.sentPixel = static_cast<int>(pixel);
+  m_progress.sentAt = now;
 }
 
 void Win32DialogHost::Show(int id, bool visible) {
   const HWND control = Item(id);
   ShowWindow(control, visible ? SW_SHOW : SW_HIDE);
   // Painted at once for the same reason: the control shown, or the place the hidden one leaves.
-  UpdateWindow(visible ? control : dialog_);
+  UpdateWindow(visible ? control : m_dialog);
 }
 
 void Win32DialogHost::BeginListFill(int id, std::size_t expectedLines) {
@@ -122,7 +122,7 @@ void Win32DialogHost::EndListFill(int id) {
 std::optional<std::string> Win32DialogHost::BrowseForFolder(const char* title) {
   char displayName[MAX_PATH] = {};
   BROWSEINFOA info{};
-  info.hwndOwner = dialog_;
+  info.hwndOwner = m_dialog;
   info.pidlRoot = nullptr;  // the desktop
   info.pszDisplayName = displayName;
   info.lpszTitle = title;

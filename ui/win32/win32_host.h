@@ -18,14 +18,14 @@ namespace kestrin::win32 {
 class Win32DialogHost : public DialogHost {
  public:
   Win32DialogHost() = default;
-  explicit Win32DialogHost(HWND dialog) : dialog_(dialog) {}
+  explicit Win32DialogHost(HWND dialog) : m_dialog(dialog) {}
 
   // The dialog window whose controls this host works on.
   void Attach(HWND dialog) {
-    dialog_ = dialog;
-    items_.clear();
+    m_dialog = dialog;
+    m_items.clear();
   }
-  HWND Window() const { return dialog_; }
+  HWND Window() const { return m_dialog; }
 
   std::string GetText(int id) override;
   void SetText(int id, std::string_view text) override;
@@ -51,8 +51,8 @@ class Win32DialogHost : public DialogHost {
   // A control's window, looked up once: the lookup is slow enough under Wine to dominate a list fill.
   HWND Item(int id);
 
-  HWND dialog_ = nullptr;
-  std::vector<std::pair<int, HWND>> items_;
+  HWND m_dialog = nullptr;
+  std::vector<std::pair<int, HWND>> m_items;
 
   // What the progress bar shows: its range, its width in pixels, and the last position sent and when.
   struct Progress {
@@ -61,7 +61,7 @@ class Win32DialogHost : public DialogHost {
     int width = 0;
     int sentPixel = -1;
     ULONGLONG sentAt = 0;
-  } progress_;
+  } m_progress;
 };
 
 }  // namespace kestrin::win32

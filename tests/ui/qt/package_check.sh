@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
-# package_check.sh BUILD_DIR WORK_DIR
+# package_check.sh BUILD_DIR WORK_DIR ICON_SIZE...
 # Makes the Debian package from a configured build folder and checks that it installs the program, its
-# desktop entry (naming the program and its icon) and the icon in every size, and depends on Qt.
+# desktop entry (naming the program and its icon) and the icon in every size the build renders, and
+# depends on Qt.
 set -euo pipefail
+if [ $# -lt 3 ]; then
+  echo "usage: package_check.sh BUILD_DIR WORK_DIR ICON_SIZE..." >&2
+  exit 2
+fi
 build=$1
 work=$2
+shift 2
 rm -rf "$work"
 mkdir -p "$work"
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; exit 1; }
@@ -16,7 +22,7 @@ expect() {
 }
 expect ' ./usr/bin/kestrin$'
 expect ' ./usr/share/applications/kestrin.desktop$'
-for size in 16 32 48 64 128 256; do expect " ./usr/share/icons/hicolor/${size}x${size}/apps/kestrin.png$"; done
+for size in "$@"; do expect " ./usr/share/icons/hicolor/${size}x${size}/apps/kestrin.png$"; done
 depends=$(dpkg-deb -f "$deb" Depends)
 grep -q libqt6widgets6 <<<"$depends" || { echo "package_check: no Qt in Depends: $depends"; fail=1; }
 dpkg-deb -x "$deb" "$work/root"

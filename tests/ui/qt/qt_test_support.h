@@ -63,8 +63,8 @@ class ScriptedHost : public QtDialogHost {
   void ShellOpen(const std::string& path) override { opened.push_back(path); }
   void SetProgressPos(int position) override {
     QtDialogHost::SetProgressPos(position);
-    progress.push_back({position, window_.Progress()->isVisible(), window_.Control(IDC_STATUS)->isVisible(),
-                        window_.Progress()->minimum() == window_.Progress()->maximum()});
+    progress.push_back({position, m_window.Progress()->isVisible(), m_window.Control(IDC_STATUS)->isVisible(),
+                        m_window.Progress()->minimum() == m_window.Progress()->maximum()});
   }
 };
 

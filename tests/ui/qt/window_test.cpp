@@ -337,15 +337,15 @@ TEST_F(WindowTest, DropsAnywhereReachTheDialogWithCtrlFromTheDrop) {
     // A file without Ctrl: its name goes into the search string, nothing else changes.
     ASSERT_TRUE(Drop(at, {tree.Path("single.dat")}, false)) << where;
     EXPECT_EQ(Text(Edit(IDC_SEARCH_TEXT)), "single.dat") << where;
-    EXPECT_FALSE(h->dialog.m_singleFileMode) << where;
+    EXPECT_FALSE(h->dialog.SingleFileMode()) << where;
     EXPECT_EQ(Text(Edit(IDC_INPUT_PATH)), tree.Path("in/")) << where;
 
     // A file with Ctrl: single-file mode on that file.
     ASSERT_TRUE(Drop(at, {tree.Path("single.dat")}, true)) << where;
-    EXPECT_TRUE(h->dialog.m_singleFileMode) << where;
+    EXPECT_TRUE(h->dialog.SingleFileMode()) << where;
     EXPECT_EQ(Status(), text::kSingleFileDropped) << where;
     EXPECT_EQ(Text(Edit(IDC_INPUT_PATH)), tree.Path("single.dat")) << where;
-    EXPECT_TRUE(h->dialog.m_files.empty()) << where;
+    EXPECT_TRUE(h->dialog.Files().empty()) << where;
   }
 }
 
@@ -431,7 +431,7 @@ TEST_F(WindowTest, DoubleClickOnAResultOpensItAndASingleClickOrEnterDoesNot) {
   EXPECT_TRUE(h->host.opened.empty());
   DoubleClick(results->viewport(), second);
   ASSERT_EQ(h->host.opened.size(), 1u);
-  EXPECT_EQ(h->host.opened[0], std::string(h->dialog.m_results[1]));
+  EXPECT_EQ(h->host.opened[0], std::string(h->dialog.Results()[1]));
 }
 
 TEST_F(WindowTest, PickingAReferenceFileFillsTheSearchStringAndADoubleClickSearches) {

@@ -370,14 +370,14 @@ TEST(RealCtrlKeyTest, CtrlHeldDuringTheDropMakesTheFileTheSingleFile) {
 
   SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({file})), 0);
   EXPECT_EQ(DlgText(dialog, IDC_SEARCH_TEXT), "single.txt");
-  EXPECT_FALSE(window.Dialog().m_singleFileMode);
+  EXPECT_FALSE(window.Dialog().SingleFileMode());
 
   PressCtrl(true);
   const bool held = window.Host().CtrlHeld();
   SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({file})), 0);
   PressCtrl(false);
   EXPECT_TRUE(held);
-  EXPECT_TRUE(window.Dialog().m_singleFileMode);
+  EXPECT_TRUE(window.Dialog().SingleFileMode());
   EXPECT_EQ(DlgText(dialog, IDC_INPUT_PATH), file);
   EXPECT_EQ(DlgText(dialog, IDC_STATUS), text::kSingleFileDropped);
   EXPECT_FALSE(window.Host().CtrlHeld());

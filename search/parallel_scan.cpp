@@ -1,0 +1,64 @@
+#include "search/parallel_scan.h"
+
+namespace kestrin {
+
+unsigned ScanWorkerCount(unsigned requested, std::size_t files) {
+  unsigned workers = requested != 0 ? requested : std::thread::hardware_concurrency();
+  if (workers == 0) workers = 1;  // the count is unknown on this system
+  if (files < workers) workers = files == 0 ? 1 : static_cast<unsigned>(files);
+  return workers;
+}
+
+ScanQueue::ScanQueue(std::size_t count, std::size_t window, const CommandContext& context)
+    : count_(count), window_(window), context_(context), ready_(window, 0) {}
+
+bool ScanQueue::Claim(std::size_t& index) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  workerWake_.wait(lock, [&] { return closed_ || next_ >= count_ || next_ < released_ + window_; });
+  if (closed_ || next_ >= count_ || context_.Stopped()) {
+    // Whoever closes tells the calling thread, which may be waiting for a file that will not come.
+    if (!closed_) {
+      closed_ = true;
+      callerWake_.notify_one();
+    }
+    return false;
+  }
+  index = next_++;
+  return true;
+}
+
+void ScanQueue::Finish(std::size_t index) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  ready_[Slot(index)] = 1;
+  if (index == released_) callerWake_.notify_one();
+}
+
+std::size_t ScanQueue::WaitReady(std::size_t from) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  callerWake_.wait(lock, [&] { return aborted_ || ready_[Slot(from)] != 0 || (closed_ && from >= next_); });
+  if (aborted_) return from;
+  std::size_t end = from;
+  while (end < next_ && end < from + window_ && ready_[Slot(end)] != 0) ++end;
+  return end;
+}
+
+void ScanQueue::Release(std::size_t end) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (std::size_t i = released_; i < end; ++i) ready_[Slot(i)] = 0;
+    released_ = end;
+  }
+  workerWake_.notify_all();
+}
+
+void ScanQueue::Abort() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    aborted_ = true;
+    closed_ = true;
+  }
+  workerWake_.notify_all();
+  callerWake_.notify_all();
+}
+
+}  // namespace kestrin

@@ -1,0 +1,180 @@
+#pragma once
+// Runs a per-file job over the entries of a list on several threads, and hands the results back to the
+// calling thread one file at a time, in list order.
+//
+//   ScanInParallel<bool>(files.size(),
+//       [&] { return ContentScanner(pattern, ignoreCase); },        // one state per worker, made on it
+//       [&](ContentScanner& s, std::size_t i, bool& hit, FailureList& failures) {
+//         hit = s.Contains(std::string(files[i]));                  // on a worker thread
+//       },
+//       [&](std::size_t i, bool& hit) { ... },                      // calling thread: i = 0, 1, 2, ...
+//       context);
+//
+// The contract:
+// - makeState() is called once on each worker thread before its first file, and the state it returns is
+//   destroyed on that thread after its last: a state may hold what belongs to one thread (a read buffer,
+//   a searcher, a folder the file system keeps open for that thread's reads).
+// - scan(state, index, result, failures) runs on a worker thread, for each index at most once. result
+//   starts as a value-initialised Result; failures starts empty and collects the file's own failures.
+//   Two scans never share a state at the same time; anything else scan touches must be safe to use from
+//   several threads at once (reading the file list is).
+// - deliver(index, result) runs on the calling thread, for index 0, 1, 2, ... with no gap, each index
+//   after the file's failures have been appended to context.failures. It may move the result out. So a
+//   caller can drive a progress indicator that only rises and fill a list in order, with no lock.
+// - The stop flag of context is looked at before each file is begun: after a stop, no file is begun, and
+//   the files already begun are finished and delivered, so what was delivered is always a prefix of the
+//   list. A scan that reads a large file should look at the flag between chunks as well.
+// - Memory stays bounded whatever the number of files: one state per worker, and at most `window`
+//   results (4 per worker unless given) held between the scan and the delivery; a worker that runs that
+//   far ahead of the delivery waits.
+// - An exception from makeState, scan or deliver stops the other workers, and is thrown again on the
+//   calling thread once every worker has ended.
+// - With one worker (one core, or at most one file), everything runs on the calling thread, in the same
+//   order, with no thread started.
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "primitives/command.h"
+
+namespace kestrin {
+
+struct ParallelScanOptions {
+  unsigned workers = 0;     // 0: one per core (std::thread::hardware_concurrency)
+  std::size_t window = 0;   // results in flight at most; 0: four per worker
+};
+
+// The number of workers a scan of `files` files runs with: the requested count, or one per core when it
+// is 0, never more than the number of files, and at least 1.
+unsigned ScanWorkerCount(unsigned requested, std::size_t files);
+
+// The hand-over between the workers and the calling thread: which file is next, which results are ready,
+// and when the scan is over. Used by ScanInParallel; its members are safe to call from any thread.
+class ScanQueue {
+ public:
+  ScanQueue(std::size_t count, std::size_t window, const CommandContext& context);
+  ScanQueue(const ScanQueue&) = delete;
+  ScanQueue& operator=(const ScanQueue&) = delete;
+
+  // Worker side. Claim gives the next file to scan, waiting while the window is full; false when every
+  // file has been begun, a stop was asked for, or the scan was aborted.
+  bool Claim(std::size_t& index);
+  // The result of index is ready to be delivered.
+  void Finish(std::size_t index);
+
+  // Calling thread. Waits until the result of file `from` is ready and returns the end of the run of
+  // ready results that begins there; returns `from` itself when no further result will come.
+  std::size_t WaitReady(std::size_t from);
+  // The results before `end` have been delivered: their slots may take new files.
+  void Release(std::size_t end);
+
+  // Ends the scan early after an error: no file is begun any more and WaitReady returns at once.
+  void Abort();
+
+ private:
+  std::size_t Slot(std::size_t index) const { return index % window_; }
+
+  const std::size_t count_;
+  const std::size_t window_;
+  const CommandContext& context_;
+  std::mutex mutex_;
+  std::condition_variable workerWake_;
+  std::condition_variable callerWake_;
+  std::vector<unsigned char> ready_;  // per slot
+  std::size_t next_ = 0;              // the first file not yet begun
+  std::size_t released_ = 0;          // the first file not yet delivered
+  bool closed_ = false;               // no file will be begun any more
+  bool aborted_ = false;
+};
+
+template <class Result, class MakeState, class Scan, class Deliver>
+void ScanInParallel(std::size_t count, MakeState&& makeState, Scan&& scan, Deliver&& deliver,
+                    const CommandContext& context = {}, const ParallelScanOptions& options = {}) {
+  const unsigned workers = ScanWorkerCount(options.workers, count);
+  if (workers <= 1) {
+    if (count == 0) return;
+    auto state = makeState();
+    FailureList failures;
+    for (std::size_t i = 0; i < count && !context.Stopped(); ++i) {
+      Result result{};
+      scan(state, i, result, failures);
+      if (context.failures != nullptr) context.failures->Append(std::move(failures));
+      failures.clear();
+      deliver(i, result);
+    }
+    return;
+  }
+
+  const std::size_t window = options.window != 0 ? std::max<std::size_t>(options.window, 1)
+                                                 : std::size_t{4} * workers;
+  struct Slot {
+    Result result{};
+    FailureList failures;
+  };
+  std::vector<Slot> slots(window);
+  ScanQueue queue(count, window, context);
+  std::mutex errorMutex;
+  std::exception_ptr error;
+  const auto fail = [&](std::exception_ptr e) {
+    {
+      const std::lock_guard<std::mutex> lock(errorMutex);
+      if (!error) error = std::move(e);
+    }
+    queue.Abort();
+  };
+
+  // Joins every worker however the calling thread leaves this function.
+  struct Joiner {
+    ScanQueue& queue;
+    std::vector<std::thread> threads;
+    ~Joiner() {
+      queue.Abort();
+      for (std::thread& t : threads) t.join();
+    }
+  } joiner{queue, {}};
+
+  try {
+    joiner.threads.reserve(workers);
+    for (unsigned w = 0; w < workers; ++w) {
+      joiner.threads.emplace_back([&] {
+        try {
+          auto state = makeState();
+          std::size_t i = 0;
+          while (queue.Claim(i)) {
+            Slot& slot = slots[i % window];
+            slot.result = Result{};
+            slot.failures.clear();
+            scan(state, i, slot.result, slot.failures);
+            queue.Finish(i);
+          }
+        } catch (...) {
+          fail(std::current_exception());
+        }
+      });
+    }
+    for (std::size_t from = 0;;) {
+      const std::size_t end = queue.WaitReady(from);
+      if (end == from) break;
+      for (std::size_t i = from; i < end; ++i) {
+        Slot& slot = slots[i % window];
+        if (context.failures != nullptr) context.failures->Append(std::move(slot.failures));
+        deliver(i, slot.result);
+      }
+      queue.Release(end);
+      from = end;
+    }
+  } catch (...) {
+    fail(std::current_exception());
+  }
+  for (std::thread& t : joiner.threads) t.join();
+  joiner.threads.clear();
+  if (error) std::rethrow_exception(error);
+}
+
+}  // namespace kestrin

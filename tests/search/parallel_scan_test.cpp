@@ -1,0 +1,157 @@
+// The parallel scan: results in list order whatever the number of workers, stops that deliver a prefix,
+// one state per worker on its own thread, a bounded window, errors carried back to the caller.
+
+#include "search/parallel_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <random>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kestrin {
+namespace {
+
+// What one scan saw: the delivered indices and results, the failures in the order they arrived, and how
+// many states were made and files begun.
+struct Outcome {
+  std::vector<std::size_t> delivered;
+  std::vector<std::uint64_t> results;
+  std::vector<std::string> failures;
+  std::size_t states = 0;
+  std::size_t begun = 0;
+};
+
+std::uint64_t Mix(std::size_t i) { return (i + 1) * 0x9E3779B97F4A7C15ull ^ (i >> 3); }
+
+// Scans count files: file i yields Mix(i) after a pause that depends on seed (so that workers finish out
+// of order), and fails when i % 7 == 3. stopAt raises the stop flag in the delivery of that index.
+Outcome RunScan(std::size_t count, ParallelScanOptions options, unsigned seed, std::size_t stopAt = SIZE_MAX,
+            StopFlag* stop = nullptr) {
+  Outcome out;
+  FailureList failures;
+  StopFlag own;
+  StopFlag& flag = stop != nullptr ? *stop : own;
+  const CommandContext context{&flag, &failures};
+  std::atomic<std::size_t> states{0}, begun{0}, delivered{0};
+  const std::size_t window = options.window != 0 ? options.window : 4 * ScanWorkerCount(options.workers, count);
+  struct State {
+    std::thread::id thread = std::this_thread::get_id();
+    std::mt19937 random;
+  };
+  ScanInParallel<std::uint64_t>(
+      count,
+      [&] {
+        const std::size_t n = states++;
+        return State{std::this_thread::get_id(), std::mt19937(seed + static_cast<unsigned>(n))};
+      },
+      [&](State& state, std::size_t i, std::uint64_t& result, FailureList& fileFailures) {
+        EXPECT_EQ(state.thread, std::this_thread::get_id()) << "a state left its thread";
+        EXPECT_EQ(result, 0u) << "a result slot was not reset";
+        EXPECT_LT(i, delivered.load() + window) << "a worker ran beyond the window";
+        ++begun;
+        if (state.random() % 4 == 0) std::this_thread::sleep_for(std::chrono::microseconds(state.random() % 300));
+        result = Mix(i);
+        if (i % 7 == 3) fileFailures.Add("f" + std::to_string(i), FailureReason::System);
+      },
+      [&](std::size_t i, std::uint64_t& result) {
+        out.delivered.push_back(i);
+        out.results.push_back(result);
+        delivered = i + 1;
+        if (i == stopAt) flag.Request();
+      },
+      context, options);
+  for (const Failure& f : failures.items()) out.failures.push_back(f.path);
+  out.states = states;
+  out.begun = begun;
+  return out;
+}
+
+std::vector<std::string> FailuresUpTo(std::size_t count) {
+  std::vector<std::string> paths;
+  for (std::size_t i = 3; i < count; i += 7) paths.push_back("f" + std::to_string(i));
+  return paths;
+}
+
+TEST(ParallelScan, DeliversEveryFileInListOrderWhateverTheWorkers) {
+  std::mt19937 random(7);
+  for (unsigned workers : {1u, 2u, 3u, 8u}) {
+    for (std::size_t window : {std::size_t{0}, std::size_t{1}, std::size_t{5}}) {
+      const std::size_t count = random() % 400;
+      SCOPED_TRACE(testing::Message() << workers << " workers, window " << window << ", " << count << " files");
+      const Outcome out = RunScan(count, {workers, window}, random());
+      ASSERT_EQ(out.delivered.size(), count);
+      for (std::size_t i = 0; i < count; ++i) {
+        ASSERT_EQ(out.delivered[i], i);
+        ASSERT_EQ(out.results[i], Mix(i));
+      }
+      EXPECT_EQ(out.failures, FailuresUpTo(count));
+      EXPECT_EQ(out.begun, count);
+      EXPECT_LE(out.states, workers);
+    }
+  }
+}
+
+TEST(ParallelScan, StopDeliversThePrefixBegunAndBeginsNothingMore) {
+  for (unsigned workers : {1u, 4u}) {
+    for (std::size_t stopAt : {std::size_t{0}, std::size_t{10}, std::size_t{150}}) {
+      SCOPED_TRACE(testing::Message() << workers << " workers, stop at " << stopAt);
+      const Outcome out = RunScan(300, {workers, 0}, 11, stopAt);
+      ASSERT_GT(out.delivered.size(), stopAt);
+      EXPECT_LE(out.delivered.size(), stopAt + 1 + 4 * workers) << "files begun after the stop";
+      EXPECT_EQ(out.begun, out.delivered.size()) << "a begun file was not delivered";
+      for (std::size_t i = 0; i < out.delivered.size(); ++i) ASSERT_EQ(out.delivered[i], i);
+      EXPECT_EQ(out.failures, FailuresUpTo(out.delivered.size()));
+    }
+  }
+  StopFlag early;
+  early.Request();
+  const Outcome none = RunScan(50, {3, 0}, 1, SIZE_MAX, &early);
+  EXPECT_TRUE(none.delivered.empty());
+  EXPECT_EQ(none.begun, 0u);
+}
+
+TEST(ParallelScan, NoMoreWorkersThanFilesAndNothingForNoFiles) {
+  const Outcome few = RunScan(3, {16, 0}, 5);
+  EXPECT_EQ(few.delivered, (std::vector<std::size_t>{0, 1, 2}));
+  EXPECT_LE(few.states, 3u);
+  const Outcome none = RunScan(0, {4, 0}, 5);
+  EXPECT_TRUE(none.delivered.empty());
+  EXPECT_EQ(none.states, 0u);
+
+  EXPECT_EQ(ScanWorkerCount(16, 3), 3u);
+  EXPECT_EQ(ScanWorkerCount(2, 0), 1u);
+  EXPECT_GE(ScanWorkerCount(0, 1000), 1u);
+  EXPECT_EQ(ScanWorkerCount(0, 1000), std::max(1u, std::thread::hardware_concurrency()));
+}
+
+TEST(ParallelScan, ErrorsOfScanOrDeliveryReachTheCaller) {
+  for (unsigned workers : {1u, 4u}) {
+    EXPECT_THROW(ScanInParallel<int>(
+                     100, [] { return 0; },
+                     [](int&, std::size_t i, int&, FailureList&) {
+                       if (i == 20) throw std::runtime_error("scan");
+                     },
+                     [](std::size_t, int&) {}, {}, {workers, 0}),
+                 std::runtime_error);
+    std::size_t last = 0;
+    EXPECT_THROW(ScanInParallel<int>(
+                     100, [] { return 0; }, [](int&, std::size_t, int&, FailureList&) {},
+                     [&](std::size_t i, int&) {
+                       last = i;
+                       if (i == 30) throw std::logic_error("deliver");
+                     },
+                     {}, {workers, 0}),
+                 std::logic_error);
+    EXPECT_EQ(last, 30u);
+  }
+}
+
+}  // namespace
+}  // namespace kestrin
