@@ -154,6 +154,12 @@ bool JournalFileSystem::MoveReplacing(const std::string& from, const std::string
   return Note(Op::Move, from, to, dryRun_ ? Transfer(Op::Move, from, to, true) : inner_.MoveReplacing(from, to));
 }
 
+bool JournalFileSystem::Writable(const std::string& path) {
+  // What a dry run made is its own, and writable; what it removed is gone.
+  if (const Node* node = Find(path)) return node->present;
+  return inner_.Writable(path);
+}
+
 bool JournalFileSystem::RemoveFile(const std::string& path) {
   bool ok = false;
   if (!dryRun_) {
@@ -192,7 +198,5 @@ std::int64_t JournalFileSystem::Read(ReadHandle handle, void* buffer, std::size_
 }
 
 void JournalFileSystem::Close(ReadHandle handle) { inner_.Close(handle); }
-
-bool JournalFileSystem::IsRegularFile(ReadHandle handle) { return inner_.IsRegularFile(handle); }
 
 }  // namespace kestrin::cli

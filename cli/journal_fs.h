@@ -44,12 +44,12 @@ class JournalFileSystem : public FileSystem {
   bool CopyReplacing(const std::string& from, const std::string& to) override;
   bool MoveNoReplace(const std::string& from, const std::string& to) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
+  bool Writable(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   ReadHandle OpenForRead(const std::string& path) override;
   std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override;
   void Close(ReadHandle handle) override;
-  bool IsRegularFile(ReadHandle handle) override;
 
  private:
   // An entry of the overlay: what a dry run made of a path.

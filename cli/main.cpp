@@ -401,8 +401,7 @@ int CopyCommand(const Options& options) {
   ExpectOperands(options, 1);
   if (!options.output) throw UsageError{"copy: --output is missing"};
   Run run(options);
-  const std::string outputFolder = OutputFolderFromText(*options.output, run.style);
-  if (outputFolder.empty()) throw UsageError{"copy: --output names no folder"};
+  if (OutputFolderFromText(*options.output, run.style).empty()) throw UsageError{"copy: --output names no folder"};
   const std::string folder = FolderOperand(options.operands[0], run.style);
   const FileList results = run.Search(run.Collect(folder, options), options);
   if (results.empty()) {
@@ -411,7 +410,9 @@ int CopyCommand(const Options& options) {
   }
   const std::string prefix = options.prefix ? *options.prefix : ComputeDefaultCopyPaths(folder, true, run.style).prefix;
   Batch batch(run, options.dryRun, true, "could not be copied");
-  if (!EnsureDirectories(outputFolder, run.style)) throw UsageError{outputFolder + ": cannot create the output folder"};
+  const PreparedFolder output = PrepareOutputFolder(*options.output, run.style);
+  if (!output.created) throw UsageError{output.path + ": cannot create the output folder"};
+  const std::string& outputFolder = output.path;
   batch.Begin(results[0]);
   CopyFiles(
       results, prefix, outputFolder,

@@ -37,16 +37,15 @@ class ReferenceReader {
     path_.assign(entry);
     const ReadHandle handle = fs_.OpenForReadInBatch(path_);
     if (handle < 0) {
-      if (fs_.Lookup(path_).found) {
-        failures.Add(entry, FailureReason::System, "could not be opened");
-      } else {
+      // The file system opens regular files only, whatever took a listed file's place since the walk.
+      const PathInfo info = fs_.Lookup(path_);
+      if (!info.found) {
         failures.Add(entry, FailureReason::Vanished);
+      } else if (info.kind != EntryKind::File) {
+        failures.Add(entry, FailureReason::NotRegularFile);
+      } else {
+        failures.Add(entry, FailureReason::System, "could not be opened");
       }
-      return;
-    }
-    if (!fs_.IsRegularFile(handle)) {
-      fs_.Close(handle);
-      failures.Add(entry, FailureReason::NotRegularFile);
       return;
     }
     stream_.Begin();

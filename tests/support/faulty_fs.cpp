@@ -135,6 +135,8 @@ bool FaultyFileSystem::RemoveFile(const std::string& path) {
   return inner_.RemoveFile(path);
 }
 
+bool FaultyFileSystem::Writable(const std::string& path) { return !Vanished(path) && inner_.Writable(path); }
+
 bool FaultyFileSystem::SameFile(const std::string& a, const std::string& b) {
   Count(FsOp::SameFile);
   if (Vanished(a) || Vanished(b)) return false;
@@ -176,7 +178,5 @@ void FaultyFileSystem::Close(ReadHandle handle) {
   open_.erase(handle);
   inner_.Close(handle);
 }
-
-bool FaultyFileSystem::IsRegularFile(ReadHandle handle) { return inner_.IsRegularFile(handle); }
 
 }  // namespace kestrin::testing
