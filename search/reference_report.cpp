@@ -27,8 +27,8 @@ class ReferenceReader {
   ReferenceReader(const ReferenceReader&) = delete;
   ReferenceReader& operator=(const ReferenceReader&) = delete;
 
-  // The names found in the file, as pattern numbers; none when it is empty or cannot be read (recorded
-  // in failures), or when a stop came before its end.
+  // The names found in the file, as pattern numbers; none when it is empty or cannot be opened (recorded
+  // in failures).
   void Scan(std::string_view entry, EntryKind kind, std::vector<std::uint32_t>& found, FailureList& failures) {
     if (kind != EntryKind::File) {
       failures.Add(entry, FailureReason::NotRegularFile);
@@ -50,12 +50,8 @@ class ReferenceReader {
     }
     stream_.Begin();
     bool content = false;
-    bool complete = true;
-    for (;;) {
-      if (context_.Stopped()) {
-        complete = false;
-        break;
-      }
+    // A stop between the reads of a large file keeps what the part read holds, as a read error does.
+    for (bool first = true; first || !context_.Stopped(); first = false) {
       const std::int64_t count = fs_.Read(handle, buffer_.get(), kChunkSize);
       if (count == 0) break;
       if (count < 0) {
@@ -68,7 +64,7 @@ class ReferenceReader {
       if (stream_.FoundAll()) break;
     }
     fs_.Close(handle);
-    if (content && complete) found = stream_.Found();
+    if (content) found = stream_.Found();
   }
 
  private:

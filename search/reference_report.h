@@ -21,8 +21,8 @@ namespace kestrin {
 // per core; only regular files are read (the walk's kind decides first, the opened file's own kind
 // after), and an empty, missing or unreadable file holds no name. position(i) is called on the calling
 // thread before file i's result is counted, for i = 0, 1, 2, ... in list order. A stop returns the
-// counts of the files counted so far. Files that could not be read are recorded in context.failures,
-// in list order, with the reason.
+// counts of the files counted so far (a large file cut by it counts with the part read). Files that
+// could not be read are recorded in context.failures, in list order, with the reason.
 std::vector<std::size_t> CountReferences(const FileList& files, const std::vector<std::string>& names,
                                          bool ignoreCase,
                                          const std::function<void(std::size_t index)>& position = {},
