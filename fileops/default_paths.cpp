@@ -16,9 +16,19 @@ bool PartBefore(std::string_view folderText, std::string_view marker, const Path
   return true;
 }
 
+// Whether folderText is the folder home or lies below it. A home that is not absolute, or is the root,
+// covers nothing.
+bool WithinHome(std::string_view folderText, std::string_view& home) {
+  while (!home.empty() && home.back() == '/') home.remove_suffix(1);
+  if (home.empty() || home.front() != '/') return false;
+  if (!folderText.starts_with(home)) return false;
+  return folderText.size() == home.size() || folderText[home.size()] == '/';
+}
+
 }  // namespace
 
-DefaultCopyPaths ComputeDefaultCopyPaths(std::string_view folderText, bool haveFiles, const PathStyle& style) {
+DefaultCopyPaths ComputeDefaultCopyPaths(std::string_view folderText, bool haveFiles, const PathStyle& style,
+                                         std::string_view home) {
   DefaultCopyPaths paths;
   if (!haveFiles) return paths;
 
@@ -26,18 +36,22 @@ DefaultCopyPaths ComputeDefaultCopyPaths(std::string_view folderText, bool haveF
   std::string& prefix = paths.prefix;
   if (!PartBefore(folderText, Enclosed("PublicRes", style), style, prefix) &&
       !PartBefore(folderText, Enclosed("PlugApp", style), style, prefix)) {
-    // No resource folder: the root part, the drive such as "D:\" or the POSIX root "/".
+    // No resource folder: the root part, the drive such as "D:\"; on POSIX the home folder or "/".
     if (style.windows) {
       if (PartBefore(folderText, ":\\", style, prefix)) {
         prefix.append(":\\");
       } else {
         prefix.assign(folderText);
       }
+    } else if (WithinHome(folderText, home)) {
+      prefix.assign(home).push_back('/');
     } else {
       prefix.assign((!folderText.empty() && folderText[0] == '/') ? std::string_view("/") : folderText);
     }
   }
-  paths.output = prefix + separator + "bak";
+  paths.output = prefix;
+  if (style.windows || prefix.empty() || prefix.back() != '/') paths.output += separator;
+  paths.output += "bak";
   return paths;
 }
 

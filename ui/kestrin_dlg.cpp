@@ -12,6 +12,7 @@
 #include "fileops/copy.h"
 #include "fileops/default_paths.h"
 #include "fileops/rename.h"
+#include "platform/user_folders.h"
 #include "primitives/fs_query.h"
 #include "primitives/nocase.h"
 #include "primitives/path_text.h"
@@ -74,11 +75,16 @@ WalkFlags ReadWalkFlags(DialogHost& host) {
   return {recursive, includeHidden};
 }
 
+// Where each folder browser remembers the folder last chosen with it.
+constexpr const char* kInputFolderSetting = "InputFolder";
+constexpr const char* kRefFolderSetting = "RefFolder";
+
 // A browsed folder's path; an empty answer counts as a cancel, since an empty folder text would walk, and
-// let a rename reach, the current drive.
-std::optional<std::string> BrowseFolder(DialogHost& host) {
-  std::optional<std::string> chosen = host.BrowseForFolder(text::kBrowseTitle);
+// let a rename reach, the current drive. The browser opens where it was last confirmed.
+std::optional<std::string> BrowseFolder(DialogHost& host, const char* setting) {
+  std::optional<std::string> chosen = host.BrowseForFolder(text::kBrowseTitle, host.ReadSetting(setting).value_or(""));
   if (chosen && chosen->empty()) chosen.reset();
+  if (chosen) host.WriteSetting(setting, *chosen);
   return chosen;
 }
 
@@ -138,17 +144,36 @@ bool CKestrinDlg::PreTranslateKeyDown(int virtualKey) {
 }
 
 void CKestrinDlg::OnOpenInputFolder() {
-  const std::optional<std::string> folderText = BrowseFolder(host_);
-  if (!folderText) return;
+  if (const std::optional<std::string> folderText = BrowseFolder(host_, kInputFolderSetting)) {
+    OpenInputFolder(*folderText);
+  }
+}
+
+void CKestrinDlg::OpenInputFolder(const std::string& folderText) {
   m_singleFileMode = false;
   // The separator is appended whatever the text ends with: a browsed root gets a second one.
-  m_inputPath = *folderText + style_.Separator();
+  m_inputPath = folderText + style_.Separator();
   host_.SetText(IDC_INPUT_PATH, m_inputPath);
   const WalkFlags flags = ReadWalkFlags(host_);
   m_files.clear();
   CollectFiles(m_inputPath, m_files, flags.recursive, flags.includeHidden, style_);
   host_.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
-  SetDefaultCopyPaths(*folderText);
+  SetDefaultCopyPaths(folderText);
+}
+
+void CKestrinDlg::OnOpenFolderArgument(const std::string& path) {
+  // The folder text as a browser gives it: no trailing separator, except on a root ("/", "D:\").
+  std::string folderText = path;
+  const auto isRoot = [this](const std::string& text) {
+    return style_.windows ? (text.size() == 3 && text[1] == ':') || text.size() == 1 : text.size() == 1;
+  };
+  while (!folderText.empty() && !isRoot(folderText) && style_.EndsWithSeparator(folderText)) folderText.pop_back();
+  if (folderText.empty() || !IsDirectory(folderText)) {
+    host_.ShowMessage(FormatText(text::kNotAFolder, {path}), text::kBadCopyPathCaption);
+    return;
+  }
+  host_.WriteSetting(kInputFolderSetting, folderText);
+  OpenInputFolder(folderText);
 }
 
 void CKestrinDlg::OnDropFiles(const std::vector<std::string>& paths) {
@@ -249,7 +274,38 @@ void CKestrinDlg::OnSearch() {
 void CKestrinDlg::OnResultDblClk() {
   const int i = host_.ListCurSel(IDC_RESULT_LIST);
   if (i < 0 || static_cast<std::size_t>(i) >= m_results.size()) return;
-  host_.ShellOpen(std::string(m_results[static_cast<std::size_t>(i)]));
+  OpenWithDesktop(std::string(m_results[static_cast<std::size_t>(i)]));
+}
+
+std::optional<std::string> CKestrinDlg::EntryPath(int listId, int index) const {
+  const FileList* list = listId == IDC_RESULT_LIST ? &m_results : listId == IDC_REF_LIST ? &m_refFiles : nullptr;
+  if (list == nullptr || index < 0 || static_cast<std::size_t>(index) >= list->size()) return std::nullopt;
+  return std::string((*list)[static_cast<std::size_t>(index)]);
+}
+
+bool CKestrinDlg::OnEntryCommand(int listId, int index, EntryCommand command) {
+  const std::optional<std::string> path = EntryPath(listId, index);
+  if (!path) return false;
+  switch (command) {
+    case EntryCommand::Open:
+      OpenWithDesktop(*path);
+      break;
+    case EntryCommand::OpenFolder:
+      OpenWithDesktop(DirectoryPart(*path, style_));
+      break;
+    case EntryCommand::CopyPath:
+      host_.CopyToClipboard(*path);
+      break;
+  }
+  return true;
+}
+
+void CKestrinDlg::OpenWithDesktop(const std::string& path) {
+  if (!host_.ShellOpen(path)) OnOpenFailed(path);
+}
+
+void CKestrinDlg::OnOpenFailed(const std::string& path) {
+  host_.ShowMessage(FormatText(text::kCannotOpen, {path}), text::kBadCopyPathCaption);
 }
 
 void CKestrinDlg::OnBatchRename() {
@@ -313,11 +369,11 @@ void CKestrinDlg::OnOpenCopyPath() {
     host_.ShowMessage(text::kBadCopyPath, text::kBadCopyPathCaption);
     return;
   }
-  host_.ShellOpen(outputFolder);
+  OpenWithDesktop(outputFolder);
 }
 
 void CKestrinDlg::OnOpenRefFolder() {
-  const std::optional<std::string> folderText = BrowseFolder(host_);
+  const std::optional<std::string> folderText = BrowseFolder(host_, kRefFolderSetting);
   if (!folderText) return;
   m_refPath = *folderText + style_.Separator();
   host_.SetText(IDC_REF_PATH, m_refPath);
@@ -365,7 +421,7 @@ void CKestrinDlg::FillRefList() {
 }
 
 void CKestrinDlg::SetDefaultCopyPaths(const std::string& folderText) {
-  const DefaultCopyPaths defaults = ComputeDefaultCopyPaths(folderText, !m_files.empty(), style_);
+  const DefaultCopyPaths defaults = ComputeDefaultCopyPaths(folderText, !m_files.empty(), style_, HomeFolder());
   host_.SetText(IDC_PATH_PREFIX, defaults.prefix);
   host_.SetText(IDC_COPY_OUTPUT, defaults.output);
 }

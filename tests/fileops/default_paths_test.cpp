@@ -33,11 +33,11 @@ const DefaultsCase kDefaults[] = {
     {kWinGbk, "D:\\\x95\\PublicRes\\x", "D:\\", "D:\\\\bak"},
     {kPosix, "/proj/PublicRes/ui/", "/proj", "/proj/bak"},
     {kPosix, "/proj/PublicRes/ui", "/proj", "/proj/bak"},
-    {kPosix, "/proj/PublicRes", "/", "//bak"},
+    {kPosix, "/proj/PublicRes", "/", "/bak"},
     {kPosix, "/proj/plugapp/m", "/proj", "/proj/bak"},
     {kPosix, "/a/PlugApp/b/PublicRes/c/", "/a/PlugApp/b", "/a/PlugApp/b/bak"},
-    {kPosix, "/work/src/", "/", "//bak"},
-    {kPosix, "/", "/", "//bak"},
+    {kPosix, "/work/src/", "/", "/bak"},
+    {kPosix, "/", "/", "/bak"},
     {kPosix, "work/src", "work/src", "work/src/bak"},
     {kPosix, "D:\\proj\\PublicRes\\ui\\", "D:\\proj\\PublicRes\\ui\\", "D:\\proj\\PublicRes\\ui\\/bak"},
 };
@@ -51,6 +51,40 @@ TEST(DefaultCopyPathsTest, WorkedCases) {
     const DefaultCopyPaths none = ComputeDefaultCopyPaths(c.folder, false, c.style);
     EXPECT_EQ(none.prefix, "");
     EXPECT_EQ(none.output, "");
+  }
+}
+
+// On POSIX a folder in the user's home gets the home folder as its prefix, with bak below it; markers
+// still come first, and Windows folders never look at the home.
+TEST(DefaultCopyPathsTest, HomeFolderOnPosix) {
+  struct Case {
+    const PathStyle& style;
+    const char* home;
+    const char* folder;
+    const char* prefix;
+    const char* output;
+  };
+  const Case cases[] = {
+      {kPosix, "/home/u", "/home/u", "/home/u/", "/home/u/bak"},
+      {kPosix, "/home/u", "/home/u/", "/home/u/", "/home/u/bak"},
+      {kPosix, "/home/u", "/home/u/proj/src/", "/home/u/", "/home/u/bak"},
+      {kPosix, "/home/u/", "/home/u/proj", "/home/u/", "/home/u/bak"},
+      {kPosix, "/home/u", "/home/u/proj/PublicRes/ui/", "/home/u/proj", "/home/u/proj/bak"},
+      {kPosix, "/home/u", "/home/u/PlugApp/m", "/home/u", "/home/u/bak"},
+      {kPosix, "/home/u", "/home/user2/x/", "/", "/bak"},
+      {kPosix, "/home/u", "/home/", "/", "/bak"},
+      {kPosix, "/home/u", "/var/tmp/kout/", "/", "/bak"},
+      {kPosix, "/", "/srv/x/", "/", "/bak"},
+      {kPosix, "", "/srv/x/", "/", "/bak"},
+      {kPosix, "home/u", "home/u/x", "home/u/x", "home/u/x/bak"},
+      {kWin, "C:\\Users\\u", "C:\\Users\\u\\x\\", "C:\\", "C:\\\\bak"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.home) + " | " + c.folder);
+    const DefaultCopyPaths paths = ComputeDefaultCopyPaths(c.folder, true, c.style, c.home);
+    EXPECT_EQ(paths.prefix, c.prefix);
+    EXPECT_EQ(paths.output, c.output);
+    EXPECT_EQ(ComputeDefaultCopyPaths(c.folder, false, c.style, c.home).output, "");
   }
 }
 

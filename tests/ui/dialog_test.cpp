@@ -432,6 +432,109 @@ TEST(OpenCopyPath, CreatesAndOpensOrShowsTheMessage) {
   EXPECT_EQ(w.Status(), "");  // the open command never writes the status box
 }
 
+TEST(Browsers, EachStartsWhereItWasLastConfirmed) {
+  Window w;
+  w.fs.AddFile("/in/a").AddFile("/ref/b");
+  w.Browse("/in");
+  w.Browse(std::nullopt);  // a cancel remembers nothing
+  w.BrowseRef("/ref");
+  w.Browse("");  // nor does a confirmed folder without a path
+  w.BrowseRef("/ref");
+  EXPECT_EQ(w.host.BrowseStarts(), (Lines{"", "/in", "", "/in", "/ref"}));
+}
+
+// A folder named on the command line opens as the same folder browsed to would; anything else is
+// reported and changes nothing.
+TEST(FolderArgument, OpensAsABrowseWouldOrReports) {
+  struct Case {
+    bool windows;
+    const char* argument;
+    const char* inputPath;  // null: the message instead
+    const char* prefix;
+  };
+  const Case cases[] = {
+      {false, "/in", "/in/", "/"},           {false, "/in//", "/in/", "/"},
+      {false, "/", "//", "/"},               {false, "/in/a.txt", nullptr, ""},
+      {false, "/missing", nullptr, ""},      {false, "", nullptr, ""},
+      {true, "D:\\in\\", "D:\\in\\", "D:\\"}, {true, "D:\\", "D:\\\\", "D:\\"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.argument);
+    Window w(c.windows ? PathStyle::Windows(&GbkLeadBytes()) : PathStyle::Posix());
+    if (c.windows) {
+      w.fs.AddFile("D:\\in\\a.txt");
+    } else {
+      w.fs.AddFile("/in/a.txt");
+    }
+    w.dlg.OnOpenFolderArgument(c.argument);
+    if (c.inputPath) {
+      EXPECT_EQ(w.dlg.m_inputPath, c.inputPath);
+      EXPECT_EQ(w.host.Text(IDC_INPUT_PATH), c.inputPath);
+      EXPECT_EQ(w.Status(), "目录下共有1个文件.");
+      EXPECT_EQ(w.host.Text(IDC_PATH_PREFIX), c.prefix);
+      EXPECT_TRUE(w.host.Messages().empty());
+      w.dlg.OnOpenInputFolder();  // the browser then starts there
+      EXPECT_EQ(w.host.BrowseStarts().back() + (c.windows ? "\\" : "/"), w.dlg.m_inputPath);
+    } else {
+      ASSERT_EQ(w.host.Messages().size(), 1u);
+      EXPECT_EQ(w.host.Messages()[0].caption, "提示");
+      EXPECT_EQ(w.host.Messages()[0].text, std::string("不是目录:") + c.argument + ".");
+      EXPECT_EQ(w.dlg.m_inputPath, "");
+      EXPECT_EQ(w.host.Text(IDC_INPUT_PATH), "");
+      EXPECT_EQ(w.Status(), "");
+      EXPECT_TRUE(w.dlg.m_files.empty());
+    }
+  }
+}
+
+TEST(EntryCommands, ActOnTheFullPathBehindALine) {
+  Window w;
+  w.fs.AddFile("/in/sub/a.txt").AddFile("/ref/r/b.png");
+  w.Browse("/in");
+  w.dlg.OnSearch();
+  w.BrowseRef("/ref");
+  struct Case {
+    int list;
+    int index;
+    EntryCommand command;
+    Lines log;
+  };
+  const Case cases[] = {
+      {IDC_RESULT_LIST, 0, EntryCommand::Open, {"Open /in/sub/a.txt"}},
+      {IDC_RESULT_LIST, 0, EntryCommand::OpenFolder, {"Open /in/sub/"}},
+      {IDC_RESULT_LIST, 0, EntryCommand::CopyPath, {"Clipboard /in/sub/a.txt"}},
+      {IDC_REF_LIST, 0, EntryCommand::Open, {"Open /ref/r/b.png"}},
+      {IDC_REF_LIST, 0, EntryCommand::OpenFolder, {"Open /ref/r/"}},
+      {IDC_REF_LIST, 0, EntryCommand::CopyPath, {"Clipboard /ref/r/b.png"}},
+      {IDC_RESULT_LIST, 1, EntryCommand::Open, {}},
+      {IDC_REF_LIST, -1, EntryCommand::CopyPath, {}},
+      {IDC_SEARCH_TEXT, 0, EntryCommand::Open, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.list) + " " + std::to_string(c.index));
+    w.host.log.clear();
+    EXPECT_EQ(w.dlg.OnEntryCommand(c.list, c.index, c.command), !c.log.empty());
+    EXPECT_EQ(w.host.log, c.log);
+  }
+}
+
+TEST(EntryCommands, WhatTheDesktopCannotOpenIsReported) {
+  Window w;
+  w.fs.AddFile("/in/a.txt");
+  w.Browse("/in");
+  w.dlg.OnSearch();
+  w.host.openFails = true;
+  w.host.log.clear();
+  w.dlg.OnEntryCommand(IDC_RESULT_LIST, 0, EntryCommand::Open);
+  w.host.Select(IDC_RESULT_LIST, 0);
+  w.dlg.OnResultDblClk();
+  w.host.Type(IDC_COPY_OUTPUT, "/out");
+  w.dlg.OnOpenCopyPath();
+  EXPECT_EQ(w.host.Only({"Open", "Message"}),
+            (Lines{"Open /in/a.txt", "Message 提示: 无法打开:/in/a.txt.", "Open /in/a.txt",
+                   "Message 提示: 无法打开:/in/a.txt.", "Open /out/", "Message 提示: 无法打开:/out/."}));
+}
+
 TEST(Selections, IndicesOutsideTheFileListsAreIgnored) {
   // A window that reports a selection the lists do not have.
   struct StaleHost : RecordingHost {

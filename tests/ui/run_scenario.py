@@ -7,7 +7,7 @@ Script lines that start with "#>" prepare the folder before the run (the driver 
     #> dir REL               an empty folder
 REL is relative to the temporary folder, written with '/'. In the script and in the expected transcript
 @TMP@ stands for the temporary folder as the driver sees it, and @tmp@ for it in lower case (Windows folder
-paths are lowered when normalised).
+paths are lowered when normalised). On Linux the driver runs with HOME set to @TMP@/home.
 
 The transcript is the driver's standard output, then "--- stderr" and its error output when there is any,
 "--- exit N" when the status is not 0, and "--- files" with every file of the folder afterwards as
@@ -136,6 +136,8 @@ def main() -> int:
 
         encoding = "gbk" if args.windows else "utf-8"
         env = dict(os.environ, WINEDEBUG="-all")
+        if not args.windows:  # the user's home, which the copy defaults look at, is @TMP@/home
+            env["HOME"] = os.path.join(root, "home")
         run = subprocess.run(args.emulator + [args.driver], input=place(script).encode(encoding),
                              capture_output=True, timeout=600, env=env)
         transcript = run.stdout.decode(encoding, errors="backslashreplace")

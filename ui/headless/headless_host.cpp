@@ -88,8 +88,9 @@ void HeadlessHost::EndListFill(int id) {
   --openListFills_;
 }
 
-std::optional<std::string> HeadlessHost::BrowseForFolder(const char* title) {
+std::optional<std::string> HeadlessHost::BrowseForFolder(const char* title, const std::string& startFolder) {
   browseTitles_.emplace_back(title);
+  browseStarts_.push_back(startFolder);
   if (browseAnswers_.empty()) return std::nullopt;
   std::optional<std::string> answer = std::move(browseAnswers_.front());
   browseAnswers_.pop_front();
@@ -101,9 +102,16 @@ void HeadlessHost::ShowMessage(std::string_view text, std::string_view caption) 
   if (onMessage) onMessage(messages_.back());
 }
 
-void HeadlessHost::ShellOpen(const std::string& path) {
+bool HeadlessHost::ShellOpen(const std::string& path) {
   opened_.push_back(path);
   if (onOpen) onOpen(path);
+  return true;
+}
+
+std::optional<std::string> HeadlessHost::ReadSetting(const char* name) {
+  const auto it = settings_.find(name);
+  if (it == settings_.end()) return std::nullopt;
+  return it->second;
 }
 
 bool HeadlessHost::CtrlHeld() { return ctrlHeld_; }

@@ -43,10 +43,14 @@ class HeadlessHost : public DialogHost {
   void Show(int id, bool visible) override;
   void BeginListFill(int id, std::size_t expectedLines) override;  // checked to pair with EndListFill
   void EndListFill(int id) override;
-  std::optional<std::string> BrowseForFolder(const char* title) override;
+  std::optional<std::string> BrowseForFolder(const char* title, const std::string& startFolder) override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
-  void ShellOpen(const std::string& path) override;
+  bool ShellOpen(const std::string& path) override;  // recorded; opens always succeed
   bool CtrlHeld() override;
+  void CopyToClipboard(const std::string& text) override { clipboard_ = text; }
+  // Settings live as long as the host.
+  std::optional<std::string> ReadSetting(const char* name) override;
+  void WriteSetting(const char* name, const std::string& value) override { settings_[name] = value; }
 
   // What a user does.
   // Replaces an edit box's text as typing would: a rename box keeps the longest prefix within its byte
@@ -77,6 +81,8 @@ class HeadlessHost : public DialogHost {
   const std::vector<std::string>& Opened() const { return opened_; }
   const std::vector<Message>& Messages() const { return messages_; }
   const std::vector<std::string>& BrowseTitles() const { return browseTitles_; }
+  const std::vector<std::string>& BrowseStarts() const { return browseStarts_; }
+  const std::string& Clipboard() const { return clipboard_; }
   std::size_t OpenListFills() const { return openListFills_; }
 
  private:
@@ -99,6 +105,9 @@ class HeadlessHost : public DialogHost {
   bool ctrlHeld_ = false;
   std::deque<std::optional<std::string>> browseAnswers_;
   std::vector<std::string> browseTitles_;
+  std::vector<std::string> browseStarts_;
+  std::map<std::string, std::string> settings_;
+  std::string clipboard_;
   std::vector<std::string> opened_;
   std::vector<Message> messages_;
   std::size_t openListFills_ = 0;
