@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QGuiApplication::setDesktopFileName(QStringLiteral("kestrin"));
   QApplication::setWindowIcon(kestrin::qt::KestrinIcon());
+  theApp.folderArgument = kestrin::qt::FolderArgument(argc, argv);
   theApp.InitInstance();  // false: the application has nothing more to run
   return 0;
 }
