@@ -5,8 +5,10 @@
 #include <utility>
 #include <vector>
 
+#include "platform/user_folders.h"
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
+#include "ui/texts.h"
 #include "ui/win32/drop_files.h"
 
 namespace kestrin::win32 {
@@ -55,7 +57,43 @@ BOOL CKestrinWindow::OnInitDialog() {
   SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
   ShowWindow(window, SW_SHOWNORMAL);
   for (const int id : kRenameBoxes) SendDlgItemMessageA(window, id, EM_LIMITTEXT, kRenameBoxLimit, 0);
-  return dlg_.OnInitDialog() ? TRUE : FALSE;
+  const BOOL focusFirst = dlg_.OnInitDialog() ? TRUE : FALSE;
+  if (folderArgument_) {
+    UpdateWindow(window);  // the window is drawn before the walk keeps it busy
+    dlg_.OnOpenFolderArgument(AbsolutePath(*folderArgument_));
+  }
+  return focusFirst;
+}
+
+bool CKestrinWindow::OnContextMenu(HWND window, POINT at) {
+  const int id = GetDlgCtrlID(window);
+  if ((id != IDC_RESULT_LIST && id != IDC_REF_LIST) || GetParent(window) != GetSafeHwnd()) return false;
+  int row = -1;
+  if (at.x == -1 && at.y == -1) {
+    row = static_cast<int>(SendMessageA(window, LB_GETCURSEL, 0, 0));
+    RECT line{};
+    SendMessageA(window, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&line));
+    at = POINT{(line.left + line.right) / 2, (line.top + line.bottom) / 2};
+    ClientToScreen(window, &at);
+  } else {
+    POINT client = at;
+    ScreenToClient(window, &client);
+    const LRESULT hit = SendMessageA(window, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
+    if (HIWORD(hit) == 0) row = LOWORD(hit);
+  }
+  if (!dlg_.EntryPath(id, row)) return true;
+
+  const std::pair<const char*, EntryCommand> items[] = {{text::kMenuOpen, EntryCommand::Open},
+                                                        {text::kMenuOpenFolder, EntryCommand::OpenFolder},
+                                                        {text::kMenuCopyPath, EntryCommand::CopyPath}};
+  const HMENU menu = CreatePopupMenu();
+  UINT command = 1;
+  for (const auto& item : items) AppendMenuA(menu, MF_STRING, command++, item.first);
+  const UINT chosen = static_cast<UINT>(
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, GetSafeHwnd(), nullptr));
+  DestroyMenu(menu);
+  if (chosen >= 1 && chosen < command) dlg_.OnEntryCommand(id, row, items[chosen - 1].second);
+  return true;
 }
 
 BOOL CKestrinWindow::PreTranslateMessage(MSG* msg) {
