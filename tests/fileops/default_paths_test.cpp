@@ -54,38 +54,23 @@ TEST(DefaultCopyPathsTest, WorkedCases) {
   }
 }
 
-// On POSIX a folder in the user's home gets the home folder as its prefix, with bak below it; markers
-// still come first, and Windows folders never look at the home.
+// On POSIX a folder in the home folder gets it as prefix; markers come first; Windows never looks at it.
 TEST(DefaultCopyPathsTest, HomeFolderOnPosix) {
-  struct Case {
-    const PathStyle& style;
-    const char* home;
-    const char* folder;
-    const char* prefix;
-    const char* output;
+  const DefaultsCase cases[] = {
+      {kPosix, "/home/u", "/home/u/", "/home/u/bak"},
+      {kPosix, "/home/u/proj/src/", "/home/u/", "/home/u/bak"},
+      {kPosix, "/home/u/proj/PublicRes/ui/", "/home/u/proj", "/home/u/proj/bak"},
+      {kPosix, "/home/user2/x/", "/", "/bak"},
+      {kPosix, "/var/tmp/kout/", "/", "/bak"},
+      {kWin, "/home/u/x/", "/home/u/x/", "/home/u/x/\\bak"},
   };
-  const Case cases[] = {
-      {kPosix, "/home/u", "/home/u", "/home/u/", "/home/u/bak"},
-      {kPosix, "/home/u", "/home/u/", "/home/u/", "/home/u/bak"},
-      {kPosix, "/home/u", "/home/u/proj/src/", "/home/u/", "/home/u/bak"},
-      {kPosix, "/home/u/", "/home/u/proj", "/home/u/", "/home/u/bak"},
-      {kPosix, "/home/u", "/home/u/proj/PublicRes/ui/", "/home/u/proj", "/home/u/proj/bak"},
-      {kPosix, "/home/u", "/home/u/PlugApp/m", "/home/u", "/home/u/bak"},
-      {kPosix, "/home/u", "/home/user2/x/", "/", "/bak"},
-      {kPosix, "/home/u", "/home/", "/", "/bak"},
-      {kPosix, "/home/u", "/var/tmp/kout/", "/", "/bak"},
-      {kPosix, "/", "/srv/x/", "/", "/bak"},
-      {kPosix, "", "/srv/x/", "/", "/bak"},
-      {kPosix, "home/u", "home/u/x", "home/u/x", "home/u/x/bak"},
-      {kWin, "C:\\Users\\u", "C:\\Users\\u\\x\\", "C:\\", "C:\\\\bak"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.home) + " | " + c.folder);
-    const DefaultCopyPaths paths = ComputeDefaultCopyPaths(c.folder, true, c.style, c.home);
-    EXPECT_EQ(paths.prefix, c.prefix);
-    EXPECT_EQ(paths.output, c.output);
-    EXPECT_EQ(ComputeDefaultCopyPaths(c.folder, false, c.style, c.home).output, "");
+  for (const char* home : {"/home/u", "/home/u/"}) {
+    for (const DefaultsCase& c : cases) {
+      const DefaultCopyPaths paths = ComputeDefaultCopyPaths(c.folder, true, c.style, home);
+      EXPECT_EQ(paths.prefix + " " + paths.output, std::string(c.prefix) + " " + c.output) << c.folder;
+    }
   }
+  EXPECT_EQ(ComputeDefaultCopyPaths("/srv/x", true, kPosix, "/").output, "/bak");
 }
 
 TEST(DefaultCopyPathsTest, OutputFolderFromBoxText) {

@@ -48,7 +48,7 @@ BOOL CKestrinApp::InitInstance() {
 
   {
     CKestrinWindow dialog;
-    dialog.SetFolderArgument(FolderArgument(GetCommandLineW()));
+    dialog.SetFolderArgument(folderArgument);
     m_pMainWnd = &dialog;
     dialog.DoModal();
     m_pMainWnd = nullptr;

@@ -17,6 +17,9 @@ class CKestrinApp : public CWinApp {
  public:
   // Runs the Kestrin dialog until its window is closed; always false, which ends the application.
   BOOL InitInstance() override;
+
+  // The folder to open at start (WinMain sets it from the command line).
+  std::optional<std::string> folderArgument;
 };
 
 }  // namespace kestrin::win32

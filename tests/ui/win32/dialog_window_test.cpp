@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "primitives/path_text.h"
 #include "support/temp_folder.h"
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
@@ -545,8 +544,8 @@ TEST_F(DialogWindowTest, UnusableCopyPathShowsTheMessageBoxWithoutOwnerAndOneBut
   EXPECT_EQ(host_->statusWrites, 0);
 }
 
-// ---- The desktop around the window: the folder named at start, the remembered browser folders, the
-// lists' context menus, the clipboard, and opens the shell cannot carry out.
+// ---- The desktop around the window: the folder named at start, the remembered browser folders, and
+// opens the shell cannot carry out.
 
 TEST(FolderArgumentTest, TakesTheFirstArgumentInTheAnsiCodePage) {
   struct Case {
@@ -605,86 +604,6 @@ TEST_F(DialogWindowTest, SettingsKeepTheirBytesAndTheBrowserStartsAtTheRemembere
   EXPECT_EQ(selected, "in");
   EXPECT_EQ(Text(IDC_INPUT_PATH), in + "\\");  // confirmed as it opened: the selection was the start
   EXPECT_EQ(Text(IDC_STATUS), Format(text::kFolderFileCount, 3));
-}
-
-// Answers the popup menu that action opens: records its items and picks item `choose` (from 1) with the
-// arrow keys and Enter, or closes it with Escape (0).
-std::vector<std::string> AnswerMenu(const std::function<void()>& action, int choose) {
-  static std::vector<std::string> items;
-  static int pick = 0;
-  static UINT_PTR timer = 0;
-  items.clear();
-  pick = choose;
-  timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-    HWND menuWindow = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM found) -> BOOL {
-          if (testing::ClassName(window) != "#32768" || !IsWindowVisible(window)) return TRUE;
-          *reinterpret_cast<HWND*>(found) = window;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&menuWindow));
-    if (menuWindow == nullptr) return;
-    KillTimer(nullptr, timer);
-    const auto menu = reinterpret_cast<HMENU>(SendMessageA(menuWindow, 0x01E1 /* MN_GETHMENU */, 0, 0));
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-      char caption[128] = {};
-      GetMenuStringA(menu, static_cast<UINT>(i), caption, sizeof caption, MF_BYPOSITION);
-      items.emplace_back(caption);
-    }
-    for (int i = 0; i < pick; ++i) PostMessageA(menuWindow, WM_KEYDOWN, VK_DOWN, 1);
-    PostMessageA(menuWindow, WM_KEYDOWN, pick > 0 ? VK_RETURN : VK_ESCAPE, 1);
-  });
-  action();
-  KillTimer(nullptr, timer);
-  return items;
-}
-
-std::string ClipboardText() {
-  std::string text;
-  if (!OpenClipboard(nullptr)) return text;
-  if (const HANDLE data = GetClipboardData(CF_TEXT)) {
-    text = static_cast<const char*>(GlobalLock(data));
-    GlobalUnlock(data);
-  }
-  CloseClipboard();
-  return text;
-}
-
-TEST_F(DialogWindowTest, ContextMenusOpenTheFileItsFolderOrCopyItsPath) {
-  const std::string in = MakeInputTree();
-  Drop({in}, false);
-  Click(IDC_SEARCH);
-  Drop({in}, true);  // the reference folder too
-  const std::vector<std::string> items = {text::kMenuOpen, text::kMenuOpenFolder, text::kMenuCopyPath};
-  const auto menuAt = [&](int id, int line) {
-    RECT rect{};
-    SendMessageA(Item(id), LB_GETITEMRECT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(&rect));
-    POINT at{rect.left + 4, (rect.top + rect.bottom) / 2};
-    ClientToScreen(Item(id), &at);
-    SendMessageA(dlg_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Item(id)), MAKELPARAM(at.x, at.y));
-  };
-  const std::string first = ListLines(Item(IDC_RESULT_LIST)).at(0);
-
-  EXPECT_EQ(AnswerMenu([&] { menuAt(IDC_RESULT_LIST, 0); }, 1), items);
-  EXPECT_EQ(host_->opened, std::vector<std::string>{first});
-  AnswerMenu([&] { menuAt(IDC_RESULT_LIST, 0); }, 3);
-  EXPECT_EQ(ClipboardText(), first);
-  AnswerMenu([&] { menuAt(IDC_REF_LIST, 0); }, 2);
-  EXPECT_EQ(host_->opened.back(), DirectoryPart(std::string(window_->Dialog().m_refFiles[0])));
-  EXPECT_EQ(SendMessageA(Item(IDC_REF_LIST), LB_GETCURSEL, 0, 0), LB_ERR);  // no selection moved
-
-  // From the keyboard: the selected line; none selected, no menu.
-  SendMessageA(Item(IDC_RESULT_LIST), LB_SETCURSEL, 1, 0);
-  AnswerMenu([&] { SendMessageA(dlg_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Item(IDC_RESULT_LIST)), -1); }, 1);
-  EXPECT_EQ(host_->opened.back(), ListLines(Item(IDC_RESULT_LIST)).at(1));
-  EXPECT_TRUE(AnswerMenu([&] { SendMessageA(dlg_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Item(IDC_REF_LIST)), -1); },
-                         1)
-                  .empty());
-  const std::size_t opens = host_->opened.size();
-  EXPECT_EQ(AnswerMenu([&] { menuAt(IDC_RESULT_LIST, 0); }, 0), items);
-  EXPECT_EQ(host_->opened.size(), opens);
 }
 
 TEST_F(DialogWindowTest, AFileTheShellCannotOpenIsReportedInAMessageBox) {
