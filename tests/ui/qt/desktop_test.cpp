@@ -9,8 +9,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -47,45 +45,32 @@ bool WaitFor(const std::function<bool()>& done) {
 }
 
 // The program started with a folder, and with a file: the window opens on the folder, or says the file
-// is no folder and stays empty.
+// is no folder and stays empty. What the window shows: input box | status box | message.
 TEST(FolderArgumentTest, TheApplicationOpensTheFolderOrReportsAnythingElse) {
   TestApp();
   Tree tree;
   tree.File("proj/a.txt", "a");
-  tree.File("proj/sub/b.txt", "b");
-  struct Seen {
-    std::string input, status, message;
-  };
   const auto run = [](const std::string& argument) {
-    Seen seen;
-    Poll([&seen] {
+    std::string message, seen;
+    Poll([&] {
       QWidget* modal = QApplication::activeModalWidget();
       if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        seen.message = box->text().toStdString();
+        message = box->text().toStdString();
         box->accept();
-        return false;
       }
       auto* window = dynamic_cast<KestrinWindow*>(modal);
-      if (window == nullptr) return false;
-      if (window->Edit(IDC_STATUS)->text().isEmpty() && seen.message.empty()) return false;  // not yet opened
-      seen.input = window->Edit(IDC_INPUT_PATH)->text().toStdString();
-      seen.status = window->Edit(IDC_STATUS)->text().toStdString();
+      if (!window || (window->Edit(IDC_STATUS)->text().isEmpty() && message.empty())) return false;
+      seen = (window->Edit(IDC_INPUT_PATH)->text() + "|" + window->Edit(IDC_STATUS)->text()).toStdString();
       window->close();
       return true;
     });
     CKestrinApp app;
     app.folderArgument = argument;
     EXPECT_FALSE(app.InitInstance());
-    return seen;
+    return seen + "|" + message;
   };
-  const Seen folder = run(tree.Path("proj") + "//");
-  EXPECT_EQ(folder.input, tree.Path("proj/"));
-  EXPECT_EQ(folder.status, "目录下共有2个文件.");
-  EXPECT_EQ(folder.message, "");
-  const Seen file = run(tree.Path("proj/a.txt"));
-  EXPECT_EQ(file.message, "不是目录:" + tree.Path("proj/a.txt") + ".");
-  EXPECT_EQ(file.input, "");
-  EXPECT_EQ(file.status, "");
+  EXPECT_EQ(run(tree.Path("proj") + "//"), tree.Path("proj/") + "|目录下共有1个文件.|");
+  EXPECT_EQ(run(tree.Path("proj/a.txt")), "||不是目录:" + tree.Path("proj/a.txt") + ".");
 }
 
 class DesktopTest : public ::testing::Test {
@@ -117,14 +102,10 @@ class DesktopTest : public ::testing::Test {
       QTest::keyClick(menu, choice ? Qt::Key_Return : Qt::Key_Escape);
       return true;
     });
-    if (row >= 0) {
-      const QPoint at = list->visualRect(list->model()->index(row, 0)).center();
-      QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
-      QCoreApplication::sendEvent(list->viewport(), &event);
-    } else {
-      QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), QPoint());
-      QCoreApplication::sendEvent(list->viewport(), &event);
-    }
+    const QPoint at = row >= 0 ? list->visualRect(list->model()->index(row, 0)).center() : QPoint();
+    QContextMenuEvent event(row >= 0 ? QContextMenuEvent::Mouse : QContextMenuEvent::Keyboard, at,
+                            list->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(list->viewport(), &event);
     return shown;
   }
 
@@ -142,11 +123,7 @@ TEST_F(DesktopTest, ContextMenusOpenTheFileItsFolderOrCopyItsPath) {
   EXPECT_EQ(h->host.opened.back(), tree.Path("ref/PublicRes/"));
 
   ContextMenu(IDC_RESULT_LIST, 0, "复制完整路径");
-  const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
-  ASSERT_NE(copied, nullptr);
-  EXPECT_EQ(copied->text().toStdString(), first);
-  ASSERT_EQ(copied->urls().size(), 1);
-  EXPECT_EQ(copied->urls()[0].toLocalFile().toStdString(), first);
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), first);
 
   // From the keyboard the menu is for the selected line; without one there is none. A right click
   // selects nothing, so the reference list never puts a name into the search box.
