@@ -18,6 +18,7 @@
 #include "platform/console.h"
 #include "platform/filesystem.h"
 #include "platform/path_style.h"
+#include "platform/user_folders.h"
 #include "primitives/command.h"
 #include "primitives/fs_query.h"
 #include "search/reference_report.h"
@@ -408,7 +409,9 @@ int CopyCommand(const Options& options) {
     std::fprintf(stderr, "%s: no files to copy\n", kProgram);
     return kNothingOrFailed;
   }
-  const std::string prefix = options.prefix ? *options.prefix : ComputeDefaultCopyPaths(folder, true, run.style).prefix;
+  // The prefix the window proposes for the folder.
+  const std::string prefix =
+      options.prefix ? *options.prefix : ComputeDefaultCopyPaths(folder, true, run.style, HomeFolder()).prefix;
   Batch batch(run, options.dryRun, true, "could not be copied");
   const PreparedFolder output = PrepareOutputFolder(*options.output, run.style);
   if (!output.created) throw UsageError{output.path + ": cannot create the output folder"};

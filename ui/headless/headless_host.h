@@ -46,10 +46,14 @@ class HeadlessHost : public DialogHost {
   void BeginListFill(int id, std::size_t expectedLines) override;  // checked to pair with EndListFill
   void EndListFill(int id) override;
   std::string Translate(const char* text) override;
-  std::optional<std::string> BrowseForFolder(const char* title) override;
+  std::optional<std::string> BrowseForFolder(const char* title, const std::string& startFolder) override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
-  void ShellOpen(const std::string& path) override;
+  bool ShellOpen(const std::string& path) override;  // recorded; opens always succeed
   bool CtrlHeld() override;
+  void CopyToClipboard(const std::string& text) override { m_clipboard = text; }
+  // Settings live as long as the host.
+  std::optional<std::string> ReadSetting(const char* name) override;
+  void WriteSetting(const char* name, const std::string& value) override { m_settings[name] = value; }
 
   // What a user does.
   // Replaces an edit box's text as typing would: a rename box keeps the longest prefix within its byte
@@ -80,6 +84,8 @@ class HeadlessHost : public DialogHost {
   const std::vector<std::string>& Opened() const { return m_opened; }
   const std::vector<Message>& Messages() const { return m_messages; }
   const std::vector<std::string>& BrowseTitles() const { return m_browseTitles; }
+  const std::vector<std::string>& BrowseStarts() const { return m_browseStarts; }
+  const std::string& Clipboard() const { return m_clipboard; }
   std::size_t OpenListFills() const { return m_openListFills; }
 
  private:
@@ -103,6 +109,9 @@ class HeadlessHost : public DialogHost {
   bool m_ctrlHeld = false;
   std::deque<std::optional<std::string>> m_browseAnswers;
   std::vector<std::string> m_browseTitles;
+  std::vector<std::string> m_browseStarts;
+  std::map<std::string, std::string> m_settings;
+  std::string m_clipboard;
   std::vector<std::string> m_opened;
   std::vector<Message> m_messages;
   std::size_t m_openListFills = 0;

@@ -87,6 +87,9 @@ class CDialog {
   virtual HICON OnQueryDragIcon() { return nullptr; }
   // WM_DROPFILES; the handler owns the drop and releases it. By default the drop is released unread.
   virtual void OnDropFiles(HDROP drop) { DragFinish(drop); }
+  // WM_CONTEXTMENU from window (the dialog or a control) at a point of the screen, (-1, -1) when asked
+  // from the keyboard. False: not handled.
+  virtual bool OnContextMenu(HWND /*window*/, POINT /*at*/) { return false; }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
