@@ -1,10 +1,15 @@
 #include "support/faulty_fs.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace kestrin::testing {
 
 namespace {
+// What the latest call of this thread that a rule decided was made to fail with; empty when the inner
+// file system decided.
+thread_local std::optional<FsFailure> t_injected;
+
 bool Contains(const std::string& path, const std::string& part) {
   return part.empty() || path.find(part) != std::string::npos;
 }
@@ -41,11 +46,13 @@ FaultyFileSystem& FaultyFileSystem::Vanish(std::string pathPart) {
 }
 
 int FaultyFileSystem::Calls(FsOp op) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
   auto it = calls_.find(op);
   return it == calls_.end() ? 0 : it->second;
 }
 
 FaultyFileSystem::Rule* FaultyFileSystem::Match(FsOp op, const std::string& path) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   Rule* chosen = nullptr;
   for (Rule& rule : rules_) {
     if (rule.op != op || rule.effect == Effect::Vanish || !Contains(path, rule.pathPart)) continue;
@@ -53,12 +60,21 @@ FaultyFileSystem::Rule* FaultyFileSystem::Match(FsOp op, const std::string& path
     if (chosen == nullptr && turn >= rule.after && (rule.times < 0 || turn < rule.after + rule.times))
       chosen = &rule;
   }
+  if (chosen != nullptr) {
+    t_injected = FsFailure{FailureReason::System, "injected failure"};
+  } else {
+    t_injected.reset();
+  }
   return chosen;
 }
 
 const FaultyFileSystem::Rule* FaultyFileSystem::Vanished(const std::string& path) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
   for (const Rule& rule : rules_) {
-    if (rule.effect == Effect::Vanish && Contains(path, rule.pathPart)) return &rule;
+    if (rule.effect == Effect::Vanish && Contains(path, rule.pathPart)) {
+      t_injected = FsFailure{FailureReason::Vanished, {}};
+      return &rule;
+    }
   }
   return nullptr;
 }
@@ -93,14 +109,15 @@ bool FaultyFileSystem::MakeFolder(const std::string& path) {
   return inner_.MakeFolder(path);
 }
 
-bool FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::string& to) {
+bool FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::string& to,
+                                const std::function<bool()>& stopped) {
   Count(op);
   if (Vanished(from) || Vanished(to)) return false;
   const Rule* rule = Match(op, from);
   if (rule == nullptr) {
     switch (op) {
       case FsOp::CopyReplacing:
-        return inner_.CopyReplacing(from, to);
+        return inner_.CopyReplacing(from, to, stopped);
       case FsOp::MoveNoReplace:
         return inner_.MoveNoReplace(from, to);
       default:
@@ -115,8 +132,9 @@ bool FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::str
   return false;
 }
 
-bool FaultyFileSystem::CopyReplacing(const std::string& from, const std::string& to) {
-  return Transfer(FsOp::CopyReplacing, from, to);
+bool FaultyFileSystem::CopyReplacing(const std::string& from, const std::string& to,
+                                     const std::function<bool()>& stopped) {
+  return Transfer(FsOp::CopyReplacing, from, to, stopped);
 }
 
 bool FaultyFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
@@ -133,6 +151,8 @@ bool FaultyFileSystem::RemoveFile(const std::string& path) {
   return inner_.RemoveFile(path);
 }
 
+FsFailure FaultyFileSystem::LastFailure() { return t_injected ? *t_injected : inner_.LastFailure(); }
+
 bool FaultyFileSystem::Writable(const std::string& path) { return !Vanished(path) && inner_.Writable(path); }
 
 bool FaultyFileSystem::SameFile(const std::string& a, const std::string& b) {
@@ -146,15 +166,23 @@ ReadHandle FaultyFileSystem::OpenForRead(const std::string& path) {
   Count(FsOp::OpenForRead);
   if (Vanished(path) || Match(FsOp::OpenForRead, path)) return -1;
   const ReadHandle handle = inner_.OpenForRead(path);
-  if (handle >= 0) open_[handle] = OpenFile{path, 0};
+  if (handle >= 0) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    open_[handle] = OpenFile{path, 0};
+  }
   return handle;
 }
 
 std::int64_t FaultyFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
   Count(FsOp::Read);
-  auto it = open_.find(handle);
-  if (it == open_.end()) return inner_.Read(handle, buffer, size);
-  OpenFile& file = it->second;
+  OpenFile* open = nullptr;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    auto it = open_.find(handle);
+    if (it != open_.end()) open = &it->second;  // a map's entries stay put while others come and go
+  }
+  if (open == nullptr) return inner_.Read(handle, buffer, size);
+  OpenFile& file = *open;
   if (const Rule* rule = Match(FsOp::Read, file.path)) {
     if (rule->effect == Effect::Fail) return -1;
     if (rule->effect == Effect::Short) size = std::min(size, rule->amount);
@@ -170,7 +198,10 @@ std::int64_t FaultyFileSystem::Read(ReadHandle handle, void* buffer, std::size_t
 
 void FaultyFileSystem::Close(ReadHandle handle) {
   Count(FsOp::Close);
-  open_.erase(handle);
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    open_.erase(handle);
+  }
   inner_.Close(handle);
 }
 

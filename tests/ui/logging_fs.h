@@ -18,9 +18,10 @@ class LoggingFileSystem : public FileSystem {
     return inner_.Enumerate(folder, onEntry);
   }
   bool MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
-  bool CopyReplacing(const std::string& from, const std::string& to) override {
+  bool CopyReplacing(const std::string& from, const std::string& to,
+                     const std::function<bool()>& stopped = {}) override {
     log_.push_back("Copy " + from);
-    return inner_.CopyReplacing(from, to);
+    return inner_.CopyReplacing(from, to, stopped);
   }
   bool MoveNoReplace(const std::string& from, const std::string& to) override {
     log_.push_back("Move " + from + " -> " + to);
@@ -36,6 +37,7 @@ class LoggingFileSystem : public FileSystem {
   }
   bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
   bool Writable(const std::string& path) override { return inner_.Writable(path); }
+  FsFailure LastFailure() override { return inner_.LastFailure(); }
   ReadHandle OpenForRead(const std::string& path) override {
     log_.push_back("Read " + path);
     return inner_.OpenForRead(path);
