@@ -42,6 +42,11 @@ std::string FormatText(std::string_view format, std::initializer_list<std::strin
 
 std::string Count(std::size_t n) { return std::to_string(n); }
 
+// Writes a text of the window into the status box, in the window's language, with its %d and %s filled in.
+void SetStatus(DialogHost& host, const char* text, std::initializer_list<std::string_view> args = {}) {
+  host.SetText(IDC_STATUS, FormatText(host.Translate(text), args));
+}
+
 // Progress values are ints on every host; a count beyond INT_MAX (never seen in practice) pins at the top.
 int ProgressValue(std::size_t value) {
   return value > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(value);
@@ -65,7 +70,7 @@ void EndProgressRun(DialogHost& host) {
 // A browsed folder's path; an empty answer counts as a cancel, since an empty folder text would walk, and
 // let a rename reach, the current drive.
 std::optional<std::string> BrowseFolder(DialogHost& host) {
-  std::optional<std::string> chosen = host.BrowseForFolder(text::kBrowseTitle);
+  std::optional<std::string> chosen = host.BrowseForFolder(host.Translate(text::kBrowseTitle).c_str());
   if (chosen && chosen->empty()) chosen.reset();
   return chosen;
 }
@@ -146,7 +151,7 @@ void CKestrinDlg::OnOpenInputFolder() {
   m_inputPath = *folderText + m_style.Separator();
   m_host.SetText(IDC_INPUT_PATH, m_inputPath);
   WalkInto(m_inputPath, m_files);
-  m_host.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
+  SetStatus(m_host, text::kFolderFileCount, {Count(m_files.size())});
   SetDefaultCopyPaths(*folderText);
 }
 
@@ -177,7 +182,7 @@ void CKestrinDlg::DropFolder(std::string folder) {
   m_singleFileMode = false;
   m_inputPath = folder;
   WalkInto(m_inputPath, m_files, flags);
-  m_host.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
+  SetStatus(m_host, text::kFolderFileCount, {Count(m_files.size())});
   m_host.SetText(IDC_INPUT_PATH, m_inputPath);
   SetDefaultCopyPaths(m_inputPath);
 }
@@ -187,7 +192,7 @@ void CKestrinDlg::DropSingleFile(const std::string& path) {
   m_files.clear();
   m_singleFileMode = true;
   m_inputPath = path;
-  m_host.SetText(IDC_STATUS, text::kSingleFileDropped);
+  SetStatus(m_host, text::kSingleFileDropped);
   m_host.SetText(IDC_INPUT_PATH, m_inputPath);
 }
 
@@ -200,7 +205,7 @@ void CKestrinDlg::OnRecursiveClicked() {
   const WalkFlags flags = ReadWalkFlags();
   if (!m_inputPath.empty()) {
     WalkInto(m_inputPath, m_files, flags);
-    m_host.SetText(IDC_STATUS, FormatText(text::kFolderFileCount, {Count(m_files.size())}));
+    SetStatus(m_host, text::kFolderFileCount, {Count(m_files.size())});
   }
   if (!m_refPath.empty()) {
     WalkInto(m_refPath, m_refFiles, flags);
@@ -212,12 +217,12 @@ void CKestrinDlg::OnSearch() {
   if (m_singleFileMode) {
     const std::optional<std::string> pattern = ReadFilter(m_host, IDC_SEARCH_TEXT);
     if (!pattern) {
-      m_host.SetText(IDC_STATUS, text::kNoSearchString);
+      SetStatus(m_host, text::kNoSearchString);
       return;
     }
     const bool ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
     const bool found = FileContains(m_inputPath, *pattern, ignoreCase);
-    m_host.SetText(IDC_STATUS, found ? text::kStringFound : text::kStringNotFound);
+    SetStatus(m_host, found ? text::kStringFound : text::kStringNotFound);
     return;
   }
 
@@ -232,7 +237,7 @@ void CKestrinDlg::OnSearch() {
   m_host.ListReset(IDC_RESULT_LIST);
   const std::size_t n = m_files.size();
   if (n == 0) {
-    m_host.SetText(IDC_STATUS, text::kNoFilesToSearch);
+    SetStatus(m_host, text::kNoFilesToSearch);
     return;
   }
   BeginProgressRun(m_host, n);
@@ -249,7 +254,7 @@ void CKestrinDlg::OnSearch() {
   EndProgressRun(m_host);
   // Without a filter every file is a result, and the status box keeps what it showed.
   if (allAbsent) return;
-  m_host.SetText(IDC_STATUS, FormatText(text::kSearchSummary, {Count(n), Count(m_results.size())}));
+  SetStatus(m_host, text::kSearchSummary, {Count(n), Count(m_results.size())});
 }
 
 void CKestrinDlg::OnResultDblClk() {
@@ -263,12 +268,12 @@ void CKestrinDlg::OnBatchRename() {
   m_host.ListReset(IDC_RESULT_LIST);
   const std::size_t n = m_files.size();
   if (n == 0) {
-    m_host.SetText(IDC_STATUS, text::kNoFilesToRename);
+    SetStatus(m_host, text::kNoFilesToRename);
     return;
   }
   const std::string oldString = m_host.GetText(IDC_RENAME_OLD);
   if (oldString.empty()) {
-    m_host.SetText(IDC_STATUS, text::kNoOldName);
+    SetStatus(m_host, text::kNoOldName);
     return;
   }
   const std::string newString = m_host.GetText(IDC_RENAME_NEW);
@@ -279,7 +284,7 @@ void CKestrinDlg::OnBatchRename() {
       m_files, oldString, newString, force, [this](std::size_t i) { m_host.SetProgressPos(ProgressValue(i)); },
       m_style);
   EndProgressRun(m_host);
-  m_host.SetText(IDC_STATUS, FormatText(text::kRenameSummary, {Count(n), Count(renamed)}));
+  SetStatus(m_host, text::kRenameSummary, {Count(n), Count(renamed)});
 
   // The list is collected anew so that it holds the new names.
   WalkInto(m_inputPath, m_files);
@@ -288,16 +293,16 @@ void CKestrinDlg::OnBatchRename() {
 void CKestrinDlg::OnCopyFiles() {
   const std::size_t n = m_results.size();
   if (n == 0) {
-    m_host.SetText(IDC_STATUS, text::kCopyNoFiles);
+    SetStatus(m_host, text::kCopyNoFiles);
     return;
   }
   const PreparedFolder output = PrepareOutputFolder(m_host.GetText(IDC_COPY_OUTPUT), m_style);
   if (output.path.empty()) {
-    m_host.SetText(IDC_STATUS, text::kCopyNoPath);
+    SetStatus(m_host, text::kCopyNoPath);
     return;
   }
   if (!output.created) {
-    m_host.SetText(IDC_STATUS, FormatText(text::kCopyCannotCreate, {output.path}));
+    SetStatus(m_host, text::kCopyCannotCreate, {output.path});
     return;
   }
   const std::string copyPrefix = m_host.GetText(IDC_PATH_PREFIX);
@@ -307,14 +312,14 @@ void CKestrinDlg::OnCopyFiles() {
       m_results, copyPrefix, output.path, [this](std::size_t i) { m_host.SetProgressPos(ProgressValue(i)); },
       m_style);
   EndProgressRun(m_host);
-  m_host.SetText(IDC_STATUS, FormatText(text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)}));
+  SetStatus(m_host, text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)});
 }
 
 void CKestrinDlg::OnOpenCopyPath() {
   const PreparedFolder output = PrepareOutputFolder(m_host.GetText(IDC_COPY_OUTPUT), m_style);
   if (output.path.empty()) return;
   if (!output.created) {
-    m_host.ShowMessage(text::kBadCopyPath, text::kBadCopyPathCaption);
+    m_host.ShowMessage(m_host.Translate(text::kBadCopyPath), m_host.Translate(text::kBadCopyPathCaption));
     return;
   }
   m_host.ShellOpen(output.path);

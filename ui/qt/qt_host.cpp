@@ -1,6 +1,7 @@
 #include "ui/qt/qt_host.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QProgressBar>
 #include <QUrl>
 
+#include "ui/qt/byte_text.h"
 #include "ui/qt/kestrin_window.h"
 #include "ui/qt/list_box.h"
 
@@ -28,15 +30,15 @@ std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }
 
 std::string QtDialogHost::GetText(int id) {
   QWidget* control = m_window.Control(id);
-  if (auto* edit = qobject_cast<QLineEdit*>(control)) return ToBytes(edit->text());
+  if (auto* edit = dynamic_cast<ByteEdit*>(control)) return edit->Bytes();
   if (auto* button = qobject_cast<QAbstractButton*>(control)) return ToBytes(button->text());
   return {};
 }
 
 void QtDialogHost::SetText(int id, std::string_view text) {
   QWidget* control = m_window.Control(id);
-  if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-    edit->setText(ToQString(text));
+  if (auto* edit = dynamic_cast<ByteEdit*>(control)) {
+    edit->SetBytes(text);
     edit->setCursorPosition(0);  // the box shows the text from its start
   } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
     button->setText(ToQString(text));
@@ -57,7 +59,7 @@ void QtDialogHost::ListReset(int id) {
 }
 
 void QtDialogHost::ListAdd(int id, std::string_view text) {
-  if (ListBox* list = m_window.List(id)) list->Add(ToQString(text));
+  if (ListBox* list = m_window.List(id)) list->Add(ShowBytes(text).text);
 }
 
 int QtDialogHost::ListCurSel(int id) {
@@ -93,6 +95,8 @@ void QtDialogHost::BeginListFill(int id, std::size_t expectedLines) {
 void QtDialogHost::EndListFill(int id) {
   if (ListBox* list = m_window.List(id)) list->EndFill();
 }
+
+std::string QtDialogHost::Translate(const char* text) { return ToBytes(TranslateText(text)); }
 
 std::optional<std::string> QtDialogHost::BrowseForFolder(const char* title) {
   const QString folder = QFileDialog::getExistingDirectory(&m_window, QString::fromUtf8(title), QString(),
