@@ -1,14 +1,14 @@
 #include "support/faulty_fs.h"
 
 #include <algorithm>
-#include <optional>
 
 namespace kestrin::testing {
 
 namespace {
-// What the latest call of this thread that a rule decided was made to fail with; empty when the inner
-// file system decided.
-thread_local std::optional<FsFailure> t_injected;
+// Whether a rule decided the latest failed call of this thread, and with what reason. Plain values: a
+// thread-local object with a destructor is not safe on every platform's worker threads.
+thread_local bool t_injected = false;
+thread_local FailureReason t_injectedReason = FailureReason::System;
 
 bool Contains(const std::string& path, const std::string& part) {
   return part.empty() || path.find(part) != std::string::npos;
@@ -60,11 +60,8 @@ FaultyFileSystem::Rule* FaultyFileSystem::Match(FsOp op, const std::string& path
     if (chosen == nullptr && turn >= rule.after && (rule.times < 0 || turn < rule.after + rule.times))
       chosen = &rule;
   }
-  if (chosen != nullptr) {
-    t_injected = FsFailure{FailureReason::System, "injected failure"};
-  } else {
-    t_injected.reset();
-  }
+  t_injected = chosen != nullptr;
+  t_injectedReason = FailureReason::System;
   return chosen;
 }
 
@@ -72,7 +69,8 @@ const FaultyFileSystem::Rule* FaultyFileSystem::Vanished(const std::string& path
   const std::lock_guard<std::mutex> lock(mutex_);
   for (const Rule& rule : rules_) {
     if (rule.effect == Effect::Vanish && Contains(path, rule.pathPart)) {
-      t_injected = FsFailure{FailureReason::Vanished, {}};
+      t_injected = true;
+      t_injectedReason = FailureReason::Vanished;
       return &rule;
     }
   }
@@ -151,7 +149,10 @@ bool FaultyFileSystem::RemoveFile(const std::string& path) {
   return inner_.RemoveFile(path);
 }
 
-FsFailure FaultyFileSystem::LastFailure() { return t_injected ? *t_injected : inner_.LastFailure(); }
+FsFailure FaultyFileSystem::LastFailure() {
+  if (!t_injected) return inner_.LastFailure();
+  return FsFailure{t_injectedReason, t_injectedReason == FailureReason::System ? "injected failure" : ""};
+}
 
 bool FaultyFileSystem::Writable(const std::string& path) { return !Vanished(path) && inner_.Writable(path); }
 
