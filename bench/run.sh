@@ -14,6 +14,7 @@
 #   KESTRIN_BENCH_RUNS    timed runs per command; the median counts (default: 11)
 #   KESTRIN_BENCH_SPARSE  0 to skip the sparse-file check (it needs 4 GiB of page cache for a moment)
 #   KESTRIN_BENCH_ONLY    refs: only the reference report
+#   KESTRIN_BENCH_WORKERS threads of Kestrin's content search (default: one per core)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KESTRIN_BENCH_BUILD:-$root/build/dev}
@@ -30,6 +31,7 @@ cmake --build "$build" --target kestrin-search-bench kestrin-bench-corpus kestri
 kestrin=$build/bench/kestrin-search-bench
 cli=$build/cli/kestrin-cli
 only=${KESTRIN_BENCH_ONLY:-}
+workers=${KESTRIN_BENCH_WORKERS:-0}
 
 # The corpus is made once per seed; the mark of a finished one lives beside it, not in it.
 done_mark="$corpus.seed-$seed.done"
@@ -122,12 +124,12 @@ if [ "$only" = refs ]; then
 fi
 
 # The commands timed. Every one prints paths, one per line; the timing pipes them into wc -l.
-k_rare_exact() { "$kestrin" --content "$rare" "$corpus"; }
-k_rare_nocase() { "$kestrin" -i --content "$rare" "$corpus"; }
-k_common_exact() { "$kestrin" --content "$common" "$corpus"; }
-k_common_nocase() { "$kestrin" -i --content "$common" "$corpus"; }
+k_rare_exact() { "$kestrin" --workers "$workers" --content "$rare" "$corpus"; }
+k_rare_nocase() { "$kestrin" --workers "$workers" -i --content "$rare" "$corpus"; }
+k_common_exact() { "$kestrin" --workers "$workers" --content "$common" "$corpus"; }
+k_common_nocase() { "$kestrin" --workers "$workers" -i --content "$common" "$corpus"; }
 k_walk() { "$kestrin" "$corpus"; }
-k_packs() { "$kestrin" --content "$rare" "$corpus/packs"; }
+k_packs() { "$kestrin" --workers "$workers" --content "$rare" "$corpus/packs"; }
 grep_rare_exact() { grep -rlF -- "$rare" "$corpus"; }
 grep_rare_nocase() { grep -rliF -- "$rare" "$corpus"; }
 grep_common_exact() { grep -rlF -- "$common" "$corpus"; }

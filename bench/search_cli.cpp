@@ -9,6 +9,7 @@
 //     --no-hidden      skip hidden files and folders (they are included by default, as grep -r does)
 //     --top-only       do not descend into sub-folders
 //     --stats          report times, counts and peak memory on standard error
+//     --workers N      read and scan files on N threads (default 0: one per core)
 //
 // Prints the path of every file kept, one per line; with no filter, every file the walk found.
 
@@ -31,6 +32,7 @@ struct Options {
   bool recursive = true;
   bool includeHidden = true;
   bool stats = false;
+  unsigned workers = 0;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -47,6 +49,10 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.includeHidden = false;
     } else if (arg == "--top-only") {
       options.recursive = false;
+    } else if (arg == "--workers") {
+      const char* v = value();
+      if (v == nullptr) return false;
+      options.workers = static_cast<unsigned>(std::strtoul(v, nullptr, 10));
     } else if (arg == "--stats") {
       options.stats = true;
     } else if (options.folder.empty() && !arg.starts_with("-")) {
@@ -105,7 +111,7 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: kestrin-search-bench [--content TEXT] [--path TEXT] [--ext TEXT] [-i] [--no-hidden] "
-                 "[--top-only] [--stats] FOLDER\n");
+                 "[--top-only] [--stats] [--workers N] FOLDER\n");
     return 2;
   }
   const char separator = kestrin::NativePathStyle().Separator();
@@ -124,7 +130,7 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < files.size(); ++i) print(i);
   } else {
     // Each result is printed as soon as it is found, as the dialog appends it to its list.
-    kept = kestrin::FilterFiles(files, options.filters, {nullptr, print}).size();
+    kept = kestrin::FilterFiles(files, options.filters, {nullptr, print}, {}, options.workers).size();
   }
   out.Flush();
   const auto filtered = std::chrono::steady_clock::now();

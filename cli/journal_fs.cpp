@@ -119,13 +119,23 @@ bool JournalFileSystem::MakeFolder(const std::string& path) {
 bool JournalFileSystem::Transfer(Op op, const std::string& from, const std::string& to, bool replace) {
   const PathInfo source = See(from);
   const PathInfo target = See(to);
-  if (!source.found || source.directory || (op == Op::Copy && source.kind != EntryKind::File)) return false;
-  if (target.found && target.directory) return false;
+  const auto fail = [this](FailureReason reason) {
+    lastFailure_ = FsFailure{reason, {}};
+    return false;
+  };
+  if (!source.found) return fail(FailureReason::Vanished);
+  if (source.directory || (op == Op::Copy && source.kind != EntryKind::File)) {
+    return fail(FailureReason::NotRegularFile);
+  }
+  if (target.found && target.directory) return fail(FailureReason::NotRegularFile);
   const bool same = target.found && SameFile(from, to);
-  if (op == Op::Copy && same) return false;
-  if (op == Op::Move && target.found && !replace && !(same && style_.windows)) return false;
+  if (op == Op::Copy && same) return fail(FailureReason::TargetExists);
+  if (op == Op::Move && target.found && !replace && !(same && style_.windows)) {
+    return fail(FailureReason::TargetExists);
+  }
+  if (target.found && replace && !Writable(to)) return fail(FailureReason::ReadOnlyTarget);
   const std::string parent = Parent(to);
-  if (!parent.empty() && parent != to && !See(parent).directory) return false;
+  if (!parent.empty() && parent != to && !See(parent).directory) return fail(FailureReason::Vanished);
 
   const Node* old = Find(from);
   Node node;
@@ -142,9 +152,13 @@ bool JournalFileSystem::Transfer(Op op, const std::string& from, const std::stri
   return true;
 }
 
-bool JournalFileSystem::CopyReplacing(const std::string& from, const std::string& to) {
-  return Note(Op::Copy, from, to, dryRun_ ? Transfer(Op::Copy, from, to, true) : inner_.CopyReplacing(from, to));
+bool JournalFileSystem::CopyReplacing(const std::string& from, const std::string& to,
+                                      const std::function<bool()>& stopped) {
+  return Note(Op::Copy, from, to,
+              dryRun_ ? Transfer(Op::Copy, from, to, true) : inner_.CopyReplacing(from, to, stopped));
 }
+
+FsFailure JournalFileSystem::LastFailure() { return dryRun_ ? lastFailure_ : inner_.LastFailure(); }
 
 bool JournalFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
   return Note(Op::Move, from, to, dryRun_ ? Transfer(Op::Move, from, to, false) : inner_.MoveNoReplace(from, to));

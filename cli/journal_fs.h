@@ -8,6 +8,7 @@
 // one copy exists for the next), so the command takes the very decisions of a real run, changing nothing.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -41,7 +42,8 @@ class JournalFileSystem : public FileSystem {
   PathInfo Lookup(const std::string& path) override;
   bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override;
   bool MakeFolder(const std::string& path) override;
-  bool CopyReplacing(const std::string& from, const std::string& to) override;
+  bool CopyReplacing(const std::string& from, const std::string& to,
+                     const std::function<bool()>& stopped = {}) override;
   bool MoveNoReplace(const std::string& from, const std::string& to) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
   bool Writable(const std::string& path) override;
@@ -50,6 +52,7 @@ class JournalFileSystem : public FileSystem {
   ReadHandle OpenForRead(const std::string& path) override;
   std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override;
   void Close(ReadHandle handle) override;
+  FsFailure LastFailure() override;
 
  private:
   // An entry of the overlay: what a dry run made of a path.
@@ -73,6 +76,7 @@ class JournalFileSystem : public FileSystem {
   PathStyle style_;
   std::map<std::string, Node> overlay_;  // by Key
   std::uint64_t nextId_ = 1;
+  FsFailure lastFailure_;  // why the latest dry-run transfer was refused
   std::vector<Entry> journal_;
 };
 

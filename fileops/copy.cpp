@@ -140,8 +140,12 @@ bool CopyEntry(const std::string& sourcePath, std::string_view copyPrefix, std::
   // Only a regular file is copied: a FIFO, socket or device node could block, a vanished file has
   // nothing to copy, and neither should leave new folders behind.
   const PathInfo info = fs.Lookup(sourcePath);
-  if (!info.found || info.kind != EntryKind::File) {
-    context.Fail(sourcePath, info.found ? FailureReason::NotRegularFile : FailureReason::Vanished);
+  if (!info.found) {
+    context.Fail(sourcePath, fs.LastFailure());
+    return false;
+  }
+  if (info.kind != EntryKind::File) {
+    context.Fail(sourcePath, FailureReason::NotRegularFile);
     return false;
   }
   // A target that names the source itself (an empty prefix maps a file onto itself) is never written.
@@ -166,8 +170,12 @@ bool CopyEntry(const std::string& sourcePath, std::string_view copyPrefix, std::
       return false;
     }
   }
-  if (!EnsureDirectories(target, style) || !fs.CopyReplacing(sourcePath, target)) {
-    context.Fail(sourcePath, FailureReason::System);
+  // A stop is seen between the chunks of a large file; the copy in progress then leaves nothing behind
+  // and, being neither done nor failed, is not recorded.
+  const StopFlag* stop = context.stop;
+  const std::function<bool()> stopped = [stop] { return stop != nullptr && stop->Requested(); };
+  if (!EnsureDirectories(target, style) || !fs.CopyReplacing(sourcePath, target, stop ? stopped : nullptr)) {
+    if (!context.Stopped()) context.Fail(sourcePath, fs.LastFailure());
     return false;
   }
   return true;
@@ -193,6 +201,7 @@ CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::st
       context.Fail(source, FailureReason::NotRegularFile);
     } else {
       copied = CopyEntry(source, copyPrefix, outputFolder, style, &batch, context);
+      if (!copied && context.Stopped()) break;  // stopped half-way through this file: counted neither way
     }
     if (copied) {
       ++counts.succeeded;

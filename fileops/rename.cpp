@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "fileops/path_scan.h"
+#include "platform/ascii_case.h"
 #include "platform/filesystem.h"
 #include "primitives/nocase.h"
 #include "primitives/path_text.h"
@@ -66,10 +67,7 @@ class RenameBatch {
   std::string Key(std::string_view path) const {
     std::string key(path);
     if (style_.windows) {
-      for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
-        if (c == '/') c = '\\';
-      }
+      for (char& c : key) c = c == '/' ? '\\' : AsciiToLower(c);
     }
     return key;
   }
@@ -135,13 +133,13 @@ bool RenameEntry(const std::string& sourcePath, std::string_view oldString, std:
     moved = fs.MoveNoReplace(sourcePath, target) && NameChanged(folder, name, newName);
   } else if (!force) {
     moved = fs.MoveNoReplace(sourcePath, target);
-    if (!moved) context.Fail(sourcePath, fs.Lookup(target).found ? FailureReason::TargetExists : FailureReason::System);
+    if (!moved) context.Fail(sourcePath, fs.LastFailure());
   } else if (const std::optional<FailureReason> kept = KeptFromForce(fs, target, batch, index)) {
     context.Fail(sourcePath, *kept);
     return false;
   } else {
     moved = fs.MoveReplacing(sourcePath, target);
-    if (!moved) context.Fail(sourcePath, FailureReason::System);
+    if (!moved) context.Fail(sourcePath, fs.LastFailure());
   }
   if (moved && batch != nullptr) batch->NoteMoved(sourceId);
   return moved;

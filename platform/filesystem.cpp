@@ -3,8 +3,9 @@
 namespace kestrin {
 
 namespace {
-// The double a test has put in place, or null for the native implementation. The program runs its file
-// operations on one thread; tests swap the implementation only between operations.
+// The double a test has put in place, or null for the native implementation. Commands may call it from
+// several threads at once (the search reads files on workers); tests swap it only while no command runs,
+// and a command's threads are started after the swap, so they all see the same one.
 FileSystem* g_replacement = nullptr;
 }  // namespace
 

@@ -10,7 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/failure_reason.h"
+
 namespace kestrin {
+
 
 // Identity of a file or folder: device and inode on POSIX, volume serial and file index on Windows.
 struct FileId {
@@ -63,7 +66,10 @@ class FileSystem {
   // A target that is a folder (or a link to one) or that the user may not write is never replaced.
   // The copy keeps the source's permission bits, its modification time and, where the system can tell,
   // its holes.
-  virtual bool CopyReplacing(const std::string& from, const std::string& to) = 0;
+  // stopped, when given, is asked between chunks of the copy: when it says true, the copy gives up and
+  // leaves neither a partial target nor a temporary file.
+  virtual bool CopyReplacing(const std::string& from, const std::string& to,
+                             const std::function<bool()>& stopped = {}) = 0;
 
   // Renames; fails, changing nothing, when the target exists.
   virtual bool MoveNoReplace(const std::string& from, const std::string& to) = 0;
@@ -89,6 +95,11 @@ class FileSystem {
   // Reads up to size bytes; the count read, 0 at the end of the file, negative on an error.
   virtual std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) = 0;
   virtual void Close(ReadHandle handle) = 0;
+
+  // Why the latest call of this thread that reported failure did fail: the system's error mapped to a
+  // reason, or the system's own words. Asked right after that call; a file system that cannot tell says
+  // FailureReason::System without words.
+  virtual FsFailure LastFailure() { return {}; }
 
   // OpenForRead for many files in a row, as a search through a file list opens them. The files of one
   // folder usually follow each other there, so an implementation may keep the folder of the previous file

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/failure_reason.h"
+
 namespace kestrin {
 
 // Raised by the starter, from any thread; a command checks it between files and between the chunks of a
@@ -24,20 +26,6 @@ class StopFlag {
 
  private:
   std::atomic<bool> stop_{false};
-};
-
-// Why a file failed or was skipped.
-enum class FailureReason : unsigned char {
-  PermissionDenied,     // the system refused access
-  Vanished,             // the file or folder is no longer there
-  ReadOnlyTarget,       // the file to be replaced is write-protected
-  TargetExists,         // the target name is taken and may not be replaced
-  PathTooLong,          // the path would exceed the platform's path limit
-  NotRegularFile,       // a folder, device, FIFO or socket where a regular file was expected
-  FolderAlreadyWalked,  // a folder reached again through another link
-  ChangedByBatch,       // renamed, created or replaced by an earlier step of the same batch
-  BatchResult,          // one of the batch's own files, which it never overwrites
-  System,               // anything else: the system's own words are in Failure::detail
 };
 
 struct Failure {
@@ -82,6 +70,7 @@ struct CommandContext {
   void Fail(std::string_view path, FailureReason reason, std::string detail = {}) const {
     if (failures != nullptr) failures->Add(path, reason, std::move(detail));
   }
+  void Fail(std::string_view path, const FsFailure& why) const { Fail(path, why.reason, why.detail); }
 };
 
 }  // namespace kestrin

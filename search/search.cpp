@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/filesystem.h"
+#include "search/parallel_scan.h"
 #include "search/substring_search.h"
 
 namespace kestrin {
@@ -24,10 +25,12 @@ constexpr std::size_t kFirstReadSize = std::size_t{4} << 10;
 // Searches the content of files for one pattern, a chunk at a time through one buffer that serves every
 // file. Consecutive chunks overlap by the pattern length minus one, so a match across a chunk boundary is
 // found, and reading stops at the first match; a file of any size costs no more memory than the buffer.
+// A stop is seen between chunks, so that a large file does not hold it up.
 class ContentScanner {
  public:
-  ContentScanner(std::string_view pattern, bool ignoreCase)
+  ContentScanner(std::string_view pattern, bool ignoreCase, const CommandContext& context = {})
       : fs_(Fs()),
+        stop_(context.stop),
         searcher_(pattern, ignoreCase),
         carry_(pattern.empty() ? 0 : pattern.size() - 1),
         readAt_((carry_ + 63) / 64 * 64),
@@ -36,17 +39,22 @@ class ContentScanner {
   ContentScanner(const ContentScanner&) = delete;
   ContentScanner& operator=(const ContentScanner&) = delete;
 
-  // True when the file holds the pattern; false when it does not, is empty, or cannot be opened or read.
-  // The caller has made sure that path names a regular file.
-  bool Contains(const std::string& path) {
+  // True when the file holds the pattern; false when it does not, is empty, is not a regular file, cannot
+  // be opened or read (recorded in failures, when given), or the command was stopped.
+  bool Contains(const std::string& path, FailureList* failures = nullptr) {
     const ReadHandle handle = fs_.OpenForReadInBatch(path);
-    if (handle < 0) return false;
+    if (handle < 0) {
+      if (failures != nullptr) AddFailure(*failures, path);
+      return false;
+    }
     bool found = false;
     std::size_t carried = 0;  // the tail of the previous chunk, just before readAt_
     std::size_t want = early_ * 4 >= late_ ? kFirstReadSize : kChunkSize;
     for (bool first = true;; first = false) {
+      if (!first && stop_ != nullptr && stop_->Requested()) break;
       unsigned char* chunk = buffer_.get() + readAt_;
       const std::int64_t count = fs_.Read(handle, chunk, want);
+      if (count < 0 && failures != nullptr) AddFailure(*failures, path);
       if (count <= 0) break;  // the end of the file, or a read error: no match either way
       const unsigned char* begin = chunk - carried;
       const std::size_t size = carried + static_cast<std::size_t>(count);
@@ -65,6 +73,11 @@ class ContentScanner {
   }
 
  private:
+  void AddFailure(FailureList& failures, const std::string& path) {
+    const FsFailure why = fs_.LastFailure();
+    failures.Add(path, why.reason, why.detail);
+  }
+
   // Counts, from the first read of a file of size bytes (or more), whether the match ended within the
   // first kFirstReadSize bytes, or the file went on beyond them without one. Recent files weigh most.
   void Learn(std::size_t at, std::size_t size) {
@@ -80,6 +93,7 @@ class ContentScanner {
   }
 
   FileSystem& fs_;
+  const StopFlag* stop_;
   SubstringSearcher searcher_;
   std::size_t early_ = 0;  // files whose match ended within their first kFirstReadSize bytes
   std::size_t late_ = 0;   // files that went on beyond them without such a match
@@ -119,7 +133,7 @@ std::string ExtensionFilterFromText(std::string_view boxText) {
 }
 
 FileList FilterFiles(const FileList& files, const SearchFilters& filters, const FilterProgress& progress,
-                     const CommandContext& context) {
+                     const CommandContext& context, unsigned workers) {
   FileList results;
   const std::size_t n = files.size();
   if (filters.AllAbsent()) {
@@ -134,26 +148,47 @@ FileList FilterFiles(const FileList& files, const SearchFilters& filters, const 
 
   std::optional<SubstringSearcher> pathSearch;
   if (filters.path) pathSearch.emplace(*filters.path, filters.ignoreCase);
-  std::optional<ContentScanner> content;  // made when the first file reaches the content test
-  std::string path;
-  for (std::size_t i = 0; i < n && !context.Stopped(); ++i) {
-    if (progress.position) progress.position(i);
-    const std::string_view entry = files[i];
-    if (pathSearch && pathSearch->Find(entry.data(), entry.size()) == SubstringSearcher::npos) continue;
+  // The path and extension tests, which need no reading.
+  const auto namePasses = [&](std::string_view entry) {
+    if (pathSearch && pathSearch->Find(entry.data(), entry.size()) == SubstringSearcher::npos) return false;
     if (filters.extension) {
       const std::optional<std::string_view> extension = ExtensionView(entry);
-      if (!extension || *extension != *filters.extension) continue;
+      if (!extension || *extension != *filters.extension) return false;
     }
-    if (filters.content) {
-      // The walk's kind decides: FIFOs, sockets and device nodes are never opened.
-      if (files.kind(i) != EntryKind::File) continue;
-      if (!content) content.emplace(*filters.content, filters.ignoreCase);
-      path.assign(entry);
-      if (!content->Contains(path)) continue;
-    }
-    results.push_back(entry, files.kind(i));
+    return true;
+  };
+  const auto pass = [&](std::size_t i) {
+    results.push_back(files[i], files.kind(i));
     if (progress.passed) progress.passed(i);
+  };
+  if (!filters.content) {
+    for (std::size_t i = 0; i < n && !context.Stopped(); ++i) {
+      if (progress.position) progress.position(i);
+      if (namePasses(files[i])) pass(i);
+    }
+    return results;
   }
+
+  // The content test reads files on several workers; the results come back here in list order.
+  ParallelScanOptions options;
+  options.workers = workers;
+  ScanInParallel<bool>(
+      n, [&] { return ContentScanner(*filters.content, filters.ignoreCase, context); },
+      [&](ContentScanner& scanner, std::size_t i, bool& hit, FailureList& failures) {
+        const std::string_view entry = files[i];
+        if (!namePasses(entry)) return;
+        // FIFOs, sockets and device nodes the walk met are never opened.
+        if (files.kind(i) != EntryKind::File) {
+          failures.Add(entry, FailureReason::NotRegularFile);
+          return;
+        }
+        hit = scanner.Contains(std::string(entry), &failures);
+      },
+      [&](std::size_t i, bool hit) {
+        if (progress.position) progress.position(i);
+        if (hit) pass(i);
+      },
+      context, options);
   return results;
 }
 

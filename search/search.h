@@ -47,8 +47,12 @@ struct FilterProgress {
 };
 
 // The entries of files that pass every present filter, in list order. A file's content is read only
-// when its path and extension tests passed. A stop returns the entries that passed so far.
+// when its path and extension tests passed, and only when it is a regular file; the content test runs on
+// `workers` threads (0: one per core), while position and passed are called on the calling thread, in
+// list order, as above. Files that could not be read, or are not regular files, are recorded in the
+// context's failures. A stop (seen between files, and between the chunks of a large file) returns the
+// entries that passed so far.
 FileList FilterFiles(const FileList& files, const SearchFilters& filters, const FilterProgress& progress = {},
-                     const CommandContext& context = {});
+                     const CommandContext& context = {}, unsigned workers = 0);
 
 }  // namespace kestrin

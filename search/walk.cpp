@@ -24,7 +24,11 @@ class Walker {
         longest_(style.PathLimit() - 1) {}
 
   void Run(std::string_view folder) {
-    if (folder.empty() || folder.size() > longest_) return;
+    if (folder.empty()) return;
+    if (folder.size() > longest_) {
+      context_.Fail(folder, FailureReason::PathTooLong);
+      return;
+    }
     // The path of the folder being listed grows and shrinks in place; with its full capacity reserved up
     // front it never moves, so the enumeration of an outer folder may keep looking at it.
     path_.reserve(longest_ + 1);
@@ -37,18 +41,25 @@ class Walker {
   // Lists the folder whose path is path_, descending into sub-folders as they are met.
   void List() {
     const std::size_t base = path_.size();
-    fs_.Enumerate(path_, [this, base](const DirEntry& entry) {
+    const bool listed = fs_.Enumerate(path_, [this, base](const DirEntry& entry) {
       if (context_.Stopped()) return;
       if (entry.name.empty() || entry.name == "." || entry.name == "..") return;
       if (entry.hidden && !includeHidden_) return;  // before the folder test: hidden folders are not entered
       if (entry.kind != EntryKind::Directory) {
-        if (base + entry.name.size() > longest_) return;  // would not fit the platform's path limit
+        if (base + entry.name.size() > longest_) {  // would not fit the platform's path limit
+          TooLong(entry.name);
+          return;
+        }
         path_.append(entry.name);
         list_.push_back(path_, entry.kind);
         path_.resize(base);
         return;
       }
-      if (!recursive_ || base + entry.name.size() + 1 > longest_) return;
+      if (!recursive_) return;
+      if (base + entry.name.size() + 1 > longest_) {
+        TooLong(entry.name);
+        return;
+      }
       path_.append(entry.name);
       path_.push_back(separator_);
       // A folder already walked, reached again through a link, is not entered again: links leading back
@@ -60,6 +71,15 @@ class Walker {
       }
       path_.resize(base);
     });
+    // The folder could not be opened, or its listing broke off: what it yielded is kept.
+    if (!listed) context_.Fail(path_, fs_.LastFailure());
+  }
+
+  // Records an entry of the folder being listed whose path would exceed the path limit.
+  void TooLong(std::string_view name) const {
+    std::string path = path_;
+    path.append(name);
+    context_.Fail(path, FailureReason::PathTooLong);
   }
 
   // Notes that the folder of this identity is being walked; false when it was already. A folder whose

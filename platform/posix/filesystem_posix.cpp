@@ -13,6 +13,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "platform/filesystem.h"
@@ -29,6 +30,42 @@ EntryKind KindOf(mode_t mode) {
 
 FileId IdOf(const struct stat& st) {
   return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), true};
+}
+
+// Why the latest failed call of this thread failed: the errno it left, or a refusal of our own (a target
+// that may not be replaced, a file that is not regular), which no errno names.
+thread_local int t_errno = 0;
+thread_local bool t_refused = false;
+thread_local FailureReason t_refusal = FailureReason::System;
+
+// Notes errno as the reason of the call that fails now; false and -1 for the caller to return.
+bool Failed() {
+  t_errno = errno;
+  t_refused = false;
+  return false;
+}
+int FailedFd() {
+  Failed();
+  return -1;
+}
+bool Refused(FailureReason reason) {
+  t_refused = true;
+  t_refusal = reason;
+  return false;
+}
+
+FailureReason ReasonOf(int error) {
+  switch (error) {
+    case EACCES:
+    case EPERM: return FailureReason::PermissionDenied;
+    case ENOENT:
+    case ENOTDIR: return FailureReason::Vanished;
+    case EEXIST:
+    case ENOTEMPTY: return FailureReason::TargetExists;
+    case ENAMETOOLONG: return FailureReason::PathTooLong;
+    case EISDIR: return FailureReason::NotRegularFile;
+    default: return FailureReason::System;
+  }
 }
 
 // Folders held open by the enumerations in progress on this thread. A walk descends from inside the
@@ -77,6 +114,7 @@ class FolderStream {
       const ssize_t n = getdents64(fd_, buffer_.get(), kBufferSize);
       if (n <= 0) {
         failed_ = n < 0;
+        if (failed_) Failed();
         return false;
       }
       position_ = 0;
@@ -90,6 +128,7 @@ class FolderStream {
     const struct dirent* d = readdir(dir_);
     if (d == nullptr) {
       failed_ = errno != 0;
+      if (failed_) Failed();
       return false;
     }
 #endif
@@ -242,13 +281,21 @@ class FdCloser {
 
 // Writes the bytes of in from offset up to end to the same offsets of out: in the kernel where it can
 // (which also shares blocks on file systems that allow it), by read and write otherwise. Returns the
-// offset reached, which is short of end when in ended before it; -1 on an error.
-off_t CopyRange(int in, int out, off_t offset, off_t end) {
+// offset reached, which is short of end when in ended before it; -1 on an error or when stopped() said
+// true, which it is asked before each chunk.
+off_t CopyRange(int in, int out, off_t offset, off_t end, const std::function<bool()>& stopped) {
+  const auto stop = [&] {
+    if (!stopped || !stopped()) return false;
+    Refused(FailureReason::System);
+    return true;
+  };
 #ifdef __linux__
   while (offset < end) {
+    if (stop()) return -1;
     loff_t from = offset;
     loff_t to = offset;
-    const off_t want = std::min<off_t>(end - offset, off_t{1} << 30);
+    // Chunks small enough that a stop is seen within a few milliseconds.
+    const off_t want = std::min<off_t>(end - offset, off_t{8} << 20);
     const ssize_t n = copy_file_range(in, &from, out, &to, static_cast<std::size_t>(want), 0);
     if (n > 0) {
       offset += n;
@@ -259,24 +306,25 @@ off_t CopyRange(int in, int out, off_t offset, off_t end) {
     if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF ||
         errno == ETXTBSY || errno == EPERM)
       break;
-    return -1;
+    return FailedFd();
   }
 #endif
   constexpr off_t kChunk = off_t{128} << 10;
   std::unique_ptr<char[]> buffer;
   while (offset < end) {
+    if (stop()) return -1;
     if (!buffer) buffer.reset(new char[kChunk]);
     const ssize_t n = pread(in, buffer.get(), static_cast<std::size_t>(std::min(end - offset, kChunk)), offset);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return -1;
+      return FailedFd();
     }
     if (n == 0) break;
     for (ssize_t written = 0; written < n;) {
       const ssize_t w = pwrite(out, buffer.get() + written, static_cast<std::size_t>(n - written), offset + written);
       if (w < 0) {
         if (errno == EINTR) continue;
-        return -1;
+        return FailedFd();
       }
       written += w;
     }
@@ -286,28 +334,28 @@ off_t CopyRange(int in, int out, off_t offset, off_t end) {
 }
 
 // Copies the regular file in to the empty file out, keeping its holes: only the stretches that hold
-// data are copied, and the length is set at the end.
-bool CopyData(int in, int out) {
+// data are copied, and the length is set at the end. stopped is asked between chunks.
+bool CopyData(int in, int out, const std::function<bool()>& stopped) {
   constexpr off_t kAll = std::numeric_limits<off_t>::max();
   off_t at = 0;
 #ifdef SEEK_DATA
   for (;;) {
     const off_t data = lseek(in, at, SEEK_DATA);
     if (data < 0) {
-      if (errno == ENXIO) break;                               // nothing but a hole up to the end
-      if (errno != EINVAL && errno != EOPNOTSUPP) return false;
-      return CopyRange(in, out, at, kAll) >= 0;                // the file system cannot tell holes
+      if (errno == ENXIO) break;                                 // nothing but a hole up to the end
+      if (errno != EINVAL && errno != EOPNOTSUPP) return Failed();
+      return CopyRange(in, out, at, kAll, stopped) >= 0;         // the file system cannot tell holes
     }
     const off_t hole = lseek(in, data, SEEK_HOLE);
-    if (hole < 0) return false;
-    at = CopyRange(in, out, data, hole);
+    if (hole < 0) return Failed();
+    at = CopyRange(in, out, data, hole, stopped);
     if (at < 0) return false;
     if (at < hole) break;  // the file was cut short meanwhile
   }
   struct stat st;
-  return fstat(in, &st) == 0 && ftruncate(out, st.st_size) == 0;
+  return (fstat(in, &st) == 0 && ftruncate(out, st.st_size) == 0) || Failed();
 #else
-  return CopyRange(in, out, at, kAll) >= 0;
+  return CopyRange(in, out, at, kAll, stopped) >= 0;
 #endif
 }
 
@@ -317,8 +365,8 @@ bool CopyData(int in, int out) {
 bool MayReplace(const char* target) {
   struct stat st;
   if (stat(target, &st) != 0) return true;  // the move itself reports what is wrong with the path
-  if (!S_ISREG(st.st_mode)) return false;
-  return faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) == 0;
+  if (!S_ISREG(st.st_mode)) return Refused(FailureReason::TargetExists);
+  return faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) == 0 || Refused(FailureReason::ReadOnlyTarget);
 }
 
 // Opens path (relative to folder, or the current folder with AT_FDCWD) for reading, but only when it
@@ -326,10 +374,11 @@ bool MayReplace(const char* target) {
 // listed. O_NONBLOCK: opening a FIFO without a writer must not hang.
 int OpenRegularFile(int folder, const char* path) {
   const int fd = openat(folder, path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return fd;
+  if (fd < 0) return FailedFd();
   struct stat st;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
   close(fd);
+  Refused(FailureReason::NotRegularFile);
   return -1;
 }
 
@@ -343,7 +392,10 @@ class PosixFileSystem final : public FileSystem {
   PathInfo Lookup(const std::string& path) override {
     PathInfo info;
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) return info;
+    if (stat(path.c_str(), &st) != 0) {
+      Failed();
+      return info;
+    }
     info.found = true;
     info.kind = KindOf(st.st_mode);
     info.directory = info.kind == EntryKind::Directory;
@@ -353,7 +405,7 @@ class PosixFileSystem final : public FileSystem {
 
   bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
     const int fd = OpenFolder(folder);
-    if (fd < 0) return false;
+    if (fd < 0) return Failed();
     DirEntry entry;
     if (t_openFolders < kOpenFolderLimit) {
       OpenFolderCount count;
@@ -384,29 +436,29 @@ class PosixFileSystem final : public FileSystem {
     return !failed;
   }
 
-  bool MakeFolder(const std::string& path) override { return mkdir(path.c_str(), 0777) == 0; }
+  bool MakeFolder(const std::string& path) override { return mkdir(path.c_str(), 0777) == 0 || Failed(); }
 
-  bool CopyReplacing(const std::string& from, const std::string& to) override {
-    // O_NONBLOCK: opening a FIFO without a writer must not hang; the fstat below then refuses it.
+  bool CopyReplacing(const std::string& from, const std::string& to,
+                     const std::function<bool()>& stopped) override {
     const int in = OpenRegularFile(AT_FDCWD, from.c_str());
     if (in < 0) return false;
     FdCloser inCloser(in);
     struct stat source;
-    if (fstat(in, &source) != 0) return false;
+    if (fstat(in, &source) != 0) return Failed();
     struct stat target;
     if (stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino)
-      return false;  // the target is the source itself, under this or another name
+      return Refused(FailureReason::TargetExists);  // the target is the source itself, under any name
     if (!MayReplace(to.c_str())) return false;
 
     // Write beside the target and rename over it, so that a failure leaves the old target whole.
     std::string temp = FolderOf(to) + ".kestrin-copy-XXXXXX";
     const int out = mkostemp(temp.data(), O_CLOEXEC);
-    if (out < 0) return false;
+    if (out < 0) return Failed();
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    bool ok = CopyData(in, out) && fchmod(out, source.st_mode & 0777) == 0 &&
-              futimens(out, times) == 0;
-    ok = (close(out) == 0) && ok;
-    if (ok && rename(temp.c_str(), to.c_str()) == 0) return true;
+    bool ok = CopyData(in, out, stopped) &&
+              ((fchmod(out, source.st_mode & 0777) == 0 && futimens(out, times) == 0) || Failed());
+    ok = (close(out) == 0 || Failed()) && ok;
+    if (ok && (rename(temp.c_str(), to.c_str()) == 0 || Failed())) return true;
     unlink(temp.c_str());
     return false;
   }
@@ -414,30 +466,38 @@ class PosixFileSystem final : public FileSystem {
   bool MoveNoReplace(const std::string& from, const std::string& to) override {
 #ifdef __linux__
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return Failed();
 #endif
     // The file system cannot rename without replacing: a hard link fails when the target exists.
     if (link(from.c_str(), to.c_str()) == 0) {
       if (unlink(from.c_str()) == 0) return true;
+      Failed();
       unlink(to.c_str());
       return false;
     }
-    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return false;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return Failed();
     // No hard links either (a folder, or a file system without links): test, then rename.
     struct stat st;
-    if (lstat(to.c_str(), &st) == 0 || errno != ENOENT) return false;
-    return rename(from.c_str(), to.c_str()) == 0;
+    if (lstat(to.c_str(), &st) == 0) return Refused(FailureReason::TargetExists);
+    if (errno != ENOENT) return Failed();
+    return rename(from.c_str(), to.c_str()) == 0 || Failed();
   }
 
   bool MoveReplacing(const std::string& from, const std::string& to) override {
-    return MayReplace(to.c_str()) && rename(from.c_str(), to.c_str()) == 0;
+    return MayReplace(to.c_str()) && (rename(from.c_str(), to.c_str()) == 0 || Failed());
   }
 
   bool Writable(const std::string& path) override {
     return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
   }
 
-  bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
+  bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0 || Failed(); }
+
+  FsFailure LastFailure() override {
+    if (t_refused) return FsFailure{t_refusal, {}};
+    const FailureReason reason = ReasonOf(t_errno);
+    return FsFailure{reason, reason == FailureReason::System ? std::system_category().message(t_errno) : std::string()};
+  }
 
   bool SameFile(const std::string& a, const std::string& b) override {
     struct stat sa;
@@ -473,7 +533,8 @@ class PosixFileSystem final : public FileSystem {
     if (size > (std::size_t{1} << 30)) size = std::size_t{1} << 30;
     for (;;) {
       const ssize_t n = read(static_cast<int>(handle), buffer, size);
-      if (n >= 0 || errno != EINTR) return n;
+      if (n >= 0) return n;
+      if (errno != EINTR) return FailedFd();
     }
   }
 

@@ -12,6 +12,53 @@ namespace kestrin {
 
 namespace {
 
+// Why the latest failed call of this thread failed: the error it left, or a refusal of our own (a target
+// that may not be replaced, a file that is not on disk), which no error code names.
+thread_local DWORD t_error = 0;
+thread_local bool t_refused = false;
+thread_local FailureReason t_refusal = FailureReason::System;
+
+// Notes GetLastError() as the reason of the call that fails now; false for the caller to return.
+bool Failed() {
+  t_error = GetLastError();
+  t_refused = false;
+  return false;
+}
+bool Refused(FailureReason reason) {
+  t_refused = true;
+  t_refusal = reason;
+  return false;
+}
+
+FailureReason ReasonOf(DWORD error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED: return FailureReason::PermissionDenied;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return FailureReason::Vanished;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS: return FailureReason::TargetExists;
+    case ERROR_FILENAME_EXCED_RANGE: return FailureReason::PathTooLong;
+    default: return FailureReason::System;
+  }
+}
+
+// The system's own words for an error, in the ANSI code page, without the line end.
+std::string ErrorText(DWORD error) {
+  char text[512];
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                           sizeof text, nullptr);
+  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) --n;
+  if (n == 0) return "error " + std::to_string(error);
+  return std::string(text, n);
+}
+
+// Asked by CopyFileExA between chunks: the copy is cancelled (and its partial file removed) on a stop.
+DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
+                            HANDLE, LPVOID data) {
+  const auto& stopped = *static_cast<const std::function<bool()>*>(data);
+  return stopped() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
 bool EndsWithSeparator(const std::string& path) {
   return !path.empty() && NativePathStyle().LastSeparator(path) == path.size() - 1;
 }
@@ -67,7 +114,8 @@ FileId IdOf(const std::string& path) {
 bool MayReplace(const std::string& target) {
   const DWORD attributes = GetFileAttributesA(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // the call itself reports what is wrong
-  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Refused(FailureReason::TargetExists);
+  return (attributes & FILE_ATTRIBUTE_READONLY) == 0 || Refused(FailureReason::ReadOnlyTarget);
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -82,6 +130,7 @@ class Win32FileSystem final : public FileSystem {
       attributes = data.dwFileAttributes;
       FindClose(find);
     } else {
+      Failed();
       // A drive root, or a folder written with a trailing separator, is no entry FindFirstFileA finds.
       if (!EndsWithSeparator(path)) return info;
       attributes = GetFileAttributesA(path.c_str());
@@ -100,7 +149,7 @@ class Win32FileSystem final : public FileSystem {
     if (!EndsWithSeparator(prefix)) prefix += '\\';
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((prefix + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;  // an empty drive root
+    if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND || Failed();  // an empty drive root
     DirEntry entry;
     bool ok = true;
     for (;;) {
@@ -115,7 +164,7 @@ class Win32FileSystem final : public FileSystem {
         onEntry(entry);
       }
       if (!FindNextFileA(find, &data)) {
-        ok = GetLastError() == ERROR_NO_MORE_FILES;
+        ok = GetLastError() == ERROR_NO_MORE_FILES || Failed();
         break;
       }
     }
@@ -123,21 +172,30 @@ class Win32FileSystem final : public FileSystem {
     return ok;
   }
 
-  bool MakeFolder(const std::string& path) override { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+  bool MakeFolder(const std::string& path) override {
+    return CreateDirectoryA(path.c_str(), nullptr) != 0 || Failed();
+  }
 
-  bool CopyReplacing(const std::string& from, const std::string& to) override {
+  bool CopyReplacing(const std::string& from, const std::string& to,
+                     const std::function<bool()>& stopped) override {
     const PathInfo source = Lookup(from);
-    if (!source.found || source.kind != EntryKind::File) return false;
-    if (SameFile(from, to) || !MayReplace(to)) return false;
+    if (!source.found) return false;
+    if (source.kind != EntryKind::File) return Refused(FailureReason::NotRegularFile);
+    if (SameFile(from, to)) return Refused(FailureReason::TargetExists);
+    if (!MayReplace(to)) return false;
     // Copy beside the target, then put the copy in its place in one step, so that a copy that fails
     // part-way leaves the old target whole.
     const std::size_t last = NativePathStyle().LastSeparator(to);
     const std::string folder = last == std::string::npos ? std::string(".") : to.substr(0, last + 1);
     char temp[MAX_PATH + 1];
     if (GetTempFileNameA(folder.c_str(), "kst", 0, temp) == 0) {
-      return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;  // no room for a temporary name
+      return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0 || Failed();  // no room for a temporary name
     }
-    if (CopyFileA(from.c_str(), temp, FALSE) && MoveFileExA(temp, to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    const BOOL copied = stopped ? CopyFileExA(from.c_str(), temp, CopyProgress, const_cast<std::function<bool()>*>(&stopped),
+                                              nullptr, 0)
+                                : CopyFileA(from.c_str(), temp, FALSE);
+    if (copied && MoveFileExA(temp, to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    Failed();
     SetFileAttributesA(temp, FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(temp);
     return false;
@@ -146,12 +204,12 @@ class Win32FileSystem final : public FileSystem {
   bool MoveNoReplace(const std::string& from, const std::string& to) override {
     // Two names of one file (a hard link): MoveFileA may report success while changing nothing. The same
     // name in another case is a real rename and goes ahead.
-    if (SameFile(from, to) && !SameNameButForCase(from, to)) return false;
-    return MoveFileA(from.c_str(), to.c_str()) != 0;
+    if (SameFile(from, to) && !SameNameButForCase(from, to)) return Refused(FailureReason::TargetExists);
+    return MoveFileA(from.c_str(), to.c_str()) != 0 || Failed();
   }
 
   bool MoveReplacing(const std::string& from, const std::string& to) override {
-    return MayReplace(to) && MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MayReplace(to) && (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0 || Failed());
   }
 
   bool Writable(const std::string& path) override {
@@ -159,7 +217,13 @@ class Win32FileSystem final : public FileSystem {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) == 0;
   }
 
-  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0 || Failed(); }
+
+  FsFailure LastFailure() override {
+    if (t_refused) return FsFailure{t_refusal, {}};
+    const FailureReason reason = ReasonOf(t_error);
+    return FsFailure{reason, reason == FailureReason::System ? ErrorText(t_error) : std::string()};
+  }
 
   bool SameFile(const std::string& a, const std::string& b) override {
     const FileId x = IdOf(a);
@@ -169,12 +233,16 @@ class Win32FileSystem final : public FileSystem {
   ReadHandle OpenForRead(const std::string& path) override {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return -1;
+    if (h == INVALID_HANDLE_VALUE) {
+      Failed();
+      return -1;
+    }
     // Only a file on disk is read: a device name (CON, NUL, a pipe) opens too, and could never end.
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       CloseHandle(h);
+      Refused(FailureReason::NotRegularFile);
       return -1;
     }
     return reinterpret_cast<ReadHandle>(h);
@@ -183,7 +251,10 @@ class Win32FileSystem final : public FileSystem {
   std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
     const DWORD want = size > (DWORD{1} << 30) ? (DWORD{1} << 30) : static_cast<DWORD>(size);
     DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(handle), buffer, want, &got, nullptr)) return -1;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle), buffer, want, &got, nullptr)) {
+      Failed();
+      return -1;
+    }
     return got;
   }
 

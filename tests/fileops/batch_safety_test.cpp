@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "fileops/disk_fixture.h"
 #include "fileops/rename.h"
 #include "support/child_process.h"
+#include "support/faulty_fs.h"
 
 namespace kestrin {
 namespace {
@@ -120,7 +122,87 @@ TEST_F(DiskTest, CopyKeepsTheModificationTime) {
   EXPECT_LT(std::chrono::abs(copied - then), std::chrono::seconds(2));
 }
 
+TEST_F(DiskTest, CopyAndRenameTellWhyEachFileFailed) {
+  Make("in/ok.txt", "ok");
+  Make("in/gone.txt", "gone");
+  Make("in/blocked/f.txt", "blocked");
+  Make("in/onto-folder.txt", "x");
+  Make("out/blocked", "a file where a folder is needed");
+  stdfs::create_directories(tmp_.Join("out/onto-folder.txt"));
+  const FileList files = List({"in/ok.txt", "in/gone.txt", "in/blocked/f.txt", "in/onto-folder.txt"});
+  stdfs::remove(tmp_.Join("in/gone.txt"));
+  FailureList failures;
+  const CopyCounts counts = CopyFiles(files, tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")), {},
+                                      NativePathStyle(), {nullptr, &failures});
+  EXPECT_EQ(counts.succeeded, 1u);
+  EXPECT_EQ(counts.failed, 3u);
+  ASSERT_EQ(failures.size(), 3u);
+  EXPECT_EQ(failures[0].path, tmp_.Join("in/gone.txt"));
+  EXPECT_EQ(failures[0].reason, FailureReason::Vanished);
+  EXPECT_EQ(failures[1].path, tmp_.Join("in/blocked/f.txt"));
+  EXPECT_EQ(failures[1].reason, FailureReason::TargetExists) << ReasonText(failures[1]);
+  EXPECT_EQ(failures[2].reason, FailureReason::TargetExists);
+
+  Make("ren/x_old.txt", "source");
+  Make("ren/x_new.txt", "other");
+  failures.clear();
+  EXPECT_EQ(RenameFiles(List({"ren/x_old.txt", "ren/gone_old.txt"}), "old", "new", false, {}, NativePathStyle(),
+                        {nullptr, &failures}),
+            0u);
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_EQ(failures[0].reason, FailureReason::TargetExists) << ReasonText(failures[0]);
+  EXPECT_EQ(failures[1].reason, FailureReason::Vanished) << ReasonText(failures[1]);
+}
+
+TEST_F(DiskTest, AStoppedRenameKeepsWhatItRenamed) {
+  for (const char* name : {"r/a_old", "r/b_old", "r/c_old", "r/d_old"}) Make(name, name);
+  StopFlag stop;
+  const auto position = [&](std::size_t i) {
+    if (i == 1) stop.Request();
+  };
+  EXPECT_EQ(RenameFiles(List({"r/a_old", "r/b_old", "r/c_old", "r/d_old"}), "_old", "_new", false, position,
+                        NativePathStyle(), {&stop, nullptr}),
+            2u);
+  EXPECT_EQ(Snapshot(tmp_.Join("r")),
+            Expected({{"a_new", "r/a_old"}, {"b_new", "r/b_old"}, {"c_old", "r/c_old"}, {"d_old", "r/d_old"}}));
+}
+
 #ifndef _WIN32
+// A file system that raises the stop flag while one large file is being copied, between its chunks.
+class StopDuringCopy : public testing::FaultyFileSystem {
+ public:
+  bool CopyReplacing(const std::string& from, const std::string& to, const std::function<bool()>& stopped) override {
+    if (from.find("big") == std::string::npos) return FaultyFileSystem::CopyReplacing(from, to, stopped);
+    int asks = 0;
+    return FaultyFileSystem::CopyReplacing(from, to, [&] {
+      if (++asks == 2) stop.Request();
+      return stopped && stopped();
+    });
+  }
+  StopFlag stop;
+};
+
+// A copy stopped in the middle of a large file: the copies finished stay, the file in progress leaves no
+// partial or temporary file and counts neither way, and what was not reached is not touched.
+TEST_F(DiskTest, AStoppedCopyLeavesNoPartialOrTemporaryFile) {
+  std::string big(std::size_t{20} << 20, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 23);
+  Make("in/a.txt", "a");
+  Make("in/big.bin", big);
+  Make("in/z.txt", "z");
+  Make("out/big.bin", "older copy");
+  StopDuringCopy stopping;
+  ScopedFileSystem use(stopping);
+  FailureList failures;
+  const CopyCounts counts = CopyFiles(List({"in/a.txt", "in/big.bin", "in/z.txt"}), tmp_.Join("in"),
+                                      OutputFolderFromText(tmp_.Join("out")), {}, NativePathStyle(),
+                                      {&stopping.stop, &failures});
+  EXPECT_EQ(counts.succeeded, 1u);
+  EXPECT_EQ(counts.failed, 0u);
+  EXPECT_TRUE(failures.empty());
+  EXPECT_EQ(Snapshot(tmp_.Join("out")), Expected({{"a.txt", "a"}, {"big.bin", "older copy"}}));
+}
+
 // A link to a folder where a file would go: neither a forced rename nor a copy replaces it, as neither
 // replaces a real folder.
 TEST_F(DiskTest, LinksToFoldersAreNeverReplaced) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,12 +17,14 @@
 #include "search/search.h"
 #include "search/walk.h"
 #include "support/child_process.h"
+#include "support/faulty_fs.h"
 #include "support/temp_folder.h"
 #include "search/list_helpers.h"
 
 namespace kestrin {
 namespace {
 
+using testing::ListOf;
 using testing::Paths;
 namespace fs = std::filesystem;
 using testing::ChildTrouble;
@@ -166,6 +169,90 @@ TEST(SearchOnPosixDisk, BatchOpensMatchPlainOpens) {
   EXPECT_EQ(native.Read(handle, buffer, sizeof buffer), 3);
   native.Close(handle);
   native.EndReadBatch();
+}
+
+}  // namespace
+}  // namespace kestrin
+
+namespace kestrin {
+namespace {
+
+std::vector<std::pair<std::string, FailureReason>> Reasons(const FailureList& failures, const std::string& base) {
+  std::vector<std::pair<std::string, FailureReason>> out;
+  for (const Failure& f : failures.items()) out.emplace_back(f.path.substr(base.size() + 1), f.reason);
+  return out;
+}
+
+// The walk and the search say why each file was skipped: gone since the walk, not a regular file (as
+// the walk saw it, or as it became), unreadable, a folder that cannot be opened.
+TEST(SearchOnPosixDisk, EveryFileSkippedIsRecordedWithItsReason) {
+  TempFolder tmp;
+  ASSERT_TRUE(WriteFile(tmp.Join("a.txt"), "needle"));
+  ASSERT_TRUE(WriteFile(tmp.Join("gone.txt"), "needle"));
+  ASSERT_TRUE(WriteFile(tmp.Join("later-fifo.txt"), "needle"));
+  ASSERT_EQ(mkfifo(tmp.Join("fifo.txt").c_str(), 0600), 0);
+  FileList files;
+  CollectFiles(tmp.path() + "/", files, false, false);
+  fs::remove(tmp.Join("gone.txt"));
+  fs::remove(tmp.Join("later-fifo.txt"));
+  ASSERT_EQ(mkfifo(tmp.Join("later-fifo.txt").c_str(), 0600), 0);
+
+  FailureList failures;
+  EXPECT_THAT(Paths(FilterFiles(files, {{}, {}, "needle", false}, {}, {nullptr, &failures})),
+              UnorderedElementsAre(tmp.Join("a.txt")));
+  auto reasons = Reasons(failures, tmp.path());
+  std::sort(reasons.begin(), reasons.end());
+  EXPECT_THAT(reasons, ::testing::ElementsAre(std::pair<std::string, FailureReason>{"fifo.txt", FailureReason::NotRegularFile},
+                                              std::pair<std::string, FailureReason>{"gone.txt", FailureReason::Vanished},
+                                              std::pair<std::string, FailureReason>{"later-fifo.txt", FailureReason::NotRegularFile}));
+
+  // Unreadable to the user: a file the search cannot open, a folder the walk cannot list.
+  fs::create_directories(tmp.Join("closed"));
+  ASSERT_TRUE(WriteFile(tmp.Join("closed/x"), "x"));
+  ASSERT_TRUE(WriteFile(tmp.Join("secret.txt"), "needle"));
+  fs::permissions(tmp.Join("secret.txt"), fs::perms::none);
+  fs::permissions(tmp.Join("closed"), fs::perms::none);
+  const int reason = RunInChild([&] {
+    FailureList walked;
+    FileList all;
+    CollectFiles(tmp.path() + "/", all, true, false, NativePathStyle(), {nullptr, &walked});
+    FailureList searched;
+    FilterFiles(ListOf({tmp.Join("secret.txt")}), {{}, {}, "needle", false}, {}, {nullptr, &searched});
+    if (walked.size() != 1 || walked[0].path != tmp.Join("closed/") || searched.size() != 1) return 90;
+    return walked[0].reason == FailureReason::PermissionDenied && searched[0].reason == FailureReason::PermissionDenied ? 0 : 91;
+  }, testing::Unprivileged(tmp.path()));
+  fs::permissions(tmp.Join("closed"), fs::perms::owner_all);
+  if (reason == testing::kCannotDrop) GTEST_SKIP() << ChildTrouble(reason);
+  EXPECT_EQ(reason, 0) << ChildTrouble(reason);
+}
+
+// A file system that raises a stop flag once the walk has been handed the entry named "stop-here".
+class StopAfterEntry : public testing::FaultyFileSystem {
+ public:
+  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
+    return FaultyFileSystem::Enumerate(folder, [&](const DirEntry& entry) {
+      onEntry(entry);
+      if (entry.name == "stop-here") stop.Request();
+    });
+  }
+  StopFlag stop;
+};
+
+TEST(SearchOnPosixDisk, AStoppedWalkKeepsTheFilesListedSoFar) {
+  TempFolder tmp;
+  for (const char* name : {"a/1", "a/2", "b/stop-here", "b/3", "c/4", "d/5"})
+    ASSERT_TRUE(WriteFile((fs::create_directories(fs::path(tmp.Join(name)).parent_path()), tmp.Join(name)), name));
+  FileList full;
+  CollectFiles(tmp.path() + "/", full, true, false);
+  StopAfterEntry stopping;
+  ScopedFileSystem use(stopping);
+  FileList stopped;
+  CollectFiles(tmp.path() + "/", stopped, true, false, NativePathStyle(), {&stopping.stop, nullptr});
+  std::vector<std::string> expected = Paths(full);
+  const auto at = std::find(expected.begin(), expected.end(), tmp.Join("b/stop-here"));
+  ASSERT_NE(at, expected.end());
+  expected.erase(at + 1, expected.end());
+  EXPECT_EQ(Paths(stopped), expected);
 }
 
 }  // namespace

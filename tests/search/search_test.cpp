@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <random>
+#include <thread>
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,10 +36,16 @@ class RecordingFileSystem : public MemoryFileSystem {
  public:
   using MemoryFileSystem::MemoryFileSystem;
   ReadHandle OpenForRead(const std::string& path) override {
-    opened.push_back(path);
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);  // the search opens files on several threads
+      opened.push_back(path);
+    }
     return MemoryFileSystem::OpenForRead(path);
   }
   std::vector<std::string> opened;
+
+ private:
+  std::mutex mutex_;
 };
 
 TEST(ExtensionOf, LastDotAnywhereInThePath) {
@@ -324,6 +334,133 @@ TEST(FilterFiles, ReportsProgressInOrder) {
 
   // Progress callbacks are optional.
   EXPECT_EQ(FilterFiles(files, {"/d/", {}, {}, false}).size(), 3u);
+}
+
+}  // namespace
+}  // namespace kestrin
+
+namespace kestrin {
+namespace {
+
+// A random tree: files of random sizes (some across several read chunks) holding the pattern or a near
+// miss anywhere, some entries that are not regular files, some missing.
+FileList RandomTree(MemoryFileSystem& mem, unsigned seed) {
+  std::mt19937 random(seed);
+  FileList files;
+  const std::size_t count = 50 + random() % 200;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string path = "/t/d" + std::to_string(random() % 7) + "/f" + std::to_string(i) +
+                             (random() % 3 == 0 ? ".log" : ".txt");
+    switch (random() % 10) {
+      case 0:
+        mem.AddOther(path);
+        files.push_back(path, EntryKind::Other);
+        continue;
+      case 1:
+        files.push_back(path);  // listed, then gone
+        continue;
+      default:
+        break;
+    }
+    std::string content(random() % 3 == 0 ? random() % (600 << 10) : random() % 5000, 'a');
+    if (random() % 3 == 0 && !content.empty()) {
+      const std::string word = random() % 2 ? "NeedLe" : "needle";
+      content.replace(random() % content.size(), 0, word);
+    } else if (!content.empty()) {
+      content.replace(random() % content.size(), 0, "needl");
+    }
+    mem.AddFile(path, content);
+    files.push_back(path);
+  }
+  return files;
+}
+
+// One worker or several: the same results, the same failures, positions that only rise and passed(i) in
+// list order, all on the calling thread.
+TEST(FilterFiles, ParallelResultsEqualTheSequentialOnes) {
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    MemoryFileSystem mem;
+    const FileList files = RandomTree(mem, seed);
+    ScopedFileSystem use(mem);
+    for (const SearchFilters& filters : {SearchFilters{{}, {}, "needle", false}, SearchFilters{{}, "txt", "needle", true},
+                                         SearchFilters{"/d3/", {}, "a", false}}) {
+      std::vector<std::vector<std::string>> results;
+      std::vector<std::vector<std::string>> failures;
+      for (unsigned workers : {1u, 2u, 5u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", " + std::to_string(workers) + " workers");
+        const std::thread::id caller = std::this_thread::get_id();
+        std::vector<std::size_t> positions;
+        std::vector<std::size_t> passed;
+        FilterProgress progress;
+        progress.position = [&](std::size_t i) {
+          EXPECT_EQ(std::this_thread::get_id(), caller);
+          positions.push_back(i);
+        };
+        progress.passed = [&](std::size_t i) {
+          EXPECT_EQ(std::this_thread::get_id(), caller);
+          passed.push_back(i);
+        };
+        FailureList failed;
+        results.push_back(Paths(FilterFiles(files, filters, progress, {nullptr, &failed}, workers)));
+        failures.emplace_back();
+        for (const Failure& f : failed.items()) failures.back().push_back(f.path + ": " + ReasonText(f));
+        ASSERT_EQ(positions.size(), files.size());
+        for (std::size_t i = 0; i < positions.size(); ++i) EXPECT_EQ(positions[i], i);
+        ASSERT_EQ(passed.size(), results.back().size());
+        for (std::size_t k = 0; k < passed.size(); ++k) EXPECT_EQ(files[passed[k]], results.back()[k]);
+        EXPECT_EQ(results.back(), results.front());
+        EXPECT_EQ(failures.back(), failures.front());
+      }
+      EXPECT_EQ(mem.OpenHandles(), 0u);
+    }
+  }
+}
+
+// A memory file system whose reads of one file raise a stop flag at the second read.
+class StoppingFileSystem : public MemoryFileSystem {
+ public:
+  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+    if (++reads == 2) stop.Request();
+    return MemoryFileSystem::Read(handle, buffer, size);
+  }
+  StopFlag stop;
+  std::atomic<int> reads{0};
+};
+
+// A stop raised part-way: the results found so far are kept, the progress never passes what was
+// delivered, and a large file being read is left between two chunks.
+TEST(FilterFiles, AStopKeepsWhatWasFoundAndLeavesALargeFileBetweenChunks) {
+  MemoryFileSystem mem;
+  FileList files;
+  for (int i = 0; i < 400; ++i) {
+    const std::string path = "/s/f" + std::to_string(i);
+    mem.AddFile(path, i % 3 == 0 ? "needle" : "hay");
+    files.push_back(path);
+  }
+  ScopedFileSystem use(mem);
+  for (unsigned workers : {1u, 3u}) {
+    StopFlag stop;
+    std::size_t last = 0;
+    FilterProgress progress;
+    progress.position = [&](std::size_t i) {
+      last = i;
+      if (i == 100) stop.Request();
+    };
+    const std::vector<std::string> found = Paths(FilterFiles(files, {{}, {}, "needle", false}, progress, {&stop, nullptr}, workers));
+    // Every file delivered is listed or not as a full search would have it: a prefix of its results.
+    ASSERT_GE(last, 100u);
+    ASSERT_LT(last, files.size() - 1) << "the stop was not seen";
+    std::vector<std::string> expected;
+    for (std::size_t i = 0; i <= last; i += 3) expected.push_back(files[i].data());
+    EXPECT_EQ(found, expected) << workers << " workers";
+  }
+
+  StoppingFileSystem big;
+  big.AddFile("/big", std::string(std::size_t{64} << 20, 'x'));
+  ScopedFileSystem useBig(big);
+  EXPECT_TRUE(FilterFiles(ListOf({"/big"}), {{}, {}, "needle", false}, {}, {&big.stop, nullptr}).empty());
+  EXPECT_LE(big.reads.load(), 3) << "the file was read on after the stop";
+  EXPECT_EQ(big.OpenHandles(), 0u);
 }
 
 }  // namespace

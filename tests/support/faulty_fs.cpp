@@ -5,6 +5,11 @@
 namespace kestrin::testing {
 
 namespace {
+// Whether a rule decided the latest failed call of this thread, and with what reason. Plain values: a
+// thread-local object with a destructor is not safe on every platform's worker threads.
+thread_local bool t_injected = false;
+thread_local FailureReason t_injectedReason = FailureReason::System;
+
 bool Contains(const std::string& path, const std::string& part) {
   return part.empty() || path.find(part) != std::string::npos;
 }
@@ -47,6 +52,7 @@ int FaultyFileSystem::Calls(FsOp op) const {
 }
 
 FaultyFileSystem::Rule* FaultyFileSystem::Match(FsOp op, const std::string& path) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   Rule* chosen = nullptr;
   for (Rule& rule : rules_) {
     if (rule.op != op || rule.effect == Effect::Vanish || !Contains(path, rule.pathPart)) continue;
@@ -54,18 +60,24 @@ FaultyFileSystem::Rule* FaultyFileSystem::Match(FsOp op, const std::string& path
     if (chosen == nullptr && turn >= rule.after && (rule.times < 0 || turn < rule.after + rule.times))
       chosen = &rule;
   }
+  t_injected = chosen != nullptr;
+  t_injectedReason = FailureReason::System;
   return chosen;
 }
 
 const FaultyFileSystem::Rule* FaultyFileSystem::Vanished(const std::string& path) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
   for (const Rule& rule : rules_) {
-    if (rule.effect == Effect::Vanish && Contains(path, rule.pathPart)) return &rule;
+    if (rule.effect == Effect::Vanish && Contains(path, rule.pathPart)) {
+      t_injected = true;
+      t_injectedReason = FailureReason::Vanished;
+      return &rule;
+    }
   }
   return nullptr;
 }
 
 PathInfo FaultyFileSystem::Lookup(const std::string& path) {
-  const std::lock_guard<std::mutex> lock(mutex_);
   Count(FsOp::Lookup);
   if (Vanished(path) || Match(FsOp::Lookup, path)) return PathInfo{};
   return inner_.Lookup(path);
@@ -95,14 +107,15 @@ bool FaultyFileSystem::MakeFolder(const std::string& path) {
   return inner_.MakeFolder(path);
 }
 
-bool FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::string& to) {
+bool FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::string& to,
+                                const std::function<bool()>& stopped) {
   Count(op);
   if (Vanished(from) || Vanished(to)) return false;
   const Rule* rule = Match(op, from);
   if (rule == nullptr) {
     switch (op) {
       case FsOp::CopyReplacing:
-        return inner_.CopyReplacing(from, to);
+        return inner_.CopyReplacing(from, to, stopped);
       case FsOp::MoveNoReplace:
         return inner_.MoveNoReplace(from, to);
       default:
@@ -117,8 +130,9 @@ bool FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::str
   return false;
 }
 
-bool FaultyFileSystem::CopyReplacing(const std::string& from, const std::string& to) {
-  return Transfer(FsOp::CopyReplacing, from, to);
+bool FaultyFileSystem::CopyReplacing(const std::string& from, const std::string& to,
+                                     const std::function<bool()>& stopped) {
+  return Transfer(FsOp::CopyReplacing, from, to, stopped);
 }
 
 bool FaultyFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
@@ -135,6 +149,11 @@ bool FaultyFileSystem::RemoveFile(const std::string& path) {
   return inner_.RemoveFile(path);
 }
 
+FsFailure FaultyFileSystem::LastFailure() {
+  if (!t_injected) return inner_.LastFailure();
+  return FsFailure{t_injectedReason, t_injectedReason == FailureReason::System ? "injected failure" : ""};
+}
+
 bool FaultyFileSystem::Writable(const std::string& path) { return !Vanished(path) && inner_.Writable(path); }
 
 bool FaultyFileSystem::SameFile(const std::string& a, const std::string& b) {
@@ -145,20 +164,26 @@ bool FaultyFileSystem::SameFile(const std::string& a, const std::string& b) {
 }
 
 ReadHandle FaultyFileSystem::OpenForRead(const std::string& path) {
-  const std::lock_guard<std::mutex> lock(mutex_);
   Count(FsOp::OpenForRead);
   if (Vanished(path) || Match(FsOp::OpenForRead, path)) return -1;
   const ReadHandle handle = inner_.OpenForRead(path);
-  if (handle >= 0) open_[handle] = OpenFile{path, 0};
+  if (handle >= 0) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    open_[handle] = OpenFile{path, 0};
+  }
   return handle;
 }
 
 std::int64_t FaultyFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
-  const std::lock_guard<std::mutex> lock(mutex_);
   Count(FsOp::Read);
-  auto it = open_.find(handle);
-  if (it == open_.end()) return inner_.Read(handle, buffer, size);
-  OpenFile& file = it->second;
+  OpenFile* open = nullptr;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    auto it = open_.find(handle);
+    if (it != open_.end()) open = &it->second;  // a map's entries stay put while others come and go
+  }
+  if (open == nullptr) return inner_.Read(handle, buffer, size);
+  OpenFile& file = *open;
   if (const Rule* rule = Match(FsOp::Read, file.path)) {
     if (rule->effect == Effect::Fail) return -1;
     if (rule->effect == Effect::Short) size = std::min(size, rule->amount);
@@ -173,9 +198,11 @@ std::int64_t FaultyFileSystem::Read(ReadHandle handle, void* buffer, std::size_t
 }
 
 void FaultyFileSystem::Close(ReadHandle handle) {
-  const std::lock_guard<std::mutex> lock(mutex_);
   Count(FsOp::Close);
-  open_.erase(handle);
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    open_.erase(handle);
+  }
   inner_.Close(handle);
 }
 

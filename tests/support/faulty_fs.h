@@ -27,8 +27,8 @@
 // - Vanish: the entry is still listed by Enumerate of its folder, but Lookup does not find it and every
 //   other call on it fails, as when a file disappears between the listing and its use.
 //
-// Calls() counts the calls made of each operation, failed ones included. Looking up, opening, reading and
-// closing files are safe from several threads at once, as a search on every core makes them.
+// Calls() counts the calls made of each operation, failed ones included. Calls may come from several
+// threads at once.
 #include <cstddef>
 #include <map>
 #include <mutex>
@@ -70,7 +70,9 @@ class FaultyFileSystem : public FileSystem {
   PathInfo Lookup(const std::string& path) override;
   bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override;
   bool MakeFolder(const std::string& path) override;
-  bool CopyReplacing(const std::string& from, const std::string& to) override;
+  bool CopyReplacing(const std::string& from, const std::string& to,
+                     const std::function<bool()>& stopped = {}) override;
+  FsFailure LastFailure() override;  // "injected failure" (or vanished) when a rule decided
   bool MoveNoReplace(const std::string& from, const std::string& to) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
@@ -100,14 +102,20 @@ class FaultyFileSystem : public FileSystem {
   Rule* Match(FsOp op, const std::string& path);
   const Rule* Vanished(const std::string& path) const;
   // CopyReplacing, MoveNoReplace and MoveReplacing: the same faults, the inner call that differs.
-  bool Transfer(FsOp op, const std::string& from, const std::string& to);
-  void Count(FsOp op) { ++calls_[op]; }
+  bool Transfer(FsOp op, const std::string& from, const std::string& to,
+                const std::function<bool()>& stopped = {});
+  void Count(FsOp op) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    ++calls_[op];
+  }
 
   FileSystem& inner_;
-  mutable std::mutex mutex_;  // held by the calls a search makes from several threads
   std::vector<Rule> rules_;
   std::map<FsOp, int> calls_;
   std::map<ReadHandle, OpenFile> open_;
+  // Guards the rules' counts, the call counts and the open files: the search reads files on several
+  // threads at once. The rules themselves are set up before the calls begin.
+  mutable std::mutex mutex_;
 };
 
 }  // namespace kestrin::testing

@@ -308,7 +308,8 @@ bool MemoryFileSystem::MakeFolder(const std::string& path) {
   return true;
 }
 
-bool MemoryFileSystem::CopyReplacing(const std::string& from, const std::string& to) {
+bool MemoryFileSystem::CopyReplacing(const std::string& from, const std::string& to,
+                                     const std::function<bool()>&) {
   const Node* source = Find(from);
   if (source == nullptr || source->kind != EntryKind::File) return false;
   if (Parse(to).trailing) return false;

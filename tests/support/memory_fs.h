@@ -80,7 +80,8 @@ class MemoryFileSystem : public FileSystem {
   PathInfo Lookup(const std::string& path) override;
   bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override;
   bool MakeFolder(const std::string& path) override;
-  bool CopyReplacing(const std::string& from, const std::string& to) override;
+  bool CopyReplacing(const std::string& from, const std::string& to,
+                     const std::function<bool()>& stopped = {}) override;  // never stops half-way
   bool MoveNoReplace(const std::string& from, const std::string& to) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;

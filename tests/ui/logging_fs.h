@@ -1,7 +1,10 @@
 #pragma once
-// A file system that forwards to another and notes the calls that change or read files ("Copy FROM",
-// "Move FROM -> TO", "Remove PATH", "Read PATH") into a log shared with a recording host, so that a test
-// sees them in order with the window's progress calls.
+// A file system that forwards to another and notes the calls that change files ("Copy FROM",
+// "Move FROM -> TO", "Remove PATH") into a log shared with a recording host, so that a test sees them in
+// order with the window's progress calls. The files opened for reading go to reads() instead: the search
+// reads them on worker threads, in no fixed order relative to the window's calls.
+#include <algorithm>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -18,9 +21,10 @@ class LoggingFileSystem : public FileSystem {
     return inner_.Enumerate(folder, onEntry);
   }
   bool MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
-  bool CopyReplacing(const std::string& from, const std::string& to) override {
+  bool CopyReplacing(const std::string& from, const std::string& to,
+                     const std::function<bool()>& stopped = {}) override {
     log_.push_back("Copy " + from);
-    return inner_.CopyReplacing(from, to);
+    return inner_.CopyReplacing(from, to, stopped);
   }
   bool MoveNoReplace(const std::string& from, const std::string& to) override {
     log_.push_back("Move " + from + " -> " + to);
@@ -36,9 +40,20 @@ class LoggingFileSystem : public FileSystem {
   }
   bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
   bool Writable(const std::string& path) override { return inner_.Writable(path); }
+  FsFailure LastFailure() override { return inner_.LastFailure(); }
   ReadHandle OpenForRead(const std::string& path) override {
-    log_.push_back("Read " + path);
+    {
+      const std::lock_guard<std::mutex> lock(readsMutex_);
+      reads_.push_back(path);
+    }
     return inner_.OpenForRead(path);
+  }
+  // The files opened for reading, sorted.
+  std::vector<std::string> reads() const {
+    const std::lock_guard<std::mutex> lock(readsMutex_);
+    std::vector<std::string> sorted = reads_;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
   }
   std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
     return inner_.Read(handle, buffer, size);
@@ -48,6 +63,8 @@ class LoggingFileSystem : public FileSystem {
  private:
   FileSystem& inner_;
   std::vector<std::string>& log_;
+  mutable std::mutex readsMutex_;
+  std::vector<std::string> reads_;
 };
 
 }  // namespace kestrin::testing
