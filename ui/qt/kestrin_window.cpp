@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
@@ -188,6 +189,11 @@ void KestrinWindow::Route(int id, Notify notify) {
 }
 
 bool KestrinWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A click on the status box lists the last command's failures.
+  if (event->type() == QEvent::MouseButtonRelease && watched == Control(IDC_STATUS)) {
+    if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) Route(IDC_STATUS, Notify::Clicked);
+    return false;
+  }
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
   const int virtualKey = VirtualKeyOf(*key);
@@ -197,6 +203,11 @@ bool KestrinWindow::eventFilter(QObject* watched, QEvent* event) {
   // press a default button or close the window, never sees them.
   static_cast<QObject*>(watched)->event(event);
   return true;
+}
+
+void KestrinWindow::done(int result) {
+  if (m_dialog) m_dialog->Shutdown();
+  QDialog::done(result);
 }
 
 void KestrinWindow::keyPressEvent(QKeyEvent* event) {

@@ -22,6 +22,8 @@ class QtDialogHost : public DialogHost {
   void SetProgressRange(int lower, int upper) override;
   void SetProgressPos(int position) override;
   void Show(int id, bool visible) override;
+  void Enable(int id, bool enabled) override;
+  void SetCaption(int id, std::string_view caption) override;
   void BeginListFill(int id, std::size_t expectedLines) override;
   void EndListFill(int id) override;
 
@@ -29,6 +31,9 @@ class QtDialogHost : public DialogHost {
   void ShowMessage(std::string_view text, std::string_view caption) override;
   void ShellOpen(const std::string& path) override;
   bool CtrlHeld() override;
+  void ShowFailures(const FailureList& failures) override;
+  // Queued to the window's thread; dropped if the window is gone by then.
+  void PostToWindow(std::function<void()> call) override;
 
  protected:
   KestrinWindow& m_window;

@@ -37,6 +37,10 @@ class CKestrinWindow : public CDialog {
   bool OnPaint() override;
   HICON OnQueryDragIcon() override;
   void OnDropFiles(HDROP drop) override;
+  // Closing the window stops the running command and waits for it.
+  void OnClose() override;
+  // The calls a command's worker posted for the window's thread.
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   // Cuts a rename box's text back to what its byte limit allows, on a whole character.

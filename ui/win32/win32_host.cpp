@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "ui/resource_ids.h"
@@ -106,6 +107,14 @@ void Win32DialogHost::Show(int id, bool visible) {
   UpdateWindow(visible ? control : m_dialog);
 }
 
+void Win32DialogHost::Enable(int id, bool enabled) {
+  const HWND control = Item(id);
+  if (!enabled && control != nullptr && GetFocus() == control) SetFocus(m_dialog);
+  EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+void Win32DialogHost::SetCaption(int id, std::string_view caption) { SetText(id, caption); }
+
 void Win32DialogHost::BeginListFill(int id, std::size_t expectedLines) {
   const HWND list = Item(id);
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -146,6 +155,79 @@ void Win32DialogHost::ShowMessage(std::string_view text, std::string_view captio
 
 void Win32DialogHost::ShellOpen(const std::string& path) {
   ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+namespace {
+
+// Puts text on the clipboard as ANSI text.
+void CopyToClipboard(HWND owner, const std::string& text) {
+  if (!OpenClipboard(owner)) return;
+  EmptyClipboard();
+  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
+    if (void* bytes = GlobalLock(memory)) {
+      std::memcpy(bytes, text.c_str(), text.size() + 1);
+      GlobalUnlock(memory);
+      if (SetClipboardData(CF_TEXT, memory) == nullptr) GlobalFree(memory);
+    } else {
+      GlobalFree(memory);
+    }
+  }
+  CloseClipboard();
+}
+
+INT_PTR CALLBACK FailuresProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowLongPtrA(window, DWLP_USER, lParam);
+      SetDlgItemTextA(window, IDC_FAILURE_TEXT, reinterpret_cast<const std::string*>(lParam)->c_str());
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_FAILURE_COPY:
+          CopyToClipboard(window, *reinterpret_cast<const std::string*>(GetWindowLongPtrA(window, DWLP_USER)));
+          return TRUE;
+        case IDOK:
+        case IDCANCEL:
+          EndDialog(window, IDOK);
+          return TRUE;
+        default:
+          return FALSE;
+      }
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+void Win32DialogHost::ShowFailures(const FailureList& failures) {
+  std::string lines;
+  for (const Failure& failure : failures.items()) lines += failure.path + ": " + ReasonText(failure) + "\r\n";
+  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FAILURES), m_dialog, &FailuresProc,
+                  reinterpret_cast<LPARAM>(&lines));
+}
+
+void Win32DialogHost::PostToWindow(std::function<void()> call) {
+  HWND dialog = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_postMutex);
+    m_posted.push_back(std::move(call));
+    dialog = m_dialog;
+  }
+  if (dialog != nullptr) PostMessageA(dialog, kRunPostedMessage, 0, 0);
+}
+
+void Win32DialogHost::RunPosted() {
+  for (;;) {
+    std::function<void()> call;
+    {
+      std::lock_guard<std::mutex> lock(m_postMutex);
+      if (m_posted.empty()) return;
+      call = std::move(m_posted.front());
+      m_posted.pop_front();
+    }
+    call();
+  }
 }
 
 bool Win32DialogHost::CtrlHeld() { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }

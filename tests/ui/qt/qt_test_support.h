@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,6 +62,17 @@ class ScriptedHost : public QtDialogHost {
     messages.push_back(std::string(caption) + ": " + std::string(text));
   }
   void ShellOpen(const std::string& path) override { opened.push_back(path); }
+  // Each action finishes its command before the test reads the window, unless the test lets it run.
+  bool leaveRunning = false;
+  std::vector<std::vector<std::string>> failureLists;
+  void AwaitCommand(const std::function<bool()>& running) override {
+    while (!leaveRunning && running()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+  }
+  void ShowFailures(const FailureList& failures) override {
+    std::vector<std::string> lines;
+    for (const Failure& failure : failures.items()) lines.push_back(failure.path + ": " + ReasonText(failure));
+    failureLists.push_back(std::move(lines));
+  }
   void SetProgressPos(int position) override {
     QtDialogHost::SetProgressPos(position);
     progress.push_back({position, m_window.Progress()->isVisible(), m_window.Control(IDC_STATUS)->isVisible(),

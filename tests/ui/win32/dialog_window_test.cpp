@@ -46,7 +46,22 @@ class TestHost : public Win32DialogHost {
     if (id == IDC_STATUS) ++statusWrites;
     Win32DialogHost::SetText(id, text);
   }
+  // Each action finishes its command before the test reads the window, unless the test lets it run.
+  void AwaitCommand(const std::function<bool()>& running) override {
+    while (!leaveRunning && running()) {
+      MSG msg;
+      if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      } else {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+      }
+    }
+  }
+  void ShowFailures(const FailureList& failures) override { failureLists.push_back(failures.size()); }
 
+  bool leaveRunning = false;
+  std::vector<std::size_t> failureLists;
   bool ctrl = false;
   std::vector<std::string> opened;
   int statusWrites = 0;
