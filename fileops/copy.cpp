@@ -1,6 +1,10 @@
 #include "fileops/copy.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "fileops/path_scan.h"
@@ -89,34 +93,107 @@ std::string MapCopyTarget(std::string_view outputFolder, std::string_view relati
   return target;
 }
 
-bool CopyOneFile(const std::string& sourcePath, std::string_view copyPrefix, std::string_view outputFolder,
-                 const PathStyle& style) {
+namespace {
+
+// The identities of the files a copy batch copies from, gathered when the first target turns out to exist
+// already: the copy never replaces one of them.
+class CopyBatch {
+ public:
+  explicit CopyBatch(const FileList& files) : files_(files) {}
+
+  bool IsResult(const FileId& id) {
+    if (!id.valid) return false;
+    if (!gathered_) {
+      gathered_ = true;
+      FileSystem& fs = Fs();
+      std::string path;
+      for (std::size_t i = 0; i < files_.size(); ++i) {
+        path.assign(files_[i]);
+        const PathInfo info = fs.Lookup(path);
+        if (info.found && info.id.valid) ids_.insert({info.id.volume, info.id.index});
+      }
+    }
+    return ids_.count({id.volume, id.index}) != 0;
+  }
+
+ private:
+  const FileList& files_;
+  bool gathered_ = false;
+  std::set<std::pair<std::uint64_t, std::uint64_t>> ids_;
+};
+
+// Copies one file as CopyOneFile describes; within a batch, a target that is one of the batch's own
+// files is never replaced either. Each failure is recorded with its reason.
+bool CopyEntry(const std::string& sourcePath, std::string_view copyPrefix, std::string_view outputFolder,
+               const PathStyle& style, CopyBatch* batch, const CommandContext& context) {
   const std::string_view source(sourcePath);
   const std::string_view relative = StartsWithNoCase(source, copyPrefix)
                                         ? source.substr(copyPrefix.size())
                                         : source.substr(RootLength(source, style));
   const std::string target = MapCopyTarget(outputFolder, relative, style);
-  if (target.empty() || target.size() >= style.PathLimit()) return false;
+  if (target.empty() || target.size() >= style.PathLimit()) {
+    context.Fail(sourcePath, FailureReason::PathTooLong);
+    return false;
+  }
 
   FileSystem& fs = Fs();
   // Only a regular file is copied: a FIFO, socket or device node could block, a vanished file has
   // nothing to copy, and neither should leave new folders behind.
   const PathInfo info = fs.Lookup(sourcePath);
-  if (!info.found || info.kind != EntryKind::File) return false;
+  if (!info.found || info.kind != EntryKind::File) {
+    context.Fail(sourcePath, info.found ? FailureReason::NotRegularFile : FailureReason::Vanished);
+    return false;
+  }
   // A target that names the source itself (an empty prefix maps a file onto itself) is never written.
-  if (fs.SameFile(sourcePath, target)) return false;
-  if (!EnsureDirectories(target, style)) return false;
-  return fs.CopyReplacing(sourcePath, target);
+  if (fs.SameFile(sourcePath, target)) {
+    context.Fail(sourcePath, FailureReason::BatchResult);
+    return false;
+  }
+  // An existing target is replaced only when it is a regular file (or a link to one) that the user may
+  // write and that is not one of the files being copied.
+  const PathInfo existing = fs.Lookup(target);
+  if (existing.found) {
+    std::optional<FailureReason> kept;
+    if (existing.kind != EntryKind::File) {
+      kept = FailureReason::TargetExists;
+    } else if (batch != nullptr && batch->IsResult(existing.id)) {
+      kept = FailureReason::BatchResult;
+    } else if (!fs.Writable(target)) {
+      kept = FailureReason::ReadOnlyTarget;
+    }
+    if (kept) {
+      context.Fail(sourcePath, *kept);
+      return false;
+    }
+  }
+  if (!EnsureDirectories(target, style) || !fs.CopyReplacing(sourcePath, target)) {
+    context.Fail(sourcePath, FailureReason::System);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CopyOneFile(const std::string& sourcePath, std::string_view copyPrefix, std::string_view outputFolder,
+                 const PathStyle& style) {
+  return CopyEntry(sourcePath, copyPrefix, outputFolder, style, nullptr, {});
 }
 
 CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::string_view outputFolder,
                      const std::function<void(std::size_t index)>& position, const PathStyle& style,
                      const CommandContext& context) {
   CopyCounts counts;
+  CopyBatch batch(files);
   std::string source;
   for (std::size_t i = 0; i < files.size() && !context.Stopped(); ++i) {
     source.assign(files[i]);
-    const bool copied = files.kind(i) != EntryKind::Other && CopyOneFile(source, copyPrefix, outputFolder, style);
+    bool copied = false;
+    if (files.kind(i) == EntryKind::Other) {
+      context.Fail(source, FailureReason::NotRegularFile);
+    } else {
+      copied = CopyEntry(source, copyPrefix, outputFolder, style, &batch, context);
+    }
     if (copied) {
       ++counts.succeeded;
     } else {

@@ -21,7 +21,9 @@ std::string MapCopyTarget(std::string_view outputFolder, std::string_view relati
 
 // Copies one file to its mapped place, creating the folders above it and replacing an older copy.
 // False when the folders cannot be made, the target would not fit the path limit, or the copy fails
-// (a copy onto the source itself fails and leaves it untouched).
+// (a copy onto the source itself fails and leaves it untouched). An existing target is replaced only when
+// it is a regular file (or a link to one) that the user may write: a folder, a link to one or a
+// write-protected file is kept, and the copy fails.
 bool CopyOneFile(const std::string& sourcePath, std::string_view copyPrefix, std::string_view outputFolder,
                  const PathStyle& style = NativePathStyle());
 
@@ -30,8 +32,10 @@ struct CopyCounts {
   std::uint32_t failed = 0;
 };
 
-// Copies every file of the list in order, calling position(i) after file i was handled. A stop keeps the
-// copies finished so far; the files not reached count neither way.
+// Copies every file of the list in order, calling position(i) after file i was handled. A copy never
+// replaces one of the list's own files (by identity, whatever path it is reached by): it fails. Each
+// failure is recorded in the context's failures. A stop keeps the copies finished so far; the files not
+// reached count neither way.
 CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::string_view outputFolder,
                      const std::function<void(std::size_t index)>& position = {},
                      const PathStyle& style = NativePathStyle(), const CommandContext& context = {});

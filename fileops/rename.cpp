@@ -1,5 +1,10 @@
 #include "fileops/rename.h"
 
+#include <optional>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
 #include "fileops/path_scan.h"
 #include "platform/filesystem.h"
 #include "primitives/nocase.h"
@@ -33,10 +38,68 @@ bool NameChanged(const std::string& folder, std::string_view oldName, std::strin
   return listed && newFound && !oldFound;
 }
 
-}  // namespace
+// What a batch has done so far, so that no step undoes an earlier one or takes a file from a later one.
+class RenameBatch {
+ public:
+  RenameBatch(const FileList& files, std::string_view oldString, const PathStyle& style)
+      : files_(files), oldString_(oldString), style_(style) {}
 
-bool RenameOneFile(const std::string& sourcePath, std::string_view oldString, std::string_view newString,
-                   bool force, const PathStyle& style) {
+  // The file was moved to its new name by this batch.
+  void NoteMoved(const FileId& id) {
+    if (id.valid) moved_.insert({id.volume, id.index});
+  }
+  bool Moved(const FileId& id) const { return id.valid && moved_.count({id.volume, id.index}) != 0; }
+
+  // True when path is the path of an entry after entry index whose name still holds the old string: that
+  // file is about to be renamed itself.
+  bool StillToRename(const std::string& path, std::size_t index) {
+    if (IndexOfNoCase(FileNamePart(path, style_), oldString_) < 0) return false;
+    if (lastIndex_.empty()) {  // made at the first conflict only: most batches never need it
+      for (std::size_t i = 0; i < files_.size(); ++i) lastIndex_[Key(files_[i])] = i;
+    }
+    const auto found = lastIndex_.find(Key(path));
+    return found != lastIndex_.end() && found->second > index;
+  }
+
+ private:
+  // Paths that name the same entry give the same key: on Windows, names ignore the case of ASCII letters.
+  std::string Key(std::string_view path) const {
+    std::string key(path);
+    if (style_.windows) {
+      for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+        if (c == '/') c = '\\';
+      }
+    }
+    return key;
+  }
+
+  const FileList& files_;
+  const std::string_view oldString_;
+  const PathStyle& style_;
+  std::set<std::pair<std::uint64_t, std::uint64_t>> moved_;   // identities of the files it has moved
+  std::unordered_map<std::string, std::size_t> lastIndex_;   // path -> its last index in the list
+};
+
+// Why force may not replace the existing target, if it exists and may not: force replaces a regular file
+// (or a link to one) that the user may write, and never one of the batch's own files.
+std::optional<FailureReason> KeptFromForce(FileSystem& fs, const std::string& target, RenameBatch* batch,
+                                           std::size_t index) {
+  const PathInfo existing = fs.Lookup(target);
+  if (!existing.found) return std::nullopt;  // nothing there, or a dangling link: the move decides
+  if (existing.kind != EntryKind::File) return FailureReason::TargetExists;
+  if (batch != nullptr && (batch->Moved(existing.id) || batch->StillToRename(target, index)))
+    return FailureReason::BatchResult;
+  if (!fs.Writable(target)) return FailureReason::ReadOnlyTarget;
+  return std::nullopt;
+}
+
+// Renames one file as RenameOneFile describes; within a batch, entry index of it, also by the batch's
+// rules: a file the batch has moved is neither renamed again nor replaced, and neither is a file that a
+// later entry is still to rename.
+bool RenameEntry(const std::string& sourcePath, std::string_view oldString, std::string_view newString,
+                 bool force, const PathStyle& style, RenameBatch* batch, std::size_t index,
+                 const CommandContext& context) {
   if (!StringsWithinLimit(oldString, newString)) return false;
   const std::string_view name = FileNamePart(sourcePath, style);
   std::string newName;
@@ -44,32 +107,64 @@ bool RenameOneFile(const std::string& sourcePath, std::string_view oldString, st
   if (!IsPlainFileName(newName, style)) return false;
   const std::string folder = DirectoryPart(sourcePath, style);
   const std::string target = folder + newName;
-  if (target.size() >= style.PathLimit()) return false;
+  if (target.size() >= style.PathLimit()) {
+    context.Fail(sourcePath, FailureReason::PathTooLong);
+    return false;
+  }
   if (target == sourcePath) return false;  // the name stays as it is: nothing to rename
 
   FileSystem& fs = Fs();
+  FileId sourceId;
+  if (batch != nullptr) {
+    // Not found, the entry may still be a dangling link, which is renamed like a file: the move decides.
+    const PathInfo source = fs.Lookup(sourcePath);
+    // An earlier step put this file here (or it is listed twice): it has had its rename.
+    if (batch->Moved(source.id)) {
+      context.Fail(sourcePath, FailureReason::ChangedByBatch);
+      return false;
+    }
+    sourceId = source.id;
+  }
+  bool moved;
   // The new name is another name of the source itself (the same name in another case on a file system
   // that ignores case, a short name, a hard link): never replace, which could remove the file. Where the
   // platform can rename a file in case only, this does; otherwise the file stays as it is. Such a move may
   // also report success having changed nothing (a rename onto the same file is a no-op on some systems),
   // so it counts only when the folder spells the new name afterwards and no longer the old one.
   if (fs.SameFile(sourcePath, target)) {
-    return fs.MoveNoReplace(sourcePath, target) && NameChanged(folder, name, newName);
+    moved = fs.MoveNoReplace(sourcePath, target) && NameChanged(folder, name, newName);
+  } else if (!force) {
+    moved = fs.MoveNoReplace(sourcePath, target);
+    if (!moved) context.Fail(sourcePath, fs.Lookup(target).found ? FailureReason::TargetExists : FailureReason::System);
+  } else if (const std::optional<FailureReason> kept = KeptFromForce(fs, target, batch, index)) {
+    context.Fail(sourcePath, *kept);
+    return false;
+  } else {
+    moved = fs.MoveReplacing(sourcePath, target);
+    if (!moved) context.Fail(sourcePath, FailureReason::System);
   }
-  // With force, a different file of the new name is replaced in one step: a failed move loses neither.
-  return force ? fs.MoveReplacing(sourcePath, target) : fs.MoveNoReplace(sourcePath, target);
+  if (moved && batch != nullptr) batch->NoteMoved(sourceId);
+  return moved;
+}
+
+}  // namespace
+
+bool RenameOneFile(const std::string& sourcePath, std::string_view oldString, std::string_view newString,
+                   bool force, const PathStyle& style) {
+  return RenameEntry(sourcePath, oldString, newString, force, style, nullptr, 0, {});
 }
 
 std::uint32_t RenameFiles(const FileList& files, std::string_view oldString, std::string_view newString,
                           bool force, const std::function<void(std::size_t index)>& position,
                           const PathStyle& style, const CommandContext& context) {
   if (!StringsWithinLimit(oldString, newString)) return 0;
+  RenameBatch batch(files, oldString, style);
   std::uint32_t renamed = 0;
   std::string source;
   for (std::size_t i = 0; i < files.size() && !context.Stopped(); ++i) {
     if (position) position(i);
     source.assign(files[i]);
-    if (RenameOneFile(source, oldString, newString, force, style)) ++renamed;
+    if (RenameEntry(source, oldString, newString, force, style, &batch, i, context)) ++renamed;
   }
   return renamed;
 }

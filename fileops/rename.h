@@ -20,13 +20,18 @@ inline constexpr std::size_t kRenameTextLimit = 127;
 // Renames one file; true when it was moved to its new name. The file is left alone when the old string
 // does not occur in its name, when the new name is empty, holds a separator or exceeds the name limit, or
 // when the target path would not fit the path limit. With force, an existing different file of the new
-// name is replaced in one step; the source itself is never deleted, whatever alias the new name is.
+// name is replaced in one step, but only a regular file (or a link to one) that the user may write: a
+// folder, a link to one or a write-protected file is kept, and the source is not renamed. The source
+// itself is never deleted, whatever alias the new name is.
 bool RenameOneFile(const std::string& sourcePath, std::string_view oldString, std::string_view newString,
                    bool force, const PathStyle& style = NativePathStyle());
 
 // Renames every file of the list in order, calling position(i) before file i; returns how many were
-// renamed. Old or new strings over the limit rename nothing (every file counts as not renamed). A stop
-// leaves the files renamed so far renamed.
+// renamed. Old or new strings over the limit rename nothing (every file counts as not renamed). A batch
+// never undoes its own work: an entry whose file an earlier step moved there (or that is listed twice)
+// is skipped, and force never replaces a file the batch has renamed, nor the file of a later entry whose
+// name still holds the old string. Each file skipped or failed is recorded in the context's failures.
+// A stop leaves the files renamed so far renamed.
 std::uint32_t RenameFiles(const FileList& files, std::string_view oldString, std::string_view newString,
                           bool force, const std::function<void(std::size_t index)>& position = {},
                           const PathStyle& style = NativePathStyle(), const CommandContext& context = {});

@@ -60,14 +60,21 @@ class FileSystem {
 
   // Copies a regular file, replacing the target. Never leaves a truncated target; copying a file onto
   // itself fails and leaves it untouched; a source that is not a regular file fails without being opened.
-  // The copy keeps the source's permission bits.
+  // A target that is a folder (or a link to one) or that the user may not write is never replaced.
+  // The copy keeps the source's permission bits, its modification time and, where the system can tell,
+  // its holes.
   virtual bool CopyReplacing(const std::string& from, const std::string& to) = 0;
 
   // Renames; fails, changing nothing, when the target exists.
   virtual bool MoveNoReplace(const std::string& from, const std::string& to) = 0;
 
-  // Renames, replacing an existing target in one step.
+  // Renames, replacing an existing target in one step. Like CopyReplacing, it never replaces a folder,
+  // a link to one, or a file the user may not write.
   virtual bool MoveReplacing(const std::string& from, const std::string& to) = 0;
+
+  // True when the path exists and the user may write to it (on Windows: it lacks the read-only
+  // attribute). A file system that knows no write protection says true for every existing path.
+  virtual bool Writable(const std::string& path) { return Lookup(path).found; }
 
   // Deletes a file.
   virtual bool RemoveFile(const std::string& path) = 0;
@@ -75,7 +82,9 @@ class FileSystem {
   // True when both paths exist and name the same file (one is an alias of the other).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 
-  // Opens a file for reading without ever blocking (FIFOs included); a negative handle on failure.
+  // Opens a regular file for reading without ever blocking; a negative handle on failure. What was
+  // actually opened is checked, whatever a listing said of the path before: a FIFO, a device or a folder
+  // (put in the file's place since) is closed again and never read.
   virtual ReadHandle OpenForRead(const std::string& path) = 0;
   // Reads up to size bytes; the count read, 0 at the end of the file, negative on an error.
   virtual std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // No-case substring operations: ASCII letters compare without regard to case (the rule of
-// primitives/ascii_case.h), every other byte (digits, punctuation, bytes 0x80 to 0xFF) only equals itself.
+// platform/ascii_case.h), every other byte (digits, punctuation, bytes 0x80 to 0xFF) only equals itself.
 // Double-byte characters are two bytes here, unless a routine is given the path style whose code page
 // makes them one character: an occurrence then only starts where a character starts, so a trail byte
 // that looks like an ASCII letter or a separator never begins a match.
@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "platform/path_style.h"
-#include "primitives/ascii_case.h"
+#include "platform/ascii_case.h"
 
 namespace kestrin {
 

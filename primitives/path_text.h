@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/path_style.h"
-#include "primitives/ascii_case.h"
+#include "platform/ascii_case.h"
 
 namespace kestrin {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "primitives/ascii_case.h"
+#include "platform/ascii_case.h"
 
 #if defined(__x86_64__)
 #define KESTRIN_SEARCH_X86 1

@@ -1,8 +1,9 @@
 #include "search/walk.h"
 
-#include <algorithm>
+#include <cstdint>
+#include <set>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "platform/filesystem.h"
 
@@ -28,8 +29,7 @@ class Walker {
     // front it never moves, so the enumeration of an outer folder may keep looking at it.
     path_.reserve(longest_ + 1);
     path_.assign(folder);
-    const PathInfo root = fs_.Lookup(path_);
-    ancestors_.push_back(root.id);
+    Enter(fs_.Lookup(path_).id);
     List();
   }
 
@@ -49,15 +49,24 @@ class Walker {
         return;
       }
       if (!recursive_ || base + entry.name.size() + 1 > longest_) return;
-      // A folder already on the way down from the top (a link leading back up) would repeat for ever.
-      if (std::find(ancestors_.begin(), ancestors_.end(), entry.id) != ancestors_.end()) return;
       path_.append(entry.name);
       path_.push_back(separator_);
-      ancestors_.push_back(entry.id);
-      List();
-      ancestors_.pop_back();
+      // A folder already walked, reached again through a link, is not entered again: links leading back
+      // up would repeat for ever, and links side by side would multiply the tree with every level.
+      if (Enter(entry.id)) {
+        List();
+      } else {
+        context_.Fail(path_, FailureReason::FolderAlreadyWalked);
+      }
       path_.resize(base);
     });
+  }
+
+  // Notes that the folder of this identity is being walked; false when it was already. A folder whose
+  // identity is unknown is always entered.
+  bool Enter(const FileId& id) {
+    if (!id.valid) return true;
+    return walked_.insert({id.volume, id.index}).second;
   }
 
   const CommandContext& context_;
@@ -68,7 +77,7 @@ class Walker {
   const char separator_;
   const std::size_t longest_;  // the longest path the platform takes, in bytes
   std::string path_;
-  std::vector<FileId> ancestors_;  // identities of the folders from the top down to the current one
+  std::set<std::pair<std::uint64_t, std::uint64_t>> walked_;  // identities of the folders entered so far
 };
 
 }  // namespace

@@ -13,8 +13,9 @@ namespace kestrin {
 // the enumeration delivers the entries, each sub-folder's files at the place the sub-folder was met.
 // Hidden entries, hidden folders included, are skipped unless includeHidden; sub-folders are descended
 // only when recursive. Folders are never listed; entries already in the list stay in front. A path that
-// would not fit the style's path limit is skipped, and a folder already on the current descent path
-// (a link leading back into the tree) is not entered again. A stop leaves the files listed so far.
+// would not fit the style's path limit is skipped. Each folder (by its identity) is entered at most once:
+// reached again through another link, it is skipped and recorded as a failure. A stop leaves the files
+// listed so far.
 void CollectFiles(std::string_view folder, FileList& list, bool recursive, bool includeHidden,
                   const PathStyle& style = NativePathStyle(), const CommandContext& context = {});
 

@@ -36,6 +36,9 @@ class DialogHost {
   virtual void EndListFill(int /*id*/) {}
 
   // Services.
+  // A text of the window (ui/texts.h) in the language the window speaks: as it is unless the host speaks
+  // another language than the texts'.
+  virtual std::string Translate(const char* text) { return text; }
   // The folder browser, titled title; the chosen folder's path (a drive or file-system root with its
   // separator, any other folder without one), or nothing when cancelled.
   virtual std::optional<std::string> BrowseForFolder(const char* title) = 0;

@@ -47,6 +47,11 @@ std::string FormatText(std::string_view format, std::initializer_list<std::strin
 
 std::string Count(std::size_t n) { return std::to_string(n); }
 
+// Writes a text of the window into the status box, in the window's language, with its %d and %s filled in.
+void SetStatus(DialogHost& host, const char* text, std::initializer_list<std::string_view> args = {}) {
+  host.SetText(IDC_STATUS, FormatText(host.Translate(text), args));
+}
+
 // Progress values are ints on every host; a count beyond INT_MAX (never seen in practice) pins at the top.
 int ProgressValue(std::size_t value) {
   return value > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(value);
@@ -70,7 +75,7 @@ void EndProgressRun(DialogHost& host) {
 // A browsed folder's path; an empty answer counts as a cancel, since an empty folder text would walk, and
 // let a rename reach, the current drive.
 std::optional<std::string> BrowseFolder(DialogHost& host) {
-  std::optional<std::string> chosen = host.BrowseForFolder(text::kBrowseTitle);
+  std::optional<std::string> chosen = host.BrowseForFolder(host.Translate(text::kBrowseTitle).c_str());
   if (chosen && chosen->empty()) chosen.reset();
   return chosen;
 }
@@ -82,8 +87,20 @@ std::optional<std::string> ReadFilter(DialogHost& host, int id) {
   return text;
 }
 
-// The stopped form of a command's summary.
-std::string Stopped(std::string_view summary) { return std::string(text::kStoppedPrefix) + std::string(summary); }
+// A status text of a command stopped by the user: what it did, said to be stopped.
+void SetStoppedStatus(DialogHost& host, const char* text, std::initializer_list<std::string_view> args = {}) {
+  host.SetText(IDC_STATUS, host.Translate(text::kStoppedPrefix) + FormatText(host.Translate(text), args));
+}
+
+// The status text of a command that ran to its end, or was stopped.
+void SetOutcomeStatus(DialogHost& host, bool stopped, const char* text,
+                      std::initializer_list<std::string_view> args = {}) {
+  if (stopped) {
+    SetStoppedStatus(host, text, args);
+  } else {
+    SetStatus(host, text, args);
+  }
+}
 
 }  // namespace
 
@@ -213,7 +230,7 @@ void CKestrinDlg::StartCommand(int stopButton, std::function<void(Job&)> work) {
     if (def.id < 0 || def.id == stopButton || def.id == IDC_PROGRESS) continue;
     m_host.Enable(def.id, false);
   }
-  if (stopButton != 0) m_host.SetCaption(stopButton, text::kStop);
+  if (stopButton != 0) m_host.SetCaption(stopButton, m_host.Translate(text::kStop));
   m_worker = std::thread([this, work = std::move(work)] {
     Job job(m_channel, m_stop);
     work(job);
@@ -225,7 +242,7 @@ void CKestrinDlg::StartCommand(int stopButton, std::function<void(Job&)> work) {
 void CKestrinDlg::EndCommand(FailureList failures) {
   m_failures = std::move(failures);
   if (m_stopButton != 0) {
-    if (const ControlDef* def = FindControl(m_stopButton)) m_host.SetCaption(m_stopButton, def->caption);
+    if (const ControlDef* def = FindControl(m_stopButton)) m_host.SetCaption(m_stopButton, m_host.Translate(def->caption));
   }
   for (const ControlDef& def : KestrinControls()) {
     if (def.id < 0 || def.id == m_stopButton || def.id == IDC_PROGRESS) continue;
@@ -325,8 +342,7 @@ void CKestrinDlg::OnOpenInputFolder() {
 }
 
 void CKestrinDlg::WriteWalkCount(bool stopped) {
-  m_host.SetText(IDC_STATUS, stopped ? FormatText(text::kWalkStopped, {Count(m_files.size())})
-                                     : FormatText(text::kFolderFileCount, {Count(m_files.size())}));
+  SetStatus(m_host, stopped ? text::kWalkStopped : text::kFolderFileCount, {Count(m_files.size())});
 }
 
 void CKestrinDlg::OnDropFiles(const std::vector<std::string>& paths) {
@@ -353,7 +369,7 @@ void CKestrinDlg::DropFolder(std::string folder) {
       m_refCounts.clear();
       m_host.SetText(IDC_REF_PATH, m_refPath);
       FillRefList();
-      if (stopped) m_host.SetText(IDC_STATUS, FormatText(text::kWalkStopped, {Count(m_refFiles.size())}));
+      if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
     });
     return;
   }
@@ -372,7 +388,7 @@ void CKestrinDlg::DropSingleFile(const std::string& path) {
   m_files.clear();
   m_singleFileMode = true;
   m_inputPath = path;
-  m_host.SetText(IDC_STATUS, text::kSingleFileDropped);
+  SetStatus(m_host, text::kSingleFileDropped);
   m_host.SetText(IDC_INPUT_PATH, m_inputPath);
 }
 
@@ -404,7 +420,7 @@ void CKestrinDlg::OnRecursiveClicked() {
         m_refFiles = std::move(files);
       m_refCounts.clear();
         FillRefList();
-        if (stopped) m_host.SetText(IDC_STATUS, FormatText(text::kWalkStopped, {Count(m_refFiles.size())}));
+        if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
       });
     }
   });
@@ -415,14 +431,14 @@ void CKestrinDlg::OnSearch() {
   if (m_singleFileMode) {
     const std::optional<std::string> pattern = ReadFilter(m_host, IDC_SEARCH_TEXT);
     if (!pattern) {
-      m_host.SetText(IDC_STATUS, text::kNoSearchString);
+      SetStatus(m_host, text::kNoSearchString);
       return;
     }
     const bool ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
     // One file: the stop is read when it has been searched.
     StartCommand(IDC_SEARCH, [this, pattern = *pattern, ignoreCase, path = m_inputPath](Job& job) {
       const bool found = FileContains(path, pattern, ignoreCase);
-      job.Post([this, found] { m_host.SetText(IDC_STATUS, found ? text::kStringFound : text::kStringNotFound); });
+      job.Post([this, found] { SetStatus(m_host, found ? text::kStringFound : text::kStringNotFound); });
     });
     return;
   }
@@ -438,7 +454,7 @@ void CKestrinDlg::OnSearch() {
   m_host.ListReset(IDC_RESULT_LIST);
   const std::size_t n = m_files.size();
   if (n == 0) {
-    m_host.SetText(IDC_STATUS, text::kNoFilesToSearch);
+    SetStatus(m_host, text::kNoFilesToSearch);
     return;
   }
   BeginProgressRun(m_host, n);
@@ -465,8 +481,7 @@ void CKestrinDlg::OnSearch() {
       EndProgressRun(m_host);
       // Without a filter every file is a result, and the status box keeps what it showed.
       if (allAbsent && !stopped) return;
-      const std::string summary = FormatText(text::kSearchSummary, {Count(searched), Count(m_results.size())});
-      m_host.SetText(IDC_STATUS, stopped ? Stopped(summary) : summary);
+      SetOutcomeStatus(m_host, stopped, text::kSearchSummary, {Count(searched), Count(m_results.size())});
     });
   });
 }
@@ -483,12 +498,12 @@ void CKestrinDlg::OnBatchRename() {
   m_host.ListReset(IDC_RESULT_LIST);
   const std::size_t n = m_files.size();
   if (n == 0) {
-    m_host.SetText(IDC_STATUS, text::kNoFilesToRename);
+    SetStatus(m_host, text::kNoFilesToRename);
     return;
   }
   const std::string oldString = m_host.GetText(IDC_RENAME_OLD);
   if (oldString.empty()) {
-    m_host.SetText(IDC_STATUS, text::kNoOldName);
+    SetStatus(m_host, text::kNoOldName);
     return;
   }
   const std::string newString = m_host.GetText(IDC_RENAME_NEW);
@@ -511,8 +526,7 @@ void CKestrinDlg::OnBatchRename() {
     WalkFlags flags{};
     const bool answered = job.Ask([this, &flags, n, reached, renamed, stopped] {
       EndProgressRun(m_host);
-      const std::string summary = FormatText(text::kRenameSummary, {Count(stopped ? reached : n), Count(renamed)});
-      m_host.SetText(IDC_STATUS, stopped ? Stopped(summary) : summary);
+      SetOutcomeStatus(m_host, stopped, text::kRenameSummary, {Count(stopped ? reached : n), Count(renamed)});
       flags = ReadWalkFlags();
     });
     if (!answered) return;
@@ -531,16 +545,16 @@ void CKestrinDlg::OnCopyFiles() {
   m_failures.clear();
   const std::size_t n = m_results.size();
   if (n == 0) {
-    m_host.SetText(IDC_STATUS, text::kCopyNoFiles);
+    SetStatus(m_host, text::kCopyNoFiles);
     return;
   }
   const PreparedFolder output = PrepareOutputFolder(m_host.GetText(IDC_COPY_OUTPUT), m_style);
   if (output.path.empty()) {
-    m_host.SetText(IDC_STATUS, text::kCopyNoPath);
+    SetStatus(m_host, text::kCopyNoPath);
     return;
   }
   if (!output.created) {
-    m_host.SetText(IDC_STATUS, FormatText(text::kCopyCannotCreate, {output.path}));
+    SetStatus(m_host, text::kCopyCannotCreate, {output.path});
     return;
   }
   const std::string copyPrefix = m_host.GetText(IDC_PATH_PREFIX);
@@ -552,8 +566,7 @@ void CKestrinDlg::OnCopyFiles() {
     const bool stopped = job.StopRequested();
     job.Post([this, counts, stopped] {
       EndProgressRun(m_host);
-      const std::string summary = FormatText(text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)});
-      m_host.SetText(IDC_STATUS, stopped ? Stopped(summary) : summary);
+      SetOutcomeStatus(m_host, stopped, text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)});
     });
   });
 }
@@ -562,7 +575,7 @@ void CKestrinDlg::OnOpenCopyPath() {
   const PreparedFolder output = PrepareOutputFolder(m_host.GetText(IDC_COPY_OUTPUT), m_style);
   if (output.path.empty()) return;
   if (!output.created) {
-    m_host.ShowMessage(text::kBadCopyPath, text::kBadCopyPathCaption);
+    m_host.ShowMessage(m_host.Translate(text::kBadCopyPath), m_host.Translate(text::kBadCopyPathCaption));
     return;
   }
   m_host.ShellOpen(output.path);
@@ -577,7 +590,7 @@ void CKestrinDlg::OnOpenRefFolder() {
     m_refFiles = std::move(files);
       m_refCounts.clear();
     FillRefList();
-    if (stopped) m_host.SetText(IDC_STATUS, FormatText(text::kWalkStopped, {Count(m_refFiles.size())}));
+    if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
   });
 }
 

@@ -6,9 +6,11 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -238,45 +240,97 @@ class FdCloser {
   int fd_;
 };
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Copies the rest of in to out: in the kernel where it can (which also shares blocks on file systems that
-// allow it), by read and write otherwise.
-bool CopyData(int in, int out) {
+// Writes the bytes of in from offset up to end to the same offsets of out: in the kernel where it can
+// (which also shares blocks on file systems that allow it), by read and write otherwise. Returns the
+// offset reached, which is short of end when in ended before it; -1 on an error.
+off_t CopyRange(int in, int out, off_t offset, off_t end) {
 #ifdef __linux__
-  for (;;) {
-    const ssize_t n = copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
-    if (n > 0) continue;
+  while (offset < end) {
+    loff_t from = offset;
+    loff_t to = offset;
+    const off_t want = std::min<off_t>(end - offset, off_t{1} << 30);
+    const ssize_t n = copy_file_range(in, &from, out, &to, static_cast<std::size_t>(want), 0);
+    if (n > 0) {
+      offset += n;
+      continue;
+    }
     if (n == 0) break;  // the end, or a file system that reports nothing: the loop below makes sure
     if (errno == EINTR) continue;
     if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF ||
         errno == ETXTBSY || errno == EPERM)
       break;
-    return false;
+    return -1;
   }
 #endif
-  constexpr std::size_t kChunk = std::size_t{128} << 10;
-  std::unique_ptr<char[]> buffer(new char[kChunk]);
-  for (;;) {
-    const ssize_t n = read(in, buffer.get(), kChunk);
+  constexpr off_t kChunk = off_t{128} << 10;
+  std::unique_ptr<char[]> buffer;
+  while (offset < end) {
+    if (!buffer) buffer.reset(new char[kChunk]);
+    const ssize_t n = pread(in, buffer.get(), static_cast<std::size_t>(std::min(end - offset, kChunk)), offset);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return -1;
     }
-    if (n == 0) return true;
-    if (!WriteAll(out, buffer.get(), static_cast<std::size_t>(n))) return false;
+    if (n == 0) break;
+    for (ssize_t written = 0; written < n;) {
+      const ssize_t w = pwrite(out, buffer.get() + written, static_cast<std::size_t>(n - written), offset + written);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return -1;
+      }
+      written += w;
+    }
+    offset += n;
   }
+  return offset;
+}
+
+// Copies the regular file in to the empty file out, keeping its holes: only the stretches that hold
+// data are copied, and the length is set at the end.
+bool CopyData(int in, int out) {
+  constexpr off_t kAll = std::numeric_limits<off_t>::max();
+  off_t at = 0;
+#ifdef SEEK_DATA
+  for (;;) {
+    const off_t data = lseek(in, at, SEEK_DATA);
+    if (data < 0) {
+      if (errno == ENXIO) break;                               // nothing but a hole up to the end
+      if (errno != EINVAL && errno != EOPNOTSUPP) return false;
+      return CopyRange(in, out, at, kAll) >= 0;                // the file system cannot tell holes
+    }
+    const off_t hole = lseek(in, data, SEEK_HOLE);
+    if (hole < 0) return false;
+    at = CopyRange(in, out, data, hole);
+    if (at < 0) return false;
+    if (at < hole) break;  // the file was cut short meanwhile
+  }
+  struct stat st;
+  return fstat(in, &st) == 0 && ftruncate(out, st.st_size) == 0;
+#else
+  return CopyRange(in, out, at, kAll) >= 0;
+#endif
+}
+
+// Whether the replacing calls may put a file where target is: nothing is there yet (a dangling link
+// counts as nothing), or a regular file, or a link to one, that the user may write. A folder, a link to
+// a folder, a device or a write-protected file is kept.
+bool MayReplace(const char* target) {
+  struct stat st;
+  if (stat(target, &st) != 0) return true;  // the move itself reports what is wrong with the path
+  if (!S_ISREG(st.st_mode)) return false;
+  return faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) == 0;
+}
+
+// Opens path (relative to folder, or the current folder with AT_FDCWD) for reading, but only when it
+// turns out to be a regular file: the path may have been replaced by a link to a device since it was
+// listed. O_NONBLOCK: opening a FIFO without a writer must not hang.
+int OpenRegularFile(int folder, const char* path) {
+  const int fd = openat(folder, path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fd;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
+  close(fd);
+  return -1;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -334,20 +388,23 @@ class PosixFileSystem final : public FileSystem {
 
   bool CopyReplacing(const std::string& from, const std::string& to) override {
     // O_NONBLOCK: opening a FIFO without a writer must not hang; the fstat below then refuses it.
-    const int in = open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int in = OpenRegularFile(AT_FDCWD, from.c_str());
     if (in < 0) return false;
     FdCloser inCloser(in);
     struct stat source;
-    if (fstat(in, &source) != 0 || !S_ISREG(source.st_mode)) return false;
+    if (fstat(in, &source) != 0) return false;
     struct stat target;
     if (stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino)
       return false;  // the target is the source itself, under this or another name
+    if (!MayReplace(to.c_str())) return false;
 
     // Write beside the target and rename over it, so that a failure leaves the old target whole.
     std::string temp = FolderOf(to) + ".kestrin-copy-XXXXXX";
     const int out = mkostemp(temp.data(), O_CLOEXEC);
     if (out < 0) return false;
-    bool ok = CopyData(in, out) && fchmod(out, source.st_mode & 0777) == 0;
+    const struct timespec times[2] = {source.st_atim, source.st_mtim};
+    bool ok = CopyData(in, out) && fchmod(out, source.st_mode & 0777) == 0 &&
+              futimens(out, times) == 0;
     ok = (close(out) == 0) && ok;
     if (ok && rename(temp.c_str(), to.c_str()) == 0) return true;
     unlink(temp.c_str());
@@ -373,7 +430,11 @@ class PosixFileSystem final : public FileSystem {
   }
 
   bool MoveReplacing(const std::string& from, const std::string& to) override {
-    return rename(from.c_str(), to.c_str()) == 0;
+    return MayReplace(to.c_str()) && rename(from.c_str(), to.c_str()) == 0;
+  }
+
+  bool Writable(const std::string& path) override {
+    return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
   }
 
   bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
@@ -385,9 +446,7 @@ class PosixFileSystem final : public FileSystem {
            sa.st_ino == sb.st_ino;
   }
 
-  ReadHandle OpenForRead(const std::string& path) override {
-    return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  }
+  ReadHandle OpenForRead(const std::string& path) override { return OpenRegularFile(AT_FDCWD, path.c_str()); }
 
   // The folder of the previous file stays open and the next file of the same folder is opened relative to
   // it, so only the last component of its path is looked up.
@@ -401,7 +460,7 @@ class PosixFileSystem final : public FileSystem {
       t_batchFolderFd = open(t_batchFolder.c_str(), kBatchFolderFlags);
       if (t_batchFolderFd < 0) return OpenForRead(path);
     }
-    return openat(t_batchFolderFd, path.c_str() + slash + 1, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return OpenRegularFile(t_batchFolderFd, path.c_str() + slash + 1);
   }
 
   void EndReadBatch() override {

@@ -6,7 +6,7 @@
 
 #include "platform/filesystem.h"
 #include "platform/path_style.h"
-#include "primitives/ascii_case.h"  // header only: the one case rule, no dependency on the core
+#include "platform/ascii_case.h"
 
 namespace kestrin {
 
@@ -60,6 +60,14 @@ FileId IdOf(const std::string& path) {
   if (!GetFileInformationByHandle(h.get(), &info)) return FileId{};
   return FileId{info.dwVolumeSerialNumber,
                 (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+}
+
+// Whether the replacing calls may put a file where target is: nothing there yet, or a file without the
+// read-only attribute. A folder (or a link to one) or a read-only file is kept.
+bool MayReplace(const std::string& target) {
+  const DWORD attributes = GetFileAttributesA(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // the call itself reports what is wrong
+  return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -120,7 +128,7 @@ class Win32FileSystem final : public FileSystem {
   bool CopyReplacing(const std::string& from, const std::string& to) override {
     const PathInfo source = Lookup(from);
     if (!source.found || source.kind != EntryKind::File) return false;
-    if (SameFile(from, to)) return false;
+    if (SameFile(from, to) || !MayReplace(to)) return false;
     // Copy beside the target, then put the copy in its place in one step, so that a copy that fails
     // part-way leaves the old target whole.
     const std::size_t last = NativePathStyle().LastSeparator(to);
@@ -143,7 +151,12 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool MoveReplacing(const std::string& from, const std::string& to) override {
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    return MayReplace(to) && MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  }
+
+  bool Writable(const std::string& path) override {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) == 0;
   }
 
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
@@ -157,6 +170,13 @@ class Win32FileSystem final : public FileSystem {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return -1;
+    // Only a file on disk is read: a device name (CON, NUL, a pipe) opens too, and could never end.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      CloseHandle(h);
+      return -1;
+    }
     return reinterpret_cast<ReadHandle>(h);
   }
 

@@ -15,6 +15,7 @@
 #include "platform/filesystem.h"
 #include "search/search.h"
 #include "search/walk.h"
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 #include "search/list_helpers.h"
 
@@ -23,6 +24,8 @@ namespace {
 
 using testing::Paths;
 namespace fs = std::filesystem;
+using testing::ChildTrouble;
+using testing::RunInChild;
 using testing::TempFolder;
 using testing::WriteFile;
 using ::testing::UnorderedElementsAre;
@@ -68,6 +71,57 @@ TEST(SearchOnPosixDisk, FifosAreListedButNeverRead) {
   EXPECT_FALSE(FileContains(tmp.Join("pipe"), "", false));
   EXPECT_FALSE(FileContains(tmp.Join("pipe-link"), "", false));
   EXPECT_FALSE(FileContains("/dev/zero", "x", false)) << "a device is never read";
+}
+
+// The walk recorded a regular file; by the time of the search it is a link to an endless device. Only
+// what is actually opened counts: the device is never read, and the search comes back at once.
+TEST(SearchOnPosixDisk, AFileReplacedByADeviceAfterTheWalkIsNeverRead) {
+  TempFolder tmp;
+  ASSERT_TRUE(WriteFile(tmp.Join("a.txt"), "x needle"));
+  ASSERT_TRUE(WriteFile(tmp.Join("zero.txt"), "needle"));
+  FileList files;
+  CollectFiles(tmp.path() + "/", files, false, false);
+  ASSERT_EQ(files.size(), 2u);
+  fs::remove(tmp.Join("zero.txt"));
+  fs::create_symlink("/dev/zero", tmp.Join("zero.txt"));
+  for (const char* pattern : {"needle", "x"}) {
+    const int found = RunInChild([&] { return static_cast<int>(FilterFiles(files, {{}, {}, pattern, false}).size()); },
+                                 testing::TimeLimit(2));
+    EXPECT_EQ(found, 1) << pattern << ": " << ChildTrouble(found);
+  }
+}
+
+// Twenty folders, each holding two links to the next: entered through every link, the walk would list
+// 2^21 - 1 paths. Each folder is entered once, through the first link met, depth first.
+TEST(SearchOnPosixDisk, FolderLinksSideBySideDoNotMultiplyTheWalk) {
+  TempFolder tmp;
+  constexpr int kLevels = 20;
+  for (int i = 0; i <= kLevels; ++i) {
+    const std::string folder = tmp.Join("d" + std::to_string(i));
+    fs::create_directories(folder);
+    ASSERT_TRUE(WriteFile(folder + "/f", std::to_string(i)));
+    if (i > 0) {
+      fs::create_directory_symlink(folder, tmp.Join("d" + std::to_string(i - 1) + "/a"));
+      fs::create_directory_symlink(folder, tmp.Join("d" + std::to_string(i - 1) + "/b"));
+    }
+  }
+  const int listed = RunInChild([&] {
+    FileList files;
+    CollectFiles(tmp.Join("d0/"), files, true, false);
+    return static_cast<int>(std::min<std::size_t>(files.size(), 99));
+  }, testing::TimeLimit(5));
+  ASSERT_EQ(listed, kLevels + 1) << ChildTrouble(listed);
+
+  FileList files;
+  FailureList failures;
+  CollectFiles(tmp.Join("d0/"), files, true, false, NativePathStyle(), {nullptr, &failures});
+  // Every folder by one way down, each deeper than the one before; the other link of each is recorded.
+  std::vector<std::string> walked = Paths(files);
+  std::sort(walked.begin(), walked.end(), [](const std::string& x, const std::string& y) { return x.size() < y.size(); });
+  ASSERT_EQ(walked.size(), std::size_t{kLevels + 1});
+  for (int i = 0; i <= kLevels; ++i) EXPECT_EQ(testing::ReadFile(walked[i]), std::to_string(i)) << walked[i];
+  ASSERT_EQ(failures.size(), std::size_t{kLevels});
+  for (const Failure& failure : failures.items()) EXPECT_EQ(failure.reason, FailureReason::FolderAlreadyWalked);
 }
 
 // Files opened one after another in a batch (folder kept open between them) are the same files that

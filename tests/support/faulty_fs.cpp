@@ -133,6 +133,8 @@ bool FaultyFileSystem::RemoveFile(const std::string& path) {
   return inner_.RemoveFile(path);
 }
 
+bool FaultyFileSystem::Writable(const std::string& path) { return !Vanished(path) && inner_.Writable(path); }
+
 bool FaultyFileSystem::SameFile(const std::string& a, const std::string& b) {
   Count(FsOp::SameFile);
   if (Vanished(a) || Vanished(b)) return false;

@@ -73,6 +73,7 @@ class FaultyFileSystem : public FileSystem {
   bool MoveReplacing(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
+  bool Writable(const std::string& path) override;  // forwarded; false for a vanished path
   ReadHandle OpenForRead(const std::string& path) override;
   std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override;
   void Close(ReadHandle handle) override;

@@ -35,6 +35,7 @@ class LoggingFileSystem : public FileSystem {
     return inner_.RemoveFile(path);
   }
   bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
+  bool Writable(const std::string& path) override { return inner_.Writable(path); }
   ReadHandle OpenForRead(const std::string& path) override {
     log_.push_back("Read " + path);
     return inner_.OpenForRead(path);

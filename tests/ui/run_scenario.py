@@ -5,6 +5,7 @@ with the expected one kept next to the script (NAME.txt -> NAME.expected).
 Script lines that start with "#>" prepare the folder before the run (the driver skips them as comments):
     #> file REL CONTENT      a file with CONTENT (the rest of the line; \\xHH for any byte, \\n for LF)
     #> dir REL               an empty folder
+    #> locale NAME           the driver runs with LC_ALL=NAME (default C.UTF-8: the texts as they are)
 REL is relative to the temporary folder, written with '/'. In the script and in the expected transcript
 @TMP@ stands for the temporary folder as the driver sees it, and @tmp@ for it in lower case (Windows folder
 paths are lowered when normalised).
@@ -12,6 +13,9 @@ paths are lowered when normalised).
 The transcript is the driver's standard output, then "--- stderr" and its error output when there is any,
 "--- exit N" when the status is not 0, and "--- files" with every file of the folder afterwards as
 "REL: CONTENT" (sorted, printed texts escaped as the driver escapes them) and every empty folder as "REL/".
+
+The driver's language is pinned by the script, never taken from the machine running the tests: the other
+locale variables are removed and LC_ALL set (under Wine the emulator sets the locale of code page 936).
 
 The order in which a folder's entries come is the file system's own, so the lines of each list printed by
 a dump are compared sorted by text (and numbered again from 0); a script picks a line by its index only
@@ -86,6 +90,8 @@ def prepare(script: str, root: str) -> None:
         words = line[3:].split(" ", 2)
         kind, rel = words[0], words[1]
         path = os.path.join(root, *rel.split("/"))
+        if kind == "locale":
+            continue
         if kind == "dir":
             os.makedirs(path, exist_ok=True)
         elif kind == "file":
@@ -108,6 +114,13 @@ def listing(root: str) -> list:
                 content = f.read().decode("utf-8", errors="backslashreplace")
             lines.append(f"{prefix}{name}: {escape(content)}")
     return sorted(lines)
+
+
+def script_locale(script: str) -> str:
+    for line in script.splitlines():
+        if line.startswith("#> locale "):
+            return line[len("#> locale "):].strip()
+    return "C.UTF-8"
 
 
 def main() -> int:
@@ -135,7 +148,8 @@ def main() -> int:
             return text
 
         encoding = "gbk" if args.windows else "utf-8"
-        env = dict(os.environ, WINEDEBUG="-all")
+        env = {k: v for k, v in os.environ.items() if k not in ("LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG")}
+        env.update(WINEDEBUG="-all", LC_ALL=script_locale(script))
         run = subprocess.run(args.emulator + [args.driver], input=place(script).encode(encoding),
                              capture_output=True, timeout=600, env=env)
         transcript = run.stdout.decode(encoding, errors="backslashreplace")

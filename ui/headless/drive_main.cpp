@@ -1,5 +1,5 @@
 // kestrin-drive: runs a scenario script from standard input against the dialog on a headless window and
-// writes what the window shows to standard output.
+// writes what the window shows to standard output, in the language the user's settings ask for.
 #include <cstdio>
 #include <iostream>
 
@@ -18,5 +18,5 @@ int main() {
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
   std::ios::sync_with_stdio(false);
-  return kestrin::headless::RunScript(std::cin, std::cout, std::cerr);
+  return kestrin::headless::RunScript(std::cin, std::cout, std::cerr, kestrin::SystemUiLanguage());
 }

@@ -5,6 +5,7 @@
 
 #include "primitives/path_text.h"
 #include "ui/resource_ids.h"
+#include "ui/translation.h"
 
 namespace kestrin::headless {
 namespace {
@@ -15,12 +16,12 @@ namespace {
 
 }  // namespace
 
-HeadlessHost::HeadlessHost() {
+HeadlessHost::HeadlessHost(UiLanguage language) : m_language(language) {
   for (const ControlDef& def : KestrinControls()) {
     if (def.id < 0) continue;
     ControlState& state = m_controls[def.id];
     state.def = &def;
-    if (def.kind != ControlKind::Edit) state.text = def.caption;
+    if (def.kind != ControlKind::Edit) state.text = TextIn(m_language, def.caption);
     state.visible = (def.styles & kHiddenAtStart) == 0;
   }
 }
@@ -96,6 +97,8 @@ void HeadlessHost::EndListFill(int id) {
   if (m_openListFills == 0) Fault("EndListFill", id, "no fill begun");
   --m_openListFills;
 }
+
+std::string HeadlessHost::Translate(const char* text) { return TextIn(m_language, text); }
 
 std::optional<std::string> HeadlessHost::BrowseForFolder(const char* title) {
   m_browseTitles.emplace_back(title);

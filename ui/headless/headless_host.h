@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/language.h"
 #include "ui/host.h"
 #include "ui/layout.h"
 
@@ -28,8 +29,9 @@ struct Message {
 class HeadlessHost : public DialogHost {
  public:
   // Every control in its state at start: captions as in the layout, edit boxes empty, nothing checked,
-  // lists empty, the progress bar hidden with its default range 0..100 at 0.
-  HeadlessHost();
+  // lists empty, the progress bar hidden with its default range 0..100 at 0. Captions and the texts the
+  // dialog writes are in language.
+  explicit HeadlessHost(UiLanguage language = UiLanguage::Chinese);
 
   // DialogHost. A control identifier that the window does not have is a fault of the caller and throws
   // std::logic_error.
@@ -47,6 +49,7 @@ class HeadlessHost : public DialogHost {
   void SetCaption(int id, std::string_view caption) override;
   void BeginListFill(int id, std::size_t expectedLines) override;  // checked to pair with EndListFill
   void EndListFill(int id) override;
+  std::string Translate(const char* text) override;
   std::optional<std::string> BrowseForFolder(const char* title) override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
   void ShellOpen(const std::string& path) override;
@@ -114,6 +117,7 @@ class HeadlessHost : public DialogHost {
   const ControlState& State(int id) const;
   ControlState& List(int id, const char* operation);
 
+  UiLanguage m_language;
   std::map<int, ControlState> m_controls;
   int m_progressLower = 0;
   int m_progressUpper = 100;

@@ -71,7 +71,7 @@ bool IsBlank(std::string_view line) {
 
 class Driver {
  public:
-  explicit Driver(std::ostream& out) : m_out(out), m_dialog(m_host) {
+  Driver(std::ostream& out, UiLanguage language) : m_out(out), m_host(language), m_dialog(m_host) {
     m_host.onOpen = [this](const std::string& path) { m_out << "open: " << EscapeText(path) << '\n'; };
     m_host.onMessage = [this](const Message& m) {
       m_out << "message: " << EscapeText(m.caption) << ": " << EscapeText(m.text) << '\n';
@@ -228,8 +228,8 @@ std::string EscapeText(std::string_view text) {
   return out;
 }
 
-int RunScript(std::istream& in, std::ostream& out, std::ostream& err) {
-  Driver driver(out);
+int RunScript(std::istream& in, std::ostream& out, std::ostream& err, UiLanguage language) {
+  Driver driver(out, language);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

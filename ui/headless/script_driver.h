@@ -31,13 +31,16 @@
 #include <string>
 #include <string_view>
 
+#include "platform/language.h"
+
 namespace kestrin::headless {
 
 // text with every byte below 0x20, and 0x7F, written as \xHH (upper-case hex digits).
 std::string EscapeText(std::string_view text);
 
-// Runs the script read from in, writing the window's output to out. An invalid line writes "error: " and
-// the line to err and ends the run with 2; the end of input ends it with 0.
-int RunScript(std::istream& in, std::ostream& out, std::ostream& err);
+// Runs the script read from in, writing the window's output to out, with the window's texts in language.
+// An invalid line writes "error: " and the line to err and ends the run with 2; the end of input ends it
+// with 0.
+int RunScript(std::istream& in, std::ostream& out, std::ostream& err, UiLanguage language = UiLanguage::Chinese);
 
 }  // namespace kestrin::headless

@@ -1,6 +1,7 @@
 #include "ui/qt/kestrin_window.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -16,6 +17,7 @@
 #include <QUrl>
 
 #include "ui/qt/byte_limit_validator.h"
+#include "ui/qt/byte_text.h"
 #include "ui/qt/list_box.h"
 #include "ui/resource_ids.h"
 
@@ -58,6 +60,8 @@ std::vector<std::string> LocalDropPaths(const QMimeData& mime) {
   return paths;
 }
 
+QString TranslateText(const char* text) { return QCoreApplication::translate("Kestrin", text); }
+
 // Every size the build put into the program's resources; each image tells its own size.
 QIcon KestrinIcon() {
   QIcon icon;
@@ -71,7 +75,7 @@ KestrinWindow::KestrinWindow(QWidget* parent) : QDialog(parent) {
   // A fixed-size frame with a title, a system menu, a minimise and a close button, and no maximise button.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  setWindowTitle(QString::fromUtf8(dialog.caption));
+  setWindowTitle(TranslateText(dialog.caption));
   setWindowIcon(KestrinIcon());
   setFont(DialogFont(dialog));
   m_units = BaseUnitsOf(font());
@@ -106,7 +110,7 @@ KestrinWindow::KestrinWindow(QWidget* parent) : QDialog(parent) {
 }
 
 QWidget* KestrinWindow::Create(const ControlDef& def) {
-  const QString caption = QString::fromUtf8(def.caption);
+  const QString caption = def.caption[0] != '\0' ? TranslateText(def.caption) : QString();
   switch (def.kind) {
     case ControlKind::GroupBox:
       return new QGroupBox(caption, this);
@@ -116,7 +120,7 @@ QWidget* KestrinWindow::Create(const ControlDef& def) {
       return label;
     }
     case ControlKind::Edit: {
-      auto* edit = new QLineEdit(caption, this);
+      auto* edit = new ByteEdit(caption, this);
       if (def.styles & kReadOnly) MarkReadOnly(*edit);
       if (def.id == IDC_RENAME_OLD || def.id == IDC_RENAME_NEW) {
         edit->setValidator(new ByteLimitValidator(kRenameBoxLimit, edit));

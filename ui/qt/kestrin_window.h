@@ -25,6 +25,9 @@ class ListBox;
 // valid UTF-8 keeps its bytes). Items that are not local files are left out.
 std::vector<std::string> LocalDropPaths(const QMimeData& mime);
 
+// A text of the window (ui/texts.h, the layout) through the application's translators.
+QString TranslateText(const char* text);
+
 // The program's icon in every size the icon generator made; empty when none was built in.
 QIcon KestrinIcon();
 

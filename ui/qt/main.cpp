@@ -4,6 +4,7 @@
 
 #include "ui/qt/kestrin_app.h"
 #include "ui/qt/kestrin_window.h"
+#include "ui/qt/translations.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ kestrin::qt::CKestrinApp theApp;  // exists before main runs, as the one applica
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  const kestrin::qt::Translations translations(kestrin::SystemUiLanguage());
   QGuiApplication::setDesktopFileName(QStringLiteral("kestrin"));
   QApplication::setWindowIcon(kestrin::qt::KestrinIcon());
   theApp.InitInstance();  // false: the application has nothing more to run

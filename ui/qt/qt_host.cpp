@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <QProgressBar>
 #include <QUrl>
 
+#include "ui/qt/byte_text.h"
 #include "ui/qt/kestrin_window.h"
 #include "ui/qt/list_box.h"
 #include "ui/texts.h"
@@ -36,15 +38,15 @@ std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }
 
 std::string QtDialogHost::GetText(int id) {
   QWidget* control = m_window.Control(id);
-  if (auto* edit = qobject_cast<QLineEdit*>(control)) return ToBytes(edit->text());
+  if (auto* edit = dynamic_cast<ByteEdit*>(control)) return edit->Bytes();
   if (auto* button = qobject_cast<QAbstractButton*>(control)) return ToBytes(button->text());
   return {};
 }
 
 void QtDialogHost::SetText(int id, std::string_view text) {
   QWidget* control = m_window.Control(id);
-  if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-    edit->setText(ToQString(text));
+  if (auto* edit = dynamic_cast<ByteEdit*>(control)) {
+    edit->SetBytes(text);
     edit->setCursorPosition(0);  // the box shows the text from its start
   } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
     button->setText(ToQString(text));
@@ -65,7 +67,7 @@ void QtDialogHost::ListReset(int id) {
 }
 
 void QtDialogHost::ListAdd(int id, std::string_view text) {
-  if (ListBox* list = m_window.List(id)) list->Add(ToQString(text));
+  if (ListBox* list = m_window.List(id)) list->Add(ShowBytes(text).text);
 }
 
 int QtDialogHost::ListCurSel(int id) {
@@ -110,6 +112,8 @@ void QtDialogHost::EndListFill(int id) {
   if (ListBox* list = m_window.List(id)) list->EndFill();
 }
 
+std::string QtDialogHost::Translate(const char* text) { return ToBytes(TranslateText(text)); }
+
 std::optional<std::string> QtDialogHost::BrowseForFolder(const char* title) {
   const QString folder = QFileDialog::getExistingDirectory(&m_window, QString::fromUtf8(title), QString(),
                                                            QFileDialog::ShowDirsOnly);
@@ -140,7 +144,7 @@ void QtDialogHost::ShowFailures(const FailureList& failures) {
              ToQString(ReasonText(failure)) + QLatin1Char('\n');
   }
   QDialog box(&m_window);
-  box.setWindowTitle(ToQString(text::kFailuresCaption));
+  box.setWindowTitle(ToQString(Translate(text::kFailuresCaption)));
   auto* layout = new QVBoxLayout(&box);
   auto* list = new QPlainTextEdit(lines, &box);
   list->setObjectName(QStringLiteral("failures"));
@@ -148,7 +152,7 @@ void QtDialogHost::ShowFailures(const FailureList& failures) {
   list->setLineWrapMode(QPlainTextEdit::NoWrap);
   layout->addWidget(list);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
-  QPushButton* copy = buttons->addButton(ToQString(text::kCopyAll), QDialogButtonBox::ActionRole);
+  QPushButton* copy = buttons->addButton(ToQString(Translate(text::kCopyAll)), QDialogButtonBox::ActionRole);
   QObject::connect(copy, &QPushButton::clicked, &box, [lines] { QGuiApplication::clipboard()->setText(lines); });
   QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
   layout->addWidget(buttons);

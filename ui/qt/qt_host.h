@@ -27,6 +27,8 @@ class QtDialogHost : public DialogHost {
   void BeginListFill(int id, std::size_t expectedLines) override;
   void EndListFill(int id) override;
 
+  // Through the application's translators (see Translations), in the context "Kestrin".
+  std::string Translate(const char* text) override;
   std::optional<std::string> BrowseForFolder(const char* title) override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
   void ShellOpen(const std::string& path) override;

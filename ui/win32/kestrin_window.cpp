@@ -10,6 +10,7 @@
 #include "primitives/path_text.h"
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
+#include "ui/translation.h"
 #include "ui/win32/drop_files.h"
 
 namespace kestrin::win32 {
@@ -48,6 +49,24 @@ LRESULT CALLBACK StatusBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM 
   return DefSubclassProc(window, message, wParam, lParam);
 }
 
+// The template's captions in English: the controls by identifier, the frames and labels (which share one
+// identifier) in the order the template and the layout table list them.
+void ShowEnglishCaptions(HWND window) {
+  SetWindowTextA(window, TextIn(UiLanguage::English, KestrinDialog().caption));
+  HWND child = GetWindow(window, GW_CHILD);
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.id >= 0) {
+      if (def.caption[0] != '\0') SetDlgItemTextA(window, def.id, TextIn(UiLanguage::English, def.caption));
+      continue;
+    }
+    // The next child without a control's identifier of its own is this frame or label.
+    while (child != nullptr && FindControl(GetDlgCtrlID(child)) != nullptr) child = GetWindow(child, GW_HWNDNEXT);
+    if (child == nullptr) return;
+    SetWindowTextA(child, TextIn(UiLanguage::English, def.caption));
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+}
+
 }  // namespace
 
 CKestrinWindow::CKestrinWindow(HWND parent) : CKestrinWindow(std::make_unique<Win32DialogHost>(), parent) {}
@@ -65,6 +84,7 @@ BOOL CKestrinWindow::OnInitDialog() {
   CDialog::OnInitDialog();
   const HWND window = GetSafeHwnd();
   m_host->Attach(window);
+  if (m_host->Language() == UiLanguage::English) ShowEnglishCaptions(window);
   SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
   ShowWindow(window, SW_SHOWNORMAL);

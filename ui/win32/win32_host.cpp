@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/resource_ids.h"
+#include "ui/translation.h"
 
 namespace kestrin::win32 {
 namespace {
@@ -127,6 +128,8 @@ void Win32DialogHost::EndListFill(int id) {
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);
 }
+
+std::string Win32DialogHost::Translate(const char* text) { return TextIn(m_language, text); }
 
 std::optional<std::string> Win32DialogHost::BrowseForFolder(const char* title) {
   char displayName[MAX_PATH] = {};

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/language.h"
 #include "ui/host.h"
 
 namespace kestrin::win32 {
@@ -33,6 +34,10 @@ class Win32DialogHost : public DialogHost {
   }
   HWND Window() const { return m_dialog; }
 
+  // The language of the window's texts: at first the one the ANSI code page asks for.
+  UiLanguage Language() const { return m_language; }
+  void SetLanguage(UiLanguage language) { m_language = language; }
+
   std::string GetText(int id) override;
   void SetText(int id, std::string_view text) override;
   bool IsChecked(int id) override;
@@ -49,6 +54,7 @@ class Win32DialogHost : public DialogHost {
   void BeginListFill(int id, std::size_t expectedLines) override;
   void EndListFill(int id) override;
 
+  std::string Translate(const char* text) override;
   std::optional<std::string> BrowseForFolder(const char* title) override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
   void ShellOpen(const std::string& path) override;
@@ -68,6 +74,7 @@ class Win32DialogHost : public DialogHost {
   HWND Item(int id);
 
   HWND m_dialog = nullptr;
+  UiLanguage m_language = SystemUiLanguage();
   std::vector<std::pair<int, HWND>> m_items;
   std::mutex m_postMutex;
   std::deque<std::function<void()>> m_posted;

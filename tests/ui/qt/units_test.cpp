@@ -14,6 +14,7 @@
 #include "ui/layout.h"
 #include "ui/qt/byte_limit_validator.h"
 #include "ui/qt/dialog_units.h"
+#include "ui/translation.h"
 
 namespace kestrin::qt {
 namespace {
@@ -85,23 +86,25 @@ TEST(BaseUnits, AreTheRoundedLetterAverageAndTheFontHeight) {
   EXPECT_GT(units.y, 8);
 }
 
-// The captions fit their controls in the dialog font, so none is cut off on screen.
+// The captions fit their controls in the dialog font, in Chinese and in English, so none is cut off.
 TEST(Captions, FitTheirControls) {
   testing::Harness h;
   const QFontMetrics metrics(h.window.font());
-  for (const ControlDef& def : KestrinControls()) {
-    const QString caption = QString::fromUtf8(def.caption);
-    if (caption.isEmpty() || def.kind == ControlKind::GroupBox) continue;
-    const QRect box = ToPixels(def, h.window.Units());
-    int needed = metrics.horizontalAdvance(caption);
-    if (def.kind == ControlKind::CheckBox) {
-      QStyleOptionButton option;
-      needed += h.window.style()->pixelMetric(QStyle::PM_IndicatorWidth, &option) +
-                h.window.style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option);
+  for (const UiLanguage language : {UiLanguage::Chinese, UiLanguage::English}) {
+    for (const ControlDef& def : KestrinControls()) {
+      const QString caption = QString::fromUtf8(TextIn(language, def.caption));
+      if (caption.isEmpty() || def.kind == ControlKind::GroupBox) continue;
+      const QRect box = ToPixels(def, h.window.Units());
+      int needed = metrics.horizontalAdvance(caption);
+      if (def.kind == ControlKind::CheckBox) {
+        QStyleOptionButton option;
+        needed += h.window.style()->pixelMetric(QStyle::PM_IndicatorWidth, &option) +
+                  h.window.style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, &option);
+      }
+      if (def.kind == ControlKind::PushButton) needed += 4;  // the frame
+      EXPECT_LE(needed, box.width()) << caption.toStdString();
+      EXPECT_LE(metrics.height(), box.height() + 2) << caption.toStdString();
     }
-    if (def.kind == ControlKind::PushButton) needed += 4;  // the frame
-    EXPECT_LE(needed, box.width()) << def.caption;
-    EXPECT_LE(metrics.height(), box.height() + 2) << def.caption;
   }
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -77,7 +79,10 @@ class WindowTest : public ::testing::Test {
   bool Drop(int at, const std::vector<std::string>& paths, bool ctrl) {
     QMimeData mime;
     QList<QUrl> urls;
-    for (const std::string& path : paths) urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
+    // The URLs carry the names' own bytes, as a file manager sends a name that is not UTF-8.
+    for (const std::string& path : paths) {
+      urls.append(QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/")));
+    }
     mime.setUrls(urls);
     // File managers offer the paths as plain text as well, which an edit box would gladly insert.
     QStringList texts;
@@ -452,6 +457,55 @@ TEST_F(WindowTest, PickingAReferenceFileFillsTheSearchStringAndADoubleClickSearc
   DoubleClick(refs->viewport(), line);
   EXPECT_EQ(Text(Edit(IDC_SEARCH_TEXT)), "btn.ok.png");
   EXPECT_EQ(Status(), "搜索1个文件,找到0个符合条件的文件.");
+}
+
+// A folder named in GBK, as an archive made on Windows unpacks: its name is shown readably, and every box
+// the program filled gives its bytes back, so the prefix matches, the search finds and the copy lands.
+TEST_F(WindowTest, AGbkNamedFolderKeepsItsBytesThroughTheBoxes) {
+  namespace fs = std::filesystem;
+  Tree tree;
+  const std::string root = tree.Root();
+  const std::string gbk = root + "/\xB6\xAF\xCC\xAC";  // 动态 in GBK, not valid UTF-8
+  const std::string icon = "\xB0\xB4\xC5\xA5";          // 按钮
+  // Qt's own removal of the temporary folder cannot name these files.
+  const std::unique_ptr<const std::string, void (*)(const std::string*)> cleanup(
+      &gbk, [](const std::string* folder) { fs::remove_all(*folder); });
+  fs::create_directories(gbk + "/PublicRes/ui");
+  fs::create_directories(gbk + "/ref");
+  std::ofstream(gbk + "/PublicRes/ui/main.xml") << "uses " << icon << ".png";
+  std::ofstream(gbk + "/PublicRes/ui/other.xml") << "nothing";
+  std::ofstream(gbk + "/ref/" + icon + ".png") << "png";
+
+  ASSERT_TRUE(Drop(IDC_RESULT_LIST, {gbk + "/PublicRes/ui"}, false));
+  const QString shown = QString::fromStdString(root) + QStringLiteral("/动态/");
+  EXPECT_EQ(Edit(IDC_INPUT_PATH)->text(), shown + QStringLiteral("PublicRes/ui/"));
+  EXPECT_EQ(Edit(IDC_PATH_PREFIX)->text(), shown.chopped(1));
+  EXPECT_EQ(h->host.GetText(IDC_INPUT_PATH), gbk + "/PublicRes/ui/");
+  EXPECT_EQ(h->host.GetText(IDC_PATH_PREFIX), gbk);
+  EXPECT_EQ(h->host.GetText(IDC_COPY_OUTPUT), gbk + "/bak");
+
+  // A reference pick puts the GBK name into the search box, and the search finds the file that names it.
+  ASSERT_TRUE(Drop(IDC_REF_LIST, {gbk + "/ref"}, true));
+  ListBox* refs = h->window.List(IDC_REF_LIST);
+  ASSERT_EQ(refs->Count(), 1);
+  EXPECT_EQ(refs->Line(0), QStringLiteral("按钮.png"));
+  QTest::mouseClick(refs->viewport(), Qt::LeftButton, Qt::NoModifier,
+                    refs->visualRect(refs->model()->index(0, 0)).center());
+  EXPECT_EQ(Edit(IDC_SEARCH_TEXT)->text(), QStringLiteral("按钮"));
+  EXPECT_EQ(h->host.GetText(IDC_SEARCH_TEXT), icon);
+  Click(IDC_SEARCH);
+  EXPECT_EQ(Status(), "搜索2个文件,找到1个符合条件的文件.");
+  ASSERT_EQ(h->window.List(IDC_RESULT_LIST)->Count(), 1);
+  EXPECT_EQ(h->window.List(IDC_RESULT_LIST)->Line(0), shown + QStringLiteral("PublicRes/ui/main.xml"));
+
+  Click(IDC_COPY);
+  EXPECT_EQ(Status(), "拷贝完成, 其中成功:1个, 失败:0个.");
+  EXPECT_TRUE(fs::is_regular_file(gbk + "/bak/PublicRes/ui/main.xml"));
+
+  // Typed on: the box keeps the name's encoding, so the edited prefix still names the folder.
+  Edit(IDC_PATH_PREFIX)->end(false);
+  Type(Edit(IDC_PATH_PREFIX), QStringLiteral("/"));
+  EXPECT_EQ(h->host.GetText(IDC_PATH_PREFIX), gbk + "/");
 }
 
 TEST_F(WindowTest, ListsKeepInsertionOrderAndFillInBulk) {

@@ -16,6 +16,7 @@
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
 #include "ui/texts.h"
+#include "ui/translation.h"
 #include "ui/win32/drop_files.h"
 #include "ui/win32/kestrin_app.h"
 #include "ui/win32/kestrin_window.h"
@@ -587,6 +588,29 @@ TEST(KestrinAppTest, InitInstanceRunsTheDialogUntilItIsClosedAndReturnsFalse) {
   EXPECT_EQ(status, text::kNoFilesToSearch);
   EXPECT_EQ(app.m_pMainWnd, nullptr);
   EXPECT_EQ(ThreadKestrinWindow(), nullptr);
+}
+
+// Where the ANSI code page is not 936 the window shows its English texts, readable in any code page.
+TEST(DialogWindowLanguage, EnglishCaptionsStatusTextsAndMessages) {
+  auto owned = std::make_unique<TestHost>();
+  TestHost* host = owned.get();
+  host->SetLanguage(UiLanguage::English);
+  CKestrinWindow window(std::move(owned));
+  ASSERT_TRUE(window.Create());
+  const HWND dlg = window.GetSafeHwnd();
+  EXPECT_EQ(testing::WindowText(dlg), "Kestrin");
+  // Every child in template order carries the layout's caption in English.
+  std::vector<std::string> captions, expected;
+  for (HWND child = GetWindow(dlg, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    captions.push_back(testing::WindowText(child));
+  }
+  for (const ControlDef& def : KestrinControls()) expected.push_back(TextIn(UiLanguage::English, def.caption));
+  EXPECT_EQ(captions, expected);
+  SendMessageA(GetDlgItem(dlg, IDC_SEARCH), BM_CLICK, 0, 0);
+  EXPECT_EQ(DlgText(dlg, IDC_STATUS), "No files to search.");
+  SetDlgItemTextA(dlg, IDC_RENAME_OLD, "a");
+  SendMessageA(GetDlgItem(dlg, IDC_RENAME), BM_CLICK, 0, 0);
+  EXPECT_EQ(DlgText(dlg, IDC_STATUS), "No files to rename.");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // The one case rule of the tool: only the 26 ASCII capitals fold, onto their lower-case letters. Every
 // other byte (digits, punctuation, bytes 0x80 to 0xFF, and so each byte of a double-byte character) stays
-// as it is. Header only and free of dependencies, so that every layer can fold the same way.
+// as it is. It lives with the platform, the lowest layer, so that the file systems and the core fold alike.
 
 namespace kestrin {
 

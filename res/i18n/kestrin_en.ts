@@ -1,0 +1,71 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<!--
+  The English texts of the window, one message per line: the Chinese text as the program holds it, and
+  its English counterpart. The one list of translations: the Qt window loads it compiled with lrelease,
+  and the build turns it into the table the Windows window and kestrin-drive use. Every text of
+  ui/texts.h and of the window's layout needs a line here (a test fails otherwise); the English is ASCII,
+  and keeps each %d and %s of the Chinese in the same order (the build fails otherwise).
+-->
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>Kestrin</name>
+    <!-- The window and its frames, labels, buttons and check boxes. -->
+    <message><source>Kestrin</source><translation>Kestrin</translation></message>
+    <message><source>文件路径</source><translation>Paths</translation></message>
+    <message><source>文件名批量修改</source><translation>Batch rename</translation></message>
+    <message><source>文件查找</source><translation>Search</translation></message>
+    <message><source>文件输入目录:</source><translation>Input folder:</translation></message>
+    <message><source>输入路径前缀:</source><translation>Path prefix:</translation></message>
+    <message><source>拷贝输出路径:</source><translation>Copy output:</translation></message>
+    <message><source>查找文件名:</source><translation>File name:</translation></message>
+    <message><source>文件后缀名:</source><translation>Extension:</translation></message>
+    <message><source>查找字符串:</source><translation>Find text:</translation></message>
+    <message><source>被替换的字符串:</source><translation>Old text:</translation></message>
+    <message><source>新的字符串:</source><translation>New text:</translation></message>
+    <message><source>文件引用关联查找:</source><translation>Reference lookup:</translation></message>
+    <message><source>目录:</source><translation>Dir:</translation></message>
+    <message><source>打开</source><translation>Open</translation></message>
+    <message><source>查找</source><translation>Find</translation></message>
+    <message><source>批量修改文件名</source><translation>Rename files</translation></message>
+    <message><source>递归查找</source><translation>Recursive</translation></message>
+    <message><source>字母大小写不敏感</source><translation>Ignore case</translation></message>
+    <message><source>文件名带目录</source><translation>With folders</translation></message>
+    <message><source>文件名带后缀</source><translation>With extension</translation></message>
+    <message><source>查找隐藏文件</source><translation>Hidden files</translation></message>
+    <message><source>强行修改,如有重名文件则删除</source><translation>Force: delete a file of the new name</translation></message>
+    <message><source>拷贝文件</source><translation>Copy files</translation></message>
+    <message><source>打开拷贝路径</source><translation>Open output</translation></message>
+    <!-- The folder browser. -->
+    <message><source>统计引用</source><translation>Count uses</translation></message>
+    <message><source>Select input folder</source><translation>Select input folder</translation></message>
+    <!-- The status box. -->
+    <message><source>目录下共有%d个文件.</source><translation>%d files in the folder.</translation></message>
+    <message><source>拖入单个文件.</source><translation>Single file dropped.</translation></message>
+    <message><source>没有文件可查找.</source><translation>No files to search.</translation></message>
+    <message><source>搜索%d个文件,找到%d个符合条件的文件.</source><translation>Searched %d files, found %d matching files.</translation></message>
+    <message><source>没有字符串可进行查找.</source><translation>No text to search for.</translation></message>
+    <message><source>找到字符串.</source><translation>Text found.</translation></message>
+    <message><source>未找到字符串.</source><translation>Text not found.</translation></message>
+    <message><source>没有文件可修改.</source><translation>No files to rename.</translation></message>
+    <message><source>没有输入旧的文件名,以进行修改.</source><translation>Enter the old text of the file names to rename them.</translation></message>
+    <message><source>搜索%d个文件,修改了%d个符合条件的文件.</source><translation>Searched %d files, renamed %d matching files.</translation></message>
+    <message><source>拷贝失败, 没有可以拷贝的文件.</source><translation>Copy failed, no files to copy.</translation></message>
+    <message><source>拷贝失败, 没有拷贝路径.</source><translation>Copy failed, no copy output path.</translation></message>
+    <message><source>拷贝失败, 无法创建拷贝路径:%s.</source><translation>Copy failed, cannot create the copy output path:%s.</translation></message>
+    <message><source>拷贝完成, 其中成功:%d个, 失败:%d个.</source><translation>Copy done, succeeded:%d, failed:%d.</translation></message>
+    <message><source>已停止, </source><translation>Stopped, </translation></message>
+    <message><source>已停止, 目录下已列出%d个文件.</source><translation>Stopped, %d files of the folder listed.</translation></message>
+    <message><source>没有引用文件可统计.</source><translation>No reference files to count.</translation></message>
+    <message><source>没有输入文件可统计引用.</source><translation>No input files to count references in.</translation></message>
+    <message><source>统计%d个引用文件, 其中%d个未被引用.</source><translation>Counted %d reference files, %d of them unused.</translation></message>
+    <message><source>%s  (%d)</source><translation>%s  (%d)</translation></message>
+    <!-- A command's button while the command runs, and the list of the last command's failures. -->
+    <message><source>停止</source><translation>Stop</translation></message>
+    <message><source>未完成的文件</source><translation>Files not done</translation></message>
+    <message><source>复制</source><translation>Copy</translation></message>
+    <!-- The message box of the open-copy-path command. -->
+    <message><source>非法的拷贝路径!</source><translation>Invalid copy path!</translation></message>
+    <message><source>提示</source><translation>Notice</translation></message>
+</context>
+</TS>
