@@ -176,6 +176,58 @@ TEST(StoppedCommand, KeepsWhatItDidSaysSoAndGivesTheControlsBack) {
   }
 }
 
+// Each command's failures, with their reasons, one click on the status box away; a command that left
+// none shows nothing.
+TEST(FailureList, TheLastCommandsFailuresAreShownOnAClickOnTheStatusBox) {
+  struct Case {
+    const char* name;
+    std::function<void(MemoryFileSystem&, headless::HeadlessHost&, CKestrinDlg&)> run;
+    std::vector<std::string> shown;  // empty: nothing shown
+  };
+  const Case cases[] = {
+      {"rename onto a taken name",
+       [](MemoryFileSystem& fs, headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         fs.AddFile("/in/a.new");
+         host.Type(IDC_RENAME_OLD, ".txt");
+         host.Type(IDC_RENAME_NEW, ".new");
+         dlg.OnBatchRename();
+       },
+       {"/in/a.txt: target exists"}},
+      {"search without failures",
+       [](MemoryFileSystem&, headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         host.Type(IDC_SEARCH_TEXT, "key");
+         dlg.OnSearch();
+       },
+       {}},
+      {"an early end forgets the failures before it",
+       [](MemoryFileSystem& fs, headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         fs.AddFile("/in/a.new");
+         host.Type(IDC_RENAME_OLD, ".txt");
+         host.Type(IDC_RENAME_NEW, ".new");
+         dlg.OnBatchRename();
+         dlg.OnCopyFiles();  // no results: ends at once
+       },
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryFileSystem fs(PathStyle::Posix());
+    fs.AddFile("/in/a.txt", "key");
+    ScopedFileSystem use(fs);
+    headless::HeadlessHost host;
+    CKestrinDlg dlg(host, PathStyle::Posix());
+    host.QueueBrowseAnswer("/in");
+    dlg.OnOpenInputFolder();
+    c.run(fs, host, dlg);
+    EXPECT_EQ(dlg.OnCommand(IDC_STATUS, Notify::Clicked), !c.shown.empty());
+    if (c.shown.empty()) {
+      EXPECT_TRUE(host.FailureLists().empty());
+    } else {
+      EXPECT_EQ(host.FailureLists(), std::vector<std::vector<std::string>>{c.shown});
+    }
+  }
+}
+
 TEST(ClosedWindow, StopsTheRunningCommandWaitsForItAndShowsNothingMore) {
   Tree tree(At::Copy, "/in/c.txt");
   headless::HeadlessHost host;
