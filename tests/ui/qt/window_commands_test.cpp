@@ -98,5 +98,21 @@ TEST_F(WindowCommandsTest, TheStopButtonStopsAndClosingWaitsForTheCommand) {
   EXPECT_FALSE(h->window.isVisible());
 }
 
+TEST_F(WindowCommandsTest, AClickOnTheStatusBoxListsTheLastCommandsFailures) {
+  tree.File("in/a.txt", "x");
+  tree.File("in/a.new", "taken");
+  h = std::make_unique<Harness>();
+  h->host.folders.push_back(tree.Path("in"));
+  QTest::mouseClick(h->window.Button(IDC_OPEN_INPUT), Qt::LeftButton);
+  QTest::mouseClick(h->window.Edit(IDC_STATUS), Qt::LeftButton);
+  EXPECT_TRUE(h->host.failureLists.empty());  // nothing failed yet: nothing to show
+  h->window.Edit(IDC_RENAME_OLD)->setText(QStringLiteral(".txt"));
+  h->window.Edit(IDC_RENAME_NEW)->setText(QStringLiteral(".new"));
+  QTest::mouseClick(h->window.Button(IDC_RENAME), Qt::LeftButton);
+  QTest::mouseClick(h->window.Edit(IDC_STATUS), Qt::LeftButton);
+  ASSERT_EQ(h->host.failureLists.size(), 1u);
+  EXPECT_EQ(h->host.failureLists[0], std::vector<std::string>{tree.Path("in/a.txt") + ": target exists"});
+}
+
 }  // namespace
 }  // namespace kestrin::qt::testing
