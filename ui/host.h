@@ -39,15 +39,24 @@ class DialogHost {
   // A text of the window (ui/texts.h) in the language the window speaks: as it is unless the host speaks
   // another language than the texts'.
   virtual std::string Translate(const char* text) { return text; }
-  // The folder browser, titled title; the chosen folder's path (a drive or file-system root with its
-  // separator, any other folder without one), or nothing when cancelled.
-  virtual std::optional<std::string> BrowseForFolder(const char* title) = 0;
+  // The folder browser, titled title, showing startFolder first when that is a folder (empty: where the
+  // platform starts); the chosen folder's path (a drive or file-system root with its separator, any other
+  // folder without one), or nothing when cancelled.
+  virtual std::optional<std::string> BrowseForFolder(const char* title, const std::string& startFolder) = 0;
   virtual void ShowMessage(std::string_view text, std::string_view caption) = 0;  // modal, one OK button
-  virtual void ShellOpen(const std::string& path) = 0;  // open a file or folder with its associated program
-  virtual bool CtrlHeld() = 0;                           // the Ctrl key is down now (read during a drop)
   // The files the last command could not handle, each with its path and reason, in a modal list whose
   // text the user can copy.
   virtual void ShowFailures(const FailureList& failures) = 0;
+
+  // Opens a file or folder with its associated program. False when the desktop cannot open it (no program
+  // for it); a host that learns of that only later tells the window, which reports it the same way.
+  virtual bool ShellOpen(const std::string& path) = 0;
+  virtual bool CtrlHeld() = 0;  // the Ctrl key is down now (read during a drop)
+  virtual void CopyToClipboard(const std::string& text) = 0;
+  // The user's settings store, kept across runs: the text remembered under name, or nothing; and
+  // remembering one.
+  virtual std::optional<std::string> ReadSetting(const char* name) = 0;
+  virtual void WriteSetting(const char* name, const std::string& value) = 0;
 
   // Threads. A command works on a worker thread and hands its results to the window thread through
   // PostToWindow, which any thread may call: the calls run on the window thread, one at a time, in the

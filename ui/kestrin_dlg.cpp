@@ -17,6 +17,7 @@
 #include "fileops/default_paths.h"
 #include "fileops/rename.h"
 #include "fileops/resource_names.h"
+#include "platform/user_folders.h"
 #include "primitives/fs_query.h"
 #include "primitives/path_text.h"
 #include "search/search.h"
@@ -72,11 +73,17 @@ void EndProgressRun(DialogHost& host) {
   host.Show(IDC_STATUS, true);
 }
 
+// Where each folder browser remembers the folder last chosen with it.
+constexpr const char* kInputFolderSetting = "InputFolder";
+constexpr const char* kRefFolderSetting = "RefFolder";
+
 // A browsed folder's path; an empty answer counts as a cancel, since an empty folder text would walk, and
-// let a rename reach, the current drive.
-std::optional<std::string> BrowseFolder(DialogHost& host) {
-  std::optional<std::string> chosen = host.BrowseForFolder(host.Translate(text::kBrowseTitle).c_str());
+// let a rename reach, the current drive. The browser opens where it was last confirmed.
+std::optional<std::string> BrowseFolder(DialogHost& host, const char* setting) {
+  std::optional<std::string> chosen = host.BrowseForFolder(host.Translate(text::kBrowseTitle).c_str(),
+                                                                host.ReadSetting(setting).value_or(""));
   if (chosen && chosen->empty()) chosen.reset();
+  if (chosen) host.WriteSetting(setting, *chosen);
   return chosen;
 }
 
@@ -328,13 +335,17 @@ bool CKestrinDlg::PreTranslateKeyDown(int virtualKey) {
 }
 
 void CKestrinDlg::OnOpenInputFolder() {
-  const std::optional<std::string> folderText = BrowseFolder(m_host);
-  if (!folderText) return;
+  if (const std::optional<std::string> folderText = BrowseFolder(m_host, kInputFolderSetting)) {
+    OpenInputFolder(*folderText);
+  }
+}
+
+void CKestrinDlg::OpenInputFolder(const std::string& folderText) {
   m_singleFileMode = false;
   // The separator is appended whatever the text ends with: a browsed root gets a second one.
-  m_inputPath = *folderText + m_style.Separator();
+  m_inputPath = folderText + m_style.Separator();
   m_host.SetText(IDC_INPUT_PATH, m_inputPath);
-  StartWalk(IDC_OPEN_INPUT, m_inputPath, ReadWalkFlags(), [this, folderText = *folderText](FileList files, bool stopped) {
+  StartWalk(IDC_OPEN_INPUT, m_inputPath, ReadWalkFlags(), [this, folderText](FileList files, bool stopped) {
     m_files = std::move(files);
     WriteWalkCount(stopped);
     SetDefaultCopyPaths(folderText);
@@ -343,6 +354,22 @@ void CKestrinDlg::OnOpenInputFolder() {
 
 void CKestrinDlg::WriteWalkCount(bool stopped) {
   SetStatus(m_host, stopped ? text::kWalkStopped : text::kFolderFileCount, {Count(m_files.size())});
+}
+
+void CKestrinDlg::OnOpenFolderArgument(const std::string& path) {
+  // The folder text as a browser gives it: no trailing separator, except on a root ("/", "D:\").
+  std::string folderText = path;
+  const auto isRoot = [this](const std::string& text) {
+    return m_style.windows ? (text.size() == 3 && text[1] == ':') || text.size() == 1 : text.size() == 1;
+  };
+  while (!folderText.empty() && !isRoot(folderText) && m_style.EndsWithSeparator(folderText)) folderText.pop_back();
+  if (folderText.empty() || !IsDirectory(folderText)) {
+    m_host.ShowMessage(FormatText(m_host.Translate(text::kNotAFolder), {path}),
+                     m_host.Translate(text::kBadCopyPathCaption));
+    return;
+  }
+  m_host.WriteSetting(kInputFolderSetting, folderText);
+  OpenInputFolder(folderText);
 }
 
 void CKestrinDlg::OnDropFiles(const std::vector<std::string>& paths) {
@@ -418,7 +445,7 @@ void CKestrinDlg::OnRecursiveClicked() {
       const bool stopped = job.StopRequested();
       job.Post([this, files = std::move(files), stopped]() mutable {
         m_refFiles = std::move(files);
-      m_refCounts.clear();
+        m_refCounts.clear();
         FillRefList();
         if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
       });
@@ -489,7 +516,39 @@ void CKestrinDlg::OnSearch() {
 void CKestrinDlg::OnResultDblClk() {
   const int i = m_host.ListCurSel(IDC_RESULT_LIST);
   if (i < 0 || static_cast<std::size_t>(i) >= m_results.size()) return;
-  m_host.ShellOpen(std::string(m_results[static_cast<std::size_t>(i)]));
+  OpenWithDesktop(std::string(m_results[static_cast<std::size_t>(i)]));
+}
+
+std::optional<std::string> CKestrinDlg::EntryPath(int listId, int index) const {
+  const FileList* list = listId == IDC_RESULT_LIST ? &m_results : listId == IDC_REF_LIST ? &m_refFiles : nullptr;
+  if (list == nullptr || index < 0 || static_cast<std::size_t>(index) >= list->size()) return std::nullopt;
+  return std::string((*list)[static_cast<std::size_t>(index)]);
+}
+
+bool CKestrinDlg::OnEntryCommand(int listId, int index, EntryCommand command) {
+  const std::optional<std::string> path = EntryPath(listId, index);
+  if (!path) return false;
+  switch (command) {
+    case EntryCommand::Open:
+      OpenWithDesktop(*path);
+      break;
+    case EntryCommand::OpenFolder:
+      OpenWithDesktop(DirectoryPart(*path, m_style));
+      break;
+    case EntryCommand::CopyPath:
+      m_host.CopyToClipboard(*path);
+      break;
+  }
+  return true;
+}
+
+void CKestrinDlg::OpenWithDesktop(const std::string& path) {
+  if (!m_host.ShellOpen(path)) OnOpenFailed(path);
+}
+
+void CKestrinDlg::OnOpenFailed(const std::string& path) {
+  m_host.ShowMessage(FormatText(m_host.Translate(text::kCannotOpen), {path}),
+                     m_host.Translate(text::kBadCopyPathCaption));
 }
 
 void CKestrinDlg::OnBatchRename() {
@@ -578,17 +637,17 @@ void CKestrinDlg::OnOpenCopyPath() {
     m_host.ShowMessage(m_host.Translate(text::kBadCopyPath), m_host.Translate(text::kBadCopyPathCaption));
     return;
   }
-  m_host.ShellOpen(output.path);
+  OpenWithDesktop(output.path);
 }
 
 void CKestrinDlg::OnOpenRefFolder() {
-  const std::optional<std::string> folderText = BrowseFolder(m_host);
+  const std::optional<std::string> folderText = BrowseFolder(m_host, kRefFolderSetting);
   if (!folderText) return;
   m_refPath = *folderText + m_style.Separator();
   m_host.SetText(IDC_REF_PATH, m_refPath);
   StartWalk(IDC_OPEN_REF, m_refPath, ReadWalkFlags(), [this](FileList files, bool stopped) {
     m_refFiles = std::move(files);
-      m_refCounts.clear();
+    m_refCounts.clear();
     FillRefList();
     if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
   });
@@ -624,7 +683,7 @@ void CKestrinDlg::FillRefList() {
 }
 
 void CKestrinDlg::SetDefaultCopyPaths(const std::string& folderText) {
-  const DefaultCopyPaths defaults = ComputeDefaultCopyPaths(folderText, !m_files.empty(), m_style);
+  const DefaultCopyPaths defaults = ComputeDefaultCopyPaths(folderText, !m_files.empty(), m_style, HomeFolder());
   m_host.SetText(IDC_PATH_PREFIX, defaults.prefix);
   m_host.SetText(IDC_COPY_OUTPUT, defaults.output);
 }

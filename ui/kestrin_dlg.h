@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +21,9 @@ namespace kestrin {
 
 // Notifications a control sends to the dialog.
 enum class Notify { Clicked, SelChange, DblClk };
+
+// The commands of the context menu of the result and reference lists, on the file of one line.
+enum class EntryCommand { Open, OpenFolder, CopyPath };
 
 // Virtual-key codes of the keys the dialog intercepts.
 inline constexpr int kVkReturn = 0x0D;
@@ -72,11 +76,21 @@ class CKestrinDlg {
   void OnRefSelChange();
   void OnRefDblClk();
   void OnRefReport();
+  // A folder named when the program was started (made absolute by the caller): opened as if browsed to.
+  // Anything that is not a folder is reported in a message box and changes nothing.
+  void OnOpenFolderArgument(const std::string& path);
+  // A context-menu command on line index of IDC_RESULT_LIST or IDC_REF_LIST; false (and nothing done) when
+  // the line has no file behind it.
+  bool OnEntryCommand(int listId, int index, EntryCommand command);
+  // The desktop could not open path: says so in a message box.
+  void OnOpenFailed(const std::string& path);
 
   // Refills IDC_REF_LIST from m_refFiles, each line relative to m_refPath.
   void FillRefList();
   // Proposes the copy prefix and output folder for a new input folder.
   void SetDefaultCopyPaths(const std::string& folderText);
+  // The full path behind line index of IDC_RESULT_LIST or IDC_REF_LIST, or nothing.
+  std::optional<std::string> EntryPath(int listId, int index) const;
 
   // The dialog's state, read only: the handlers alone change it.
   const std::string& InputPath() const { return m_inputPath; }
@@ -117,6 +131,10 @@ class CKestrinDlg {
   void DropFolder(std::string folder);
   void DropSingleFile(const std::string& path);
   void DropSearchName(const std::string& path);
+  // Steps of a browse after the folder was chosen: the new input folder is collected and shown.
+  void OpenInputFolder(const std::string& folderText);
+  // Hands path to the desktop and reports a failure.
+  void OpenWithDesktop(const std::string& path);
 
   std::string m_inputPath;          // input folder, ending in a separator; or the one file
   bool m_singleFileMode = false;

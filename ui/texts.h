@@ -40,11 +40,20 @@ inline constexpr const char* kRefCountLine = "%s  (%d)";
 inline constexpr const char* kFailuresCaption = "未完成的文件";
 inline constexpr const char* kCopyAll = "复制";
 
-// Message box of the open-copy-path command.
+// Message box of the open-copy-path command; its caption serves every message box.
 inline constexpr const char* kBadCopyPath = "非法的拷贝路径!";
 inline constexpr const char* kBadCopyPathCaption = "提示";
+// Message boxes: the folder named on the command line is none; the desktop has no program for a file.
+inline constexpr const char* kNotAFolder = "不是目录:%s.";
+inline constexpr const char* kCannotOpen = "无法打开:%s.";
 
-// Name of the per-user settings store the framework is given; nothing is ever stored there.
+// Context menu of the result and reference lists.
+inline constexpr const char* kMenuOpen = "打开";
+inline constexpr const char* kMenuOpenFolder = "打开所在目录";
+inline constexpr const char* kMenuCopyPath = "复制完整路径";
+
+// Name of the per-user settings store the framework is given: the Windows build keeps the folders last
+// chosen in the two folder browsers below it.
 inline constexpr const char* kRegistryKey = "应用程序向导生成的本地应用程序";
 
 }  // namespace kestrin::text

@@ -67,5 +67,10 @@
     <!-- The message box of the open-copy-path command. -->
     <message><source>非法的拷贝路径!</source><translation>Invalid copy path!</translation></message>
     <message><source>提示</source><translation>Notice</translation></message>
+    <!-- Messages and the context menu of the lists. -->
+    <message><source>不是目录:%s.</source><translation>Not a folder:%s.</translation></message>
+    <message><source>无法打开:%s.</source><translation>Cannot open:%s.</translation></message>
+    <message><source>打开所在目录</source><translation>Open containing folder</translation></message>
+    <message><source>复制完整路径</source><translation>Copy full path</translation></message>
 </context>
 </TS>

@@ -33,11 +33,11 @@ const DefaultsCase kDefaults[] = {
     {kWinGbk, "D:\\\x95\\PublicRes\\x", "D:\\", "D:\\\\bak"},
     {kPosix, "/proj/PublicRes/ui/", "/proj", "/proj/bak"},
     {kPosix, "/proj/PublicRes/ui", "/proj", "/proj/bak"},
-    {kPosix, "/proj/PublicRes", "/", "//bak"},
+    {kPosix, "/proj/PublicRes", "/", "/bak"},
     {kPosix, "/proj/plugapp/m", "/proj", "/proj/bak"},
     {kPosix, "/a/PlugApp/b/PublicRes/c/", "/a/PlugApp/b", "/a/PlugApp/b/bak"},
-    {kPosix, "/work/src/", "/", "//bak"},
-    {kPosix, "/", "/", "//bak"},
+    {kPosix, "/work/src/", "/", "/bak"},
+    {kPosix, "/", "/", "/bak"},
     {kPosix, "work/src", "work/src", "work/src/bak"},
     {kPosix, "D:\\proj\\PublicRes\\ui\\", "D:\\proj\\PublicRes\\ui\\", "D:\\proj\\PublicRes\\ui\\/bak"},
 };
@@ -52,6 +52,25 @@ TEST(DefaultCopyPathsTest, WorkedCases) {
     EXPECT_EQ(none.prefix, "");
     EXPECT_EQ(none.output, "");
   }
+}
+
+// On POSIX a folder in the home folder gets it as prefix; markers come first; Windows never looks at it.
+TEST(DefaultCopyPathsTest, HomeFolderOnPosix) {
+  const DefaultsCase cases[] = {
+      {kPosix, "/home/u", "/home/u/", "/home/u/bak"},
+      {kPosix, "/home/u/proj/src/", "/home/u/", "/home/u/bak"},
+      {kPosix, "/home/u/proj/PublicRes/ui/", "/home/u/proj", "/home/u/proj/bak"},
+      {kPosix, "/home/user2/x/", "/", "/bak"},
+      {kPosix, "/var/tmp/kout/", "/", "/bak"},
+      {kWin, "/home/u/x/", "/home/u/x/", "/home/u/x/\\bak"},
+  };
+  for (const char* home : {"/home/u", "/home/u/"}) {
+    for (const DefaultsCase& c : cases) {
+      const DefaultCopyPaths paths = ComputeDefaultCopyPaths(c.folder, true, c.style, home);
+      EXPECT_EQ(paths.prefix + " " + paths.output, std::string(c.prefix) + " " + c.output) << c.folder;
+    }
+  }
+  EXPECT_EQ(ComputeDefaultCopyPaths("/srv/x", true, kPosix, "/").output, "/bak");
 }
 
 TEST(DefaultCopyPathsTest, OutputFolderFromBoxText) {

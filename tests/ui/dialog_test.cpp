@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "logging_fs.h"
@@ -430,6 +431,62 @@ TEST(OpenCopyPath, CreatesAndOpensOrShowsTheMessage) {
   EXPECT_EQ(w.host.Messages()[0].caption, "提示");
   EXPECT_EQ(w.host.Messages()[0].text, "非法的拷贝路径!");
   EXPECT_EQ(w.Status(), "");  // the open command never writes the status box
+}
+
+TEST(Browsers, EachStartsWhereItWasLastConfirmed) {
+  Window w;
+  w.fs.AddFile("/in/a").AddFile("/ref/b");
+  w.Browse("/in");
+  w.Browse(std::nullopt);  // a cancel remembers nothing
+  w.BrowseRef("/ref");
+  w.Browse("");  // nor does a confirmed folder without a path
+  w.BrowseRef("/ref");
+  EXPECT_EQ(w.host.BrowseStarts(), (Lines{"", "/in", "", "/in", "/ref"}));
+}
+
+// A folder named at start opens as if browsed to (the browser then starts there); anything else is
+// reported and changes nothing.
+TEST(FolderArgument, OpensAsABrowseWouldOrReports) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/in//", "/in/"}, {"/", "//"}, {"/in/a.txt", nullptr}, {"", nullptr}, {"D:\\", "D:\\\\"}};
+  for (const auto& [argument, inputPath] : cases) {
+    Window w(argument[0] == 'D' ? PathStyle::Windows() : PathStyle::Posix());
+    w.fs.AddFile(argument[0] == 'D' ? "D:\\a.txt" : "/in/a.txt");
+    w.dlg.OnOpenFolderArgument(argument);
+    w.dlg.OnOpenInputFolder();  // cancelled
+    if (inputPath) {
+      EXPECT_EQ(w.host.Text(IDC_INPUT_PATH) + " " + w.Status(), std::string(inputPath) + " 目录下共有1个文件.");
+      EXPECT_EQ(w.host.BrowseStarts().back() + w.style.Separator(), inputPath);
+    } else {
+      EXPECT_EQ(w.host.Only({"Message", "Browse", "SetText"}),
+                (Lines{"Message 提示: 不是目录:" + std::string(argument) + ".", "Browse Select input folder"}));
+    }
+  }
+}
+
+TEST(EntryCommands, ActOnTheFullPathBehindALineAndReportWhatCannotOpen) {
+  Window w;
+  w.fs.AddFile("/in/sub/a.txt").AddFile("/ref/r/b.png");
+  w.Browse("/in");
+  w.dlg.OnSearch();
+  w.BrowseRef("/ref");
+  const std::tuple<int, int, EntryCommand, Lines> cases[] = {
+      {IDC_RESULT_LIST, 0, EntryCommand::Open, {"Open /in/sub/a.txt"}},
+      {IDC_REF_LIST, 0, EntryCommand::OpenFolder, {"Open /ref/r/"}},
+      {IDC_REF_LIST, 0, EntryCommand::CopyPath, {"Clipboard /ref/r/b.png"}},
+      {IDC_RESULT_LIST, 1, EntryCommand::Open, {}},
+      {IDC_SEARCH_TEXT, 0, EntryCommand::Open, {}},
+  };
+  for (const auto& [list, index, command, log] : cases) {
+    w.host.log.clear();
+    EXPECT_EQ(w.dlg.OnEntryCommand(list, index, command), !log.empty());
+    EXPECT_EQ(w.host.log, log) << list << " " << index;
+  }
+  w.host.openFails = true;
+  w.host.Select(IDC_RESULT_LIST, 0);
+  w.host.log.clear();
+  w.dlg.OnResultDblClk();
+  EXPECT_EQ(w.host.Only({"Open", "Message"}), (Lines{"Open /in/sub/a.txt", "Message 提示: 无法打开:/in/sub/a.txt."}));
 }
 
 TEST(Selections, IndicesOutsideTheFileListsAreIgnored) {

@@ -80,18 +80,29 @@ class RecordingHost : public headless::HeadlessHost {
     Note("EndFill", id);
     HeadlessHost::EndListFill(id);
   }
-  std::optional<std::string> BrowseForFolder(const char* title) override {
-    log.push_back(std::string("Browse ") + title);
-    return HeadlessHost::BrowseForFolder(title);
+  std::optional<std::string> BrowseForFolder(const char* title, const std::string& start) override {
+    log.push_back(std::string("Browse ") + title + (start.empty() ? "" : " at " + start));
+    return HeadlessHost::BrowseForFolder(title, start);
   }
   void ShowMessage(std::string_view text, std::string_view caption) override {
     log.push_back("Message " + std::string(caption) + ": " + std::string(text));
     HeadlessHost::ShowMessage(text, caption);
   }
-  void ShellOpen(const std::string& path) override {
+  bool ShellOpen(const std::string& path) override {
     log.push_back("Open " + path);
     HeadlessHost::ShellOpen(path);
+    return !openFails;
   }
+  void CopyToClipboard(const std::string& text) override {
+    log.push_back("Clipboard " + text);
+    HeadlessHost::CopyToClipboard(text);
+  }
+  void WriteSetting(const char* name, const std::string& value) override {
+    log.push_back(std::string("Remember ") + name + ": " + value);
+    HeadlessHost::WriteSetting(name, value);
+  }
+
+  bool openFails = false;  // the desktop has no program for anything
   bool CtrlHeld() override {
     log.push_back("Ctrl");
     return HeadlessHost::CtrlHeld();

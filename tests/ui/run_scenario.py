@@ -8,7 +8,7 @@ Script lines that start with "#>" prepare the folder before the run (the driver 
     #> locale NAME           the driver runs with LC_ALL=NAME (default C.UTF-8: the texts as they are)
 REL is relative to the temporary folder, written with '/'. In the script and in the expected transcript
 @TMP@ stands for the temporary folder as the driver sees it, and @tmp@ for it in lower case (Windows folder
-paths are lowered when normalised).
+paths are lowered when normalised). On Linux the driver runs with HOME set to @TMP@/home.
 
 The transcript is the driver's standard output, then "--- stderr" and its error output when there is any,
 "--- exit N" when the status is not 0, and "--- files" with every file of the folder afterwards as
@@ -150,6 +150,8 @@ def main() -> int:
         encoding = "gbk" if args.windows else "utf-8"
         env = {k: v for k, v in os.environ.items() if k not in ("LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG")}
         env.update(WINEDEBUG="-all", LC_ALL=script_locale(script))
+        if not args.windows:  # the user's home, which the copy defaults look at, is @TMP@/home
+            env["HOME"] = os.path.join(root, "home")
         run = subprocess.run(args.emulator + [args.driver], input=place(script).encode(encoding),
                              capture_output=True, timeout=600, env=env)
         transcript = run.stdout.decode(encoding, errors="backslashreplace")

@@ -100,8 +100,9 @@ void HeadlessHost::EndListFill(int id) {
 
 std::string HeadlessHost::Translate(const char* text) { return TextIn(m_language, text); }
 
-std::optional<std::string> HeadlessHost::BrowseForFolder(const char* title) {
+std::optional<std::string> HeadlessHost::BrowseForFolder(const char* title, const std::string& startFolder) {
   m_browseTitles.emplace_back(title);
+  m_browseStarts.push_back(startFolder);
   if (m_browseAnswers.empty()) return std::nullopt;
   std::optional<std::string> answer = std::move(m_browseAnswers.front());
   m_browseAnswers.pop_front();
@@ -113,9 +114,16 @@ void HeadlessHost::ShowMessage(std::string_view text, std::string_view caption) 
   if (onMessage) onMessage(m_messages.back());
 }
 
-void HeadlessHost::ShellOpen(const std::string& path) {
+bool HeadlessHost::ShellOpen(const std::string& path) {
   m_opened.push_back(path);
   if (onOpen) onOpen(path);
+  return true;
+}
+
+std::optional<std::string> HeadlessHost::ReadSetting(const char* name) {
+  const auto it = m_settings.find(name);
+  if (it == m_settings.end()) return std::nullopt;
+  return it->second;
 }
 
 bool HeadlessHost::CtrlHeld() { return m_ctrlHeld; }

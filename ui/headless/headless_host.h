@@ -50,9 +50,9 @@ class HeadlessHost : public DialogHost {
   void BeginListFill(int id, std::size_t expectedLines) override;  // checked to pair with EndListFill
   void EndListFill(int id) override;
   std::string Translate(const char* text) override;
-  std::optional<std::string> BrowseForFolder(const char* title) override;
+  std::optional<std::string> BrowseForFolder(const char* title, const std::string& startFolder) override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
-  void ShellOpen(const std::string& path) override;
+  bool ShellOpen(const std::string& path) override;  // recorded; opens always succeed
   bool CtrlHeld() override;
   void ShowFailures(const FailureList& failures) override;  // recorded: the lines as the window lists them
 
@@ -68,6 +68,10 @@ class HeadlessHost : public DialogHost {
   void LeaveCommandsRunning(bool leave) { m_leaveRunning = leave; }
   // Runs posted calls until done() is true (checked before each wait).
   void RunPostedUntil(const std::function<bool()>& done);
+  void CopyToClipboard(const std::string& text) override { m_clipboard = text; }
+  // Settings live as long as the host.
+  std::optional<std::string> ReadSetting(const char* name) override;
+  void WriteSetting(const char* name, const std::string& value) override { m_settings[name] = value; }
 
   // What a user does.
   // Replaces an edit box's text as typing would: a rename box keeps the longest prefix within its byte
@@ -101,6 +105,8 @@ class HeadlessHost : public DialogHost {
   const std::vector<std::string>& BrowseTitles() const { return m_browseTitles; }
   // Each failure list shown, as "PATH: REASON" lines.
   const std::vector<std::vector<std::string>>& FailureLists() const { return m_failureLists; }
+  const std::vector<std::string>& BrowseStarts() const { return m_browseStarts; }
+  const std::string& Clipboard() const { return m_clipboard; }
   std::size_t OpenListFills() const { return m_openListFills; }
 
  private:
@@ -125,6 +131,9 @@ class HeadlessHost : public DialogHost {
   bool m_ctrlHeld = false;
   std::deque<std::optional<std::string>> m_browseAnswers;
   std::vector<std::string> m_browseTitles;
+  std::vector<std::string> m_browseStarts;
+  std::map<std::string, std::string> m_settings;
+  std::string m_clipboard;
   std::vector<std::string> m_opened;
   std::vector<Message> m_messages;
   std::size_t m_openListFills = 0;

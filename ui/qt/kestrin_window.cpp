@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -20,6 +21,7 @@
 #include "ui/qt/byte_text.h"
 #include "ui/qt/list_box.h"
 #include "ui/resource_ids.h"
+#include "ui/texts.h"
 
 namespace kestrin::qt {
 namespace {
@@ -148,6 +150,7 @@ QWidget* KestrinWindow::Create(const ControlDef& def) {
       list->onSelChange = [this, id] { Route(id, Notify::SelChange); };
       // doubleClicked, not activated: some styles activate on a single click or on Enter.
       connect(list, &QListView::doubleClicked, this, [this, id] { Route(id, Notify::DblClk); });
+      list->onContextMenu = [this, id](int row, QPoint at) { ShowEntryMenu(id, row, at); };
       return list;
     }
     case ControlKind::ProgressBar: {
@@ -190,6 +193,24 @@ void KestrinWindow::FocusFirstControl() {
 
 void KestrinWindow::Route(int id, Notify notify) {
   if (m_dialog) m_dialog->OnCommand(id, notify);
+}
+
+void KestrinWindow::OpenFailed(const std::string& path) {
+  if (m_dialog) m_dialog->OnOpenFailed(path);
+}
+
+void KestrinWindow::ShowEntryMenu(int listId, int row, QPoint globalPos) {
+  if (!m_dialog || !m_dialog->EntryPath(listId, row)) return;
+  QMenu menu(this);
+  const std::pair<const char*, EntryCommand> items[] = {{text::kMenuOpen, EntryCommand::Open},
+                                                        {text::kMenuOpenFolder, EntryCommand::OpenFolder},
+                                                        {text::kMenuCopyPath, EntryCommand::CopyPath}};
+  std::vector<std::pair<QAction*, EntryCommand>> actions;
+  for (const auto& [caption, command] : items) actions.emplace_back(menu.addAction(TranslateText(caption)), command);
+  QAction* chosen = menu.exec(globalPos);
+  for (const auto& [action, command] : actions) {
+    if (action == chosen && m_dialog) m_dialog->OnEntryCommand(listId, row, command);
+  }
 }
 
 bool KestrinWindow::eventFilter(QObject* watched, QEvent* event) {

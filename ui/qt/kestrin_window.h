@@ -56,6 +56,11 @@ class KestrinWindow : public QDialog {
   // While a drop is being handled: whether Ctrl was held when the items were dropped.
   std::optional<bool> DropCtrl() const { return m_dropCtrl; }
 
+  // The desktop reported, after the fact, that it could not open path.
+  void OpenFailed(const std::string& path);
+  // The context menu of line row of a list, at a point of the screen; its command goes to the dialog.
+  void ShowEntryMenu(int listId, int row, QPoint globalPos);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;

@@ -81,6 +81,28 @@ QString ListBox::Line(int row) {
   return m_model.data(m_model.index(row), Qt::DisplayRole).toString();
 }
 
+void ListBox::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    event->accept();
+    return;
+  }
+  QListView::mousePressEvent(event);
+}
+
+void ListBox::contextMenuEvent(QContextMenuEvent* event) {
+  Flush();
+  int row = -1;
+  QPoint at = event->globalPos();
+  if (event->reason() == QContextMenuEvent::Mouse) {
+    row = indexAt(event->pos()).row();
+  } else {
+    row = CurSel();
+    if (row >= 0) at = viewport()->mapToGlobal(visualRect(m_model.index(row)).center());
+  }
+  event->accept();
+  if (row >= 0 && onContextMenu) onContextMenu(row, at);
+}
+
 void ListBox::Select(int row) {
   Flush();
   if (row < 0) {

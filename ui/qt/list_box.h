@@ -4,7 +4,9 @@
 // and reach the model in one insertion when the fill ends, before any query, or when the event loop
 // next runs, so 200,000 lines cost one model change instead of 200,000.
 
+#include <QContextMenuEvent>
 #include <QListView>
+#include <QMouseEvent>
 #include <QStringList>
 #include <QStringListModel>
 #include <functional>
@@ -27,6 +29,14 @@ class ListBox : public QListView {
 
   // Called when the user changes the selection (click or keys), not when the program refills the list.
   std::function<void()> onSelChange;
+  // Called when the user asks for the context menu of a line: the line under the mouse, or the selected
+  // line when asked from the keyboard, and where the menu goes on the screen. A right click changes no
+  // selection, so that the reference list does not put a name into the search box.
+  std::function<void(int row, QPoint globalPos)> onContextMenu;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void Flush();

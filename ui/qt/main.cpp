@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   const kestrin::qt::Translations translations(kestrin::SystemUiLanguage());
   QGuiApplication::setDesktopFileName(QStringLiteral("kestrin"));
   QApplication::setWindowIcon(kestrin::qt::KestrinIcon());
+  theApp.folderArgument = kestrin::qt::FolderArgument(argc, argv);
   theApp.InitInstance();  // false: the application has nothing more to run
   return 0;
 }

@@ -11,13 +11,20 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QPointer>
+#include <QProcess>
 #include <QProgressBar>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "ui/qt/byte_text.h"
@@ -33,6 +40,21 @@ QString ToQString(std::string_view text) {
 }
 
 std::string ToBytes(const QString& text) { return text.toUtf8().toStdString(); }
+
+// A file URL that carries the path's own bytes, so a name that is not valid UTF-8 still names the right
+// file. A relative path (a typed output folder) is taken from the working folder, as the file calls take it.
+QUrl LocalFileUrl(const std::string& path) {
+  QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+  if (!bytes.startsWith('/')) bytes.prepend(QFile::encodeName(QDir::currentPath()) + '/');
+  return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"));
+}
+
+// How long after its start a failure of xdg-open still counts as "no program for the file": later, it
+// is the status of the program it ran and the user has long since closed.
+constexpr qint64 kOpenFailureWindowMs = 10000;
+
+// The settings store's organisation and application name.
+constexpr char kSettingsName[] = "kestrin";
 
 }  // namespace
 
@@ -114,8 +136,10 @@ void QtDialogHost::EndListFill(int id) {
 
 std::string QtDialogHost::Translate(const char* text) { return ToBytes(TranslateText(text)); }
 
-std::optional<std::string> QtDialogHost::BrowseForFolder(const char* title) {
-  const QString folder = QFileDialog::getExistingDirectory(&m_window, QString::fromUtf8(title), QString(),
+std::optional<std::string> QtDialogHost::BrowseForFolder(const char* title, const std::string& startFolder) {
+  QString start = QFile::decodeName(QByteArray(startFolder.data(), static_cast<qsizetype>(startFolder.size())));
+  if (!start.isEmpty() && !QFileInfo(start).isDir()) start.clear();
+  const QString folder = QFileDialog::getExistingDirectory(&m_window, QString::fromUtf8(title), start,
                                                            QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return std::nullopt;
   const QByteArray bytes = QFile::encodeName(folder);
@@ -127,13 +151,53 @@ void QtDialogHost::ShowMessage(std::string_view text, std::string_view caption) 
   box.exec();
 }
 
-void QtDialogHost::ShellOpen(const std::string& path) {
-  // The URL carries the path's own bytes, so a name that is not valid UTF-8 still names the right file.
-  // A relative path (a typed output folder) is taken from the working folder, as the file calls took it.
-  QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
-  if (!bytes.startsWith('/')) bytes.prepend(QFile::encodeName(QDir::currentPath()) + '/');
-  const QByteArray encoded = bytes.toPercentEncoding("/");
-  QDesktopServices::openUrl(QUrl::fromEncoded("file://" + encoded));
+bool QtDialogHost::ShellOpen(const std::string& path) {
+  const QUrl url = LocalFileUrl(path);
+  const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  if (opener.isEmpty()) return QDesktopServices::openUrl(url);
+  // Without a parent: the process object outlives the window if it must, so that closing Kestrin never
+  // ends a program the user opened. It goes once xdg-open has ended.
+  auto* process = new QProcess;
+  process->setProgram(opener);
+  process->setArguments({QString::fromLatin1(url.toEncoded())});
+  process->setStandardInputFile(QProcess::nullDevice());
+  process->setStandardOutputFile(QProcess::nullDevice());
+  process->setStandardErrorFile(QProcess::nullDevice());
+  QElapsedTimer clock;
+  clock.start();
+  QObject::connect(process, &QProcess::finished, process,
+                   [process, clock, path, window = QPointer<KestrinWindow>(&m_window)](int code,
+                                                                                    QProcess::ExitStatus status) {
+                     const bool failed = status != QProcess::NormalExit || code != 0;
+                     if (failed && clock.elapsed() < kOpenFailureWindowMs && window) window->OpenFailed(path);
+                     process->deleteLater();
+                   });
+  process->start();
+  if (!process->waitForStarted()) {
+    delete process;
+    return false;
+  }
+  return true;
+}
+
+void QtDialogHost::CopyToClipboard(const std::string& text) {
+  auto* mime = new QMimeData;
+  mime->setText(ToQString(text));
+  if (!text.empty() && text.front() == '/') mime->setUrls({LocalFileUrl(text)});
+  QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+std::optional<std::string> QtDialogHost::ReadSetting(const char* name) {
+  const QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kSettingsName, kSettingsName);
+  const QVariant value = settings.value(QString::fromLatin1(name));
+  if (!value.isValid()) return std::nullopt;
+  const QByteArray bytes = value.toByteArray();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void QtDialogHost::WriteSetting(const char* name, const std::string& value) {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kSettingsName, kSettingsName);
+  settings.setValue(QString::fromLatin1(name), QByteArray(value.data(), static_cast<qsizetype>(value.size())));
 }
 
 void QtDialogHost::ShowFailures(const FailureList& failures) {

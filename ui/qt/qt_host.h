@@ -29,13 +29,21 @@ class QtDialogHost : public DialogHost {
 
   // Through the application's translators (see Translations), in the context "Kestrin".
   std::string Translate(const char* text) override;
-  std::optional<std::string> BrowseForFolder(const char* title) override;
+  std::optional<std::string> BrowseForFolder(const char* title, const std::string& startFolder) override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
-  void ShellOpen(const std::string& path) override;
+  // Through xdg-open where it is installed: it reports by its status whether the desktop had a program
+  // for the file, but may also run that program before it ends, so it is not waited for; a failure it
+  // reports within a few seconds reaches the window's OpenFailed. Elsewhere Qt's own desktop services.
+  bool ShellOpen(const std::string& path) override;
   bool CtrlHeld() override;
   void ShowFailures(const FailureList& failures) override;
   // Queued to the window's thread; dropped if the window is gone by then.
   void PostToWindow(std::function<void()> call) override;
+  // The path as text, and as a file URL with its exact bytes for programs that take files.
+  void CopyToClipboard(const std::string& text) override;
+  // QSettings of the organisation and application "kestrin" (~/.config/kestrin/kestrin.conf), byte-exact.
+  std::optional<std::string> ReadSetting(const char* name) override;
+  void WriteSetting(const char* name, const std::string& value) override;
 
  protected:
   KestrinWindow& m_window;

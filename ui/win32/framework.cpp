@@ -159,6 +159,10 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYDRAGICON:
       // Returned as the message's value, as the dialog manager expects for this message.
       return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+    case WM_CONTEXTMENU: {
+      const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+      return OnContextMenu(reinterpret_cast<HWND>(wParam), at) ? TRUE : FALSE;
+    }
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(wParam));
       SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, 0);

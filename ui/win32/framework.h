@@ -89,6 +89,9 @@ class CDialog {
   virtual void OnDropFiles(HDROP drop) { DragFinish(drop); }
   // Any other message. True when handled.
   virtual bool OnMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/) { return false; }
+  // WM_CONTEXTMENU from window (the dialog or a control) at a point of the screen, (-1, -1) when asked
+  // from the keyboard. False: not handled.
+  virtual bool OnContextMenu(HWND /*window*/, POINT /*at*/) { return false; }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

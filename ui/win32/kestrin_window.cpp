@@ -7,9 +7,11 @@
 
 #include <commctrl.h>
 
+#include "platform/user_folders.h"
 #include "primitives/path_text.h"
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
+#include "ui/texts.h"
 #include "ui/translation.h"
 #include "ui/win32/drop_files.h"
 
@@ -90,7 +92,43 @@ BOOL CKestrinWindow::OnInitDialog() {
   ShowWindow(window, SW_SHOWNORMAL);
   for (const int id : kRenameBoxes) SendDlgItemMessageA(window, id, EM_LIMITTEXT, kRenameBoxLimit, 0);
   SetWindowSubclass(GetDlgItem(IDC_STATUS), &StatusBoxProc, 1, reinterpret_cast<DWORD_PTR>(&m_dlg));
-  return m_dlg.OnInitDialog() ? TRUE : FALSE;
+  const BOOL focusFirst = m_dlg.OnInitDialog() ? TRUE : FALSE;
+  if (m_folderArgument) {
+    UpdateWindow(window);  // the window is drawn before the walk keeps it busy
+    m_dlg.OnOpenFolderArgument(AbsolutePath(*m_folderArgument));
+  }
+  return focusFirst;
+}
+
+bool CKestrinWindow::OnContextMenu(HWND window, POINT at) {
+  const int id = GetDlgCtrlID(window);
+  if ((id != IDC_RESULT_LIST && id != IDC_REF_LIST) || GetParent(window) != GetSafeHwnd()) return false;
+  int row = -1;
+  if (at.x == -1 && at.y == -1) {
+    row = static_cast<int>(SendMessageA(window, LB_GETCURSEL, 0, 0));
+    RECT line{};
+    SendMessageA(window, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&line));
+    at = POINT{(line.left + line.right) / 2, (line.top + line.bottom) / 2};
+    ClientToScreen(window, &at);
+  } else {
+    POINT client = at;
+    ScreenToClient(window, &client);
+    const LRESULT hit = SendMessageA(window, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
+    if (HIWORD(hit) == 0) row = LOWORD(hit);
+  }
+  if (!m_dlg.EntryPath(id, row)) return true;
+
+  const std::pair<const char*, EntryCommand> items[] = {{text::kMenuOpen, EntryCommand::Open},
+                                                        {text::kMenuOpenFolder, EntryCommand::OpenFolder},
+                                                        {text::kMenuCopyPath, EntryCommand::CopyPath}};
+  const HMENU menu = CreatePopupMenu();
+  UINT command = 1;
+  for (const auto& item : items) AppendMenuA(menu, MF_STRING, command++, m_host->Translate(item.first).c_str());
+  const UINT chosen = static_cast<UINT>(
+      TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, GetSafeHwnd(), nullptr));
+  DestroyMenu(menu);
+  if (chosen >= 1 && chosen < command) m_dlg.OnEntryCommand(id, row, items[chosen - 1].second);
+  return true;
 }
 
 BOOL CKestrinWindow::PreTranslateMessage(MSG* msg) {

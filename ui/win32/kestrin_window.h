@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "ui/kestrin_dlg.h"
 #include "ui/win32/framework.h"
@@ -27,6 +29,9 @@ class CKestrinWindow : public CDialog {
   Win32DialogHost& Host() { return *m_host; }
   HICON Icon() const { return m_hIcon; }
 
+  // A folder to open once the window is up, as named on the command line (ANSI code page).
+  void SetFolderArgument(std::optional<std::string> folder) { m_folderArgument = std::move(folder); }
+
  protected:
   BOOL OnInitDialog() override;
   // Enter runs the search and Escape does nothing; both then go to their control without the dialog
@@ -41,11 +46,15 @@ class CKestrinWindow : public CDialog {
   void OnClose() override;
   // The calls a command's worker posted for the window's thread.
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // The context menu of the result and reference lists, on the line under the mouse, or the selected
+  // line when asked from the keyboard; the selection stays as it is.
+  bool OnContextMenu(HWND window, POINT at) override;
 
  private:
   // Cuts a rename box's text back to what its byte limit allows, on a whole character.
   void EnforceRenameLimit(int id);
 
+  std::optional<std::string> m_folderArgument;
   HICON m_hIcon;
   std::unique_ptr<Win32DialogHost> m_host;
   CKestrinDlg m_dlg;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/resource_ids.h"
+#include "ui/texts.h"
 #include "ui/translation.h"
 
 namespace kestrin::win32 {
@@ -131,7 +132,22 @@ void Win32DialogHost::EndListFill(int id) {
 
 std::string Win32DialogHost::Translate(const char* text) { return TextIn(m_language, text); }
 
-std::optional<std::string> Win32DialogHost::BrowseForFolder(const char* title) {
+namespace {
+
+// Selects the start folder (lpData) once the browser is up, and again once the messages of its first
+// moments are handled: some shells fill the tree after telling it is initialised, dropping a selection
+// made before. The path outlives the browser.
+int CALLBACK SelectStartFolder(HWND browser, UINT message, LPARAM, LPARAM start) {
+  if (message == BFFM_INITIALIZED) {
+    SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, start);
+    PostMessageA(browser, BFFM_SETSELECTIONA, TRUE, start);
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::optional<std::string> Win32DialogHost::BrowseForFolder(const char* title, const std::string& startFolder) {
   char displayName[MAX_PATH] = {};
   BROWSEINFOA info{};
   info.hwndOwner = m_dialog;
@@ -139,6 +155,11 @@ std::optional<std::string> Win32DialogHost::BrowseForFolder(const char* title) {
   info.pszDisplayName = displayName;
   info.lpszTitle = title;
   info.ulFlags = kBrowseFlags;
+  const DWORD startAttributes = startFolder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(startFolder.c_str());
+  if (startAttributes != INVALID_FILE_ATTRIBUTES && (startAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    info.lpfn = &SelectStartFolder;
+    info.lParam = reinterpret_cast<LPARAM>(startFolder.c_str());
+  }
   PIDLIST_ABSOLUTE item = SHBrowseForFolderA(&info);
   if (item == nullptr) return std::nullopt;
   char path[MAX_PATH] = {};
@@ -156,39 +177,86 @@ void Win32DialogHost::ShowMessage(std::string_view text, std::string_view captio
   MessageBoxA(nullptr, message.c_str(), title.c_str(), MB_OK);
 }
 
-void Win32DialogHost::ShellOpen(const std::string& path) {
-  ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+bool Win32DialogHost::ShellOpen(const std::string& path) {
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_FLAG_NO_UI;  // the failure is the program's to report, once
+  info.lpVerb = "open";
+  info.lpFile = path.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  return ShellExecuteExA(&info) != FALSE;
+}
+
+void Win32DialogHost::CopyToClipboard(const std::string& text) {
+  if (!OpenClipboard(m_dialog)) return;
+  EmptyClipboard();
+  if (const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
+    char* bytes = static_cast<char*>(GlobalLock(memory));
+    std::copy(text.begin(), text.end(), bytes);
+    bytes[text.size()] = '\0';
+    GlobalUnlock(memory);
+    if (SetClipboardData(CF_TEXT, memory) == nullptr) GlobalFree(memory);
+  }
+  CloseClipboard();
+}
+
+std::string Win32DialogHost::DefaultSettingsKey() {
+  return std::string("Software\\") + text::kRegistryKey + "\\Kestrin\\Settings";
+}
+
+std::optional<std::string> Win32DialogHost::ReadSetting(const char* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, m_settingsKey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  std::optional<std::string> value;
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ) {
+    std::string text(size + 1, '\0');
+    DWORD got = size;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &got) == ERROR_SUCCESS) {
+      text.resize(std::min<std::size_t>(got, text.size()));
+      while (!text.empty() && text.back() == '\0') text.pop_back();
+      value = std::move(text);
+    }
+  }
+  RegCloseKey(key);
+  return value;
+}
+
+void Win32DialogHost::WriteSetting(const char* name, const std::string& value) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, m_settingsKey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
 }
 
 namespace {
 
-// Puts text on the clipboard as ANSI text.
-void CopyToClipboard(HWND owner, const std::string& text) {
-  if (!OpenClipboard(owner)) return;
-  EmptyClipboard();
-  if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1)) {
-    if (void* bytes = GlobalLock(memory)) {
-      std::memcpy(bytes, text.c_str(), text.size() + 1);
-      GlobalUnlock(memory);
-      if (SetClipboardData(CF_TEXT, memory) == nullptr) GlobalFree(memory);
-    } else {
-      GlobalFree(memory);
-    }
-  }
-  CloseClipboard();
-}
+// What the failures dialog shows, and the host that copies it.
+struct FailuresText {
+  Win32DialogHost* host;
+  std::string lines;
+};
 
 INT_PTR CALLBACK FailuresProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       SetWindowLongPtrA(window, DWLP_USER, lParam);
-      SetDlgItemTextA(window, IDC_FAILURE_TEXT, reinterpret_cast<const std::string*>(lParam)->c_str());
+      SetDlgItemTextA(window, IDC_FAILURE_TEXT, reinterpret_cast<const FailuresText*>(lParam)->lines.c_str());
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
-        case IDC_FAILURE_COPY:
-          CopyToClipboard(window, *reinterpret_cast<const std::string*>(GetWindowLongPtrA(window, DWLP_USER)));
+        case IDC_FAILURE_COPY: {
+          const auto* text = reinterpret_cast<const FailuresText*>(GetWindowLongPtrA(window, DWLP_USER));
+          text->host->CopyToClipboard(text->lines);
           return TRUE;
+        }
         case IDOK:
         case IDCANCEL:
           EndDialog(window, IDOK);
@@ -204,10 +272,10 @@ INT_PTR CALLBACK FailuresProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }  // namespace
 
 void Win32DialogHost::ShowFailures(const FailureList& failures) {
-  std::string lines;
-  for (const Failure& failure : failures.items()) lines += failure.path + ": " + ReasonText(failure) + "\r\n";
+  FailuresText text{this, {}};
+  for (const Failure& failure : failures.items()) text.lines += failure.path + ": " + ReasonText(failure) + "\r\n";
   DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FAILURES), m_dialog, &FailuresProc,
-                  reinterpret_cast<LPARAM>(&lines));
+                  reinterpret_cast<LPARAM>(&text));
 }
 
 void Win32DialogHost::PostToWindow(std::function<void()> call) {

@@ -55,9 +55,12 @@ class Win32DialogHost : public DialogHost {
   void EndListFill(int id) override;
 
   std::string Translate(const char* text) override;
-  std::optional<std::string> BrowseForFolder(const char* title) override;
+  // The shell's folder browser, with startFolder selected when it opens.
+  std::optional<std::string> BrowseForFolder(const char* title, const std::string& startFolder) override;
   void ShowMessage(std::string_view text, std::string_view caption) override;
-  void ShellOpen(const std::string& path) override;
+  // The shell's "open" verb, without the shell's own error boxes: false when it cannot open the path (no
+  // program is associated with it, or it is gone).
+  bool ShellOpen(const std::string& path) override;
   // GetAsyncKeyState: the key is down now, also when it was pressed while another program had the input
   // (a drag started in the shell).
   bool CtrlHeld() override;
@@ -68,6 +71,16 @@ class Win32DialogHost : public DialogHost {
   void PostToWindow(std::function<void()> call) override;
   // On the window's thread, at kRunPostedMessage: every call queued so far, in order.
   void RunPosted();
+  // CF_TEXT, in the ANSI code page.
+  void CopyToClipboard(const std::string& text) override;
+  // String values of the current user's registry key SettingsKey().
+  std::optional<std::string> ReadSetting(const char* name) override;
+  void WriteSetting(const char* name, const std::string& value) override;
+
+  // Below HKEY_CURRENT_USER: Software, the settings store the application names, Kestrin, Settings.
+  static std::string DefaultSettingsKey();
+  const std::string& SettingsKey() const { return m_settingsKey; }
+  void SetSettingsKey(std::string key) { m_settingsKey = std::move(key); }
 
  private:
   // A control's window, looked up once: the lookup is slow enough under Wine to dominate a list fill.
@@ -78,6 +91,7 @@ class Win32DialogHost : public DialogHost {
   std::vector<std::pair<int, HWND>> m_items;
   std::mutex m_postMutex;
   std::deque<std::function<void()>> m_posted;
+  std::string m_settingsKey = DefaultSettingsKey();
 
   // What the progress bar shows: its range, its width in pixels, and the last position sent and when.
   struct Progress {

@@ -27,7 +27,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 grep -q libqt6widgets6 <<<"$depends" || { echo "package_check: no Qt in Depends: $depends"; fail=1; }
 dpkg-deb -x "$deb" "$work/root"
 desktop="$work/root/usr/share/applications/kestrin.desktop"
-for line in 'Type=Application' 'Exec=kestrin' 'Icon=kestrin' 'Name=Kestrin'; do
+for line in 'Type=Application' 'Exec=kestrin %f' 'MimeType=inode/directory;' 'Icon=kestrin' 'Name=Kestrin'; do
   grep -qx "$line" "$desktop" || { echo "package_check: the desktop entry lacks $line"; fail=1; }
 done
 [ "$fail" -eq 0 ] && echo "package_check: $(basename "$deb") is complete"

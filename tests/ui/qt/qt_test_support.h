@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <deque>
 #include <functional>
@@ -29,6 +30,7 @@ inline QApplication& TestApp() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    QStandardPaths::setTestModeEnabled(true);  // settings go to a test folder, never the user's
     return new QApplication(argc, argv);
   }();
   return *app;
@@ -41,6 +43,8 @@ class ScriptedHost : public QtDialogHost {
 
   std::deque<std::optional<std::string>> folders;  // the chooser's next answers; nothing: cancelled
   std::vector<std::string> browseTitles;
+  std::vector<std::string> browseStarts;
+  bool realOpen = false;  // hand opens to the desktop instead of only recording them
   std::vector<std::string> messages;  // "caption: text"
   std::vector<std::string> opened;
   struct ProgressStep {
@@ -51,8 +55,9 @@ class ScriptedHost : public QtDialogHost {
   };
   std::vector<ProgressStep> progress;
 
-  std::optional<std::string> BrowseForFolder(const char* title) override {
+  std::optional<std::string> BrowseForFolder(const char* title, const std::string& start) override {
     browseTitles.emplace_back(title);
+    browseStarts.push_back(start);
     if (folders.empty()) return std::nullopt;
     std::optional<std::string> answer = folders.front();
     folders.pop_front();
@@ -61,7 +66,6 @@ class ScriptedHost : public QtDialogHost {
   void ShowMessage(std::string_view text, std::string_view caption) override {
     messages.push_back(std::string(caption) + ": " + std::string(text));
   }
-  void ShellOpen(const std::string& path) override { opened.push_back(path); }
   // Each action finishes its command before the test reads the window, unless the test lets it run.
   bool leaveRunning = false;
   std::vector<std::vector<std::string>> failureLists;
@@ -72,6 +76,10 @@ class ScriptedHost : public QtDialogHost {
     std::vector<std::string> lines;
     for (const Failure& failure : failures.items()) lines.push_back(failure.path + ": " + ReasonText(failure));
     failureLists.push_back(std::move(lines));
+  }
+  bool ShellOpen(const std::string& path) override {
+    opened.push_back(path);
+    return !realOpen || QtDialogHost::ShellOpen(path);
   }
   void SetProgressPos(int position) override {
     QtDialogHost::SetProgressPos(position);

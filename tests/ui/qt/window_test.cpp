@@ -609,7 +609,7 @@ TEST_F(WindowTest, TheFolderChooserIsTitledAndEscapeCancelsIt) {
         QTest::keyClick(modal, Qt::Key_Escape);
       },
       &acted);
-  EXPECT_EQ(real.BrowseForFolder(text::kBrowseTitle), std::nullopt);
+  EXPECT_EQ(real.BrowseForFolder(text::kBrowseTitle, ""), std::nullopt);
   EXPECT_TRUE(acted);
   EXPECT_EQ(title, QStringLiteral("Select input folder"));
 }

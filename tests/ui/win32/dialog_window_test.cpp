@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,8 +45,14 @@ std::string Format(const char* format, int value) {
 // which would start other programs; and a count of the status box's writes.
 class TestHost : public Win32DialogHost {
  public:
+  // Settings in a key of this test process's own, removed at the end.
+  TestHost() { SetSettingsKey("Software\\KestrinTests\\" + std::to_string(GetCurrentProcessId())); }
+  ~TestHost() override { RegDeleteTreeA(HKEY_CURRENT_USER, SettingsKey().c_str()); }
   bool CtrlHeld() override { return ctrl; }
-  void ShellOpen(const std::string& path) override { opened.push_back(path); }
+  bool ShellOpen(const std::string& path) override {
+    opened.push_back(path);
+    return !realOpen || Win32DialogHost::ShellOpen(path);
+  }
   void SetText(int id, std::string_view text) override {
     if (id == IDC_STATUS) ++statusWrites;
     Win32DialogHost::SetText(id, text);
@@ -65,6 +74,7 @@ class TestHost : public Win32DialogHost {
   bool leaveRunning = false;
   std::vector<std::size_t> failureLists;
   bool ctrl = false;
+  bool realOpen = false;  // hand opens to the shell instead of only recording them
   std::vector<std::string> opened;
   int statusWrites = 0;
 };
@@ -597,6 +607,83 @@ TEST_F(DialogWindowTest, UnusableCopyPathShowsTheMessageBoxWithoutOwnerAndOneBut
   EXPECT_EQ(seen.buttonIds, std::vector<int>{IDOK});
   EXPECT_TRUE(host_->opened.empty());
   EXPECT_EQ(host_->statusWrites, 0);
+}
+
+// ---- The desktop around the window: the folder named at start, the remembered browser folders, and
+// opens the shell cannot carry out.
+
+TEST(FolderArgumentTest, TakesTheFirstArgumentInTheAnsiCodePage) {
+  struct Case {
+    const wchar_t* commandLine;
+    std::optional<std::string> folder;
+  } const cases[] = {
+      {L"Kestrin.exe", std::nullopt},
+      {L"\"C:\\Program Files\\Kestrin.exe\" \"D:\\res dir\" ignored", "D:\\res dir"},
+      {L"Kestrin.exe \"C:\\\"", "C:\\"},
+      {L"Kestrin.exe \"D:\\a b\\\"", "D:\\a b\\"},
+      {L"Kestrin.exe -- -x", "-x"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FolderArgument(c.commandLine), c.folder);
+  if (GetACP() != 936) GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 936 (GBK)";
+  EXPECT_EQ(FolderArgument(L"Kestrin.exe D:\\\u4E2D\u6587"), "D:\\\xD6\xD0\xCE\xC4");
+}
+
+TEST(FolderArgumentTest, TheWindowOpensOnTheFolderOrReportsAnythingElse) {
+  TempFolder tmp;
+  const std::string in = tmp.Join("中文");
+  CreateDirectoryA(in.c_str(), nullptr);
+  WriteFile(in + "\\a.txt", "a");
+
+  CKestrinWindow folder(std::make_unique<TestHost>());
+  folder.SetFolderArgument(in + "\\");
+  ASSERT_TRUE(folder.Create());
+  EXPECT_EQ(DlgText(folder.GetSafeHwnd(), IDC_INPUT_PATH), in + "\\");
+  EXPECT_EQ(DlgText(folder.GetSafeHwnd(), IDC_STATUS), Format(text::kFolderFileCount, 1));
+  EXPECT_EQ(folder.Host().ReadSetting("InputFolder"), in);
+
+  CKestrinWindow file(std::make_unique<TestHost>());
+  file.SetFolderArgument(in + "\\a.txt");
+  const testing::SeenWindow seen = testing::AnswerModal([&] { ASSERT_TRUE(file.Create()); }, IDOK, {});
+  ASSERT_NE(seen.window, nullptr);
+  EXPECT_EQ(seen.title, text::kBadCopyPathCaption);
+  const std::string message = "不是目录:" + in + "\\a.txt.";
+  EXPECT_NE(std::find(seen.texts.begin(), seen.texts.end(), message), seen.texts.end());
+  EXPECT_EQ(DlgText(file.GetSafeHwnd(), IDC_INPUT_PATH), "");
+  EXPECT_EQ(DlgText(file.GetSafeHwnd(), IDC_STATUS), "");
+}
+
+TEST_F(DialogWindowTest, SettingsKeepTheirBytesAndTheBrowserStartsAtTheRememberedFolder) {
+  const std::string in = MakeInputTree();
+  host_->WriteSetting("Probe", "D:\\\xB6\xAF\xCC\xAC");
+  TestHost other;  // another host on the same key: what a later run reads
+  EXPECT_EQ(other.ReadSetting("Probe"), "D:\\\xB6\xAF\xCC\xAC");
+  EXPECT_EQ(other.ReadSetting("Never"), std::nullopt);
+
+  host_->WriteSetting("InputFolder", in);
+  std::string selected;
+  const testing::SeenWindow seen = testing::AnswerModal([&] { Click(IDC_OPEN_INPUT); }, IDOK, {dlg_}, [&](HWND browser) {
+    selected = testing::BrowserSelection(browser);
+    return selected == "in";
+  });
+  ASSERT_NE(seen.window, nullptr);
+  EXPECT_EQ(selected, "in");
+  EXPECT_EQ(Text(IDC_INPUT_PATH), in + "\\");  // confirmed as it opened: the selection was the start
+  EXPECT_EQ(Text(IDC_STATUS), Format(text::kFolderFileCount, 3));
+}
+
+TEST_F(DialogWindowTest, AFileTheShellCannotOpenIsReportedInAMessageBox) {
+  const std::string in = tmp_.Join("in");
+  CreateDirectoryA(in.c_str(), nullptr);
+  const std::string file = in + "\\odd.kestrin-no-program";
+  WriteFile(file, "x");
+  Drop({in}, false);
+  Click(IDC_SEARCH);
+  host_->realOpen = true;
+  const testing::SeenWindow seen =
+      testing::AnswerModal([&] { ClickLine(IDC_RESULT_LIST, 0, true); }, IDOK, {dlg_});
+  ASSERT_NE(seen.window, nullptr);
+  EXPECT_EQ(seen.title, text::kBadCopyPathCaption);
+  EXPECT_NE(std::find(seen.texts.begin(), seen.texts.end(), "无法打开:" + file + "."), seen.texts.end());
 }
 
 // The window titled "Kestrin" of this thread (tests of other processes may show one too), or null.

@@ -62,6 +62,8 @@ namespace {
 struct ModalWatch {
   int answer = IDCANCEL;
   std::vector<HWND> known;
+  std::function<bool(HWND)> ready;
+  int waited = 0;
   SeenWindow seen;
   UINT_PTR timer = 0;
 };
@@ -94,6 +96,10 @@ void CALLBACK OnWatchTimer(HWND, UINT, UINT_PTR, DWORD) {
   EnumThreadWindows(GetCurrentThreadId(), &FindModal, reinterpret_cast<LPARAM>(watch));
   const HWND window = watch->seen.window;
   if (window == nullptr) return;
+  if (watch->ready && !watch->ready(window) && ++watch->waited < 100) {
+    watch->seen.window = nullptr;
+    return;
+  }
   KillTimer(nullptr, watch->timer);
   watch->seen.owner = GetWindow(window, GW_OWNER);
   watch->seen.title = WindowText(window);
@@ -103,16 +109,32 @@ void CALLBACK OnWatchTimer(HWND, UINT, UINT_PTR, DWORD) {
 
 }  // namespace
 
-SeenWindow AnswerModal(const std::function<void()>& action, int answer, const std::vector<HWND>& known) {
+SeenWindow AnswerModal(const std::function<void()>& action, int answer, const std::vector<HWND>& known,
+                       const std::function<bool(HWND)>& ready) {
   ModalWatch watch;
   watch.answer = answer;
   watch.known = known;
+  watch.ready = ready;
   g_watch = &watch;
   watch.timer = SetTimer(nullptr, 0, 50, &OnWatchTimer);
   action();
   if (watch.seen.window == nullptr) KillTimer(nullptr, watch.timer);
   g_watch = nullptr;
   return watch.seen;
+}
+
+std::string BrowserSelection(HWND browser) {
+  const HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+  if (tree == nullptr) return {};
+  TVITEMA item{};
+  item.hItem = TreeView_GetSelection(tree);
+  if (item.hItem == nullptr) return {};
+  char text[MAX_PATH] = {};
+  item.mask = TVIF_TEXT;
+  item.pszText = text;
+  item.cchTextMax = sizeof text;
+  if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return {};
+  return text;
 }
 
 }  // namespace kestrin::testing

@@ -35,7 +35,12 @@ struct SeenWindow {
 // Runs `action` and, while it runs, waits for a new top-level dialog box of this thread (class #32770,
 // visible, not one of `known`), records it and posts it the command `answer` (IDOK, IDCANCEL...). The
 // window is looked for by a timer, so the action's own modal loop does the waiting. Returns what was seen
-// (window null when none appeared before the action returned).
-SeenWindow AnswerModal(const std::function<void()>& action, int answer, const std::vector<HWND>& known);
+// (window null when none appeared before the action returned). With ready, the answer waits until
+// ready(window) holds, five seconds at most: a window may fill itself after it shows.
+SeenWindow AnswerModal(const std::function<void()>& action, int answer, const std::vector<HWND>& known,
+                       const std::function<bool(HWND)>& ready = {});
+
+// The text of the item selected in a folder browser's tree, or empty when none is.
+std::string BrowserSelection(HWND browser);
 
 }  // namespace kestrin::testing
