@@ -2,7 +2,8 @@
 # Times Kestrin's walk and content search against grep, ripgrep and find on a generated corpus, with a
 # warm page cache, prints the medians and the ratios, and checks that Kestrin finds the same files as grep.
 # Then measures the in-memory search (Google Benchmark) and the peak memory of a search through a
-# 4 GiB sparse file.
+# 4 GiB sparse file, and last the reference report: 2,000 reference files against one content search and
+# against ripgrep with all names in one pass.
 #
 #   bench/run.sh
 #
@@ -12,6 +13,7 @@
 #   KESTRIN_BENCH_SEED    corpus seed (default: 1)
 #   KESTRIN_BENCH_RUNS    timed runs per command; the median counts (default: 11)
 #   KESTRIN_BENCH_SPARSE  0 to skip the sparse-file check (it needs 4 GiB of page cache for a moment)
+#   KESTRIN_BENCH_ONLY    refs: only the reference report
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KESTRIN_BENCH_BUILD:-$root/build/dev}
@@ -23,8 +25,11 @@ sparse=${KESTRIN_BENCH_SPARSE:-1}
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRIN_WERROR=ON >/dev/null
 fi
-cmake --build "$build" --target kestrin-search-bench kestrin-bench-corpus kestrin-search-membench -j2 >/dev/null
+cmake --build "$build" --target kestrin-search-bench kestrin-bench-corpus kestrin-search-membench kestrin-cli -j2 \
+  >/dev/null
 kestrin=$build/bench/kestrin-search-bench
+cli=$build/cli/kestrin-cli
+only=${KESTRIN_BENCH_ONLY:-}
 
 # The corpus is made once per seed; the mark of a finished one lives beside it, not in it.
 done_mark="$corpus.seed-$seed.done"
@@ -37,6 +42,84 @@ fi
 export LC_ALL=C  # grep and rg fold ASCII letters only, as Kestrin does
 rare=QuartzFalcon
 common=return
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# Median of the numbers on standard input; ratios and verdicts of two medians.
+median_of() { tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r <= g) ? "ok" : "MISSED" }'; }
+
+# The reference report: 2,000 reference files beside the corpus (made once per seed), named after 1,500
+# identifiers of the corpus spread over every frequency, from the most common to ones found in a single
+# file, and 500 names that no file holds. Timed against one content search for the rare pattern through
+# the same front-end, and against ripgrep with all names in one pass; counts checked against one content
+# search per name for 40 of the names; peak memory of both.
+refs_report() {
+  local refs="$corpus-refs" names="$corpus-refs.names"
+  if [ ! -f "$refs.seed-$seed.done" ]; then
+    rm -rf "$refs" "$refs".seed-*.done
+    find "$corpus" -type f -not -path '*/packs/*' | sort | awk 'NR <= 600' | xargs cat |
+      grep -aoE '[A-Za-z][A-Za-z0-9_]{4,}' | sort | uniq -c | sort -k1,1nr -k2,2 | awk '{ print $2 }' \
+      >"$tmp/words"
+    awk -v n="$(wc -l <"$tmp/words")" 'BEGIN { step = n / 1500 } NR >= next_at && taken < 1500 {
+        print; taken++; next_at += step }' "$tmp/words" >"$names"
+    local have
+    have=$(wc -l <"$names")
+    for ((i = 0; i < 2000 - have; i++)); do printf 'unused_asset_%04d\n' "$i"; done >>"$names"
+    local folders=(ui sound PublicRes/effect PlugApp/icons maps) k=0
+    while read -r name; do
+      local dir="$refs/${folders[k % 5]}"
+      mkdir -p "$dir"
+      : >"$dir/$name.png"
+      k=$((k + 1))
+    done <"$names"
+    touch "$refs.seed-$seed.done"
+  fi
+  r_report() { "$cli" refs --hidden "$refs" "$corpus"; }
+  r_search() { "$cli" search --hidden --content "$rare" "$corpus"; }
+  r_rg() { rg -uuu -o -F -f "$names" --no-filename "$corpus"; }
+  local c start end round
+  declare -A rtimes
+  for ((round = 0; round <= runs; round++)); do
+    for c in r_report r_search r_rg; do
+      start=$EPOCHREALTIME
+      "$c" | wc -l >/dev/null
+      end=$EPOCHREALTIME
+      [ "$round" -eq 0 ] && continue
+      rtimes[$c]+="$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f", (e - s) * 1000 }') "
+    done
+  done
+  local report search rgm
+  report=$(median_of <<<"${rtimes[r_report]}")
+  search=$(median_of <<<"${rtimes[r_search]}")
+  rgm=$(median_of <<<"${rtimes[r_rg]}")
+  echo
+  echo "== reference report: $(find "$refs" -type f | wc -l) reference files, median of $runs runs, in ms, $(nproc) cores"
+  printf 'report %.1f, one content search %.1f: %s (goal 1.50: %s)\n' "$report" "$search" \
+    "$(ratio "$report" "$search")" "$(verdict "$(ratio "$report" "$search")" 1.50)"
+  printf 'report %.1f, rg -uuu -o -F -f NAMES %.1f: %s (goal 0.80: %s)\n' "$report" "$rgm" \
+    "$(ratio "$report" "$rgm")" "$(verdict "$(ratio "$report" "$rgm")" 0.80)"
+  r_report >"$tmp/report"
+  printf 'unused: %d of %d reference files\n' "$(awk -F '\t' '$1 == 0' "$tmp/report" | wc -l)" \
+    "$(wc -l <"$tmp/report")"
+  local line count path name equal=0 checked=0
+  while IFS=$'\t' read -r count path; do
+    name=${path##*/}
+    name=${name%%.*}
+    checked=$((checked + 1))
+    [ "$("$cli" search --hidden --content "$name" "$corpus" | wc -l)" -eq "$count" ] && equal=$((equal + 1)) ||
+      echo "DIFFERENT: $path: report $count"
+  done < <(awk 'NR % 50 == 1' "$tmp/report")
+  echo "counts: $equal of $checked equal to one content search per name"
+  printf 'peak memory (max RSS): report %s KiB, one content search %s KiB\n' \
+    "$(/usr/bin/time -f %M "$cli" refs --hidden "$refs" "$corpus" 2>&1 >/dev/null | tail -1)" \
+    "$(/usr/bin/time -f %M "$cli" search --hidden --content "$rare" "$corpus" 2>&1 >/dev/null | tail -1)"
+}
+if [ "$only" = refs ]; then
+  refs_report
+  exit 0
+fi
 
 # The commands timed. Every one prints paths, one per line; the timing pipes them into wc -l.
 k_rare_exact() { "$kestrin" --content "$rare" "$corpus"; }
@@ -62,8 +145,6 @@ commands=(k_rare_exact grep_rare_exact rg_rare_exact k_rare_nocase grep_rare_noc
 
 # The same files as grep finds (and as rg and find), compared as sorted sets.
 echo "== result sets"
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 same=1
 for pair in rare_exact rare_nocase common_exact common_nocase; do
   "k_$pair" | sort >"$tmp/k"
@@ -100,10 +181,8 @@ for ((round = 0; round <= runs; round++)); do
 done
 declare -A median
 for c in "${commands[@]}"; do
-  median[$c]=$(tr ' ' '\n' <<<"${times[$c]}" | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+  median[$c]=$(median_of <<<"${times[$c]}")
 done
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r <= g) ? "ok" : "MISSED" }'; }
 
 echo
 echo "== walk + content search, one thread, warm cache: median of $runs runs, in ms"
@@ -209,3 +288,5 @@ fi
 echo
 echo "== in-memory search (Google Benchmark; bytes_per_second from CPU time)"
 "$build/bench/kestrin-search-membench" --benchmark_min_time=0.3 2>/dev/null
+
+refs_report

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The Windows zip: Kestrin.exe (built and tested under Wine by the Windows stage) packed by cpack, and a
-# check that the zip holds the program and that it is a GUI-subsystem executable.
+# The Windows zip: Kestrin.exe and kestrin-cli.exe (built and tested under Wine by the Windows stage)
+# packed by cpack, and a check that the zip holds both, the window a GUI-subsystem executable and the tool
+# a console one.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build="$root/build/windows"
@@ -10,18 +11,21 @@ cpack -G ZIP >/dev/null
 zip=$(ls Kestrin-*-win64.zip)
 python3 - "$zip" <<'PY'
 import struct, sys, zipfile
+# Each program of the zip, and its subsystem: 2 the GUI, 3 the console.
+expected = {"Kestrin.exe": 2, "kestrin-cli.exe": 3}
 with zipfile.ZipFile(sys.argv[1]) as z:
     names = z.namelist()
-    exe = [n for n in names if n.endswith("/Kestrin.exe")]
-    if not exe:
-        sys.exit("the zip holds no Kestrin.exe: %s" % names)
-    data = z.read(exe[0])
-pe = struct.unpack_from("<I", data, 0x3C)[0]
-if data[:2] != b"MZ" or data[pe:pe + 4] != b"PE\0\0":
-    sys.exit("Kestrin.exe is not a Windows executable")
-subsystem = struct.unpack_from("<H", data, pe + 24 + 68)[0]
-if subsystem != 2:
-    sys.exit("Kestrin.exe has subsystem %d, not the GUI subsystem (2)" % subsystem)
-print("%s: %s (%d bytes, GUI subsystem)" % (sys.argv[1], ", ".join(names), len(data)))
+    for program, wanted in expected.items():
+        exe = [n for n in names if n.endswith("/" + program)]
+        if not exe:
+            sys.exit("the zip holds no %s: %s" % (program, names))
+        data = z.read(exe[0])
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[:2] != b"MZ" or data[pe:pe + 4] != b"PE\0\0":
+            sys.exit("%s is not a Windows executable" % program)
+        subsystem = struct.unpack_from("<H", data, pe + 24 + 68)[0]
+        if subsystem != wanted:
+            sys.exit("%s has subsystem %d, not %d" % (program, subsystem, wanted))
+print("%s: %s" % (sys.argv[1], ", ".join(names)))
 PY
 echo "Windows users unpack $build/$zip and start Kestrin.exe"

@@ -58,7 +58,7 @@ Outcome RunScan(std::size_t count, ParallelScanOptions options, unsigned seed, s
         ++begun;
         if (state.random() % 4 == 0) std::this_thread::sleep_for(std::chrono::microseconds(state.random() % 300));
         result = Mix(i);
-        if (i % 7 == 3) fileFailures.Add("f" + std::to_string(i), FailureReason::System);
+        if (i % 7 == 3) fileFailures.Add(std::string("f").append(std::to_string(i)), FailureReason::System);
       },
       [&](std::size_t i, std::uint64_t& result) {
         out.delivered.push_back(i);
@@ -75,7 +75,7 @@ Outcome RunScan(std::size_t count, ParallelScanOptions options, unsigned seed, s
 
 std::vector<std::string> FailuresUpTo(std::size_t count) {
   std::vector<std::string> paths;
-  for (std::size_t i = 3; i < count; i += 7) paths.push_back("f" + std::to_string(i));
+  for (std::size_t i = 3; i < count; i += 7) paths.push_back(std::string("f").append(std::to_string(i)));
   return paths;
 }
 

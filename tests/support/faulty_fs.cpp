@@ -41,6 +41,7 @@ FaultyFileSystem& FaultyFileSystem::Vanish(std::string pathPart) {
 }
 
 int FaultyFileSystem::Calls(FsOp op) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
   auto it = calls_.find(op);
   return it == calls_.end() ? 0 : it->second;
 }
@@ -64,6 +65,7 @@ const FaultyFileSystem::Rule* FaultyFileSystem::Vanished(const std::string& path
 }
 
 PathInfo FaultyFileSystem::Lookup(const std::string& path) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   Count(FsOp::Lookup);
   if (Vanished(path) || Match(FsOp::Lookup, path)) return PathInfo{};
   return inner_.Lookup(path);
@@ -143,6 +145,7 @@ bool FaultyFileSystem::SameFile(const std::string& a, const std::string& b) {
 }
 
 ReadHandle FaultyFileSystem::OpenForRead(const std::string& path) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   Count(FsOp::OpenForRead);
   if (Vanished(path) || Match(FsOp::OpenForRead, path)) return -1;
   const ReadHandle handle = inner_.OpenForRead(path);
@@ -151,6 +154,7 @@ ReadHandle FaultyFileSystem::OpenForRead(const std::string& path) {
 }
 
 std::int64_t FaultyFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   Count(FsOp::Read);
   auto it = open_.find(handle);
   if (it == open_.end()) return inner_.Read(handle, buffer, size);
@@ -169,6 +173,7 @@ std::int64_t FaultyFileSystem::Read(ReadHandle handle, void* buffer, std::size_t
 }
 
 void FaultyFileSystem::Close(ReadHandle handle) {
+  const std::lock_guard<std::mutex> lock(mutex_);
   Count(FsOp::Close);
   open_.erase(handle);
   inner_.Close(handle);

@@ -27,9 +27,11 @@
 // - Vanish: the entry is still listed by Enumerate of its folder, but Lookup does not find it and every
 //   other call on it fails, as when a file disappears between the listing and its use.
 //
-// Calls() counts the calls made of each operation, failed ones included.
+// Calls() counts the calls made of each operation, failed ones included. Looking up, opening, reading and
+// closing files are safe from several threads at once, as a search on every core makes them.
 #include <cstddef>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -102,6 +104,7 @@ class FaultyFileSystem : public FileSystem {
   void Count(FsOp op) { ++calls_[op]; }
 
   FileSystem& inner_;
+  mutable std::mutex mutex_;  // held by the calls a search makes from several threads
   std::vector<Rule> rules_;
   std::map<FsOp, int> calls_;
   std::map<ReadHandle, OpenFile> open_;

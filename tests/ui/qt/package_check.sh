@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # package_check.sh BUILD_DIR WORK_DIR ICON_SIZE...
-# Makes the Debian package from a configured build folder and checks that it installs the program, its
-# desktop entry (naming the program and its icon) and the icon in every size the build renders, and
+# Makes the Debian package from a configured build folder and checks that it installs the program and
+# the command-line tool beside it, its desktop entry (naming the program and its icon) and the icon in every size the build renders, and
 # depends on Qt.
 set -euo pipefail
 if [ $# -lt 3 ]; then
@@ -21,6 +21,7 @@ expect() {
   grep -q -- "$1" <<<"$contents" || { echo "package_check: $deb lacks $1"; fail=1; }
 }
 expect ' ./usr/bin/kestrin$'
+expect ' ./usr/bin/kestrin-cli$'
 expect ' ./usr/share/applications/kestrin.desktop$'
 for size in "$@"; do expect " ./usr/share/icons/hicolor/${size}x${size}/apps/kestrin.png$"; done
 depends=$(dpkg-deb -f "$deb" Depends)

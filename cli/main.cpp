@@ -1,0 +1,464 @@
+// kestrin-cli: the window's search, reference report, batch rename and copy as a console program, for
+// build scripts and continuous integration. Options mirror the window's controls; the commands are the
+// same core commands the window runs.
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/journal_fs.h"
+#include "fileops/copy.h"
+#include "fileops/default_paths.h"
+#include "fileops/rename.h"
+#include "fileops/resource_names.h"
+#include "platform/console.h"
+#include "platform/filesystem.h"
+#include "platform/path_style.h"
+#include "platform/user_folders.h"
+#include "primitives/command.h"
+#include "primitives/fs_query.h"
+#include "search/reference_report.h"
+#include "search/search.h"
+#include "search/walk.h"
+
+#ifndef KESTRIN_VERSION
+#define KESTRIN_VERSION "unknown"
+#endif
+
+namespace kestrin::cli {
+namespace {
+
+constexpr char kProgram[] = "kestrin-cli";
+constexpr int kSuccess = 0;
+constexpr int kNothingOrFailed = 1;
+constexpr int kUsage = 2;
+
+constexpr char kHelp[] =
+    "Usage:\n"
+    "  kestrin-cli search [--name TEXT] [--ext EXT] [--content TEXT] [--ignore-case] [--hidden]\n"
+    "                     [--no-recursive] [-0] FOLDER\n"
+    "  kestrin-cli refs   [--with-dir] [--with-ext] [--ignore-case] [--hidden] [--no-recursive]\n"
+    "                     [--unused] [-0] REF_FOLDER INPUT_FOLDER\n"
+    "  kestrin-cli rename --old OLD [--new NEW] [--force] [--dry-run] [--hidden] [--no-recursive]\n"
+    "                     [-0] FOLDER\n"
+    "  kestrin-cli copy   --output DIR [--prefix PREFIX] [--dry-run] [--name TEXT] [--ext EXT]\n"
+    "                     [--content TEXT] [--ignore-case] [--hidden] [--no-recursive] [-0] FOLDER\n"
+    "  kestrin-cli --help | --version\n"
+    "\n"
+    "search  prints the paths of the files below FOLDER that pass every filter given: --name, a part of\n"
+    "        the path; --ext, the extension (leading dots skipped); --content, a text the file holds.\n"
+    "refs    prints COUNT<TAB>PATH for each file below REF_FOLDER (PATH relative to it): how many files\n"
+    "        below INPUT_FOLDER hold its name (from a PublicRes or PlugApp folder on with --with-dir,\n"
+    "        with its extension with --with-ext); --unused prints only the files that none holds.\n"
+    "rename  replaces the first OLD in each file name below FOLDER (ASCII letters in either case) by\n"
+    "        NEW; --force replaces another file that has the new name.\n"
+    "copy    copies the files the search options select into a mirror tree below DIR, the part of\n"
+    "        each path after PREFIX (by default the one the window proposes for FOLDER) kept.\n"
+    "rename and copy print SOURCE<TAB>TARGET for each file renamed or copied; with --dry-run, for each\n"
+    "file that would be, changing nothing. Sub-folders are searched unless --no-recursive; hidden\n"
+    "entries only with --hidden; --ignore-case folds ASCII letters. -0 ends lines with NUL.\n"
+    "\n"
+    "Each file that fails is reported on standard error with its reason. Exit status: 0 success (for\n"
+    "search, at least one result); 1 no result, or at least one file failed; 2 a usage error or a folder\n"
+    "that cannot be used.\n";
+
+// A command line that cannot be run: reported in one line, exit status 2.
+struct UsageError {
+  std::string message;
+};
+
+struct Options {
+  std::string command;
+  std::vector<std::string> operands;
+  std::optional<std::string> name;
+  std::optional<std::string> ext;
+  std::optional<std::string> content;
+  std::optional<std::string> oldText;
+  std::optional<std::string> newText;
+  std::optional<std::string> output;
+  std::optional<std::string> prefix;
+  bool ignoreCase = false;
+  bool hidden = false;
+  bool recursive = true;
+  bool withDir = false;
+  bool withExt = false;
+  bool unused = false;
+  bool force = false;
+  bool dryRun = false;
+  bool nul = false;
+};
+
+// The options each command takes: a name, whether a value follows it, and where it goes.
+struct OptionSpec {
+  std::string_view name;
+  std::string_view commands;  // the commands that take it, separated by spaces
+  std::optional<std::string> Options::*text = nullptr;
+  bool Options::*flag = nullptr;
+  bool flagValue = true;
+};
+
+constexpr std::string_view kSearchLike = "search copy";
+const OptionSpec kOptions[] = {
+    {"--name", kSearchLike, &Options::name},
+    {"--ext", kSearchLike, &Options::ext},
+    {"--content", kSearchLike, &Options::content},
+    {"--ignore-case", "search refs copy", nullptr, &Options::ignoreCase},
+    {"--hidden", "search refs rename copy", nullptr, &Options::hidden},
+    {"--no-recursive", "search refs rename copy", nullptr, &Options::recursive, false},
+    {"--with-dir", "refs", nullptr, &Options::withDir},
+    {"--with-ext", "refs", nullptr, &Options::withExt},
+    {"--unused", "refs", nullptr, &Options::unused},
+    {"--old", "rename", &Options::oldText},
+    {"--new", "rename", &Options::newText},
+    {"--force", "rename", nullptr, &Options::force},
+    {"--dry-run", "rename copy", nullptr, &Options::dryRun},
+    {"--output", "copy", &Options::output},
+    {"--prefix", "copy", &Options::prefix},
+    {"-0", "search refs rename copy", nullptr, &Options::nul},
+};
+
+bool Takes(std::string_view commands, std::string_view command) {
+  for (std::size_t at = 0; at <= commands.size();) {
+    const std::size_t end = std::min(commands.find(' ', at), commands.size());
+    if (commands.substr(at, end - at) == command) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+Options Parse(const std::vector<std::string>& args) {
+  Options options;
+  options.command = args.front();
+  bool operandsOnly = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (operandsOnly || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      operandsOnly = true;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = std::string_view(arg).substr(0, equals);
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& s : kOptions) {
+      if (s.name == name) spec = &s;
+    }
+    if (spec == nullptr) throw UsageError{"unknown option " + std::string(name)};
+    if (!Takes(spec->commands, options.command)) {
+      throw UsageError{options.command + " does not take " + std::string(name)};
+    }
+    if (spec->text != nullptr) {
+      if (equals != std::string::npos) {
+        options.*(spec->text) = arg.substr(equals + 1);
+      } else if (i + 1 < args.size()) {
+        options.*(spec->text) = args[++i];
+      } else {
+        throw UsageError{std::string(name) + " needs a value"};
+      }
+    } else {
+      if (equals != std::string::npos) throw UsageError{std::string(name) + " takes no value"};
+      options.*(spec->flag) = spec->flagValue;
+    }
+  }
+  return options;
+}
+
+// An empty text is no filter, as an empty box in the window.
+std::optional<std::string> Filter(const std::optional<std::string>& text) {
+  if (!text || text->empty()) return std::nullopt;
+  return text;
+}
+
+SearchFilters FiltersOf(const Options& options) {
+  SearchFilters filters;
+  filters.path = Filter(options.name);
+  if (std::optional<std::string> ext = Filter(options.ext)) {
+    // Leading dots are skipped: ".txt", "..txt" and "txt" are one filter; only dots leave it empty.
+    filters.extension = ext->substr(std::min(ext->find_first_not_of('.'), ext->size()));
+  }
+  filters.content = Filter(options.content);
+  filters.ignoreCase = options.ignoreCase;
+  return filters;
+}
+
+// Standard output, one line per result, each ended by a newline or, with -0, a NUL.
+class Output {
+ public:
+  explicit Output(bool nul) : end_(nul ? '\0' : '\n') {}
+  void Line(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc(end_, stdout);
+    ++lines_;
+  }
+  void Pair(std::string_view a, std::string_view b) { Line(std::string(a) + '\t' + std::string(b)); }
+  std::size_t lines() const { return lines_; }
+
+ private:
+  char end_;
+  std::size_t lines_ = 0;
+};
+
+// Standard error: the failures of a command as it meets them, and its progress while standard error is
+// a terminal.
+class Messages {
+ public:
+  Messages() : terminal_(StandardErrorIsTerminal()) {}
+  ~Messages() { ClearProgress(); }
+
+  // Reports the failures added to the list since the last call.
+  void Flush(const FailureList& failures) {
+    for (; reported_ < failures.size(); ++reported_) Failed(failures[reported_]);
+  }
+  void Failed(const Failure& failure) {
+    ClearProgress();
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, failure.path.c_str(), ReasonText(failure).c_str());
+    ++failed_;
+  }
+  std::size_t failed() const { return failed_; }
+
+  // Shows "what i/n", at most a few hundred times a run.
+  void Progress(const char* what, std::size_t i, std::size_t n) {
+    if (!terminal_ || n == 0) return;
+    const std::size_t step = n / 200 + 1;
+    if (i % step != 0 && i + 1 != n) return;
+    std::fprintf(stderr, "\r%s %s/%s", what, std::to_string(i + 1).c_str(), std::to_string(n).c_str());
+    shown_ = true;
+  }
+  void ClearProgress() {
+    if (!shown_) return;
+    std::fprintf(stderr, "\r%*s\r", 40, "");
+    shown_ = false;
+  }
+
+ private:
+  bool terminal_;
+  bool shown_ = false;
+  std::size_t reported_ = 0;
+  std::size_t failed_ = 0;
+};
+
+// A folder operand as the window stores a chosen folder: ending in a separator. Not a folder: a usage
+// error.
+std::string FolderOperand(const std::string& text, const PathStyle& style) {
+  if (text.empty() || !IsDirectory(text)) throw UsageError{text + ": not a folder"};
+  std::string folder = text;
+  if (!style.EndsWithSeparator(folder)) folder.push_back(style.Separator());
+  return folder;
+}
+
+void ExpectOperands(const Options& options, std::size_t count) {
+  if (options.operands.size() < count) throw UsageError{options.command + ": a folder is missing"};
+  if (options.operands.size() > count) {
+    throw UsageError{options.command + ": unexpected operand " + options.operands[count]};
+  }
+}
+
+// Runs a command with the stop flag never raised and the failures reported as they come.
+struct Run {
+  const PathStyle& style = NativePathStyle();
+  FailureList failures;
+  CommandContext context{nullptr, &failures};
+  Messages messages;
+  Output output;
+
+  explicit Run(const Options& options) : output(options.nul) {}
+
+  FileList Collect(const std::string& folder, const Options& options) {
+    FileList files;
+    CollectFiles(folder, files, options.recursive, options.hidden, style, context);
+    messages.Flush(failures);
+    return files;
+  }
+  FileList Search(const FileList& files, const Options& options) {
+    FilterProgress progress;
+    progress.position = [&](std::size_t i) { messages.Progress("search", i, files.size()); };
+    FileList results = FilterFiles(files, FiltersOf(options), progress, context);
+    messages.ClearProgress();
+    messages.Flush(failures);
+    return results;
+  }
+  int Status(bool haveResult) const {
+    return haveResult && messages.failed() == 0 ? kSuccess : kNothingOrFailed;
+  }
+};
+
+int SearchCommand(const Options& options) {
+  ExpectOperands(options, 1);
+  Run run(options);
+  const std::string folder = FolderOperand(options.operands[0], run.style);
+  const FileList results = run.Search(run.Collect(folder, options), options);
+  for (std::size_t i = 0; i < results.size(); ++i) run.output.Line(results[i]);
+  return run.Status(!results.empty());
+}
+
+int RefsCommand(const Options& options) {
+  ExpectOperands(options, 2);
+  Run run(options);
+  const std::string refFolder = FolderOperand(options.operands[0], run.style);
+  const std::string inputFolder = FolderOperand(options.operands[1], run.style);
+  const FileList refFiles = run.Collect(refFolder, options);
+  const FileList files = run.Collect(inputFolder, options);
+  std::vector<std::string> names;
+  names.reserve(refFiles.size());
+  for (std::size_t i = 0; i < refFiles.size(); ++i) {
+    names.push_back(ReferenceName(refFiles[i], options.withDir, options.withExt, run.style));
+  }
+  const std::vector<std::size_t> counts = CountReferences(
+      files, names, options.ignoreCase,
+      [&](std::size_t i) {
+        run.messages.Progress("refs", i, files.size());
+        run.messages.Flush(run.failures);
+      },
+      run.context);
+  run.messages.ClearProgress();
+  run.messages.Flush(run.failures);
+  for (std::size_t i = 0; i < refFiles.size(); ++i) {
+    if (options.unused && counts[i] != 0) continue;
+    // As the reference list shows it: the path below the reference folder.
+    run.output.Pair(std::to_string(counts[i]), refFiles[i].substr(refFolder.size()));
+  }
+  return run.Status(run.output.lines() != 0);
+}
+
+// Runs a rename or copy batch through a journal, and prints where each file went.
+class Batch {
+ public:
+  // everyFile: every file of the batch is to be handled (the copy), so one that went nowhere failed;
+  // otherwise (the rename) only a file whose move was tried and refused did. failedWords: the reason
+  // given when the command recorded none of its own.
+  Batch(Run& run, bool dryRun, bool everyFile, const char* failedWords)
+      : run_(run), journal_(Fs(), dryRun, run.style), use_(journal_), everyFile_(everyFile),
+        failedWords_(failedWords) {}
+
+  // The steps of the file at source begin now; those of the file begun before have ended.
+  void Begin(std::string_view source) {
+    End();
+    source_.assign(source);
+    active_ = true;
+    start_ = journal_.Journal().size();
+    failuresAtStart_ = run_.failures.size();
+  }
+  // The steps of the file begun last have ended: its line, or its failure.
+  void End() {
+    if (!active_) return;
+    active_ = false;
+    const std::size_t end = journal_.Journal().size();
+    const std::string target = journal_.Destination(source_, start_, end);
+    if (!target.empty()) {
+      run_.messages.ClearProgress();
+      run_.output.Pair(source_, target);
+      ++done_;
+    } else if (run_.failures.size() == failuresAtStart_ &&
+               (everyFile_ || journal_.Failed(source_, start_, end))) {
+      run_.failures.Add(source_, FailureReason::System, failedWords_);
+    }
+    run_.messages.Flush(run_.failures);
+  }
+  std::size_t done() const { return done_; }
+
+ private:
+  Run& run_;
+  JournalFileSystem journal_;
+  ScopedFileSystem use_;
+  const bool everyFile_;
+  const char* failedWords_;
+  std::string source_;
+  bool active_ = false;
+  std::size_t start_ = 0;
+  std::size_t failuresAtStart_ = 0;
+  std::size_t done_ = 0;
+};
+
+int RenameCommand(const Options& options) {
+  ExpectOperands(options, 1);
+  if (!options.oldText || options.oldText->empty()) throw UsageError{"rename: --old is missing or empty"};
+  const std::string newText = options.newText.value_or("");
+  if (options.oldText->size() > kRenameTextLimit || newText.size() > kRenameTextLimit) {
+    throw UsageError{"rename: --old and --new take at most " + std::to_string(kRenameTextLimit) + " bytes"};
+  }
+  Run run(options);
+  const std::string folder = FolderOperand(options.operands[0], run.style);
+  const FileList files = run.Collect(folder, options);
+  Batch batch(run, options.dryRun, false, "could not be renamed");
+  RenameFiles(
+      files, *options.oldText, newText, options.force,
+      [&](std::size_t i) {
+        batch.Begin(files[i]);  // position(i) comes before file i
+        run.messages.Progress("rename", i, files.size());
+      },
+      run.style, run.context);
+  batch.End();
+  return run.Status(batch.done() != 0);
+}
+
+int CopyCommand(const Options& options) {
+  ExpectOperands(options, 1);
+  if (!options.output) throw UsageError{"copy: --output is missing"};
+  Run run(options);
+  if (OutputFolderFromText(*options.output, run.style).empty()) throw UsageError{"copy: --output names no folder"};
+  const std::string folder = FolderOperand(options.operands[0], run.style);
+  const FileList results = run.Search(run.Collect(folder, options), options);
+  if (results.empty()) {
+    std::fprintf(stderr, "%s: no files to copy\n", kProgram);
+    return kNothingOrFailed;
+  }
+  // The prefix the window proposes for the folder.
+  const std::string prefix =
+      options.prefix ? *options.prefix : ComputeDefaultCopyPaths(folder, true, run.style, HomeFolder()).prefix;
+  Batch batch(run, options.dryRun, true, "could not be copied");
+  const PreparedFolder output = PrepareOutputFolder(*options.output, run.style);
+  if (!output.created) throw UsageError{output.path + ": cannot create the output folder"};
+  const std::string& outputFolder = output.path;
+  batch.Begin(results[0]);
+  CopyFiles(
+      results, prefix, outputFolder,
+      [&](std::size_t i) {
+        batch.End();  // position(i) comes after file i
+        if (i + 1 < results.size()) batch.Begin(results[i + 1]);
+        run.messages.Progress("copy", i, results.size());
+      },
+      run.style, run.context);
+  return run.Status(batch.done() != 0);
+}
+
+int Main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::fprintf(stderr, "%s: a command is missing (see %s --help)\n", kProgram, kProgram);
+    return kUsage;
+  }
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kHelp, stdout);
+      return kSuccess;
+    }
+    if (arg == "--version") {
+      std::printf("%s %s\n", kProgram, KESTRIN_VERSION);
+      return kSuccess;
+    }
+  }
+  try {
+    const Options options = Parse(args);
+    if (options.command == "search") return SearchCommand(options);
+    if (options.command == "refs") return RefsCommand(options);
+    if (options.command == "rename") return RenameCommand(options);
+    if (options.command == "copy") return CopyCommand(options);
+    throw UsageError{"unknown command " + options.command};
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "%s: %s (see %s --help)\n", kProgram, error.message.c_str(), kProgram);
+    return kUsage;
+  }
+}
+
+}  // namespace
+}  // namespace kestrin::cli
+
+int main(int argc, char** argv) { return kestrin::cli::Main(argc, argv); }

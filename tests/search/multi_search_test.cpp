@@ -1,0 +1,112 @@
+// The multi-pattern search: the same patterns found as one BufferContains per pattern, over any split of
+// the stream into chunks, in both case modes, with and without the sparse states.
+
+#include "search/multi_search.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "search/search.h"
+
+namespace kestrin {
+namespace {
+
+using ::testing::UnorderedElementsAreArray;
+
+// The patterns found in the chunks, fed one after another into one stream, as pattern texts.
+std::vector<std::string> FoundIn(const MultiSearcher& searcher, const std::vector<std::string>& patterns,
+                                 const std::vector<std::string>& chunks) {
+  MultiSearchStream stream(searcher);
+  for (const std::string& chunk : chunks) stream.Feed(chunk.data(), chunk.size());
+  std::vector<std::string> found;
+  for (const std::uint32_t p : stream.Found()) found.push_back(patterns[p]);
+  return found;
+}
+
+TEST(MultiSearch, FindsOverlappingAndNestedPatternsInBothCaseModes) {
+  struct Case {
+    std::vector<std::string> patterns;
+    std::vector<std::string> chunks;
+    bool ignoreCase;
+    std::vector<std::string> found;
+  };
+  const Case cases[] = {
+      {{"he", "she", "his", "hers"}, {"ushers"}, false, {"she", "he", "hers"}},
+      {{"a", "aa", "aaa", "aaaa"}, {"aaa"}, false, {"a", "aa", "aaa"}},
+      {{"abcd", "bc", "c"}, {"xab", "", "c"}, false, {"bc", "c"}},  // across chunk seams, an empty chunk
+      {{"AbC"}, {"xaBcx"}, true, {"AbC"}},
+      {{"AbC"}, {"xaBcx"}, false, {}},
+      {{"["}, {"{"}, true, {}},  // only letters fold: '[' and '{' differ by the case bit
+      {{"\xB0\x41"}, {"\xB0\x61"}, true, {"\xB0\x41"}},  // a double-byte character's second byte folds
+      {{"\xC1"}, {"\xE1"}, true, {}},                       // bytes of 0x80 and above never fold
+      {{"x", "", "x"}, {"yx"}, false, {"", "x", "x"}},      // the empty pattern, and equal patterns together
+      {{""}, {}, false, {""}},                              // the empty pattern occurs in no data at all too
+      {{"ab", "b"}, {"a", "b"}, false, {"ab", "b"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.patterns) + " in " + ::testing::PrintToString(c.chunks));
+    for (const std::size_t budget : {MultiSearcher::kDenseBudget, std::size_t{1}}) {
+      const MultiSearcher searcher(c.patterns, c.ignoreCase, budget);
+      EXPECT_THAT(FoundIn(searcher, c.patterns, c.chunks), UnorderedElementsAreArray(c.found));
+    }
+  }
+}
+
+TEST(MultiSearch, EqualsOneSearchPerPatternOnRandomStreams) {
+  std::mt19937 random(15);
+  const std::string alphabet = "abAB[{\xB0\xE1z";
+  const auto text = [&](std::size_t max) {
+    std::string s(random() % (max + 1), ' ');
+    for (char& ch : s) ch = alphabet[random() % alphabet.size()];
+    return s;
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> patterns(1 + random() % 40);
+    for (std::string& p : patterns) p = text(round % 3 == 0 ? 40 : 6);
+    // Short chunks cross seams everywhere; long ones are walked in lanes.
+    const bool longChunks = round % 2 == 0;
+    const std::string data = text(longChunks ? 6000 : 400);
+    std::vector<std::string> chunks;  // the data cut at random places
+    for (std::size_t at = 0; at < data.size();) {
+      const std::size_t n = std::min<std::size_t>(random() % (longChunks ? 3000 : 9), data.size() - at);
+      chunks.push_back(data.substr(at, n));
+      at += n;
+    }
+    for (const bool ignoreCase : {false, true}) {
+      std::vector<std::string> expected;
+      for (const std::string& p : patterns) {
+        if (BufferContains(data.data(), data.size(), p, ignoreCase)) expected.push_back(p);
+      }
+      for (const std::size_t budget : {MultiSearcher::kDenseBudget, std::size_t{1}, std::size_t{1} << 10}) {
+        const MultiSearcher searcher(patterns, ignoreCase, budget);
+        const std::vector<std::string> found = FoundIn(searcher, patterns, chunks);
+        ASSERT_THAT(found, UnorderedElementsAreArray(expected))
+            << "round " << round << ", ignoreCase " << ignoreCase << ", budget " << budget;
+      }
+    }
+  }
+}
+
+TEST(MultiSearch, StreamsStartAfreshAndKnowWhenAllAreFound) {
+  const std::vector<std::string> patterns = {"ab", "cd"};
+  const MultiSearcher searcher(patterns, false, 1);
+  EXPECT_EQ(searcher.DenseStateCount(), 1u);
+  EXPECT_EQ(searcher.StateCount(), 5u);
+  MultiSearchStream stream(searcher);
+  stream.Feed("xa", 2);
+  stream.Begin();  // the "a" before the new stream is forgotten
+  stream.Feed("bcd", 3);
+  EXPECT_EQ(stream.Found(), (std::vector<std::uint32_t>{1}));
+  EXPECT_FALSE(stream.FoundAll());
+  stream.Feed("ab", 2);
+  EXPECT_TRUE(stream.FoundAll());
+}
+
+}  // namespace
+}  // namespace kestrin
