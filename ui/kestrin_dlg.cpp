@@ -393,6 +393,7 @@ void CKestrinDlg::DropFolder(std::string folder) {
     m_refPath = folder;
     StartWalk(0, m_refPath, flags, [this](FileList files, bool stopped) {
       m_refFiles = std::move(files);
+      m_refCounts.clear();
       m_host.SetText(IDC_REF_PATH, m_refPath);
       FillRefList();
       if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
@@ -444,6 +445,7 @@ void CKestrinDlg::OnRecursiveClicked() {
       const bool stopped = job.StopRequested();
       job.Post([this, files = std::move(files), stopped]() mutable {
         m_refFiles = std::move(files);
+        m_refCounts.clear();
         FillRefList();
         if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
       });
@@ -645,6 +647,7 @@ void CKestrinDlg::OnOpenRefFolder() {
   m_host.SetText(IDC_REF_PATH, m_refPath);
   StartWalk(IDC_OPEN_REF, m_refPath, ReadWalkFlags(), [this](FileList files, bool stopped) {
     m_refFiles = std::move(files);
+    m_refCounts.clear();
     FillRefList();
     if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
   });
@@ -669,7 +672,12 @@ void CKestrinDlg::FillRefList() {
   for (std::size_t i = 0; i < m_refFiles.size(); ++i) {
     const std::string_view entry = m_refFiles[i];
     // Every entry begins with m_refPath, as the walk builds it from that folder.
-    m_host.ListAdd(IDC_REF_LIST, entry.substr(std::min(m_refPath.size(), entry.size())));
+    const std::string_view line = entry.substr(std::min(m_refPath.size(), entry.size()));
+    if (m_refCounts.size() == m_refFiles.size()) {
+      m_host.ListAdd(IDC_REF_LIST, FormatText(text::kRefCountLine, {line, Count(m_refCounts[i])}));
+    } else {
+      m_host.ListAdd(IDC_REF_LIST, line);
+    }
   }
   m_host.EndListFill(IDC_REF_LIST);
 }

@@ -75,6 +75,7 @@ class CKestrinDlg {
   void OnOpenRefFolder();
   void OnRefSelChange();
   void OnRefDblClk();
+  void OnRefReport();
   // A folder named when the program was started (made absolute by the caller): opened as if browsed to.
   // Anything that is not a folder is reported in a message box and changes nothing.
   void OnOpenFolderArgument(const std::string& path);
@@ -141,6 +142,7 @@ class CKestrinDlg {
   FileList m_results;               // the last search's matches, in the order of m_files
   std::string m_refPath;            // reference folder, ending in a separator
   FileList m_refFiles;              // every file below m_refPath, walk order
+  std::vector<std::size_t> m_refCounts;  // the last reference report's counts, one per m_refFiles entry
   FailureList m_failures;           // what the last command could not handle
 
   DialogHost& m_host;

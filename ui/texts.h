@@ -26,9 +26,15 @@ inline constexpr const char* kCopySummary = "拷贝完成, 其中成功:%d个, �
 // A stopped command: this, then the command's summary of what it did before the stop.
 inline constexpr const char* kStoppedPrefix = "已停止, ";
 inline constexpr const char* kWalkStopped = "已停止, 目录下已列出%d个文件.";
+// The reference report.
+inline constexpr const char* kRefReportNoRefs = "没有引用文件可统计.";
+inline constexpr const char* kRefReportNoInput = "没有输入文件可统计引用.";
+inline constexpr const char* kRefReportSummary = "统计%d个引用文件, 其中%d个未被引用.";
 
 // The caption of a command's button while the command runs.
 inline constexpr const char* kStop = "停止";
+// A reference list line after a report: the line's path and its count.
+inline constexpr const char* kRefCountLine = "%s  (%d)";
 
 // The list of the last command's failures.
 inline constexpr const char* kFailuresCaption = "未完成的文件";

@@ -57,7 +57,7 @@ TEST(Driver, StartDumpInContractOrder) {
             "enabled IDC_REF_PATH: 1\nenabled IDC_RENAME_OLD: 1\nenabled IDC_RENAME: 1\n"
             "enabled IDC_RECURSIVE: 1\nenabled IDC_IGNORE_CASE: 1\nenabled IDC_NAME_WITH_DIR: 1\n"
             "enabled IDC_NAME_WITH_EXT: 1\nenabled IDC_INCLUDE_HIDDEN: 1\nenabled IDC_RENAME_NEW: 1\n"
-            "enabled IDC_FORCE_RENAME: 1\nend\n");
+            "enabled IDC_FORCE_RENAME: 1\nenabled IDC_REF_REPORT: 1\nend\n");
 }
 
 TEST(Driver, InvalidLinesStopTheRunWithStatusTwo) {
