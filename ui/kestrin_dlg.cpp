@@ -20,6 +20,7 @@
 #include "platform/user_folders.h"
 #include "primitives/fs_query.h"
 #include "primitives/path_text.h"
+#include "search/reference_report.h"
 #include "search/search.h"
 #include "search/walk.h"
 #include "ui/layout.h"
@@ -303,6 +304,7 @@ bool CKestrinDlg::OnCommand(int id, Notify notify) {
         case IDC_RENAME: OnBatchRename(); return true;
         case IDC_OPEN_COPY_PATH: OnOpenCopyPath(); return true;
         case IDC_COPY: OnCopyFiles(); return true;
+        case IDC_REF_REPORT: OnRefReport(); return true;
         case IDC_STATUS: return OnStatusClicked();
         default: return false;
       }
@@ -664,6 +666,51 @@ void CKestrinDlg::OnRefSelChange() {
 void CKestrinDlg::OnRefDblClk() {
   OnRefSelChange();
   OnSearch();
+}
+
+void CKestrinDlg::OnRefReport() {
+  m_failures.clear();
+  if (m_refFiles.empty()) {
+    SetStatus(m_host, text::kRefReportNoRefs);
+    return;
+  }
+  if (m_files.empty()) {
+    SetStatus(m_host, text::kRefReportNoInput);
+    return;
+  }
+  // Each reference file's name as a selection in the reference list builds the search string.
+  const bool withDir = m_host.IsChecked(IDC_NAME_WITH_DIR);
+  const bool withExt = m_host.IsChecked(IDC_NAME_WITH_EXT);
+  const bool ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
+  std::vector<std::string> names;
+  names.reserve(m_refFiles.size());
+  for (std::size_t i = 0; i < m_refFiles.size(); ++i) names.push_back(ReferenceName(m_refFiles[i], withDir, withExt, m_style));
+
+  BeginProgressRun(m_host, m_files.size());
+  StartCommand(IDC_REF_REPORT, [this, names = std::move(names), ignoreCase](Job& job) {
+    std::vector<std::size_t> counts = CountReferences(
+        m_files, names, ignoreCase, [&job](std::size_t i) { job.Progress(i); }, job.Context());
+    const bool stopped = job.StopRequested();
+    job.Post([this, counts = std::move(counts), stopped]() mutable {
+      EndProgressRun(m_host);
+      // Counts of a part of the input would call used resources unused: a stopped report changes no list.
+      if (stopped) {
+        SetStoppedStatus(m_host, text::kRefReportStopped);
+        return;
+      }
+      m_refCounts = std::move(counts);
+      FillRefList();
+      // The unused reference files become the results, so that they open and copy like found files.
+      m_results.clear();
+      m_host.ListReset(IDC_RESULT_LIST);
+      for (std::size_t i = 0; i < m_refFiles.size(); ++i) {
+        if (m_refCounts[i] != 0) continue;
+        m_results.push_back(m_refFiles[i], m_refFiles.kind(i));
+        m_host.ListAdd(IDC_RESULT_LIST, m_refFiles[i]);
+      }
+      SetStatus(m_host, text::kRefReportSummary, {Count(m_refFiles.size()), Count(m_results.size())});
+    });
+  });
 }
 
 void CKestrinDlg::FillRefList() {

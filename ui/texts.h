@@ -30,6 +30,7 @@ inline constexpr const char* kWalkStopped = "已停止, 目录下已列出%d个�
 inline constexpr const char* kRefReportNoRefs = "没有引用文件可统计.";
 inline constexpr const char* kRefReportNoInput = "没有输入文件可统计引用.";
 inline constexpr const char* kRefReportSummary = "统计%d个引用文件, 其中%d个未被引用.";
+inline constexpr const char* kRefReportStopped = "统计引用未完成.";
 
 // The caption of a command's button while the command runs.
 inline constexpr const char* kStop = "停止";

@@ -59,6 +59,7 @@
     <message><source>没有引用文件可统计.</source><translation>No reference files to count.</translation></message>
     <message><source>没有输入文件可统计引用.</source><translation>No input files to count references in.</translation></message>
     <message><source>统计%d个引用文件, 其中%d个未被引用.</source><translation>Counted %d reference files, %d of them unused.</translation></message>
+    <message><source>统计引用未完成.</source><translation>reference count not finished.</translation></message>
     <message><source>%s  (%d)</source><translation>%s  (%d)</translation></message>
     <!-- A command's button while the command runs, and the list of the last command's failures. -->
     <message><source>停止</source><translation>Stop</translation></message>

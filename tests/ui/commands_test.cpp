@@ -228,6 +228,41 @@ TEST(FailureList, TheLastCommandsFailuresAreShownOnAClickOnTheStatusBox) {
   }
 }
 
+// The reference report: counts beside the reference lines, the unused reference files as the results.
+TEST(RefReport, CountsEachReferenceAndListsTheUnusedOnesAsResults) {
+  MemoryFileSystem fs(PathStyle::Posix());
+  fs.AddFile("/in/a.txt", "uses btn and BTN").AddFile("/in/b.txt", "icon btn");
+  fs.AddFile("/ref/btn.png").AddFile("/ref/icon.png").AddFile("/ref/unused.png");
+  ScopedFileSystem use(fs);
+  headless::HeadlessHost host;
+  CKestrinDlg dlg(host, PathStyle::Posix());
+  dlg.OnRefReport();
+  EXPECT_EQ(host.Text(IDC_STATUS), "没有引用文件可统计.");
+  host.QueueBrowseAnswer("/ref");
+  dlg.OnOpenRefFolder();
+  dlg.OnRefReport();
+  EXPECT_EQ(host.Text(IDC_STATUS), "没有输入文件可统计引用.");
+  host.QueueBrowseAnswer("/in");
+  dlg.OnOpenInputFolder();
+  EXPECT_TRUE(dlg.OnCommand(IDC_REF_REPORT, Notify::Clicked));
+  EXPECT_EQ(host.Lines(IDC_REF_LIST), (std::vector<std::string>{"btn.png  (2)", "icon.png  (1)", "unused.png  (0)"}));
+  EXPECT_EQ(host.Lines(IDC_RESULT_LIST), std::vector<std::string>{"/ref/unused.png"});
+  ASSERT_EQ(dlg.Results().size(), 1u);
+  EXPECT_EQ(dlg.Results()[0], "/ref/unused.png");
+  EXPECT_EQ(host.Text(IDC_STATUS), "统计3个引用文件, 其中1个未被引用.");
+  // A selection still takes the name from the file, not from the line with its count.
+  host.Select(IDC_REF_LIST, 0);
+  dlg.OnRefSelChange();
+  EXPECT_EQ(host.Text(IDC_SEARCH_TEXT), "btn");
+  // Without case, BTN counts too; a new walk of the reference folder drops the counts.
+  host.Toggle(IDC_IGNORE_CASE);
+  dlg.OnRefReport();
+  EXPECT_EQ(host.Lines(IDC_REF_LIST)[0], "btn.png  (2)");
+  host.QueueBrowseAnswer("/ref");
+  dlg.OnOpenRefFolder();
+  EXPECT_EQ(host.Lines(IDC_REF_LIST)[0], "btn.png");
+}
+
 TEST(ClosedWindow, StopsTheRunningCommandWaitsForItAndShowsNothingMore) {
   Tree tree(At::Copy, "/in/c.txt");
   headless::HeadlessHost host;
