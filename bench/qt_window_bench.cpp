@@ -6,7 +6,10 @@
 // Makes FILES empty files in a temporary folder (1,000 per sub-folder), drops the folder on the window,
 // and runs a search without any filter, which lists every file. Prints the times of the list work alone
 // (200,000 lines through the host into the list and the list's first paint) and of the whole search.
+// Then a content search of every file with a timer probing the event loop every millisecond (the longest
+// wait between two of its ticks), and the time from an Escape to the end of a search stopped midway.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,6 +17,10 @@
 #include <QFile>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -36,6 +43,28 @@ class PaintCounter : public QObject {
 };
 
 double Ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
+
+// Runs the event loop until the dialog's command has ended.
+void WaitIdle(const kestrin::CKestrinDlg& dialog) {
+  while (dialog.Running()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+}
+
+// The longest gap between two ticks of a 1 ms timer while the dialog's command runs.
+double LongestEventLoopWait(const kestrin::CKestrinDlg& dialog) {
+  QElapsedTimer since;
+  double longest = 0;
+  QTimer probe;
+  probe.setInterval(1);
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    longest = std::max(longest, Ms(since));
+    since.restart();
+  });
+  since.start();
+  probe.start();
+  WaitIdle(dialog);
+  longest = std::max(longest, Ms(since));
+  return longest;
+}
 
 }  // namespace
 
@@ -71,17 +100,38 @@ int main(int argc, char** argv) {
 
   timer.restart();
   dialog.OnDropFiles({QFile::encodeName(tree.path()).toStdString()});
+  WaitIdle(dialog);
   std::printf("walk (folder drop): %.1f ms, %zu files\n", Ms(timer), dialog.Files().size());
 
   PaintCounter counter;
   window.Progress()->installEventFilter(&counter);
   timer.restart();
   dialog.OnSearch();
+  WaitIdle(dialog);
   const double search = Ms(timer);
   window.List(IDC_RESULT_LIST)->repaint();
   std::printf("search without filter: %.1f ms (with the list's paint %.1f ms), %zu results, %d progress paints\n",
               search, Ms(timer), dialog.Results().size(), counter.paints);
   std::printf("status: %s\n", host.GetText(IDC_STATUS).c_str());
+
+  // A content search of every file, the event loop probed meanwhile.
+  window.Edit(IDC_SEARCH_TEXT)->setText(QStringLiteral("needle"));
+  timer.restart();
+  dialog.OnSearch();
+  const double longest = LongestEventLoopWait(dialog);
+  std::printf("content search: %.1f ms; the event loop waited at most %.1f ms (goal 50)\n", Ms(timer), longest);
+
+  // The same search stopped by Escape a quarter of a second in.
+  dialog.OnSearch();
+  QElapsedTimer until;
+  until.start();
+  while (dialog.Running() && until.elapsed() < 250) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  timer.restart();
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(window.Button(IDC_SEARCH), &escape);  // the stop button, which has the focus
+  WaitIdle(dialog);
+  std::printf("stop: the search ended %.1f ms after Escape (goal 100); status: %s\n", Ms(timer),
+              host.GetText(IDC_STATUS).c_str());
   window.Attach(nullptr);
   return 0;
 }

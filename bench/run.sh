@@ -232,6 +232,61 @@ if [ "$sparse" != 0 ]; then
   rm -rf "$sparse_dir"
 fi
 
+# End to end through the window's scenario driver: start, walk with hidden files, content search, dump
+# (which prints every result line); against rg with its default threads and grep, both with LC_ALL=C.
+drive=$build/ui/headless/kestrin-drive
+if [ -x "$drive" ]; then
+  drive_search() {  # PATTERN [nocase]
+    {
+      echo "click IDC_INCLUDE_HIDDEN"
+      [ "${2:-}" = nocase ] && echo "click IDC_IGNORE_CASE"
+      echo "browse-input $corpus"
+      echo "set IDC_SEARCH_TEXT $1"
+      echo "click IDC_SEARCH"
+      echo "dump"
+    } | "$drive" | sed -n 's/^list IDC_RESULT_LIST\[[0-9]*\]: //p'
+  }
+  d_rare_exact() { drive_search "$rare"; }
+  d_rare_nocase() { drive_search "$rare" nocase; }
+  d_common_exact() { drive_search "$common"; }
+  d_common_nocase() { drive_search "$common" nocase; }
+  rgt_rare_exact() { rg -l -F -uuu -- "$rare" "$corpus"; }
+  rgt_rare_nocase() { rg -l -F -i -uuu -- "$rare" "$corpus"; }
+  rgt_common_exact() { rg -l -F -uuu -- "$common" "$corpus"; }
+  rgt_common_nocase() { rg -l -F -i -uuu -- "$common" "$corpus"; }
+  echo
+  echo "== end to end through kestrin-drive (rg with its default threads), median of $runs runs, in ms"
+  printf '%-15s %9s %9s %9s %8s %8s  %s\n' case drive "grep" "rg" d/grep d/rg "goals 0.45 / 0.70"
+  for pair in rare_exact rare_nocase common_exact common_nocase; do
+    "d_$pair" | sed "s|/\{2,\}|/|g" | sort >"$tmp/d"
+    "rgt_$pair" | sort >"$tmp/r"
+    cmp -s "$tmp/d" "$tmp/r" || echo "$pair: DIFFERENT result set from rg ($(wc -l <"$tmp/d") / $(wc -l <"$tmp/r"))"
+    dt="" gt="" rt=""
+    for ((round = 0; round <= runs; round++)); do
+      for c in "d_$pair" "grep_$pair" "rgt_$pair"; do
+        start=$EPOCHREALTIME
+        "$c" | wc -l >/dev/null
+        end=$EPOCHREALTIME
+        [ "$round" -eq 0 ] && continue
+        ms=$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f", (e - s) * 1000 }')
+        case $c in d_*) dt+="$ms " ;; grep_*) gt+="$ms " ;; *) rt+="$ms " ;; esac
+      done
+    done
+    med() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+    d=$(med "$dt") g=$(med "$gt") r=$(med "$rt")
+    printf '%-15s %9.1f %9.1f %9.1f %8s %8s  %s %s\n' "$pair" "$d" "$g" "$r" "$(ratio "$d" "$g")" "$(ratio "$d" "$r")" \
+      "$(verdict "$(ratio "$d" "$g")" 0.45)" "$(verdict "$(ratio "$d" "$r")" 0.70)"
+  done
+fi
+
+# The Qt window during a search of 200,000 files: the longest wait of the event loop and how soon a stop
+# ends the command.
+if [ -x "$build/ui/qt/kestrin-qt-bench" ]; then
+  echo
+  echo "== Qt window, 200,000 files (offscreen)"
+  QT_QPA_PLATFORM=offscreen "$build/ui/qt/kestrin-qt-bench" 200000 2>/dev/null
+fi
+
 echo
 echo "== in-memory search (Google Benchmark; bytes_per_second from CPU time)"
 "$build/bench/kestrin-search-membench" --benchmark_min_time=0.3 2>/dev/null

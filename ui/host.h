@@ -2,9 +2,13 @@
 // What the dialog needs from the window system: operations on its controls, addressed by identifier,
 // and a few services. The Qt window, the Win32 dialog and the headless test host implement it.
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "primitives/command.h"
 
 namespace kestrin {
 
@@ -23,6 +27,8 @@ class DialogHost {
   virtual void SetProgressRange(int lower, int upper) = 0;   // the full values, never cut to 16 bits
   virtual void SetProgressPos(int position) = 0;
   virtual void Show(int id, bool visible) = 0;
+  virtual void Enable(int id, bool enabled) = 0;             // a disabled control takes no input
+  virtual void SetCaption(int id, std::string_view caption) = 0;  // a push button's caption
 
   // A list box is about to receive many lines (a search result or a reference folder): hosts may suspend
   // redrawing and reserve storage until EndListFill. Progress positions set meanwhile must still show.
@@ -38,6 +44,10 @@ class DialogHost {
   // folder without one), or nothing when cancelled.
   virtual std::optional<std::string> BrowseForFolder(const char* title, const std::string& startFolder) = 0;
   virtual void ShowMessage(std::string_view text, std::string_view caption) = 0;  // modal, one OK button
+  // The files the last command could not handle, each with its path and reason, in a modal list whose
+  // text the user can copy.
+  virtual void ShowFailures(const FailureList& failures) = 0;
+
   // Opens a file or folder with its associated program. False when the desktop cannot open it (no program
   // for it); a host that learns of that only later tells the window, which reports it the same way.
   virtual bool ShellOpen(const std::string& path) = 0;
@@ -47,6 +57,15 @@ class DialogHost {
   // remembering one.
   virtual std::optional<std::string> ReadSetting(const char* name) = 0;
   virtual void WriteSetting(const char* name, const std::string& value) = 0;
+
+  // Threads. A command works on a worker thread and hands its results to the window thread through
+  // PostToWindow, which any thread may call: the calls run on the window thread, one at a time, in the
+  // order they were posted, and never after the host is gone.
+  virtual void PostToWindow(std::function<void()> call) = 0;
+  // The dialog has just started a command on its worker. An interactive window returns at once and runs
+  // the posted calls from its event loop. A host whose caller expects every action to be finished when it
+  // returns (a script, a test) runs the posted calls here until running() turns false.
+  virtual void AwaitCommand(const std::function<bool()>& running) { static_cast<void>(running); }
 };
 
 }  // namespace kestrin

@@ -1,13 +1,17 @@
 #include "ui/kestrin_dlg.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "fileops/copy.h"
 #include "fileops/default_paths.h"
@@ -16,8 +20,10 @@
 #include "platform/user_folders.h"
 #include "primitives/fs_query.h"
 #include "primitives/path_text.h"
+#include "search/reference_report.h"
 #include "search/search.h"
 #include "search/walk.h"
+#include "ui/layout.h"
 #include "ui/resource_ids.h"
 #include "ui/texts.h"
 
@@ -89,11 +95,186 @@ std::optional<std::string> ReadFilter(DialogHost& host, int id) {
   return text;
 }
 
+// A status text of a command stopped by the user: what it did, said to be stopped.
+void SetStoppedStatus(DialogHost& host, const char* text, std::initializer_list<std::string_view> args = {}) {
+  host.SetText(IDC_STATUS, host.Translate(text::kStoppedPrefix) + FormatText(host.Translate(text), args));
+}
+
+// The status text of a command that ran to its end, or was stopped.
+void SetOutcomeStatus(DialogHost& host, bool stopped, const char* text,
+                      std::initializer_list<std::string_view> args = {}) {
+  if (stopped) {
+    SetStoppedStatus(host, text, args);
+  } else {
+    SetStatus(host, text, args);
+  }
+}
+
 }  // namespace
+
+// What the worker hands to the window thread. Calls queue here and the host is asked to run one drain
+// on the window thread for however many queued up meanwhile; the progress positions queued between two
+// other calls shrink to the last of them, so a fast command never floods the window's event queue, and
+// the window sees the updates in the order the work made them.
+struct CKestrinDlg::Channel {
+  std::mutex mutex;
+  std::condition_variable answered;
+  std::vector<std::function<void()>> calls;
+  std::optional<int> position;  // the newest progress position not queued yet
+  bool drainPosted = false;
+  std::atomic<bool> closing{false};  // the window is going: nobody will answer a question any more
+  CKestrinDlg* dialog = nullptr;     // null once the dialog is gone; read and written on the window thread
+
+  // Moves a pending position into the queue (the mutex held).
+  void QueuePosition() {
+    if (!position) return;
+    calls.emplace_back([this, value = *position] {
+      if (dialog != nullptr) dialog->m_host.SetProgressPos(value);
+    });
+    position.reset();
+  }
+
+  // From the worker: asks for a drain unless one is already on its way (the mutex not held).
+  void RequestDrain(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Channel>& self) {
+    const bool post = !drainPosted;
+    drainPosted = true;
+    lock.unlock();
+    if (post && dialog != nullptr) {
+      DialogHost& host = dialog->m_host;
+      host.PostToWindow([self] { self->Drain(); });
+    }
+  }
+
+  // On the window thread: everything queued, in order.
+  void Drain() {
+    std::vector<std::function<void()>> batch;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      QueuePosition();
+      batch.swap(calls);
+      drainPosted = false;
+    }
+    if (dialog == nullptr) return;
+    for (std::function<void()>& call : batch) call();
+  }
+};
+
+// The worker's side of a running command.
+class CKestrinDlg::Job {
+ public:
+  Job(std::shared_ptr<Channel> channel, const StopFlag& stop) : m_channel(std::move(channel)), m_stop(stop) {}
+
+  CommandContext Context() { return CommandContext{&m_stop, &failures}; }
+  bool StopRequested() const { return m_stop.Requested(); }
+
+  // Runs call on the window thread, after everything posted before it.
+  void Post(std::function<void()> call) {
+    std::unique_lock<std::mutex> lock(m_channel->mutex);
+    m_channel->QueuePosition();
+    m_channel->calls.push_back(std::move(call));
+    m_channel->RequestDrain(lock, m_channel);
+  }
+  // The progress bar's position; positions in a row may be shown as their last.
+  void Progress(std::size_t position) {
+    std::unique_lock<std::mutex> lock(m_channel->mutex);
+    m_channel->position = ProgressValue(position);
+    m_channel->RequestDrain(lock, m_channel);
+  }
+  // Runs call on the window thread and waits for it; false when the window closed first.
+  bool Ask(const std::function<void()>& call) {
+    bool done = false;
+    Post([this, &call, &done] {
+      call();
+      std::lock_guard<std::mutex> lock(m_channel->mutex);
+      done = true;
+      m_channel->answered.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(m_channel->mutex);
+    m_channel->answered.wait(lock, [&] { return done || m_channel->closing.load(); });
+    return done;
+  }
+
+  FailureList failures;
+
+ private:
+  std::shared_ptr<Channel> m_channel;
+  const StopFlag& m_stop;
+};
 
 CKestrinDlg::CKestrinDlg(DialogHost& host) : CKestrinDlg(host, NativePathStyle()) {}
 
-CKestrinDlg::CKestrinDlg(DialogHost& host, const PathStyle& style) : m_host(host), m_style(style) {}
+CKestrinDlg::CKestrinDlg(DialogHost& host, const PathStyle& style)
+    : m_host(host), m_style(style), m_channel(std::make_shared<Channel>()) {
+  m_channel->dialog = this;
+}
+
+CKestrinDlg::~CKestrinDlg() { Shutdown(); }
+
+void CKestrinDlg::Shutdown() {
+  m_stop.Request();
+  {
+    std::lock_guard<std::mutex> lock(m_channel->mutex);
+    m_channel->closing = true;
+    m_channel->answered.notify_all();
+  }
+  if (m_worker.joinable()) m_worker.join();
+  // Calls still queued for the window belong to a window that is going away.
+  m_channel->dialog = nullptr;
+  m_running = false;
+}
+
+void CKestrinDlg::Stop() {
+  if (m_running) m_stop.Request();
+}
+
+void CKestrinDlg::StartCommand(int stopButton, std::function<void(Job&)> work) {
+  // The previous worker has posted its end already; it is gone or about to be.
+  if (m_worker.joinable()) m_worker.join();
+  m_failures.clear();
+  m_stop.Reset();
+  m_running = true;
+  m_stopButton = stopButton;
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.id < 0 || def.id == stopButton || def.id == IDC_PROGRESS) continue;
+    m_host.Enable(def.id, false);
+  }
+  if (stopButton != 0) m_host.SetCaption(stopButton, m_host.Translate(text::kStop));
+  m_worker = std::thread([this, work = std::move(work)] {
+    Job job(m_channel, m_stop);
+    work(job);
+    job.Post([this, failures = std::move(job.failures)]() mutable { EndCommand(std::move(failures)); });
+  });
+  m_host.AwaitCommand([this] { return m_running; });
+}
+
+void CKestrinDlg::EndCommand(FailureList failures) {
+  m_failures = std::move(failures);
+  if (m_stopButton != 0) {
+    if (const ControlDef* def = FindControl(m_stopButton)) m_host.SetCaption(m_stopButton, m_host.Translate(def->caption));
+  }
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.id < 0 || def.id == m_stopButton || def.id == IDC_PROGRESS) continue;
+    m_host.Enable(def.id, true);
+  }
+  m_stopButton = 0;
+  m_running = false;
+}
+
+bool CKestrinDlg::OnStatusClicked() {
+  if (m_running || m_failures.empty()) return false;
+  m_host.ShowFailures(m_failures);
+  return true;
+}
+
+void CKestrinDlg::StartWalk(int stopButton, std::string root, WalkFlags flags,
+                            std::function<void(FileList files, bool stopped)> done) {
+  StartCommand(stopButton, [this, root = std::move(root), flags, done = std::move(done)](Job& job) {
+    FileList files;
+    CollectFiles(root, files, flags.recursive, flags.includeHidden, m_style, job.Context());
+    const bool stopped = job.StopRequested();
+    job.Post([done, files = std::move(files), stopped]() mutable { done(std::move(files), stopped); });
+  });
+}
 
 CKestrinDlg::WalkFlags CKestrinDlg::ReadWalkFlags() {
   const bool recursive = m_host.IsChecked(IDC_RECURSIVE);
@@ -101,19 +282,18 @@ CKestrinDlg::WalkFlags CKestrinDlg::ReadWalkFlags() {
   return {recursive, includeHidden};
 }
 
-void CKestrinDlg::WalkInto(const std::string& root, FileList& files, const WalkFlags& flags) {
-  files.clear();
-  CollectFiles(root, files, flags.recursive, flags.includeHidden, m_style);
-}
-
-void CKestrinDlg::WalkInto(const std::string& root, FileList& files) { WalkInto(root, files, ReadWalkFlags()); }
-
 bool CKestrinDlg::OnInitDialog() {
   m_host.SetChecked(IDC_RECURSIVE, true);
   return true;
 }
 
 bool CKestrinDlg::OnCommand(int id, Notify notify) {
+  if (m_running) {
+    // Every control but the stop is disabled; whatever still arrives starts nothing.
+    if (notify != Notify::Clicked || id != m_stopButton) return false;
+    Stop();
+    return true;
+  }
   switch (notify) {
     case Notify::Clicked:
       switch (id) {
@@ -124,6 +304,8 @@ bool CKestrinDlg::OnCommand(int id, Notify notify) {
         case IDC_RENAME: OnBatchRename(); return true;
         case IDC_OPEN_COPY_PATH: OnOpenCopyPath(); return true;
         case IDC_COPY: OnCopyFiles(); return true;
+        case IDC_REF_REPORT: OnRefReport(); return true;
+        case IDC_STATUS: return OnStatusClicked();
         default: return false;
       }
     case Notify::SelChange:
@@ -144,10 +326,14 @@ bool CKestrinDlg::OnCommand(int id, Notify notify) {
 
 bool CKestrinDlg::PreTranslateKeyDown(int virtualKey) {
   if (virtualKey == kVkReturn) {
-    OnSearch();
+    if (!m_running) OnSearch();
     return true;
   }
-  return virtualKey == kVkEscape;
+  if (virtualKey == kVkEscape) {
+    Stop();
+    return true;
+  }
+  return false;
 }
 
 void CKestrinDlg::OnOpenInputFolder() {
@@ -161,9 +347,15 @@ void CKestrinDlg::OpenInputFolder(const std::string& folderText) {
   // The separator is appended whatever the text ends with: a browsed root gets a second one.
   m_inputPath = folderText + m_style.Separator();
   m_host.SetText(IDC_INPUT_PATH, m_inputPath);
-  WalkInto(m_inputPath, m_files);
-  SetStatus(m_host, text::kFolderFileCount, {Count(m_files.size())});
-  SetDefaultCopyPaths(folderText);
+  StartWalk(IDC_OPEN_INPUT, m_inputPath, ReadWalkFlags(), [this, folderText](FileList files, bool stopped) {
+    m_files = std::move(files);
+    WriteWalkCount(stopped);
+    SetDefaultCopyPaths(folderText);
+  });
+}
+
+void CKestrinDlg::WriteWalkCount(bool stopped) {
+  SetStatus(m_host, stopped ? text::kWalkStopped : text::kFolderFileCount, {Count(m_files.size())});
 }
 
 void CKestrinDlg::OnOpenFolderArgument(const std::string& path) {
@@ -183,8 +375,8 @@ void CKestrinDlg::OnOpenFolderArgument(const std::string& path) {
 }
 
 void CKestrinDlg::OnDropFiles(const std::vector<std::string>& paths) {
-  // Only the first item counts; an empty one is no drop at all.
-  if (paths.empty() || paths.front().empty()) return;
+  // Only the first item counts; an empty one is no drop at all. Nothing is taken while a command runs.
+  if (m_running || paths.empty() || paths.front().empty()) return;
   const std::string& path = paths.front();
   if (IsDirectory(path)) {
     DropFolder(path);
@@ -201,17 +393,23 @@ void CKestrinDlg::DropFolder(std::string folder) {
   if (m_host.CtrlHeld()) {
     // The reference folder; the input and its mode stay as they are.
     m_refPath = folder;
-    WalkInto(m_refPath, m_refFiles, flags);
-    m_host.SetText(IDC_REF_PATH, m_refPath);
-    FillRefList();
+    StartWalk(0, m_refPath, flags, [this](FileList files, bool stopped) {
+      m_refFiles = std::move(files);
+      m_refCounts.clear();
+      m_host.SetText(IDC_REF_PATH, m_refPath);
+      FillRefList();
+      if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
+    });
     return;
   }
   m_singleFileMode = false;
   m_inputPath = folder;
-  WalkInto(m_inputPath, m_files, flags);
-  SetStatus(m_host, text::kFolderFileCount, {Count(m_files.size())});
-  m_host.SetText(IDC_INPUT_PATH, m_inputPath);
-  SetDefaultCopyPaths(m_inputPath);
+  StartWalk(0, m_inputPath, flags, [this](FileList files, bool stopped) {
+    m_files = std::move(files);
+    WriteWalkCount(stopped);
+    m_host.SetText(IDC_INPUT_PATH, m_inputPath);
+    SetDefaultCopyPaths(m_inputPath);
+  });
 }
 
 void CKestrinDlg::DropSingleFile(const std::string& path) {
@@ -230,17 +428,35 @@ void CKestrinDlg::DropSearchName(const std::string& path) {
 void CKestrinDlg::OnRecursiveClicked() {
   if (m_singleFileMode) return;
   const WalkFlags flags = ReadWalkFlags();
-  if (!m_inputPath.empty()) {
-    WalkInto(m_inputPath, m_files, flags);
-    SetStatus(m_host, text::kFolderFileCount, {Count(m_files.size())});
-  }
-  if (!m_refPath.empty()) {
-    WalkInto(m_refPath, m_refFiles, flags);
-    FillRefList();
-  }
+  if (m_inputPath.empty() && m_refPath.empty()) return;
+  // The input folder first, then the reference folder; a stop during the first leaves the second as it was.
+  StartCommand(0, [this, flags, input = m_inputPath, ref = m_refPath](Job& job) {
+    if (!input.empty()) {
+      FileList files;
+      CollectFiles(input, files, flags.recursive, flags.includeHidden, m_style, job.Context());
+      const bool stopped = job.StopRequested();
+      job.Post([this, files = std::move(files), stopped]() mutable {
+        m_files = std::move(files);
+        WriteWalkCount(stopped);
+      });
+      if (stopped) return;
+    }
+    if (!ref.empty()) {
+      FileList files;
+      CollectFiles(ref, files, flags.recursive, flags.includeHidden, m_style, job.Context());
+      const bool stopped = job.StopRequested();
+      job.Post([this, files = std::move(files), stopped]() mutable {
+        m_refFiles = std::move(files);
+        m_refCounts.clear();
+        FillRefList();
+        if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
+      });
+    }
+  });
 }
 
 void CKestrinDlg::OnSearch() {
+  m_failures.clear();
   if (m_singleFileMode) {
     const std::optional<std::string> pattern = ReadFilter(m_host, IDC_SEARCH_TEXT);
     if (!pattern) {
@@ -248,8 +464,11 @@ void CKestrinDlg::OnSearch() {
       return;
     }
     const bool ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
-    const bool found = FileContains(m_inputPath, *pattern, ignoreCase);
-    SetStatus(m_host, found ? text::kStringFound : text::kStringNotFound);
+    // One file: the stop is read when it has been searched.
+    StartCommand(IDC_SEARCH, [this, pattern = *pattern, ignoreCase, path = m_inputPath](Job& job) {
+      const bool found = FileContains(path, pattern, ignoreCase);
+      job.Post([this, found] { SetStatus(m_host, found ? text::kStringFound : text::kStringNotFound); });
+    });
     return;
   }
 
@@ -272,16 +491,28 @@ void CKestrinDlg::OnSearch() {
   const bool allAbsent = filters.AllAbsent();
 
   m_host.BeginListFill(IDC_RESULT_LIST, n);  // at most n lines
-  FilterProgress progress;
-  progress.position = [this](std::size_t i) { m_host.SetProgressPos(ProgressValue(i)); };
-  progress.passed = [this](std::size_t i) { m_host.ListAdd(IDC_RESULT_LIST, m_files[i]); };
-  m_results = FilterFiles(m_files, filters, progress);
-  m_host.EndListFill(IDC_RESULT_LIST);
-
-  EndProgressRun(m_host);
-  // Without a filter every file is a result, and the status box keeps what it showed.
-  if (allAbsent) return;
-  SetStatus(m_host, text::kSearchSummary, {Count(n), Count(m_results.size())});
+  StartCommand(IDC_SEARCH, [this, filters, allAbsent, n](Job& job) {
+    std::size_t reached = 0;  // files the search has come to
+    FilterProgress progress;
+    progress.position = [&job, &reached](std::size_t i) {
+      reached = std::max(reached, i + 1);
+      job.Progress(i);
+    };
+    progress.passed = [this, &job](std::size_t i) {
+      job.Post([this, line = std::string(m_files[i])] { m_host.ListAdd(IDC_RESULT_LIST, line); });
+    };
+    FileList results = FilterFiles(m_files, filters, progress, job.Context());
+    const bool stopped = job.StopRequested();
+    const std::size_t searched = stopped ? reached : n;
+    job.Post([this, results = std::move(results), stopped, allAbsent, searched]() mutable {
+      m_results = std::move(results);
+      m_host.EndListFill(IDC_RESULT_LIST);
+      EndProgressRun(m_host);
+      // Without a filter every file is a result, and the status box keeps what it showed.
+      if (allAbsent && !stopped) return;
+      SetOutcomeStatus(m_host, stopped, text::kSearchSummary, {Count(searched), Count(m_results.size())});
+    });
+  });
 }
 
 void CKestrinDlg::OnResultDblClk() {
@@ -323,6 +554,7 @@ void CKestrinDlg::OnOpenFailed(const std::string& path) {
 }
 
 void CKestrinDlg::OnBatchRename() {
+  m_failures.clear();
   // The list box empties whatever follows; m_results keeps the last search's entries.
   m_host.ListReset(IDC_RESULT_LIST);
   const std::size_t n = m_files.size();
@@ -339,17 +571,39 @@ void CKestrinDlg::OnBatchRename() {
   const bool force = m_host.IsChecked(IDC_FORCE_RENAME);
 
   BeginProgressRun(m_host, n);
-  const std::uint32_t renamed = RenameFiles(
-      m_files, oldString, newString, force, [this](std::size_t i) { m_host.SetProgressPos(ProgressValue(i)); },
-      m_style);
-  EndProgressRun(m_host);
-  SetStatus(m_host, text::kRenameSummary, {Count(n), Count(renamed)});
-
-  // The list is collected anew so that it holds the new names.
-  WalkInto(m_inputPath, m_files);
+  StartCommand(IDC_RENAME, [this, oldString, newString, force, n](Job& job) {
+    std::size_t reached = 0;
+    const std::uint32_t renamed = RenameFiles(
+        m_files, oldString, newString, force,
+        [&job, &reached](std::size_t i) {
+          reached = std::max(reached, i + 1);
+          job.Progress(i);
+        },
+        m_style, job.Context());
+    const bool stopped = job.StopRequested();
+    // The summary, then the list collected anew so that it holds the new names, with the walk flags as
+    // the boxes hold them now. The files renamed before a stop keep their names, and the walk that
+    // follows has its own stop.
+    WalkFlags flags{};
+    const bool answered = job.Ask([this, &flags, n, reached, renamed, stopped] {
+      EndProgressRun(m_host);
+      SetOutcomeStatus(m_host, stopped, text::kRenameSummary, {Count(stopped ? reached : n), Count(renamed)});
+      flags = ReadWalkFlags();
+    });
+    if (!answered) return;
+    if (stopped) m_stop.Reset();
+    FileList files;
+    CollectFiles(m_inputPath, files, flags.recursive, flags.includeHidden, m_style, job.Context());
+    const bool walkStopped = job.StopRequested();
+    job.Post([this, files = std::move(files), walkStopped]() mutable {
+      m_files = std::move(files);
+      if (walkStopped) WriteWalkCount(true);
+    });
+  });
 }
 
 void CKestrinDlg::OnCopyFiles() {
+  m_failures.clear();
   const std::size_t n = m_results.size();
   if (n == 0) {
     SetStatus(m_host, text::kCopyNoFiles);
@@ -367,11 +621,15 @@ void CKestrinDlg::OnCopyFiles() {
   const std::string copyPrefix = m_host.GetText(IDC_PATH_PREFIX);
 
   BeginProgressRun(m_host, n);
-  const CopyCounts counts = CopyFiles(
-      m_results, copyPrefix, output.path, [this](std::size_t i) { m_host.SetProgressPos(ProgressValue(i)); },
-      m_style);
-  EndProgressRun(m_host);
-  SetStatus(m_host, text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)});
+  StartCommand(IDC_COPY, [this, copyPrefix, outputPath = output.path](Job& job) {
+    const CopyCounts counts = CopyFiles(
+        m_results, copyPrefix, outputPath, [&job](std::size_t i) { job.Progress(i); }, m_style, job.Context());
+    const bool stopped = job.StopRequested();
+    job.Post([this, counts, stopped] {
+      EndProgressRun(m_host);
+      SetOutcomeStatus(m_host, stopped, text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)});
+    });
+  });
 }
 
 void CKestrinDlg::OnOpenCopyPath() {
@@ -389,8 +647,12 @@ void CKestrinDlg::OnOpenRefFolder() {
   if (!folderText) return;
   m_refPath = *folderText + m_style.Separator();
   m_host.SetText(IDC_REF_PATH, m_refPath);
-  WalkInto(m_refPath, m_refFiles);
-  FillRefList();
+  StartWalk(IDC_OPEN_REF, m_refPath, ReadWalkFlags(), [this](FileList files, bool stopped) {
+    m_refFiles = std::move(files);
+    m_refCounts.clear();
+    FillRefList();
+    if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
+  });
 }
 
 void CKestrinDlg::OnRefSelChange() {
@@ -406,13 +668,63 @@ void CKestrinDlg::OnRefDblClk() {
   OnSearch();
 }
 
+void CKestrinDlg::OnRefReport() {
+  m_failures.clear();
+  if (m_refFiles.empty()) {
+    SetStatus(m_host, text::kRefReportNoRefs);
+    return;
+  }
+  if (m_files.empty()) {
+    SetStatus(m_host, text::kRefReportNoInput);
+    return;
+  }
+  // Each reference file's name as a selection in the reference list builds the search string.
+  const bool withDir = m_host.IsChecked(IDC_NAME_WITH_DIR);
+  const bool withExt = m_host.IsChecked(IDC_NAME_WITH_EXT);
+  const bool ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
+  std::vector<std::string> names;
+  names.reserve(m_refFiles.size());
+  for (std::size_t i = 0; i < m_refFiles.size(); ++i) names.push_back(ReferenceName(m_refFiles[i], withDir, withExt, m_style));
+
+  BeginProgressRun(m_host, m_files.size());
+  StartCommand(IDC_REF_REPORT, [this, names = std::move(names), ignoreCase](Job& job) {
+    std::vector<std::size_t> counts = CountReferences(
+        m_files, names, ignoreCase, [&job](std::size_t i) { job.Progress(i); }, job.Context());
+    const bool stopped = job.StopRequested();
+    job.Post([this, counts = std::move(counts), stopped]() mutable {
+      EndProgressRun(m_host);
+      // Counts of a part of the input would call used resources unused: a stopped report changes no list.
+      if (stopped) {
+        SetStoppedStatus(m_host, text::kRefReportStopped);
+        return;
+      }
+      m_refCounts = std::move(counts);
+      FillRefList();
+      // The unused reference files become the results, so that they open and copy like found files.
+      m_results.clear();
+      m_host.ListReset(IDC_RESULT_LIST);
+      for (std::size_t i = 0; i < m_refFiles.size(); ++i) {
+        if (m_refCounts[i] != 0) continue;
+        m_results.push_back(m_refFiles[i], m_refFiles.kind(i));
+        m_host.ListAdd(IDC_RESULT_LIST, m_refFiles[i]);
+      }
+      SetStatus(m_host, text::kRefReportSummary, {Count(m_refFiles.size()), Count(m_results.size())});
+    });
+  });
+}
+
 void CKestrinDlg::FillRefList() {
   m_host.ListReset(IDC_REF_LIST);
   m_host.BeginListFill(IDC_REF_LIST, m_refFiles.size());
   for (std::size_t i = 0; i < m_refFiles.size(); ++i) {
     const std::string_view entry = m_refFiles[i];
     // Every entry begins with m_refPath, as the walk builds it from that folder.
-    m_host.ListAdd(IDC_REF_LIST, entry.substr(std::min(m_refPath.size(), entry.size())));
+    const std::string_view line = entry.substr(std::min(m_refPath.size(), entry.size()));
+    if (m_refCounts.size() == m_refFiles.size()) {
+      m_host.ListAdd(IDC_REF_LIST, FormatText(text::kRefCountLine, {line, Count(m_refCounts[i])}));
+    } else {
+      m_host.ListAdd(IDC_REF_LIST, line);
+    }
   }
   m_host.EndListFill(IDC_REF_LIST);
 }

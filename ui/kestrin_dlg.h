@@ -1,12 +1,19 @@
 #pragma once
 // The Kestrin dialog: its state and every handler, written once against DialogHost. Handlers read the
-// controls when they run, call the core, and write their outcome back into the controls.
+// controls when they run; a long command (walk, search, rename, copy, reference report) then works on a
+// worker thread, one command at a time, and its progress, list lines and outcome come back to the window
+// thread in the order the work produced them.
 
+#include <cstddef>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/path_style.h"
+#include "primitives/command.h"
 #include "primitives/file_list.h"
 #include "ui/host.h"
 
@@ -27,6 +34,10 @@ class CKestrinDlg {
   explicit CKestrinDlg(DialogHost& host);
   // With the path conventions of another platform (tests run the Windows rules on any host).
   CKestrinDlg(DialogHost& host, const PathStyle& style);
+  // Stops a running command and waits for its worker (Shutdown).
+  ~CKestrinDlg();
+  CKestrinDlg(const CKestrinDlg&) = delete;
+  CKestrinDlg& operator=(const CKestrinDlg&) = delete;
 
   // Once the window exists: checks IDC_RECURSIVE. True: the host focuses the first control in tab order.
   // (Setting the window's icons and showing it belong to the front-end.)
@@ -35,10 +46,22 @@ class CKestrinDlg {
   // The message map: routes a control's notification to its handler; false when nothing handles it.
   bool OnCommand(int id, Notify notify);
 
-  // Key-down pre-translation. Enter runs OnSearch (every key-down, repeats included). Returns true for
-  // Enter and Escape: the host then delivers the key to its control without the dialog's own keyboard
-  // handling, so neither ever presses a default button or closes the window. False: handle as usual.
+  // Key-down pre-translation. Enter runs OnSearch (every key-down, repeats included) unless a command
+  // runs; Escape stops a running command. Returns true for Enter and Escape: the host then delivers the
+  // key to its control without the dialog's own keyboard handling, so neither ever presses a default
+  // button or closes the window. False: handle as usual.
   bool PreTranslateKeyDown(int virtualKey);
+
+  // The running command.
+  bool Running() const { return m_running; }
+  // The user's stop: the command ends at its next check, keeping what it has done, and says so.
+  void Stop();
+  // The window closes: stops the command, waits for its worker, and drops what it had still to show.
+  void Shutdown();
+  // A click on the status box: the last command's failures, when it left any. False when there were none.
+  bool OnStatusClicked();
+  // What the last command could not handle, each with its path and reason.
+  const FailureList& Failures() const { return m_failures; }
 
   // Handlers.
   void OnOpenInputFolder();
@@ -52,6 +75,7 @@ class CKestrinDlg {
   void OnOpenRefFolder();
   void OnRefSelChange();
   void OnRefDblClk();
+  void OnRefReport();
   // A folder named when the program was started (made absolute by the caller): opened as if browsed to.
   // Anything that is not a folder is reported in a message box and changes nothing.
   void OnOpenFolderArgument(const std::string& path);
@@ -83,11 +107,24 @@ class CKestrinDlg {
   };
 
  private:
+  class Job;
+  struct Channel;
+
   // Reads the walk flags (recursive, then hidden) from their check boxes.
   WalkFlags ReadWalkFlags();
-  // files emptied, then filled with the walk of root under flags (read from the check boxes when not given).
-  void WalkInto(const std::string& root, FileList& files, const WalkFlags& flags);
-  void WalkInto(const std::string& root, FileList& files);
+
+  // Starts work on the worker thread. Every control but stopButton (0: none, Escape alone stops) is
+  // disabled and stopButton reads the stop caption until the command ends; the failures of the last
+  // command are forgotten. work ends by posting its outcome; the command ends after that.
+  void StartCommand(int stopButton, std::function<void(Job&)> work);
+  // On the window thread, the last step of every command: the controls as they were.
+  void EndCommand(FailureList failures);
+  // A walk of root under flags on the worker; done receives the files listed (all, or those listed before
+  // a stop) on the window thread.
+  // The status after a walk of the input folder: its count, or what was listed before a stop.
+  void WriteWalkCount(bool stopped);
+  void StartWalk(int stopButton, std::string root, WalkFlags flags,
+                 std::function<void(FileList files, bool stopped)> done);
 
   // The three kinds of drop: a folder as the input or (Ctrl) the reference folder, a file (Ctrl) as the
   // single input file, a file as the source of the search string.
@@ -105,9 +142,17 @@ class CKestrinDlg {
   FileList m_results;               // the last search's matches, in the order of m_files
   std::string m_refPath;            // reference folder, ending in a separator
   FileList m_refFiles;              // every file below m_refPath, walk order
+  std::vector<std::size_t> m_refCounts;  // the last reference report's counts, one per m_refFiles entry
+  FailureList m_failures;           // what the last command could not handle
 
   DialogHost& m_host;
   PathStyle m_style;
+
+  bool m_running = false;           // window thread only
+  int m_stopButton = 0;
+  StopFlag m_stop;
+  std::shared_ptr<Channel> m_channel;
+  std::thread m_worker;
 };
 
 }  // namespace kestrin

@@ -4,6 +4,10 @@
 
 #define IDD_KESTRIN_DIALOG 102
 #define IDR_MAINFRAME 128
+// The list of the last command's failures (Windows): its template, its text box and its copy button.
+#define IDD_FAILURES 103
+#define IDC_FAILURE_TEXT 1400
+#define IDC_FAILURE_COPY 1401
 
 #define IDC_COPY 1007
 #define IDC_COPY_OUTPUT 1010
@@ -30,3 +34,4 @@
 #define IDC_INCLUDE_HIDDEN 1353
 #define IDC_RENAME_NEW 1354
 #define IDC_FORCE_RENAME 1355
+#define IDC_REF_REPORT 1356

@@ -23,6 +23,23 @@ inline constexpr const char* kCopyNoFiles = "拷贝失败, 没有可以拷贝的
 inline constexpr const char* kCopyNoPath = "拷贝失败, 没有拷贝路径.";
 inline constexpr const char* kCopyCannotCreate = "拷贝失败, 无法创建拷贝路径:%s.";
 inline constexpr const char* kCopySummary = "拷贝完成, 其中成功:%d个, 失败:%d个.";
+// A stopped command: this, then the command's summary of what it did before the stop.
+inline constexpr const char* kStoppedPrefix = "已停止, ";
+inline constexpr const char* kWalkStopped = "已停止, 目录下已列出%d个文件.";
+// The reference report.
+inline constexpr const char* kRefReportNoRefs = "没有引用文件可统计.";
+inline constexpr const char* kRefReportNoInput = "没有输入文件可统计引用.";
+inline constexpr const char* kRefReportSummary = "统计%d个引用文件, 其中%d个未被引用.";
+inline constexpr const char* kRefReportStopped = "统计引用未完成.";
+
+// The caption of a command's button while the command runs.
+inline constexpr const char* kStop = "停止";
+// A reference list line after a report: the line's path and its count.
+inline constexpr const char* kRefCountLine = "%s  (%d)";
+
+// The list of the last command's failures.
+inline constexpr const char* kFailuresCaption = "未完成的文件";
+inline constexpr const char* kCopyAll = "复制";
 
 // Message box of the open-copy-path command; its caption serves every message box.
 inline constexpr const char* kBadCopyPath = "非法的拷贝路径!";

@@ -37,6 +37,7 @@
     <message><source>拷贝文件</source><translation>Copy files</translation></message>
     <message><source>打开拷贝路径</source><translation>Open output</translation></message>
     <!-- The folder browser. -->
+    <message><source>统计引用</source><translation>Count uses</translation></message>
     <message><source>Select input folder</source><translation>Select input folder</translation></message>
     <!-- The status box. -->
     <message><source>目录下共有%d个文件.</source><translation>%d files in the folder.</translation></message>
@@ -53,6 +54,17 @@
     <message><source>拷贝失败, 没有拷贝路径.</source><translation>Copy failed, no copy output path.</translation></message>
     <message><source>拷贝失败, 无法创建拷贝路径:%s.</source><translation>Copy failed, cannot create the copy output path:%s.</translation></message>
     <message><source>拷贝完成, 其中成功:%d个, 失败:%d个.</source><translation>Copy done, succeeded:%d, failed:%d.</translation></message>
+    <message><source>已停止, </source><translation>Stopped, </translation></message>
+    <message><source>已停止, 目录下已列出%d个文件.</source><translation>Stopped, %d files of the folder listed.</translation></message>
+    <message><source>没有引用文件可统计.</source><translation>No reference files to count.</translation></message>
+    <message><source>没有输入文件可统计引用.</source><translation>No input files to count references in.</translation></message>
+    <message><source>统计%d个引用文件, 其中%d个未被引用.</source><translation>Counted %d reference files, %d of them unused.</translation></message>
+    <message><source>统计引用未完成.</source><translation>reference count not finished.</translation></message>
+    <message><source>%s  (%d)</source><translation>%s  (%d)</translation></message>
+    <!-- A command's button while the command runs, and the list of the last command's failures. -->
+    <message><source>停止</source><translation>Stop</translation></message>
+    <message><source>未完成的文件</source><translation>Files not done</translation></message>
+    <message><source>复制</source><translation>Copy</translation></message>
     <!-- The message box of the open-copy-path command. -->
     <message><source>非法的拷贝路径!</source><translation>Invalid copy path!</translation></message>
     <message><source>提示</source><translation>Notice</translation></message>

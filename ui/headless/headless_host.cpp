@@ -79,6 +79,14 @@ void HeadlessHost::SetProgressPos(int position) { m_progressPos = position; }
 
 void HeadlessHost::Show(int id, bool visible) { State(id, "Show").visible = visible; }
 
+void HeadlessHost::Enable(int id, bool enabled) { State(id, "Enable").enabled = enabled; }
+
+void HeadlessHost::SetCaption(int id, std::string_view caption) {
+  ControlState& state = State(id, "SetCaption");
+  if (state.def->kind != ControlKind::PushButton) Fault("SetCaption", id, "not a push button");
+  state.text.assign(caption);
+}
+
 void HeadlessHost::BeginListFill(int id, std::size_t) {
   List(id, "BeginListFill");
   ++m_openListFills;
@@ -120,6 +128,49 @@ std::optional<std::string> HeadlessHost::ReadSetting(const char* name) {
 
 bool HeadlessHost::CtrlHeld() { return m_ctrlHeld; }
 
+void HeadlessHost::ShowFailures(const FailureList& failures) {
+  std::vector<std::string> lines;
+  for (const Failure& failure : failures.items()) lines.push_back(failure.path + ": " + ReasonText(failure));
+  m_failureLists.push_back(std::move(lines));
+}
+
+void HeadlessHost::PostToWindow(std::function<void()> call) {
+  std::unique_lock<std::mutex> lock(m_postMutex);
+  m_posted.push_back(std::move(call));
+  const std::size_t number = ++m_postedMade;
+  m_postChanged.notify_all();
+  if (!m_handOver) return;
+  m_postChanged.wait(lock, [&] { return m_postedRun >= number || !m_handOver; });
+}
+
+void HeadlessHost::RunPostedUntil(const std::function<bool()>& done) {
+  std::unique_lock<std::mutex> lock(m_postMutex);
+  m_handOver = true;
+  for (;;) {
+    while (!m_posted.empty()) {
+      std::function<void()> call = std::move(m_posted.front());
+      m_posted.pop_front();
+      lock.unlock();
+      call();
+      lock.lock();
+      ++m_postedRun;
+      m_postChanged.notify_all();
+    }
+    lock.unlock();
+    const bool finished = done();
+    lock.lock();
+    if (finished) break;
+    m_postChanged.wait(lock, [&] { return !m_posted.empty(); });
+  }
+  m_handOver = false;
+  m_postChanged.notify_all();
+}
+
+void HeadlessHost::AwaitCommand(const std::function<bool()>& running) {
+  if (m_leaveRunning) return;
+  RunPostedUntil([&] { return !running(); });
+}
+
 void HeadlessHost::Type(int id, std::string_view text) {
   ControlState& state = State(id, "Type");
   if (state.def->kind != ControlKind::Edit || (state.def->styles & kReadOnly) != 0) {
@@ -157,6 +208,8 @@ const std::string& HeadlessHost::Text(int id) const { return State(id).text; }
 bool HeadlessHost::Checked(int id) const { return State(id).checked; }
 
 bool HeadlessHost::Visible(int id) const { return State(id).visible; }
+
+bool HeadlessHost::Enabled(int id) const { return State(id).enabled; }
 
 const std::vector<std::string>& HeadlessHost::Lines(int id) const { return State(id).lines; }
 

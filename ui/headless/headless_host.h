@@ -4,8 +4,10 @@
 // answers, the Ctrl key), and side effects (shell opens, message boxes) recorded and reported. The scenario
 // driver and the dialog's tests run CKestrinDlg on it.
 
+#include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <mutex>
 #include <functional>
 #include <map>
 #include <optional>
@@ -43,6 +45,8 @@ class HeadlessHost : public DialogHost {
   void SetProgressRange(int lower, int upper) override;
   void SetProgressPos(int position) override;
   void Show(int id, bool visible) override;
+  void Enable(int id, bool enabled) override;
+  void SetCaption(int id, std::string_view caption) override;
   void BeginListFill(int id, std::size_t expectedLines) override;  // checked to pair with EndListFill
   void EndListFill(int id) override;
   std::string Translate(const char* text) override;
@@ -50,6 +54,20 @@ class HeadlessHost : public DialogHost {
   void ShowMessage(std::string_view text, std::string_view caption) override;
   bool ShellOpen(const std::string& path) override;  // recorded; opens always succeed
   bool CtrlHeld() override;
+  void ShowFailures(const FailureList& failures) override;  // recorded: the lines as the window lists them
+
+  // Posted calls wait in a queue for the thread that drives the window (the one that made the host). While
+  // that thread waits in AwaitCommand or RunPostedUntil, a posted call is handed over at once and the
+  // poster waits until it has run, so the calls interleave with the worker's own steps exactly as they
+  // would on one thread. Otherwise they wait for the next of those.
+  void PostToWindow(std::function<void()> call) override;
+  // Waits for running() to turn false, running the posted calls meanwhile, unless the next command was
+  // to be left running (LeaveNextCommandRunning).
+  void AwaitCommand(const std::function<bool()>& running) override;
+  // While set, the commands the dialog starts are not waited for (the driver's "start").
+  void LeaveCommandsRunning(bool leave) { m_leaveRunning = leave; }
+  // Runs posted calls until done() is true (checked before each wait).
+  void RunPostedUntil(const std::function<bool()>& done);
   void CopyToClipboard(const std::string& text) override { m_clipboard = text; }
   // Settings live as long as the host.
   std::optional<std::string> ReadSetting(const char* name) override;
@@ -76,6 +94,7 @@ class HeadlessHost : public DialogHost {
   const std::string& Text(int id) const;
   bool Checked(int id) const;
   bool Visible(int id) const;
+  bool Enabled(int id) const;
   const std::vector<std::string>& Lines(int id) const;
   int Selection(int id) const;
   int ProgressLower() const { return m_progressLower; }
@@ -84,6 +103,8 @@ class HeadlessHost : public DialogHost {
   const std::vector<std::string>& Opened() const { return m_opened; }
   const std::vector<Message>& Messages() const { return m_messages; }
   const std::vector<std::string>& BrowseTitles() const { return m_browseTitles; }
+  // Each failure list shown, as "PATH: REASON" lines.
+  const std::vector<std::vector<std::string>>& FailureLists() const { return m_failureLists; }
   const std::vector<std::string>& BrowseStarts() const { return m_browseStarts; }
   const std::string& Clipboard() const { return m_clipboard; }
   std::size_t OpenListFills() const { return m_openListFills; }
@@ -94,6 +115,7 @@ class HeadlessHost : public DialogHost {
     std::string text;
     bool checked = false;
     bool visible = true;
+    bool enabled = true;
     std::vector<std::string> lines;
     int selection = -1;
   };
@@ -115,6 +137,15 @@ class HeadlessHost : public DialogHost {
   std::vector<std::string> m_opened;
   std::vector<Message> m_messages;
   std::size_t m_openListFills = 0;
+  std::vector<std::vector<std::string>> m_failureLists;
+
+  std::mutex m_postMutex;
+  std::condition_variable m_postChanged;
+  std::deque<std::function<void()>> m_posted;
+  std::size_t m_postedRun = 0;   // calls run so far (a handed-over call's poster waits for its number)
+  std::size_t m_postedMade = 0;  // calls posted so far
+  bool m_handOver = false;       // the window thread is waiting for posted calls
+  bool m_leaveRunning = false;
 };
 
 }  // namespace kestrin::headless

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "primitives/command.h"
 #include "ui/headless/headless_host.h"
 #include "ui/kestrin_dlg.h"
 #include "ui/layout.h"
@@ -112,6 +113,20 @@ class Driver {
       Dump();
       return true;
     }
+    if (word == "start" && command.rest) {
+      m_host.LeaveCommandsRunning(true);
+      const bool valid = Run(*command.rest);
+      m_host.LeaveCommandsRunning(false);
+      return valid;
+    }
+    if (line == "cancel") {
+      m_dialog.Stop();
+      return true;
+    }
+    if (line == "wait") {
+      m_host.RunPostedUntil([this] { return !m_dialog.Running(); });
+      return true;
+    }
     return false;
   }
 
@@ -150,11 +165,11 @@ class Driver {
     return true;
   }
 
-  // Controls of one kind in identifier order.
-  static std::vector<const ControlDef*> ControlsOfKind(ControlKind kind) {
+  // Controls of one kind (every control: none given) in identifier order.
+  static std::vector<const ControlDef*> ControlsOfKind(std::optional<ControlKind> kind = std::nullopt) {
     std::vector<const ControlDef*> found;
     for (const ControlDef& def : KestrinControls()) {
-      if (def.id >= 0 && def.kind == kind) found.push_back(&def);
+      if (def.id >= 0 && (!kind || def.kind == *kind)) found.push_back(&def);
     }
     std::sort(found.begin(), found.end(), [](const ControlDef* a, const ControlDef* b) { return a->id < b->id; });
     return found;
@@ -171,11 +186,20 @@ class Driver {
     m_out << "shown IDC_PROGRESS: " << (m_host.Visible(IDC_PROGRESS) ? 1 : 0) << '\n';
     m_out << "progress: " << m_host.ProgressLower() << ".." << m_host.ProgressUpper() << ' ' << m_host.ProgressPos()
          << '\n';
+    m_out << "running: " << (m_dialog.Running() ? 1 : 0) << '\n';
+    for (const ControlDef* def : ControlsOfKind()) {
+      m_out << "enabled " << def->name << ": " << (m_host.Enabled(def->id) ? 1 : 0) << '\n';
+    }
     for (int id : {IDC_RESULT_LIST, IDC_REF_LIST}) {
       const std::vector<std::string>& lines = m_host.Lines(id);
       for (std::size_t i = 0; i < lines.size(); ++i) {
         m_out << "list " << ControlName(id) << '[' << i << "]: " << EscapeText(lines[i]) << '\n';
       }
+    }
+    const FailureList& failures = m_dialog.Failures();
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+      m_out << "failure[" << i << "]: " << EscapeText(failures[i].path) << ": " << EscapeText(ReasonText(failures[i]))
+            << '\n';
     }
     m_out << "end\n";
   }

@@ -13,7 +13,16 @@
 //   key enter | key escape         a key-down message
 //   select IDC_NAME INDEX          select a list line (-1 or outside the lines: none); a change fires
 //   dblclk IDC_NAME INDEX          select INDEX (firing a change if it changed), then double-click
+//   start COMMAND-LINE             any command above, without waiting for the command it begins
+//   cancel                         the user's stop (Escape): the running command ends at its next check
+//   wait                           wait until no command runs
 //   dump                           print the window's state, then "end"
+//
+// Every command but start waits for the command it begins, so its outcome is in the next dump. While a
+// command runs the window takes what the user can still do (its stop button, Escape) and nothing else.
+// A dump prints the edit boxes' texts, the check boxes, the status and progress, whether a command runs,
+// each control's enabled state, the two lists, and the last command's failures as "failure[i]: PATH:
+// REASON".
 //
 // Side effects print as they happen: "open: PATH", "message: CAPTION: TEXT". Printed texts write bytes
 // below 0x20 and 0x7F as \xHH. A carriage return ending an input line is dropped.

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QUrl>
@@ -213,6 +214,11 @@ void KestrinWindow::ShowEntryMenu(int listId, int row, QPoint globalPos) {
 }
 
 bool KestrinWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A click on the status box lists the last command's failures.
+  if (event->type() == QEvent::MouseButtonRelease && watched == Control(IDC_STATUS)) {
+    if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) Route(IDC_STATUS, Notify::Clicked);
+    return false;
+  }
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
   const int virtualKey = VirtualKeyOf(*key);
@@ -222,6 +228,11 @@ bool KestrinWindow::eventFilter(QObject* watched, QEvent* event) {
   // press a default button or close the window, never sees them.
   static_cast<QObject*>(watched)->event(event);
   return true;
+}
+
+void KestrinWindow::done(int result) {
+  if (m_dialog) m_dialog->Shutdown();
+  QDialog::done(result);
 }
 
 void KestrinWindow::keyPressEvent(QKeyEvent* event) {

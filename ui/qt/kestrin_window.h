@@ -67,6 +67,8 @@ class KestrinWindow : public QDialog {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // Closing the window stops the running command and waits for it first.
+  void done(int result) override;
 
  private:
   QWidget* Create(const ControlDef& def);

@@ -2,6 +2,12 @@
 
 #include <QAbstractButton>
 #include <QClipboard>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -24,6 +30,7 @@
 #include "ui/qt/byte_text.h"
 #include "ui/qt/kestrin_window.h"
 #include "ui/qt/list_box.h"
+#include "ui/texts.h"
 
 namespace kestrin::qt {
 namespace {
@@ -111,6 +118,14 @@ void QtDialogHost::Show(int id, bool visible) {
   if (m_window.isVisible()) m_window.repaint(control->geometry());
 }
 
+void QtDialogHost::Enable(int id, bool enabled) {
+  if (QWidget* control = m_window.Control(id)) control->setEnabled(enabled);
+}
+
+void QtDialogHost::SetCaption(int id, std::string_view caption) {
+  if (QAbstractButton* button = m_window.Button(id)) button->setText(ToQString(caption));
+}
+
 void QtDialogHost::BeginListFill(int id, std::size_t expectedLines) {
   if (ListBox* list = m_window.List(id)) list->BeginFill(static_cast<qsizetype>(expectedLines));
 }
@@ -183,6 +198,34 @@ std::optional<std::string> QtDialogHost::ReadSetting(const char* name) {
 void QtDialogHost::WriteSetting(const char* name, const std::string& value) {
   QSettings settings(QSettings::NativeFormat, QSettings::UserScope, kSettingsName, kSettingsName);
   settings.setValue(QString::fromLatin1(name), QByteArray(value.data(), static_cast<qsizetype>(value.size())));
+}
+
+void QtDialogHost::ShowFailures(const FailureList& failures) {
+  QString lines;
+  for (const Failure& failure : failures.items()) {
+    // A path keeps its bytes where they are not UTF-8: as the file system names it.
+    lines += QFile::decodeName(QByteArray::fromStdString(failure.path)) + QStringLiteral(": ") +
+             ToQString(ReasonText(failure)) + QLatin1Char('\n');
+  }
+  QDialog box(&m_window);
+  box.setWindowTitle(ToQString(Translate(text::kFailuresCaption)));
+  auto* layout = new QVBoxLayout(&box);
+  auto* list = new QPlainTextEdit(lines, &box);
+  list->setObjectName(QStringLiteral("failures"));
+  list->setReadOnly(true);
+  list->setLineWrapMode(QPlainTextEdit::NoWrap);
+  layout->addWidget(list);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+  QPushButton* copy = buttons->addButton(ToQString(Translate(text::kCopyAll)), QDialogButtonBox::ActionRole);
+  QObject::connect(copy, &QPushButton::clicked, &box, [lines] { QGuiApplication::clipboard()->setText(lines); });
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+  layout->addWidget(buttons);
+  box.resize(m_window.width() * 2 / 3, m_window.height() / 2);
+  box.exec();
+}
+
+void QtDialogHost::PostToWindow(std::function<void()> call) {
+  QMetaObject::invokeMethod(&m_window, std::move(call), Qt::QueuedConnection);
 }
 
 bool QtDialogHost::CtrlHeld() {

@@ -22,6 +22,8 @@ class QtDialogHost : public DialogHost {
   void SetProgressRange(int lower, int upper) override;
   void SetProgressPos(int position) override;
   void Show(int id, bool visible) override;
+  void Enable(int id, bool enabled) override;
+  void SetCaption(int id, std::string_view caption) override;
   void BeginListFill(int id, std::size_t expectedLines) override;
   void EndListFill(int id) override;
 
@@ -34,6 +36,9 @@ class QtDialogHost : public DialogHost {
   // reports within a few seconds reaches the window's OpenFailed. Elsewhere Qt's own desktop services.
   bool ShellOpen(const std::string& path) override;
   bool CtrlHeld() override;
+  void ShowFailures(const FailureList& failures) override;
+  // Queued to the window's thread; dropped if the window is gone by then.
+  void PostToWindow(std::function<void()> call) override;
   // The path as text, and as a file URL with its exact bytes for programs that take files.
   void CopyToClipboard(const std::string& text) override;
   // QSettings of the organisation and application "kestrin" (~/.config/kestrin/kestrin.conf), byte-exact.

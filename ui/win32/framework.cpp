@@ -168,7 +168,7 @@ INT_PTR CDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, 0);
       return TRUE;
     default:
-      return FALSE;
+      return OnMessage(message, wParam, lParam) ? TRUE : FALSE;
   }
 }
 

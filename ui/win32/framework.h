@@ -87,6 +87,8 @@ class CDialog {
   virtual HICON OnQueryDragIcon() { return nullptr; }
   // WM_DROPFILES; the handler owns the drop and releases it. By default the drop is released unread.
   virtual void OnDropFiles(HDROP drop) { DragFinish(drop); }
+  // Any other message. True when handled.
+  virtual bool OnMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/) { return false; }
   // WM_CONTEXTMENU from window (the dialog or a control) at a point of the screen, (-1, -1) when asked
   // from the keyboard. False: not handled.
   virtual bool OnContextMenu(HWND /*window*/, POINT /*at*/) { return false; }

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include <commctrl.h>
+
 #include "platform/user_folders.h"
 #include "primitives/path_text.h"
 #include "ui/layout.h"
@@ -36,6 +38,17 @@ std::optional<Notify> NotificationOf(int id, int code) {
       break;
   }
   return std::nullopt;
+}
+
+// The status box, subclassed: a click on it asks the dialog for the last command's failures.
+LRESULT CALLBACK StatusBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+  if (message == WM_LBUTTONUP) {
+    const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    reinterpret_cast<CKestrinDlg*>(data)->OnCommand(IDC_STATUS, Notify::Clicked);
+    return result;
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(window, &StatusBoxProc, 1);
+  return DefSubclassProc(window, message, wParam, lParam);
 }
 
 // The template's captions in English: the controls by identifier, the frames and labels (which share one
@@ -78,6 +91,7 @@ BOOL CKestrinWindow::OnInitDialog() {
   SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
   ShowWindow(window, SW_SHOWNORMAL);
   for (const int id : kRenameBoxes) SendDlgItemMessageA(window, id, EM_LIMITTEXT, kRenameBoxLimit, 0);
+  SetWindowSubclass(GetDlgItem(IDC_STATUS), &StatusBoxProc, 1, reinterpret_cast<DWORD_PTR>(&m_dlg));
   const BOOL focusFirst = m_dlg.OnInitDialog() ? TRUE : FALSE;
   if (m_folderArgument) {
     UpdateWindow(window);  // the window is drawn before the walk keeps it busy
@@ -162,6 +176,17 @@ bool CKestrinWindow::OnPaint() {
 }
 
 HICON CKestrinWindow::OnQueryDragIcon() { return m_hIcon; }
+
+void CKestrinWindow::OnClose() {
+  m_dlg.Shutdown();
+  CDialog::OnClose();
+}
+
+bool CKestrinWindow::OnMessage(UINT message, WPARAM, LPARAM) {
+  if (message != kRunPostedMessage) return false;
+  m_host->RunPosted();
+  return true;
+}
 
 void CKestrinWindow::OnDropFiles(HDROP drop) {
   const std::vector<std::string> paths = DroppedPaths(drop);

@@ -42,6 +42,10 @@ class CKestrinWindow : public CDialog {
   bool OnPaint() override;
   HICON OnQueryDragIcon() override;
   void OnDropFiles(HDROP drop) override;
+  // Closing the window stops the running command and waits for it.
+  void OnClose() override;
+  // The calls a command's worker posted for the window's thread.
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   // The context menu of the result and reference lists, on the line under the mouse, or the selected
   // line when asked from the keyboard; the selection stays as it is.
   bool OnContextMenu(HWND window, POINT at) override;

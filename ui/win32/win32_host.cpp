@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "ui/resource_ids.h"
@@ -107,6 +108,14 @@ void Win32DialogHost::Show(int id, bool visible) {
   // Painted at once for the same reason: the control shown, or the place the hidden one leaves.
   UpdateWindow(visible ? control : m_dialog);
 }
+
+void Win32DialogHost::Enable(int id, bool enabled) {
+  const HWND control = Item(id);
+  if (!enabled && control != nullptr && GetFocus() == control) SetFocus(m_dialog);
+  EnableWindow(control, enabled ? TRUE : FALSE);
+}
+
+void Win32DialogHost::SetCaption(int id, std::string_view caption) { SetText(id, caption); }
 
 void Win32DialogHost::BeginListFill(int id, std::size_t expectedLines) {
   const HWND list = Item(id);
@@ -225,6 +234,71 @@ void Win32DialogHost::WriteSetting(const char* name, const std::string& value) {
   RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                  static_cast<DWORD>(value.size() + 1));
   RegCloseKey(key);
+}
+
+namespace {
+
+// What the failures dialog shows, and the host that copies it.
+struct FailuresText {
+  Win32DialogHost* host;
+  std::string lines;
+};
+
+INT_PTR CALLBACK FailuresProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      SetWindowLongPtrA(window, DWLP_USER, lParam);
+      SetDlgItemTextA(window, IDC_FAILURE_TEXT, reinterpret_cast<const FailuresText*>(lParam)->lines.c_str());
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_FAILURE_COPY: {
+          const auto* text = reinterpret_cast<const FailuresText*>(GetWindowLongPtrA(window, DWLP_USER));
+          text->host->CopyToClipboard(text->lines);
+          return TRUE;
+        }
+        case IDOK:
+        case IDCANCEL:
+          EndDialog(window, IDOK);
+          return TRUE;
+        default:
+          return FALSE;
+      }
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+void Win32DialogHost::ShowFailures(const FailureList& failures) {
+  FailuresText text{this, {}};
+  for (const Failure& failure : failures.items()) text.lines += failure.path + ": " + ReasonText(failure) + "\r\n";
+  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FAILURES), m_dialog, &FailuresProc,
+                  reinterpret_cast<LPARAM>(&text));
+}
+
+void Win32DialogHost::PostToWindow(std::function<void()> call) {
+  HWND dialog = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_postMutex);
+    m_posted.push_back(std::move(call));
+    dialog = m_dialog;
+  }
+  if (dialog != nullptr) PostMessageA(dialog, kRunPostedMessage, 0, 0);
+}
+
+void Win32DialogHost::RunPosted() {
+  for (;;) {
+    std::function<void()> call;
+    {
+      std::lock_guard<std::mutex> lock(m_postMutex);
+      if (m_posted.empty()) return;
+      call = std::move(m_posted.front());
+      m_posted.pop_front();
+    }
+    call();
+  }
 }
 
 bool Win32DialogHost::CtrlHeld() { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +18,9 @@
 #include "ui/host.h"
 
 namespace kestrin::win32 {
+
+// Posted to the dialog when calls wait for the window's thread.
+inline constexpr UINT kRunPostedMessage = WM_APP + 1;
 
 class Win32DialogHost : public DialogHost {
  public:
@@ -42,6 +48,9 @@ class Win32DialogHost : public DialogHost {
   void SetProgressRange(int lower, int upper) override;
   void SetProgressPos(int position) override;
   void Show(int id, bool visible) override;
+  // A disabled control that had the focus hands it to the dialog, which then still gets Escape.
+  void Enable(int id, bool enabled) override;
+  void SetCaption(int id, std::string_view caption) override;
   void BeginListFill(int id, std::size_t expectedLines) override;
   void EndListFill(int id) override;
 
@@ -55,6 +64,13 @@ class Win32DialogHost : public DialogHost {
   // GetAsyncKeyState: the key is down now, also when it was pressed while another program had the input
   // (a drag started in the shell).
   bool CtrlHeld() override;
+  // The failures in a modal dialog (template IDD_FAILURES): a read-only text of "path: reason" lines and
+  // a button that copies them all.
+  void ShowFailures(const FailureList& failures) override;
+  // Queued here; a kRunPostedMessage posted to the dialog has the window's thread run them (RunPosted).
+  void PostToWindow(std::function<void()> call) override;
+  // On the window's thread, at kRunPostedMessage: every call queued so far, in order.
+  void RunPosted();
   // CF_TEXT, in the ANSI code page.
   void CopyToClipboard(const std::string& text) override;
   // String values of the current user's registry key SettingsKey().
@@ -73,6 +89,8 @@ class Win32DialogHost : public DialogHost {
   HWND m_dialog = nullptr;
   UiLanguage m_language = SystemUiLanguage();
   std::vector<std::pair<int, HWND>> m_items;
+  std::mutex m_postMutex;
+  std::deque<std::function<void()>> m_posted;
   std::string m_settingsKey = DefaultSettingsKey();
 
   // What the progress bar shows: its range, its width in pixels, and the last position sent and when.

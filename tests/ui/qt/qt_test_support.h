@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,6 +65,17 @@ class ScriptedHost : public QtDialogHost {
   }
   void ShowMessage(std::string_view text, std::string_view caption) override {
     messages.push_back(std::string(caption) + ": " + std::string(text));
+  }
+  // Each action finishes its command before the test reads the window, unless the test lets it run.
+  bool leaveRunning = false;
+  std::vector<std::vector<std::string>> failureLists;
+  void AwaitCommand(const std::function<bool()>& running) override {
+    while (!leaveRunning && running()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+  }
+  void ShowFailures(const FailureList& failures) override {
+    std::vector<std::string> lines;
+    for (const Failure& failure : failures.items()) lines.push_back(failure.path + ": " + ReasonText(failure));
+    failureLists.push_back(std::move(lines));
   }
   bool ShellOpen(const std::string& path) override {
     opened.push_back(path);

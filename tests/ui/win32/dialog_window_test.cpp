@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "../gate_fs.h"
 #include "support/temp_folder.h"
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
@@ -56,7 +57,22 @@ class TestHost : public Win32DialogHost {
     if (id == IDC_STATUS) ++statusWrites;
     Win32DialogHost::SetText(id, text);
   }
+  // Each action finishes its command before the test reads the window, unless the test lets it run.
+  void AwaitCommand(const std::function<bool()>& running) override {
+    while (!leaveRunning && running()) {
+      MSG msg;
+      if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      } else {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+      }
+    }
+  }
+  void ShowFailures(const FailureList& failures) override { failureLists.push_back(failures.size()); }
 
+  bool leaveRunning = false;
+  std::vector<std::size_t> failureLists;
   bool ctrl = false;
   bool realOpen = false;  // hand opens to the shell instead of only recording them
   std::vector<std::string> opened;
@@ -263,6 +279,54 @@ TEST(PlainDialogTest, WithoutThePreTranslationEnterAndEscapeEndTheDialog) {
     EXPECT_TRUE(plain.Ended());
     EXPECT_EQ(plain.Result(), result);
   }
+}
+
+// A search held at one file on its worker: the dialog keeps handling messages, only the stop button takes
+// input, Escape stops the search, and the dialog stays open.
+TEST_F(DialogWindowTest, TheDialogAnswersWhileASearchRunsAndEscapeStopsIt) {
+  const std::string in = MakeInputTree();
+  testing::GateFileSystem gate(NativeFileSystem(), testing::GateFileSystem::At::Read, "b.txt");
+  ScopedFileSystem use(gate);
+  Drop({in}, false);
+  SetText(IDC_SEARCH_TEXT, "hello");
+  gate.Arm();
+  host_->leaveRunning = true;
+  Click(IDC_SEARCH);
+  gate.WaitReached();
+  ASSERT_TRUE(window_->Dialog().Running());
+  EXPECT_EQ(Text(IDC_SEARCH), "停止");
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.id < 0 || def.id == IDC_PROGRESS) continue;
+    EXPECT_EQ(IsWindowEnabled(Item(def.id)) != FALSE, def.id == IDC_SEARCH) << def.name;
+  }
+  // Messages are handled meanwhile: a posted message comes back at once.
+  EXPECT_TRUE(window_->PumpMessages());
+  EXPECT_NE(SendMessageA(dlg_, WM_GETTEXTLENGTH, 0, 0), 0);
+  PressKey(IDC_SEARCH, VK_ESCAPE);
+  gate.Open();
+  for (int i = 0; i < 500 && window_->Dialog().Running(); ++i) {
+    window_->PumpMessages();
+    Sleep(10);
+  }
+  ASSERT_FALSE(window_->Dialog().Running());
+  EXPECT_FALSE(window_->Ended());
+  EXPECT_EQ(Text(IDC_STATUS).rfind("已停止, ", 0), 0u) << Text(IDC_STATUS);
+  EXPECT_EQ(Text(IDC_SEARCH), "查找");
+  EXPECT_TRUE(IsWindowEnabled(Item(IDC_OPEN_INPUT)));
+}
+
+TEST_F(DialogWindowTest, AClickOnTheStatusBoxListsTheLastCommandsFailures) {
+  const std::string in = MakeInputTree();
+  WriteFile(in + "\\a.new", "taken");
+  Drop({in}, false);
+  SetText(IDC_RENAME_OLD, ".txt");
+  SetText(IDC_RENAME_NEW, ".new");
+  Click(IDC_RENAME);  // a.txt cannot become a.new: the name is taken
+  ASSERT_FALSE(window_->Dialog().Failures().empty());
+  const LPARAM point = MAKELPARAM(5, 5);
+  SendMessageA(Item(IDC_STATUS), WM_LBUTTONDOWN, MK_LBUTTON, point);
+  SendMessageA(Item(IDC_STATUS), WM_LBUTTONUP, 0, point);
+  EXPECT_EQ(host_->failureLists, std::vector<std::size_t>{window_->Dialog().Failures().size()});
 }
 
 TEST_F(DialogWindowTest, ClosingThroughTheFrameEndsTheLoop) {

@@ -1,0 +1,332 @@
+// The dialog's commands on their worker thread: what a stop leaves (state, status, controls), a window
+// closed while a command runs, and the driver's start, cancel and wait.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ui/headless/script_driver.h"
+#include "gate_fs.h"
+#include "recording_host.h"
+#include "support/memory_fs.h"
+#include "ui/kestrin_dlg.h"
+#include "ui/layout.h"
+#include "ui/resource_ids.h"
+
+namespace kestrin::testing {
+namespace {
+
+using At = GateFileSystem::At;
+
+// Files /in/a.txt .. /in/e.txt holding "key", and /in/sub/f.txt, /ref/r1.png, /ref/sub/r2.png.
+struct Tree {
+  explicit Tree(At at, std::string part) : fs(PathStyle::Posix()), gate(fs, at, std::move(part)), use(gate) {
+    for (const char* name : {"a", "b", "c", "d", "e"}) fs.AddFile(std::string("/in/") + name + ".txt", "key");
+    fs.AddFile("/in/sub/f.txt", "key").AddFile("/ref/r1.png").AddFile("/ref/sub/r2.png");
+  }
+  MemoryFileSystem fs;
+  GateFileSystem gate;
+  ScopedFileSystem use;
+};
+
+// Every control but the progress bar, with its state after a command: enabled, and buttons captioned
+// as in the layout.
+void ExpectControlsBack(const headless::HeadlessHost& host) {
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.id < 0) continue;
+    EXPECT_TRUE(host.Enabled(def.id)) << def.name;
+    if (def.kind == ControlKind::PushButton) {
+      EXPECT_EQ(host.Text(def.id), def.caption) << def.name;
+    }
+  }
+}
+
+TEST(StoppedCommand, KeepsWhatItDidSaysSoAndGivesTheControlsBack) {
+  struct Case {
+    const char* name;
+    At at;
+    const char* gatePath;
+    int stopButton;  // 0: none, Escape stops it
+    std::function<void(headless::HeadlessHost&, CKestrinDlg&)> prepare;  // runs to completion
+    std::function<void(headless::HeadlessHost&, CKestrinDlg&)> start;
+    std::function<void(const Tree&, const headless::HeadlessHost&, const CKestrinDlg&)> check;
+  };
+  const auto browseIn = [](headless::HeadlessHost& host, CKestrinDlg& dlg) {
+    host.QueueBrowseAnswer("/in");
+    dlg.OnOpenInputFolder();
+  };
+  const auto search = [](headless::HeadlessHost& host, CKestrinDlg& dlg) {
+    host.Type(IDC_SEARCH_TEXT, "key");
+    dlg.OnSearch();
+  };
+  const Case cases[] = {
+      {"browse walk", At::Enumerate, "/in/sub", IDC_OPEN_INPUT, {}, browseIn,
+       [](const Tree&, const headless::HeadlessHost& host, const CKestrinDlg& dlg) {
+         EXPECT_EQ(dlg.Files().size(), 5u);  // the top folder's files, listed before the stop
+         EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 目录下已列出5个文件.");
+       }},
+      {"drop walk", At::Enumerate, "/in/sub", 0, {},
+       [](headless::HeadlessHost&, CKestrinDlg& dlg) { dlg.OnDropFiles({"/in"}); },
+       [](const Tree&, const headless::HeadlessHost& host, const CKestrinDlg& dlg) {
+         EXPECT_EQ(dlg.Files().size(), 5u);
+         EXPECT_EQ(host.Text(IDC_INPUT_PATH), "/in/");
+         EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 目录下已列出5个文件.");
+       }},
+      {"reference walk", At::Enumerate, "/ref/sub", IDC_OPEN_REF, {},
+       [](headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         host.QueueBrowseAnswer("/ref");
+         dlg.OnOpenRefFolder();
+       },
+       [](const Tree&, const headless::HeadlessHost& host, const CKestrinDlg& dlg) {
+         EXPECT_EQ(dlg.RefFiles().size(), 1u);
+         EXPECT_EQ(host.Lines(IDC_REF_LIST), std::vector<std::string>{"r1.png"});
+         EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 目录下已列出1个文件.");
+       }},
+      {"recursive walk", At::Enumerate, "/in/sub", 0, browseIn,
+       [](headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         host.Toggle(IDC_RECURSIVE);
+         host.Toggle(IDC_RECURSIVE);  // checked again: a full walk, stopped at the sub-folder
+         dlg.OnRecursiveClicked();
+       },
+       [](const Tree&, const headless::HeadlessHost& host, const CKestrinDlg& dlg) {
+         EXPECT_EQ(dlg.Files().size(), 5u);
+         EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 目录下已列出5个文件.");
+       }},
+      {"search", At::Read, "/in/c.txt", IDC_SEARCH, browseIn, search,
+       [](const Tree&, const headless::HeadlessHost& host, const CKestrinDlg& dlg) {
+         // The stop came while c was being opened: a, b and c found, listed and kept, d and e not searched.
+         ASSERT_EQ(dlg.Results().size(), 3u);
+         EXPECT_EQ(host.Lines(IDC_RESULT_LIST), (std::vector<std::string>{"/in/a.txt", "/in/b.txt", "/in/c.txt"}));
+         EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 搜索3个文件,找到3个符合条件的文件.");
+         EXPECT_FALSE(host.Visible(IDC_PROGRESS));
+         EXPECT_TRUE(host.Visible(IDC_STATUS));
+       }},
+      {"rename", At::Move, "/in/c.txt", IDC_RENAME, browseIn,
+       [](headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         host.Type(IDC_RENAME_OLD, ".txt");
+         host.Type(IDC_RENAME_NEW, ".md");
+         dlg.OnBatchRename();
+       },
+       [](const Tree& tree, const headless::HeadlessHost& host, const CKestrinDlg& dlg) {
+         // The stop came during c's rename: a, b and c renamed, d and e left as they were.
+         EXPECT_TRUE(tree.fs.Exists("/in/a.md") && tree.fs.Exists("/in/b.md") && tree.fs.Exists("/in/c.md"));
+         EXPECT_TRUE(tree.fs.Exists("/in/d.txt") && tree.fs.Exists("/in/e.txt"));
+         EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 搜索3个文件,修改了3个符合条件的文件.");
+         // The list collected again after the stop: every file, under its name now.
+         EXPECT_EQ(dlg.Files().size(), 6u);
+       }},
+      {"copy", At::Copy, "/in/c.txt", IDC_COPY,
+       [&](headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         browseIn(host, dlg);
+         search(host, dlg);
+         host.Type(IDC_PATH_PREFIX, "/");
+         host.Type(IDC_COPY_OUTPUT, "/out");
+       },
+       [](headless::HeadlessHost&, CKestrinDlg& dlg) { dlg.OnCopyFiles(); },
+       [](const Tree& tree, const headless::HeadlessHost& host, const CKestrinDlg&) {
+         EXPECT_TRUE(tree.fs.Exists("/out/in/c.txt"));  // the copy under way when the stop came
+         EXPECT_FALSE(tree.fs.Exists("/out/in/d.txt"));
+         EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 拷贝完成, 其中成功:3个, 失败:0个.");
+       }},
+  };
+  for (const Case& c : cases) {
+    for (const bool byEscape : {false, true}) {
+      if (!byEscape && c.stopButton == 0) continue;
+      SCOPED_TRACE(std::string(c.name) + (byEscape ? ", Escape" : ", stop button"));
+      Tree tree(c.at, c.gatePath);
+      headless::HeadlessHost host;
+      CKestrinDlg dlg(host, PathStyle::Posix());
+      dlg.OnInitDialog();
+      if (c.prepare) c.prepare(host, dlg);  // runs through: the gate is not armed yet
+      tree.gate.Arm();
+      host.LeaveCommandsRunning(true);
+      c.start(host, dlg);
+      ASSERT_TRUE(dlg.Running());
+      if (c.stopButton != 0) {
+        EXPECT_EQ(host.Text(c.stopButton), "停止");
+        EXPECT_TRUE(host.Enabled(c.stopButton));
+      }
+      for (const ControlDef& def : KestrinControls()) {
+        if (def.id >= 0 && def.id != c.stopButton && def.id != IDC_PROGRESS) {
+          EXPECT_FALSE(host.Enabled(def.id)) << def.name;
+        }
+      }
+      // No second command starts, by click or by Enter.
+      EXPECT_FALSE(dlg.OnCommand(IDC_OPEN_COPY_PATH, Notify::Clicked));
+      EXPECT_TRUE(dlg.PreTranslateKeyDown(kVkReturn));
+      EXPECT_TRUE(host.Messages().empty() && host.Opened().empty());
+      tree.gate.WaitReached();
+      if (byEscape) {
+        EXPECT_TRUE(dlg.PreTranslateKeyDown(kVkEscape));
+      } else {
+        EXPECT_TRUE(dlg.OnCommand(c.stopButton, Notify::Clicked));
+      }
+      tree.gate.Open();
+      host.RunPostedUntil([&] { return !dlg.Running(); });
+      c.check(tree, host, dlg);
+      ExpectControlsBack(host);
+    }
+  }
+}
+
+// Each command's failures, with their reasons, one click on the status box away; a command that left
+// none shows nothing.
+TEST(FailureList, TheLastCommandsFailuresAreShownOnAClickOnTheStatusBox) {
+  struct Case {
+    const char* name;
+    std::function<void(MemoryFileSystem&, headless::HeadlessHost&, CKestrinDlg&)> run;
+    std::vector<std::string> shown;  // empty: nothing shown
+  };
+  const Case cases[] = {
+      {"rename onto a taken name",
+       [](MemoryFileSystem& fs, headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         fs.AddFile("/in/a.new");
+         host.Type(IDC_RENAME_OLD, ".txt");
+         host.Type(IDC_RENAME_NEW, ".new");
+         dlg.OnBatchRename();
+       },
+       {"/in/a.txt: target exists"}},
+      {"search without failures",
+       [](MemoryFileSystem&, headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         host.Type(IDC_SEARCH_TEXT, "key");
+         dlg.OnSearch();
+       },
+       {}},
+      {"an early end forgets the failures before it",
+       [](MemoryFileSystem& fs, headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         fs.AddFile("/in/a.new");
+         host.Type(IDC_RENAME_OLD, ".txt");
+         host.Type(IDC_RENAME_NEW, ".new");
+         dlg.OnBatchRename();
+         dlg.OnCopyFiles();  // no results: ends at once
+       },
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryFileSystem fs(PathStyle::Posix());
+    fs.AddFile("/in/a.txt", "key");
+    ScopedFileSystem use(fs);
+    headless::HeadlessHost host;
+    CKestrinDlg dlg(host, PathStyle::Posix());
+    host.QueueBrowseAnswer("/in");
+    dlg.OnOpenInputFolder();
+    c.run(fs, host, dlg);
+    EXPECT_EQ(dlg.OnCommand(IDC_STATUS, Notify::Clicked), !c.shown.empty());
+    if (c.shown.empty()) {
+      EXPECT_TRUE(host.FailureLists().empty());
+    } else {
+      EXPECT_EQ(host.FailureLists(), std::vector<std::vector<std::string>>{c.shown});
+    }
+  }
+}
+
+// The reference report: counts beside the reference lines, the unused reference files as the results.
+TEST(RefReport, CountsEachReferenceAndListsTheUnusedOnesAsResults) {
+  MemoryFileSystem fs(PathStyle::Posix());
+  fs.AddFile("/in/a.txt", "uses btn and BTN").AddFile("/in/b.txt", "icon btn");
+  fs.AddFile("/ref/btn.png").AddFile("/ref/icon.png").AddFile("/ref/unused.png");
+  ScopedFileSystem use(fs);
+  headless::HeadlessHost host;
+  CKestrinDlg dlg(host, PathStyle::Posix());
+  dlg.OnRefReport();
+  EXPECT_EQ(host.Text(IDC_STATUS), "没有引用文件可统计.");
+  host.QueueBrowseAnswer("/ref");
+  dlg.OnOpenRefFolder();
+  dlg.OnRefReport();
+  EXPECT_EQ(host.Text(IDC_STATUS), "没有输入文件可统计引用.");
+  host.QueueBrowseAnswer("/in");
+  dlg.OnOpenInputFolder();
+  EXPECT_TRUE(dlg.OnCommand(IDC_REF_REPORT, Notify::Clicked));
+  EXPECT_EQ(host.Lines(IDC_REF_LIST), (std::vector<std::string>{"btn.png  (2)", "icon.png  (1)", "unused.png  (0)"}));
+  EXPECT_EQ(host.Lines(IDC_RESULT_LIST), std::vector<std::string>{"/ref/unused.png"});
+  ASSERT_EQ(dlg.Results().size(), 1u);
+  EXPECT_EQ(dlg.Results()[0], "/ref/unused.png");
+  EXPECT_EQ(host.Text(IDC_STATUS), "统计3个引用文件, 其中1个未被引用.");
+  // A selection still takes the name from the file, not from the line with its count.
+  host.Select(IDC_REF_LIST, 0);
+  dlg.OnRefSelChange();
+  EXPECT_EQ(host.Text(IDC_SEARCH_TEXT), "btn");
+  // Without case, BTN counts too; a new walk of the reference folder drops the counts.
+  host.Toggle(IDC_IGNORE_CASE);
+  dlg.OnRefReport();
+  EXPECT_EQ(host.Lines(IDC_REF_LIST)[0], "btn.png  (2)");
+  host.QueueBrowseAnswer("/ref");
+  dlg.OnOpenRefFolder();
+  EXPECT_EQ(host.Lines(IDC_REF_LIST)[0], "btn.png");
+}
+
+TEST(ClosedWindow, StopsTheRunningCommandWaitsForItAndShowsNothingMore) {
+  Tree tree(At::Copy, "/in/c.txt");
+  headless::HeadlessHost host;
+  CKestrinDlg dlg(host, PathStyle::Posix());
+  host.QueueBrowseAnswer("/in");
+  dlg.OnOpenInputFolder();
+  dlg.OnSearch();
+  host.Type(IDC_COPY_OUTPUT, "/out");
+  const std::string status = host.Text(IDC_STATUS);
+  tree.gate.Arm();
+  host.LeaveCommandsRunning(true);
+  dlg.OnCopyFiles();
+  tree.gate.WaitReached();
+  std::thread opener([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    tree.gate.Open();
+  });
+  dlg.Shutdown();  // returns once the worker has ended
+  opener.join();
+  EXPECT_FALSE(dlg.Running());
+  EXPECT_FALSE(tree.fs.Exists("/out/in/d.txt"));
+  host.RunPostedUntil([] { return true; });  // what the worker had still posted is dropped
+  EXPECT_EQ(host.Text(IDC_STATUS), status);
+  EXPECT_FALSE(host.Enabled(IDC_OPEN_INPUT));
+}
+
+std::string Drive(const std::string& script) {
+  std::istringstream in(script);
+  std::ostringstream out, err;
+  EXPECT_EQ(headless::RunScript(in, out, err), 0) << err.str();
+  return out.str();
+}
+
+TEST(DriverCommands, StartLeavesTheCommandRunningUntilWait) {
+  MemoryFileSystem fs(PathStyle::Posix());
+  fs.AddFile("/in/a.txt", "key").AddFile("/in/b.txt", "none");
+  ScopedFileSystem use(fs);
+  // The worker's outcome reaches the window only when the window thread runs it: at wait.
+  const std::string out = Drive(
+      "browse-input /in\nset IDC_SEARCH_TEXT key\nstart click IDC_SEARCH\ndump\nwait\ndump\n"
+      "start key enter\nwait\nstart browse-input /in\nwait\ndump\n");
+  const std::string first = out.substr(0, out.find("end\n") + 4);
+  const std::string second = out.substr(first.size(), out.find("end\n", first.size()) + 4 - first.size());
+  const std::string third = out.substr(first.size() + second.size());
+  EXPECT_NE(first.find("running: 1\n"), std::string::npos);
+  EXPECT_NE(first.find("enabled IDC_SEARCH: 1\n"), std::string::npos);
+  EXPECT_NE(first.find("enabled IDC_OPEN_INPUT: 0\n"), std::string::npos);
+  EXPECT_NE(first.find("shown IDC_PROGRESS: 1\n"), std::string::npos);
+  EXPECT_EQ(first.find("list IDC_RESULT_LIST"), std::string::npos);
+  EXPECT_NE(second.find("running: 0\n"), std::string::npos);
+  EXPECT_NE(second.find("enabled IDC_OPEN_INPUT: 1\n"), std::string::npos);
+  EXPECT_NE(second.find("list IDC_RESULT_LIST[0]: /in/a.txt\n"), std::string::npos);
+  EXPECT_NE(second.find("text IDC_STATUS: 搜索2个文件,找到1个符合条件的文件.\n"), std::string::npos);
+  EXPECT_NE(third.find("text IDC_STATUS: 目录下共有2个文件.\n"), std::string::npos);
+  EXPECT_NE(third.find("running: 0\n"), std::string::npos);
+}
+
+TEST(DriverCommands, CancelAndWaitWithoutACommandChangeNothing) {
+  const std::string plain = Drive("dump\n");
+  EXPECT_EQ(Drive("cancel\nwait\ndump\n"), plain);
+  std::istringstream in("start\n");
+  std::ostringstream out, err;
+  EXPECT_EQ(headless::RunScript(in, out, err), 2);  // start needs a command line
+}
+
+}  // namespace
+}  // namespace kestrin::testing

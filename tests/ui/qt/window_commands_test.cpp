@@ -1,0 +1,118 @@
+// The real Qt window while a command runs on its worker: the event loop keeps running, only the stop
+// button takes input, Escape stops the command, and closing the window waits for it.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "../gate_fs.h"
+#include "qt_test_support.h"
+#include "ui/layout.h"
+
+namespace kestrin::qt::testing {
+namespace {
+
+using kestrin::testing::GateFileSystem;
+
+// Runs the event loop until done() holds or five seconds pass; whether it held.
+bool ProcessUntil(const std::function<bool()>& done) {
+  const QDeadlineTimer deadline(5000);
+  while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  return done();
+}
+
+class WindowCommandsTest : public ::testing::Test {
+ protected:
+  // A search of in/ held at the read of c.txt, left running.
+  void StartHeldSearch() {
+    for (const char* name : {"a", "b", "c", "d", "e"}) tree.File(std::string("in/") + name + ".txt", "key");
+    h = std::make_unique<Harness>();
+    h->host.folders.push_back(tree.Path("in"));
+    QTest::mouseClick(h->window.Button(IDC_OPEN_INPUT), Qt::LeftButton);
+    h->window.Edit(IDC_SEARCH_TEXT)->setText(QStringLiteral("key"));
+    gate.Arm();
+    h->host.leaveRunning = true;
+    QTest::mouseClick(h->window.Button(IDC_SEARCH), Qt::LeftButton);
+    gate.WaitReached();
+  }
+
+  Tree tree;
+  GateFileSystem gate{NativeFileSystem(), GateFileSystem::At::Read, "c.txt"};
+  ScopedFileSystem use{gate};
+  std::unique_ptr<Harness> h;
+};
+
+TEST_F(WindowCommandsTest, TheWindowAnswersWhileTheSearchRunsAndEscapeStopsIt) {
+  StartHeldSearch();
+  ASSERT_TRUE(h->dialog.Running());
+  // Only the stop takes input; the search button reads 停止.
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.id < 0 || def.id == IDC_PROGRESS) continue;
+    EXPECT_EQ(h->window.Control(def.id)->isEnabled(), def.id == IDC_SEARCH) << def.name;
+  }
+  EXPECT_EQ(h->window.Button(IDC_SEARCH)->text(), QStringLiteral("停止"));
+  // The event loop runs while the worker is held: timers fire, and the window repaints.
+  bool fired = false;
+  QTimer::singleShot(0, [&] { fired = true; });
+  EXPECT_TRUE(ProcessUntil([&] { return fired; }));
+  h->window.repaint();
+
+  QTest::keyClick(h->window.Button(IDC_SEARCH), Qt::Key_Escape);
+  gate.Open();
+  ASSERT_TRUE(ProcessUntil([&] { return !h->dialog.Running(); }));
+  EXPECT_TRUE(h->window.isVisible()) << "Escape closed the window";
+  EXPECT_TRUE(h->window.Edit(IDC_STATUS)->text().startsWith(QStringLiteral("已停止, ")))
+      << h->window.Edit(IDC_STATUS)->text().toStdString();
+  EXPECT_EQ(h->window.Button(IDC_SEARCH)->text(), QStringLiteral("查找"));
+  EXPECT_TRUE(h->window.Button(IDC_OPEN_INPUT)->isEnabled());
+  EXPECT_LT(h->dialog.Results().size(), 5u);
+}
+
+TEST_F(WindowCommandsTest, TheStopButtonStopsAndClosingWaitsForTheCommand) {
+  StartHeldSearch();
+  QTest::mouseClick(h->window.Button(IDC_SEARCH), Qt::LeftButton);  // the stop
+  gate.Open();
+  ASSERT_TRUE(ProcessUntil([&] { return !h->dialog.Running(); }));
+  EXPECT_TRUE(h->window.Edit(IDC_STATUS)->text().startsWith(QStringLiteral("已停止, ")));
+
+  // A second search, held again, then the window closed through its frame.
+  GateFileSystem second(NativeFileSystem(), GateFileSystem::At::Read, "d.txt");
+  ScopedFileSystem useSecond(second);
+  second.Arm();
+  QTest::mouseClick(h->window.Button(IDC_SEARCH), Qt::LeftButton);
+  second.WaitReached();
+  std::thread opener([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    second.Open();
+  });
+  h->window.close();
+  opener.join();
+  EXPECT_FALSE(h->dialog.Running());
+  EXPECT_FALSE(h->window.isVisible());
+}
+
+TEST_F(WindowCommandsTest, AClickOnTheStatusBoxListsTheLastCommandsFailures) {
+  tree.File("in/a.txt", "x");
+  tree.File("in/a.new", "taken");
+  h = std::make_unique<Harness>();
+  h->host.folders.push_back(tree.Path("in"));
+  QTest::mouseClick(h->window.Button(IDC_OPEN_INPUT), Qt::LeftButton);
+  QTest::mouseClick(h->window.Edit(IDC_STATUS), Qt::LeftButton);
+  EXPECT_TRUE(h->host.failureLists.empty());  // nothing failed yet: nothing to show
+  h->window.Edit(IDC_RENAME_OLD)->setText(QStringLiteral(".txt"));
+  h->window.Edit(IDC_RENAME_NEW)->setText(QStringLiteral(".new"));
+  QTest::mouseClick(h->window.Button(IDC_RENAME), Qt::LeftButton);
+  QTest::mouseClick(h->window.Edit(IDC_STATUS), Qt::LeftButton);
+  ASSERT_EQ(h->host.failureLists.size(), 1u);
+  EXPECT_EQ(h->host.failureLists[0], std::vector<std::string>{tree.Path("in/a.txt") + ": target exists"});
+}
+
+}  // namespace
+}  // namespace kestrin::qt::testing
