@@ -359,7 +359,22 @@ bool MemoryFileSystem::Move(const std::string& from, const std::string& to, bool
   return true;
 }
 
-bool MemoryFileSystem::MoveNoReplace(const std::string& from, const std::string& to) { return Move(from, to, false); }
+namespace {
+// Why the latest refused move of this thread was refused, as the native file systems tell it.
+thread_local FailureReason t_lastFailure = FailureReason::System;
+}  // namespace
+
+bool MemoryFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
+  const bool moved = Move(from, to, false);
+  if (!moved) {
+    t_lastFailure = Find(from) == nullptr ? FailureReason::Vanished
+                    : Find(to) != nullptr ? FailureReason::TargetExists
+                                          : FailureReason::System;
+  }
+  return moved;
+}
+
+FsFailure MemoryFileSystem::LastFailure() { return FsFailure{t_lastFailure, {}}; }
 
 bool MemoryFileSystem::MoveReplacing(const std::string& from, const std::string& to) { return Move(from, to, true); }
 

@@ -24,7 +24,8 @@
 // - CopyReplacing copies a File-kind entry only (not a folder, not an Other), refuses a target that is the
 //   source itself (the same name or an alias) or a folder, and gives the copy a new identity; the copy
 //   keeps the source's hidden flag, as the Windows copy keeps attributes.
-// - MoveNoReplace fails on any existing target; MoveReplacing replaces a file but not a folder. Moving a
+// - MoveNoReplace fails on any existing target (LastFailure then says TargetExists); MoveReplacing
+//   replaces a file but not a folder. Moving a
 //   folder into itself fails. Renaming an entry onto itself (the same entry, another case on a Windows
 //   style) succeeds and takes the new spelling.
 // - OpenForRead opens File-kind entries only; an open file keeps its content when removed or replaced,
@@ -84,6 +85,7 @@ class MemoryFileSystem : public FileSystem {
                      const std::function<bool()>& stopped = {}) override;  // never stops half-way
   bool MoveNoReplace(const std::string& from, const std::string& to) override;
   bool MoveReplacing(const std::string& from, const std::string& to) override;
+  FsFailure LastFailure() override;  // the reason of the latest refused MoveNoReplace
   bool RemoveFile(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   ReadHandle OpenForRead(const std::string& path) override;

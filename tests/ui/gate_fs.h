@@ -38,10 +38,13 @@ class GateFileSystem : public FileSystem {
     return inner_.Enumerate(folder, onEntry);
   }
   bool MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
-  bool CopyReplacing(const std::string& from, const std::string& to) override {
+  bool CopyReplacing(const std::string& from, const std::string& to,
+                     const std::function<bool()>& stopped = {}) override {
     Gate(At::Copy, from);
-    return inner_.CopyReplacing(from, to);
+    return inner_.CopyReplacing(from, to, stopped);
   }
+  bool Writable(const std::string& path) override { return inner_.Writable(path); }
+  FsFailure LastFailure() override { return inner_.LastFailure(); }
   bool MoveNoReplace(const std::string& from, const std::string& to) override {
     Gate(At::Move, from);
     return inner_.MoveNoReplace(from, to);
