@@ -41,7 +41,9 @@ TEST(DefaultCopyAsUser, LandsBelowTheHomeFolder) {
     if (host.Text(IDC_COPY_OUTPUT) != home + "/bak") _exit(1);
     dlg.OnSearch();
     dlg.OnCopyFiles();
-    _exit(host.Text(IDC_STATUS) == "拷贝完成, 其中成功:1个, 失败:0个." ? 0 : 2);
+    const bool copied = host.Text(IDC_STATUS) == "拷贝完成, 其中成功:1个, 失败:0个.";
+    dlg.Shutdown();  // _exit runs no destructor: the worker is joined here
+    _exit(copied ? 0 : 2);
   }
   int status = -1;
   ASSERT_EQ(waitpid(child, &status, 0), child);
