@@ -302,6 +302,10 @@ std::string Drive(const std::string& script) {
 }
 
 TEST(DriverCommands, StartLeavesTheCommandRunningUntilWait) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the driver takes paths in the native style, and this in-memory tree is written in the "
+                  "POSIX one";
+#endif
   MemoryFileSystem fs(PathStyle::Posix());
   fs.AddFile("/in/a.txt", "key").AddFile("/in/b.txt", "none");
   ScopedFileSystem use(fs);

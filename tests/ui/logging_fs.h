@@ -14,7 +14,8 @@ namespace kestrin::testing {
 
 class LoggingFileSystem : public FileSystem {
  public:
-  LoggingFileSystem(FileSystem& inner, std::vector<std::string>& log) : inner_(inner), log_(log) {}
+  LoggingFileSystem(FileSystem& inner, std::vector<std::string>& log, std::mutex& logMutex)
+      : inner_(inner), log_(log), logMutex_(logMutex) {}
 
   PathInfo Lookup(const std::string& path) override { return inner_.Lookup(path); }
   bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
@@ -23,19 +24,19 @@ class LoggingFileSystem : public FileSystem {
   bool MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
   bool CopyReplacing(const std::string& from, const std::string& to,
                      const std::function<bool()>& stopped = {}) override {
-    log_.push_back("Copy " + from);
+    Note("Copy " + from);
     return inner_.CopyReplacing(from, to, stopped);
   }
   bool MoveNoReplace(const std::string& from, const std::string& to) override {
-    log_.push_back("Move " + from + " -> " + to);
+    Note("Move " + from + " -> " + to);
     return inner_.MoveNoReplace(from, to);
   }
   bool MoveReplacing(const std::string& from, const std::string& to) override {
-    log_.push_back("Move " + from + " -> " + to);
+    Note("Move " + from + " -> " + to);
     return inner_.MoveReplacing(from, to);
   }
   bool RemoveFile(const std::string& path) override {
-    log_.push_back("Remove " + path);
+    Note("Remove " + path);
     return inner_.RemoveFile(path);
   }
   bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
@@ -61,8 +62,13 @@ class LoggingFileSystem : public FileSystem {
   void Close(ReadHandle handle) override { inner_.Close(handle); }
 
  private:
+  void Note(std::string line) {
+    const std::lock_guard<std::mutex> lock(logMutex_);
+    log_.push_back(std::move(line));
+  }
   FileSystem& inner_;
   std::vector<std::string>& log_;
+  std::mutex& logMutex_;
   mutable std::mutex readsMutex_;
   std::vector<std::string> reads_;
 };

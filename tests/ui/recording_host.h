@@ -3,6 +3,7 @@
 //   "GetText IDC_NAME_FILTER", "SetText IDC_STATUS: text", "Range 0..2", "Pos 1", "Show IDC_PROGRESS 1",
 //   "ListAdd IDC_RESULT_LIST: text", "Fill IDC_RESULT_LIST 3", "EndFill IDC_RESULT_LIST", ...
 #include <initializer_list>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,8 @@ namespace kestrin::testing {
 class RecordingHost : public headless::HeadlessHost {
  public:
   std::vector<std::string> log;
+  // Held while a line is added: the file-system calls of a command are noted from its worker thread.
+  std::mutex logMutex;
 
   // The calls whose line starts with one of the prefixes, in order.
   std::vector<std::string> Only(std::initializer_list<std::string_view> prefixes) const {
@@ -61,11 +64,11 @@ class RecordingHost : public headless::HeadlessHost {
     return HeadlessHost::ListCurSel(id);
   }
   void SetProgressRange(int lower, int upper) override {
-    log.push_back("Range " + std::to_string(lower) + ".." + std::to_string(upper));
+    Log("Range " + std::to_string(lower) + ".." + std::to_string(upper));
     HeadlessHost::SetProgressRange(lower, upper);
   }
   void SetProgressPos(int position) override {
-    log.push_back("Pos " + std::to_string(position));
+    Log("Pos " + std::to_string(position));
     HeadlessHost::SetProgressPos(position);
   }
   void Show(int id, bool visible) override {
@@ -81,34 +84,38 @@ class RecordingHost : public headless::HeadlessHost {
     HeadlessHost::EndListFill(id);
   }
   std::optional<std::string> BrowseForFolder(const char* title, const std::string& start) override {
-    log.push_back(std::string("Browse ") + title + (start.empty() ? "" : " at " + start));
+    Log(std::string("Browse ") + title + (start.empty() ? "" : " at " + start));
     return HeadlessHost::BrowseForFolder(title, start);
   }
   void ShowMessage(std::string_view text, std::string_view caption) override {
-    log.push_back("Message " + std::string(caption) + ": " + std::string(text));
+    Log("Message " + std::string(caption) + ": " + std::string(text));
     HeadlessHost::ShowMessage(text, caption);
   }
   bool ShellOpen(const std::string& path) override {
-    log.push_back("Open " + path);
+    Log("Open " + path);
     HeadlessHost::ShellOpen(path);
     return !openFails;
   }
   void CopyToClipboard(const std::string& text) override {
-    log.push_back("Clipboard " + text);
+    Log("Clipboard " + text);
     HeadlessHost::CopyToClipboard(text);
   }
   void WriteSetting(const char* name, const std::string& value) override {
-    log.push_back(std::string("Remember ") + name + ": " + value);
+    Log(std::string("Remember ") + name + ": " + value);
     HeadlessHost::WriteSetting(name, value);
   }
 
   bool openFails = false;  // the desktop has no program for anything
   bool CtrlHeld() override {
-    log.push_back("Ctrl");
+    Log("Ctrl");
     return HeadlessHost::CtrlHeld();
   }
 
  private:
+  void Log(std::string line) {
+    const std::lock_guard<std::mutex> lock(logMutex);
+    log.push_back(std::move(line));
+  }
   void Note(const char* operation, int id, std::string_view rest = {}, std::string_view more = {}) {
     const char* name = ControlName(id);
     std::string line(operation);
@@ -116,7 +123,7 @@ class RecordingHost : public headless::HeadlessHost {
     line += name ? std::string(name) : std::to_string(id);
     line += rest;
     line += more;
-    log.push_back(std::move(line));
+    Log(std::move(line));
   }
 };
 
