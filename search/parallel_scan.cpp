@@ -10,7 +10,17 @@ unsigned ScanWorkerCount(unsigned requested, std::size_t files) {
 }
 
 ScanQueue::ScanQueue(std::size_t count, std::size_t window, const CommandContext& context)
-    : count_(count), window_(window), context_(context), ready_(window, 0) {}
+    : count_(count), window_(window), batch_(std::max<std::size_t>(1, window / 4)), context_(context),
+      ready_(window, 0) {}
+
+bool ScanQueue::RunReady(std::size_t from) const {
+  std::size_t end = from;
+  while (end < next_ && end - from < batch_ && ready_[Slot(end)] != 0) ++end;
+  if (end == from) return false;
+  // A whole batch; or every file begun is ready and no more will be begun (the last ones), or none can be
+  // begun until these are delivered (a full window).
+  return end - from >= batch_ || (end == next_ && (closed_ || next_ >= count_)) || next_ >= from + window_;
+}
 
 bool ScanQueue::Claim(std::size_t& index) {
   std::unique_lock<std::mutex> lock(mutex_);
@@ -30,12 +40,17 @@ bool ScanQueue::Claim(std::size_t& index) {
 void ScanQueue::Finish(std::size_t index) {
   const std::lock_guard<std::mutex> lock(mutex_);
   ready_[Slot(index)] = 1;
-  if (index == released_) callerWake_.notify_one();
+  if (callerWaiting_ && RunReady(released_)) callerWake_.notify_one();
 }
 
 std::size_t ScanQueue::WaitReady(std::size_t from) {
   std::unique_lock<std::mutex> lock(mutex_);
-  callerWake_.wait(lock, [&] { return aborted_ || ready_[Slot(from)] != 0 || (closed_ && from >= next_); });
+  callerWaiting_ = true;
+  while (!(aborted_ || (closed_ && from >= next_) || RunReady(from))) {
+    // A result that is ready waits at most about kScanDeliveryLatency for the rest of its run.
+    if (callerWake_.wait_for(lock, kScanDeliveryLatency) == std::cv_status::timeout && ready_[Slot(from)] != 0) break;
+  }
+  callerWaiting_ = false;
   if (aborted_) return from;
   std::size_t end = from;
   while (end < next_ && end < from + window_ && ready_[Slot(end)] != 0) ++end;

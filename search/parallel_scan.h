@@ -25,14 +25,19 @@
 //   the files already begun are finished and delivered, so what was delivered is always a prefix of the
 //   list. A scan that reads a large file should look at the flag between chunks as well.
 // - Memory stays bounded whatever the number of files: one state per worker, and at most `window`
-//   results (4 per worker unless given) held between the scan and the delivery; a worker that runs that
-//   far ahead of the delivery waits.
+//   results (DefaultScanWindow unless given) held between the scan and the delivery; a worker that runs
+//   that far ahead of the delivery waits.
+// - The calling thread is woken for a run of ready results rather than for each file (a quarter of the
+//   window, or whatever is ready once a result has waited kScanDeliveryLatency), so that a scan of many
+//   small files does not spend its time switching threads; the last results come as soon as they are
+//   ready.
 // - An exception from makeState, scan or deliver stops the other workers, and is thrown again on the
 //   calling thread once every worker has ended.
 // - With one worker (one core, or at most one file), everything runs on the calling thread, in the same
 //   order, with no thread started.
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -47,8 +52,14 @@ namespace kestrin {
 
 struct ParallelScanOptions {
   unsigned workers = 0;     // 0: one per core (std::thread::hardware_concurrency)
-  std::size_t window = 0;   // results in flight at most; 0: four per worker
+  std::size_t window = 0;   // results in flight at most; 0: DefaultScanWindow
 };
+
+// The results in flight with the given number of workers, unless the options say otherwise.
+inline std::size_t DefaultScanWindow(unsigned workers) { return std::size_t{32} * workers; }
+
+// The longest a ready result waits for the calling thread while the rest of its run is being scanned.
+inline constexpr std::chrono::milliseconds kScanDeliveryLatency{20};
 
 // The number of workers a scan of `files` files runs with: the requested count, or one per core when it
 // is 0, never more than the number of files, and at least 1.
@@ -79,9 +90,13 @@ class ScanQueue {
 
  private:
   std::size_t Slot(std::size_t index) const { return index % window_; }
+  // Whether the calling thread, waiting for the result of `from`, should take what is ready now (the
+  // mutex held).
+  bool RunReady(std::size_t from) const;
 
   const std::size_t count_;
   const std::size_t window_;
+  const std::size_t batch_;  // a run of this many ready results wakes the calling thread
   const CommandContext& context_;
   std::mutex mutex_;
   std::condition_variable workerWake_;
@@ -91,6 +106,7 @@ class ScanQueue {
   std::size_t released_ = 0;          // the first file not yet delivered
   bool closed_ = false;               // no file will be begun any more
   bool aborted_ = false;
+  bool callerWaiting_ = false;
 };
 
 template <class Result, class MakeState, class Scan, class Deliver>
@@ -111,8 +127,7 @@ void ScanInParallel(std::size_t count, MakeState&& makeState, Scan&& scan, Deliv
     return;
   }
 
-  const std::size_t window = options.window != 0 ? std::max<std::size_t>(options.window, 1)
-                                                 : std::size_t{4} * workers;
+  const std::size_t window = options.window != 0 ? options.window : DefaultScanWindow(workers);
   struct Slot {
     Result result{};
     FailureList failures;

@@ -40,7 +40,8 @@ Outcome RunScan(std::size_t count, ParallelScanOptions options, unsigned seed, s
   StopFlag& flag = stop != nullptr ? *stop : own;
   const CommandContext context{&flag, &failures};
   std::atomic<std::size_t> states{0}, begun{0}, delivered{0};
-  const std::size_t window = options.window != 0 ? options.window : 4 * ScanWorkerCount(options.workers, count);
+  const std::size_t window =
+      options.window != 0 ? options.window : DefaultScanWindow(ScanWorkerCount(options.workers, count));
   struct State {
     std::thread::id thread = std::this_thread::get_id();
     std::mt19937 random;
@@ -104,7 +105,7 @@ TEST(ParallelScan, StopDeliversThePrefixBegunAndBeginsNothingMore) {
       SCOPED_TRACE(testing::Message() << workers << " workers, stop at " << stopAt);
       const Outcome out = RunScan(300, {workers, 0}, 11, stopAt);
       ASSERT_GT(out.delivered.size(), stopAt);
-      EXPECT_LE(out.delivered.size(), stopAt + 1 + 4 * workers) << "files begun after the stop";
+      EXPECT_LE(out.delivered.size(), stopAt + 1 + DefaultScanWindow(workers)) << "files begun after the stop";
       EXPECT_EQ(out.begun, out.delivered.size()) << "a begun file was not delivered";
       for (std::size_t i = 0; i < out.delivered.size(); ++i) ASSERT_EQ(out.delivered[i], i);
       EXPECT_EQ(out.failures, FailuresUpTo(out.delivered.size()));
