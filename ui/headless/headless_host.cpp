@@ -136,34 +136,61 @@ void HeadlessHost::ShowFailures(const FailureList& failures) {
 
 void HeadlessHost::PostToWindow(std::function<void()> call) {
   std::unique_lock<std::mutex> lock(m_postMutex);
-  m_posted.push_back(std::move(call));
-  const std::size_t number = ++m_postedMade;
-  m_postChanged.notify_all();
-  if (!m_handOver) return;
-  m_postChanged.wait(lock, [&] { return m_postedRun >= number || !m_handOver; });
+  const auto handedOver = [&] { return m_handOver && !m_waitOver; };
+  m_turnFree.wait(lock, [&] { return !handedOver() || (m_posted.empty() && !m_windowBusy); });
+  if (!handedOver()) {
+    m_posted.push_back(std::move(call));
+    m_windowWake.notify_all();
+    return;
+  }
+  // The window thread waits for posted calls: this one runs here, and the wait's check after it.
+  m_windowBusy = true;
+  lock.unlock();
+  call();
+  const bool over = (*m_waitDone)();
+  lock.lock();
+  m_windowBusy = false;
+  m_turnFree.notify_all();
+  if (over) {
+    m_waitOver = true;
+    m_windowWake.notify_all();
+  }
 }
 
 void HeadlessHost::RunPostedUntil(const std::function<bool()>& done) {
   std::unique_lock<std::mutex> lock(m_postMutex);
   m_handOver = true;
+  m_waitOver = false;
+  m_waitDone = &done;
+  // Runs window code on this thread once no poster runs any.
+  const auto runHere = [&](const std::function<bool()>& code) {
+    m_turnFree.wait(lock, [&] { return !m_windowBusy; });
+    m_windowBusy = true;
+    lock.unlock();
+    const bool result = code();
+    lock.lock();
+    m_windowBusy = false;
+    m_turnFree.notify_all();
+    return result;
+  };
   for (;;) {
     while (!m_posted.empty()) {
       std::function<void()> call = std::move(m_posted.front());
       m_posted.pop_front();
-      lock.unlock();
-      call();
-      lock.lock();
-      ++m_postedRun;
-      m_postChanged.notify_all();
+      runHere([&] {
+        call();
+        return true;
+      });
     }
-    lock.unlock();
-    const bool finished = done();
-    lock.lock();
-    if (finished) break;
-    m_postChanged.wait(lock, [&] { return !m_posted.empty(); });
+    if (m_waitOver || runHere(done)) break;
+    m_windowWake.wait(lock, [&] { return !m_posted.empty() || m_waitOver; });
   }
+  // A poster may still be running its call: the window thread goes on once it has.
+  m_turnFree.wait(lock, [&] { return !m_windowBusy; });
   m_handOver = false;
-  m_postChanged.notify_all();
+  m_waitOver = false;
+  m_waitDone = nullptr;
+  m_turnFree.notify_all();
 }
 
 void HeadlessHost::AwaitCommand(const std::function<bool()>& running) {

@@ -57,9 +57,10 @@ class HeadlessHost : public DialogHost {
   void ShowFailures(const FailureList& failures) override;  // recorded: the lines as the window lists them
 
   // Posted calls wait in a queue for the thread that drives the window (the one that made the host). While
-  // that thread waits in AwaitCommand or RunPostedUntil, a posted call is handed over at once and the
-  // poster waits until it has run, so the calls interleave with the worker's own steps exactly as they
-  // would on one thread. Otherwise they wait for the next of those.
+  // that thread waits in AwaitCommand or RunPostedUntil it does nothing else, so the poster runs the call
+  // in its place at once, in turn with any other, and goes on when it has run: the calls interleave with
+  // the worker's own steps exactly as they would on one thread, without a switch of threads for each.
+  // Otherwise they wait for the next of those.
   void PostToWindow(std::function<void()> call) override;
   // Waits for running() to turn false, running the posted calls meanwhile, unless the next command was
   // to be left running (LeaveNextCommandRunning).
@@ -142,9 +143,12 @@ class HeadlessHost : public DialogHost {
   std::mutex m_postMutex;
   std::condition_variable m_postChanged;
   std::deque<std::function<void()>> m_posted;
-  std::size_t m_postedRun = 0;   // calls run so far (a handed-over call's poster waits for its number)
-  std::size_t m_postedMade = 0;  // calls posted so far
-  bool m_handOver = false;       // the window thread is waiting for posted calls
+  std::condition_variable m_windowWake;  // a call was queued, or the wait is over
+  std::condition_variable m_turnFree;    // nobody runs the window's code now
+  bool m_handOver = false;     // the window thread is waiting for posted calls
+  bool m_windowBusy = false;   // somebody runs the window's code: a posted call or the wait's check
+  bool m_waitOver = false;     // a poster found the wait's check true
+  const std::function<bool()>* m_waitDone = nullptr;  // that check, while the window thread waits
   bool m_leaveRunning = false;
 };
 
