@@ -134,6 +134,16 @@ void HeadlessHost::ShowFailures(const FailureList& failures) {
   m_failureLists.push_back(std::move(lines));
 }
 
+void HeadlessHost::TakeTurn(std::unique_lock<std::mutex>& lock) {
+  m_turnFree.wait(lock, [&] { return !m_windowBusy; });
+  m_windowBusy = true;
+}
+
+void HeadlessHost::GiveTurn() {
+  m_windowBusy = false;
+  m_turnFree.notify_all();
+}
+
 void HeadlessHost::PostToWindow(std::function<void()> call) {
   std::unique_lock<std::mutex> lock(m_postMutex);
   const auto handedOver = [&] { return m_handOver && !m_waitOver; };
@@ -149,48 +159,52 @@ void HeadlessHost::PostToWindow(std::function<void()> call) {
   call();
   const bool over = (*m_waitDone)();
   lock.lock();
-  m_windowBusy = false;
-  m_turnFree.notify_all();
+  GiveTurn();
   if (over) {
     m_waitOver = true;
     m_windowWake.notify_all();
   }
 }
 
+void HeadlessHost::CommandStarting() {
+  if (m_leaveRunning) return;
+  // From now on the worker's calls are handed over; they wait for the turn, which this thread keeps until
+  // it waits in AwaitCommand.
+  std::unique_lock<std::mutex> lock(m_postMutex);
+  TakeTurn(lock);
+  m_startingHeld = true;
+  m_handOver = true;
+  m_waitOver = false;
+}
+
 void HeadlessHost::RunPostedUntil(const std::function<bool()>& done) {
   std::unique_lock<std::mutex> lock(m_postMutex);
+  if (!m_startingHeld) TakeTurn(lock);
+  m_startingHeld = false;
   m_handOver = true;
   m_waitOver = false;
   m_waitDone = &done;
-  // Runs window code on this thread once no poster runs any.
-  const auto runHere = [&](const std::function<bool()>& code) {
-    m_turnFree.wait(lock, [&] { return !m_windowBusy; });
-    m_windowBusy = true;
-    lock.unlock();
-    const bool result = code();
-    lock.lock();
-    m_windowBusy = false;
-    m_turnFree.notify_all();
-    return result;
-  };
-  for (;;) {
+  for (;;) {  // the turn is this thread's here
     while (!m_posted.empty()) {
       std::function<void()> call = std::move(m_posted.front());
       m_posted.pop_front();
-      runHere([&] {
-        call();
-        return true;
-      });
+      lock.unlock();
+      call();
+      lock.lock();
     }
-    if (m_waitOver || runHere(done)) break;
+    if (m_waitOver) break;
+    lock.unlock();
+    const bool finished = done();
+    lock.lock();
+    if (finished) break;
+    GiveTurn();
     m_windowWake.wait(lock, [&] { return !m_posted.empty() || m_waitOver; });
+    TakeTurn(lock);
   }
-  // A poster may still be running its call: the window thread goes on once it has.
-  m_turnFree.wait(lock, [&] { return !m_windowBusy; });
   m_handOver = false;
   m_waitOver = false;
   m_waitDone = nullptr;
-  m_turnFree.notify_all();
+  GiveTurn();
 }
 
 void HeadlessHost::AwaitCommand(const std::function<bool()>& running) {

@@ -56,12 +56,14 @@ class HeadlessHost : public DialogHost {
   bool CtrlHeld() override;
   void ShowFailures(const FailureList& failures) override;  // recorded: the lines as the window lists them
 
-  // Posted calls wait in a queue for the thread that drives the window (the one that made the host). While
-  // that thread waits in AwaitCommand or RunPostedUntil it does nothing else, so the poster runs the call
-  // in its place at once, in turn with any other, and goes on when it has run: the calls interleave with
-  // the worker's own steps exactly as they would on one thread, without a switch of threads for each.
-  // Otherwise they wait for the next of those.
+  // Posted calls wait in a queue for the thread that drives the window (the one that made the host). From
+  // the start of a command that the dialog awaits (CommandStarting) until AwaitCommand returns, that
+  // thread does nothing but run posted calls, so the poster runs each call in its place, in turn with the
+  // window thread's own code, and goes on when it has run: the calls interleave with the worker's own
+  // steps exactly as they would on one thread, without a switch of threads for each. Otherwise they wait
+  // for the next AwaitCommand or RunPostedUntil.
   void PostToWindow(std::function<void()> call) override;
+  void CommandStarting() override;
   // Waits for running() to turn false, running the posted calls meanwhile, unless the next command was
   // to be left running (LeaveNextCommandRunning).
   void AwaitCommand(const std::function<bool()>& running) override;
@@ -143,10 +145,15 @@ class HeadlessHost : public DialogHost {
   std::mutex m_postMutex;
   std::condition_variable m_postChanged;
   std::deque<std::function<void()>> m_posted;
+  // Whoever runs the window's code holds the turn: the window thread, or a poster running its call.
+  void TakeTurn(std::unique_lock<std::mutex>& lock);
+  void GiveTurn();
+
   std::condition_variable m_windowWake;  // a call was queued, or the wait is over
   std::condition_variable m_turnFree;    // nobody runs the window's code now
-  bool m_handOver = false;     // the window thread is waiting for posted calls
-  bool m_windowBusy = false;   // somebody runs the window's code: a posted call or the wait's check
+  bool m_handOver = false;     // posted calls are run by their posters, in turn
+  bool m_windowBusy = false;   // the turn is taken
+  bool m_startingHeld = false;  // the window thread took the turn in CommandStarting
   bool m_waitOver = false;     // a poster found the wait's check true
   const std::function<bool()>* m_waitDone = nullptr;  // that check, while the window thread waits
   bool m_leaveRunning = false;
