@@ -1,7 +1,13 @@
 #include "search/multi_search.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <stdexcept>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace kestrin {
 
@@ -18,8 +24,9 @@ struct TrieNode {
 
 }  // namespace
 
-MultiSearcher::MultiSearcher(const std::vector<std::string>& patterns, bool ignoreCase, std::size_t denseBudget)
-    : patternCount_(patterns.size()) {
+MultiSearcher::MultiSearcher(const std::vector<std::string>& patterns, bool ignoreCase, std::size_t denseBudget,
+                             MultiSearchScan scan, SearchKernel kernel)
+    : patternCount_(patterns.size()), scan_(scan), kernel_(KernelAvailable(kernel) ? kernel : SearchKernel::Scalar) {
   if (patterns.size() >= kMatch) throw std::length_error("too many patterns");
   // Byte classes: class 0 is every byte that no pattern holds.
   std::uint16_t classes = 1;
@@ -71,6 +78,7 @@ MultiSearcher::MultiSearcher(const std::vector<std::string>& patterns, bool igno
   order.reserve(count);
   order.push_back(0);
   std::vector<std::uint32_t> childStart(count + 1, 0);  // by new number
+  depth_.assign(count, 0);
   std::vector<std::pair<std::uint16_t, std::uint32_t>> children;  // (class, new number)
   children.reserve(count);
   for (std::size_t i = 0; i < order.size(); ++i) {
@@ -81,6 +89,7 @@ MultiSearcher::MultiSearcher(const std::vector<std::string>& patterns, bool igno
     }
     std::sort(children.begin() + static_cast<std::ptrdiff_t>(first), children.end());
     for (std::size_t k = first; k < children.size(); ++k) {
+      depth_[order.size()] = depth_[i] + 1;
       number[children[k].second] = static_cast<std::uint32_t>(order.size());
       order.push_back(children[k].second);
       children[k].second = number[children[k].second];
@@ -142,6 +151,96 @@ MultiSearcher::MultiSearcher(const std::vector<std::string>& patterns, bool igno
     }
     for (std::uint32_t k = childStart[s]; k < childStart[s + 1]; ++k) row[children[k].first] = Value(children[k].second);
   }
+
+  // The prefilter.
+  std::vector<const std::string*> longOnes;
+  std::vector<const std::string*> shortOnes;
+  std::size_t shortest = 8;
+  for (const std::string& p : patterns) {
+    if (p.size() >= 8) {
+      longOnes.push_back(&p);
+    } else if (!p.empty()) {
+      shortOnes.push_back(&p);
+      shortest = std::min(shortest, p.size());
+    }
+  }
+  anyLong_ = !longOnes.empty();
+  anyShort_ = !shortOnes.empty();
+  if (anyLong_) long_.Build(*this, longOnes, 8, ignoreCase);
+  if (anyShort_) short_.Build(*this, shortOnes, shortest, ignoreCase);
+}
+
+namespace {
+
+// Sets 0x20 in each byte of word that holds an ASCII capital, and in no other.
+std::uint64_t FoldLetters(std::uint64_t word) {
+  constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+  const std::uint64_t low7 = word & ~kHigh;
+  const std::uint64_t atLeastA = low7 + 0x3F3F3F3F3F3F3F3Full;  // high bit set where the byte >= 'A'
+  const std::uint64_t aboveZ = low7 + 0x2525252525252525ull;    // high bit set where the byte > 'Z'
+  return word | ((atLeastA & ~aboveZ & ~word & kHigh) >> 2);
+}
+
+unsigned Log2For(std::size_t wanted, unsigned low, unsigned high) {
+  unsigned log2 = low;
+  while (log2 < high && (std::size_t{1} << log2) < wanted) ++log2;
+  return log2;
+}
+
+}  // namespace
+
+void MultiSearcher::WindowFilter::Build(const MultiSearcher& searcher, const std::vector<const std::string*>& patterns,
+                                        std::size_t byteCount, bool foldCase) {
+  width = byteCount;
+  ignoreCase = foldCase;
+  unsigned char maskBytes[8] = {};
+  unsigned char foldBytes[8] = {};
+  for (std::size_t i = 0; i < width; ++i) {
+    maskBytes[i] = 0xFF;
+    foldBytes[i] = ignoreCase ? 0x20 : 0;
+  }
+  std::uint64_t fold = 0;
+  std::memcpy(&mask, maskBytes, 8);
+  std::memcpy(&fold, foldBytes, 8);
+  maskLow = static_cast<std::uint32_t>(mask);
+  maskHigh = static_cast<std::uint32_t>(mask >> 32);
+  foldLow = static_cast<std::uint32_t>(fold);
+  foldHigh = static_cast<std::uint32_t>(fold >> 32);
+  // About 128 bits a pattern, so that few positions pass by a chance collision, within 4 Ki and 1 Mi bits.
+  const unsigned bitsLog2 = Log2For(patterns.size() * 128, 12, 20);
+  shift = 32 - bitsLog2;
+  bits.assign((std::size_t{1} << bitsLog2) / 32, 0);
+  const unsigned keysLog2 = Log2For(patterns.size() * 2, 4, 31);
+  keyShift = 64 - keysLog2;
+  keys.assign(std::size_t{1} << keysLog2, 0);
+  states.assign(std::size_t{1} << keysLog2, 0);
+  const std::size_t slotMask = keys.size() - 1;
+  for (const std::string* p : patterns) {
+    std::uint64_t window = 0;
+    std::memcpy(&window, p->data(), std::min<std::size_t>(8, p->size()));
+    const std::uint32_t i = BitIndex((static_cast<std::uint32_t>(window) & maskLow) | foldLow,
+                                     (static_cast<std::uint32_t>(window >> 32) & maskHigh) | foldHigh, shift);
+    bits[i >> 5] |= std::uint32_t{1} << (i & 31);
+    std::uint32_t state = 0;
+    for (std::size_t k = 0; k < width; ++k) state = searcher.Child(state, searcher.classOf_[static_cast<unsigned char>((*p)[k])]);
+    const std::uint64_t key = ignoreCase ? FoldLetters(window & mask) : window & mask;
+    for (std::size_t slot = Hash(key, keyShift);; slot = (slot + 1) & slotMask) {
+      if (states[slot] == 0) {
+        keys[slot] = key;
+        states[slot] = state;
+        break;
+      }
+      if (keys[slot] == key) break;  // another pattern with the same beginning
+    }
+  }
+}
+
+std::uint32_t MultiSearcher::WindowFilter::StateAt(std::uint64_t window) const {
+  const std::uint64_t key = ignoreCase ? FoldLetters(window & mask) : window & mask;
+  const std::size_t slotMask = keys.size() - 1;
+  for (std::size_t slot = Hash(key, keyShift);; slot = (slot + 1) & slotMask) {
+    if (states[slot] == 0 || keys[slot] == key) return states[slot];
+  }
 }
 
 std::uint32_t MultiSearcher::Value(std::uint32_t state) const {
@@ -165,13 +264,27 @@ std::uint32_t MultiSearcher::SparseNext(std::uint32_t state, std::uint16_t cls) 
   }
 }
 
+std::uint32_t MultiSearcher::Child(std::uint32_t state, std::uint16_t cls) const {
+  if (state < denseCount_) {
+    // A row holds every transition; the trie's own child is the one a level deeper.
+    const std::uint32_t next = StateOf(dense_[(std::size_t{state} << strideShift_) + cls] & ~kMatch);
+    return depth_[next] == depth_[state] + 1 ? next : 0;
+  }
+  const std::uint32_t at = state - denseCount_;
+  const auto begin = childClass_.begin() + childBegin_[at];
+  const auto end = childClass_.begin() + childBegin_[at + 1];
+  const auto it = std::lower_bound(begin, end, cls);
+  return it != end && *it == cls ? childState_[static_cast<std::size_t>(it - childClass_.begin())] : 0;
+}
+
 MultiSearchStream::MultiSearchStream(const MultiSearcher& searcher)
     : searcher_(searcher), stateSeen_(searcher.StateCount(), 0), patternSeen_(searcher.PatternCount(), 0) {
   Begin();
 }
 
 void MultiSearchStream::Begin() {
-  value_ = 0;
+  tail_.clear();
+  preferAutomaton_ = false;
   found_.clear();
   if (++epoch_ == 0) {  // after 2^32 streams: forget the old marks once
     std::fill(stateSeen_.begin(), stateSeen_.end(), 0);
@@ -186,6 +299,202 @@ void MultiSearchStream::Begin() {
 
 void MultiSearchStream::Feed(const void* data, std::size_t length) {
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
+  if (length == 0 || searcher_.longest_ == 0) return;
+  // A pattern across the seam begins in the tail and ends in the first longest - 1 bytes of this chunk.
+  const std::size_t keep = searcher_.longest_ - 1;
+  if (!tail_.empty()) {
+    joint_.assign(tail_.begin(), tail_.end());
+    joint_.insert(joint_.end(), bytes, bytes + std::min(length, keep));
+    Search(joint_.data(), joint_.size());
+  }
+  Search(bytes, length);
+  if (length >= keep) {
+    tail_.assign(bytes + (length - keep), bytes + length);
+  } else {
+    tail_.insert(tail_.end(), bytes, bytes + length);
+    if (tail_.size() > keep) tail_.erase(tail_.begin(), tail_.end() - static_cast<std::ptrdiff_t>(keep));
+  }
+}
+
+void MultiSearchStream::Search(const unsigned char* data, std::size_t length) {
+  switch (searcher_.scan_) {
+    case MultiSearchScan::Automaton:
+      SearchWithAutomaton(data, length);
+      return;
+    case MultiSearchScan::Prefilter:
+      SearchFiltered(data, length, false);
+      return;
+    case MultiSearchScan::Auto:
+      // A stream whose data passed the prefilter too often once goes on with the automaton.
+      if (preferAutomaton_ || !SearchFiltered(data, length, true)) {
+        preferAutomaton_ = true;
+        SearchWithAutomaton(data, length);
+      }
+      return;
+  }
+}
+
+namespace {
+
+// Which of 8 consecutive positions pass a bit table, as bits 0-7, for runs of 8 positions at a time: the
+// plain form, and one that hashes the 8 windows of a run at once.
+struct FilterRun {
+  std::uint32_t maskLow, maskHigh, foldLow, foldHigh;
+  unsigned shift;
+  const std::uint32_t* bits;
+};
+
+FilterRun RunOf(const MultiSearcher::WindowFilter& f) {
+  return {f.maskLow, f.maskHigh, f.foldLow, f.foldHigh, f.shift, f.bits.data()};
+}
+
+// blocks runs of 8 positions from data, which holds 16 bytes from the start of each; out[k] for run k.
+void PassesScalar(const unsigned char* data, std::size_t blocks, const FilterRun& f, std::uint8_t* out) {
+  for (std::size_t k = 0; k < blocks; ++k) {
+    unsigned pass = 0;
+    for (unsigned j = 0; j < 8; ++j) {
+      std::uint64_t window;
+      std::memcpy(&window, data + 8 * k + j, 8);
+      const std::uint32_t i =
+          MultiSearcher::BitIndex((static_cast<std::uint32_t>(window) & f.maskLow) | f.foldLow,
+                                  (static_cast<std::uint32_t>(window >> 32) & f.maskHigh) | f.foldHigh, f.shift);
+      pass |= ((f.bits[i >> 5] >> (i & 31)) & 1) << j;
+    }
+    out[k] = static_cast<std::uint8_t>(pass);
+  }
+}
+
+// GCC for 64-bit Windows cannot align the stack for 32-byte vectors it spills, so Windows keeps the plain form.
+#if defined(__x86_64__) && !defined(_WIN32)
+#define KESTRIN_MULTI_AVX2 1
+#endif
+
+#if KESTRIN_MULTI_AVX2
+// The same with AVX2, on a little-endian processor: the 8 windows of a run are cut from one 16-byte load,
+// their low halves into one vector and their high halves into another, and hashed and looked up together.
+__attribute__((target("avx2"))) void PassesAvx2(const unsigned char* data, std::size_t blocks,
+                                                const FilterRun& f, std::uint8_t* out) {
+  const __m256i lowBytes = _mm256_setr_epi8(0, 1, 2, 3, 1, 2, 3, 4, 2, 3, 4, 5, 3, 4, 5, 6,  //
+                                            4, 5, 6, 7, 5, 6, 7, 8, 6, 7, 8, 9, 7, 8, 9, 10);
+  const __m256i highBytes = _mm256_setr_epi8(4, 5, 6, 7, 5, 6, 7, 8, 6, 7, 8, 9, 7, 8, 9, 10,  //
+                                             8, 9, 10, 11, 9, 10, 11, 12, 10, 11, 12, 13, 11, 12, 13, 14);
+  const __m256i maskLow = _mm256_set1_epi32(static_cast<int>(f.maskLow));
+  const __m256i maskHigh = _mm256_set1_epi32(static_cast<int>(f.maskHigh));
+  const __m256i foldLow = _mm256_set1_epi32(static_cast<int>(f.foldLow));
+  const __m256i foldHigh = _mm256_set1_epi32(static_cast<int>(f.foldHigh));
+  const __m256i multiplyHigh = _mm256_set1_epi32(static_cast<int>(0x85EBCA77u));
+  const __m256i multiply = _mm256_set1_epi32(static_cast<int>(0x9E3779B1u));
+  const __m128i shift = _mm_cvtsi32_si128(static_cast<int>(f.shift));
+  const __m256i low5 = _mm256_set1_epi32(31);
+  const __m256i one = _mm256_set1_epi32(1);
+  const int* table = reinterpret_cast<const int*>(f.bits);
+  for (std::size_t k = 0; k < blocks; ++k) {
+    const __m256i both =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 8 * k)));
+    const __m256i low = _mm256_or_si256(_mm256_and_si256(_mm256_shuffle_epi8(both, lowBytes), maskLow), foldLow);
+    const __m256i high = _mm256_or_si256(_mm256_and_si256(_mm256_shuffle_epi8(both, highBytes), maskHigh), foldHigh);
+    const __m256i hash = _mm256_mullo_epi32(_mm256_xor_si256(_mm256_mullo_epi32(high, multiplyHigh), low), multiply);
+    const __m256i index = _mm256_srl_epi32(hash, shift);
+    const __m256i words = _mm256_i32gather_epi32(table, _mm256_srli_epi32(index, 5), 4);
+    const __m256i bit = _mm256_sllv_epi32(one, _mm256_and_si256(index, low5));
+    const __m256i clear = _mm256_cmpeq_epi32(_mm256_and_si256(words, bit), _mm256_setzero_si256());
+    out[k] = static_cast<std::uint8_t>(~_mm256_movemask_ps(_mm256_castsi256_ps(clear)) & 0xFF);
+  }
+}
+#endif
+
+void Passes(SearchKernel kernel, const unsigned char* data, std::size_t blocks, const FilterRun& f,
+            std::uint8_t* out) {
+#if KESTRIN_MULTI_AVX2
+  if (kernel == SearchKernel::Avx2) {
+    PassesAvx2(data, blocks, f, out);
+    return;
+  }
+#endif
+  (void)kernel;
+  PassesScalar(data, blocks, f, out);
+}
+
+}  // namespace
+
+// The prefilter's loop over the positions before end, in runs of 8: the bit tables first, then, for each
+// position that passes one, the table of first bytes and a walk down the trie from the state found.
+// Returns end, or the position where it gave up.
+template <bool kLong, bool kShort>
+std::size_t MultiSearchStream::ScanWindows(const unsigned char* data, std::size_t length, std::size_t end,
+                                           bool mayGiveUp) {
+  // Giving up: once past the first positions, when more than one position in eight began a walk.
+  constexpr std::size_t kTrial = 1024;
+  constexpr std::size_t kBatch = 64;  // runs whose bit table results are taken at a time
+  const MultiSearcher::WindowFilter& longFilter = searcher_.long_;
+  const MultiSearcher::WindowFilter& shortFilter = searcher_.short_;
+  const FilterRun longRun = RunOf(longFilter);
+  const FilterRun shortRun = RunOf(shortFilter);
+  const SearchKernel kernel = searcher_.kernel_;
+  std::uint8_t longPass[kBatch] = {};
+  std::uint8_t shortPass[kBatch] = {};
+  std::size_t walks = 0;
+  // Whole runs of 8 positions, each read as 16 bytes (its windows take 15 of them).
+  const std::size_t runs = length >= 16 ? (length - 8) / 8 : 0;
+  for (std::size_t first = 0; first < runs; first += kBatch) {
+    const std::size_t count = std::min(kBatch, runs - first);
+    const unsigned char* from = data + 8 * first;
+    if (kLong) Passes(kernel, from, count, longRun, longPass);
+    if (kShort) Passes(kernel, from, count, shortRun, shortPass);
+    for (std::size_t k = 0; k < count; ++k) {
+      for (unsigned pass = longPass[k] | shortPass[k]; pass != 0; pass &= pass - 1) {
+        const unsigned j = static_cast<unsigned>(std::countr_zero(pass));
+        const std::size_t at = 8 * (first + k) + j;
+        std::uint64_t window;
+        std::memcpy(&window, data + at, 8);
+        std::uint32_t state = 0;
+        std::size_t next = 0;
+        // A short pattern's walk covers the long ones beginning there too.
+        if (kShort && ((shortPass[k] >> j) & 1) != 0 && (state = shortFilter.StateAt(window)) != 0) {
+          next = at + shortFilter.width;
+        } else if (kLong && ((longPass[k] >> j) & 1) != 0 && (state = longFilter.StateAt(window)) != 0) {
+          next = at + 8;
+        } else {
+          continue;
+        }
+        WalkFrom(state, data, length, next);
+        if (mayGiveUp && ++walks * 8 > at && at >= kTrial) return at;
+      }
+    }
+  }
+  // The positions after the last whole run, one at a time.
+  for (std::size_t at = runs * 8; at < end; ++at) CheckAt(data, length, at);
+  return end;
+}
+
+bool MultiSearchStream::SearchFiltered(const unsigned char* data, std::size_t length, bool mayGiveUp) {
+  // Positions with 8 bytes to hash; in the last seven only short patterns fit, and each is walked.
+  const std::size_t end = length >= 8 ? length - 7 : 0;
+  std::size_t reached;
+  if (searcher_.anyLong_ && searcher_.anyShort_) {
+    reached = ScanWindows<true, true>(data, length, end, mayGiveUp);
+  } else if (searcher_.anyLong_) {
+    reached = ScanWindows<true, false>(data, length, end, mayGiveUp);
+  } else {
+    reached = ScanWindows<false, true>(data, length, end, mayGiveUp);
+  }
+  if (reached < end) return false;
+  for (std::size_t at = end; at < length; ++at) CheckAt(data, length, at);
+  return true;
+}
+
+void MultiSearchStream::WalkFrom(std::uint32_t state, const unsigned char* data, std::size_t length,
+                                 std::size_t at) {
+  if (searcher_.match_[state]) Report(state);
+  for (std::size_t k = at; k < length; ++k) {
+    state = searcher_.Child(state, searcher_.classOf_[data[k]]);
+    if (state == 0) return;
+    if (searcher_.match_[state]) Report(state);
+  }
+}
+
+
+void MultiSearchStream::SearchWithAutomaton(const unsigned char* bytes, std::size_t length) {
   const std::uint16_t* classOf = searcher_.classOf_;
   const std::uint32_t* dense = searcher_.dense_.data();
   const std::uint32_t denseEnd = searcher_.denseEnd_;
@@ -204,15 +513,15 @@ void MultiSearchStream::Feed(const void* data, std::size_t length) {
   // A long chunk runs in eight lanes, each a walk of its own, so that the processor overlaps their table
   // look-ups instead of waiting for each before the next. A lane after the first starts at the root
   // `warm` bytes before its part: after as many bytes as the longest pattern, a walk is in the state the
-  // walk from the start of the stream is in, and what it finds before is found by the lane before it too.
+  // walk from the start of the chunk is in, and what it finds before is found by the lane before it too.
   constexpr std::size_t kLanes = 8;
   const std::size_t warm = searcher_.longest_;
   const std::size_t part = length / kLanes;
   if (part < 4 * warm + 256) {
-    value_ = walk(value_, bytes, length);
+    walk(0, bytes, length);
     return;
   }
-  std::uint32_t value[kLanes] = {value_};
+  std::uint32_t value[kLanes] = {};
   const unsigned char* from[kLanes] = {bytes};
   for (std::size_t k = 1; k < kLanes; ++k) from[k] = bytes + k * part - warm;
   const std::size_t steps = part + warm;  // the first lane runs on into the second's part: found twice
@@ -220,7 +529,7 @@ void MultiSearchStream::Feed(const void* data, std::size_t length) {
     for (std::size_t k = 0; k < kLanes; ++k) value[k] = step(value[k], from[k][i]);
   }
   // The last lane ended at kLanes * part; the rest of the chunk continues its walk.
-  value_ = walk(value[kLanes - 1], bytes + kLanes * part, length - kLanes * part);
+  walk(value[kLanes - 1], bytes + kLanes * part, length - kLanes * part);
 }
 
 // Marks the patterns that end at state and along its output links. A state already reported in this

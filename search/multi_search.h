@@ -17,28 +17,72 @@
 // other byte is one more class). The states nearest the root, where a scan spends nearly all its time,
 // get a full row of transitions; when the patterns are too many for every state to get one within
 // kDenseBudget, the deeper states keep only their own children and follow their failure links. A long
-// chunk is walked in eight lanes at once (see Feed).
+// chunk is walked in eight lanes at once.
+//
+// Most of the time, though, the automaton is not walked at all. A prefilter hashes the window of bytes at
+// each position (the first 8 bytes of the long patterns, the first few of the short ones) and looks the
+// hash up in a bit table of the patterns' beginnings; only where a bit is set does a walk down the trie
+// check which patterns really begin there. Where the patterns' beginnings are so common in the data that
+// the prefilter would pass too many positions (very short patterns), a chunk is walked by the automaton
+// instead. Each chunk is searched on its own; a pattern across a seam is found in the few bytes either
+// side of it, kept from one chunk to the next.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "search/substring_search.h"
+
 namespace kestrin {
+
+// How the data is searched; Auto chooses for each chunk. The other two are for tests and measurements.
+enum class MultiSearchScan : unsigned char { Auto, Automaton, Prefilter };
 
 class MultiSearcher {
  public:
   // The largest table of full rows, in bytes.
   static constexpr std::size_t kDenseBudget = std::size_t{32} << 20;
 
-  // denseBudget: for tests, a smaller table than kDenseBudget, so that the other states are exercised.
+  // denseBudget: for tests, a smaller table than kDenseBudget, so that the other states are exercised;
+  // scan and kernel (of the prefilter's bit tables), for tests and measurements too.
   MultiSearcher(const std::vector<std::string>& patterns, bool ignoreCase,
-                std::size_t denseBudget = kDenseBudget);
+                std::size_t denseBudget = kDenseBudget, MultiSearchScan scan = MultiSearchScan::Auto,
+                SearchKernel kernel = BestSearchKernel());
 
   std::size_t PatternCount() const { return patternCount_; }
   // The number of states, and how many of them have a full row.
   std::size_t StateCount() const { return fail_.size(); }
   std::size_t DenseStateCount() const { return denseCount_; }
+
+  // The prefilter of one group of patterns (public for the scan kernels): a bit table of the hashes of
+  // their first `width` bytes (folded by setting 0x20 in each byte when ignoring case, which maps a
+  // letter's two cases together and keeps every match a match), and, for the positions that pass it, a
+  // table from those first bytes themselves (letters folded) to the state of the trie they lead to.
+  struct WindowFilter {
+    // The bit table: a window of 8 bytes is read as a 64-bit number and hashed by its two 32-bit halves.
+    std::uint32_t maskLow = 0, maskHigh = 0;  // the first `width` bytes of the window
+    std::uint32_t foldLow = 0, foldHigh = 0;  // 0x20 in each of those bytes when ignoring case
+    unsigned shift = 32;                      // 32 minus the bits of a bit table index
+    std::vector<std::uint32_t> bits;
+    // The table of first bytes.
+    std::uint64_t mask = 0;
+    unsigned keyShift = 64;  // 64 minus the bits of a key table index
+    std::vector<std::uint64_t> keys;
+    std::vector<std::uint32_t> states;  // 0 where no key is
+    std::size_t width = 0;
+    bool ignoreCase = false;
+
+    void Build(const MultiSearcher& searcher, const std::vector<const std::string*>& patterns, std::size_t width,
+               bool ignoreCase);
+    // The state of the trie after the first `width` bytes of window, or 0 when no pattern begins so.
+    std::uint32_t StateAt(std::uint64_t window) const;
+  };
+  // The bit table index of a window's halves, already masked and folded; the vector kernel computes the same.
+  static std::uint32_t BitIndex(std::uint32_t low, std::uint32_t high, unsigned shift) {
+    return ((high * 0x85EBCA77u) ^ low) * 0x9E3779B1u >> shift;
+  }
+  static std::uint64_t Hash(std::uint64_t key, unsigned shift) { return key * 0x9E3779B97F4A7C15ull >> shift; }
 
  private:
   friend class MultiSearchStream;
@@ -51,9 +95,20 @@ class MultiSearcher {
   std::uint32_t StateOf(std::uint32_t value) const;
   // The transition from a sparse state.
   std::uint32_t SparseNext(std::uint32_t state, std::uint16_t cls) const;
+  // The child of state along a byte of class cls in the trie, or 0 when the trie has none.
+  std::uint32_t Child(std::uint32_t state, std::uint16_t cls) const;
 
   std::size_t patternCount_ = 0;
   std::size_t longest_ = 0;  // bytes of the longest pattern
+  MultiSearchScan scan_ = MultiSearchScan::Auto;
+  SearchKernel kernel_ = SearchKernel::Scalar;  // of the prefilter's bit tables
+  // The prefilter: patterns of 8 bytes or more by their first 8 bytes, the shorter ones by as many bytes
+  // as the shortest of them has.
+  WindowFilter long_;
+  WindowFilter short_;
+  bool anyLong_ = false;
+  bool anyShort_ = false;
+  std::vector<std::uint32_t> depth_;  // per state: bytes from the root
   std::uint16_t classOf_[256] = {};
   std::uint32_t strideShift_ = 0;  // a row holds 1 << strideShift_ entries, at least one per class
   std::uint32_t denseCount_ = 0;   // states 0 .. denseCount_ - 1 have full rows
@@ -91,11 +146,26 @@ class MultiSearchStream {
   bool FoundAll() const { return found_.size() == searcher_.patternCount_; }
 
  private:
+  // Finds the patterns that lie wholly inside data, by the prefilter or by the automaton.
+  void Search(const unsigned char* data, std::size_t length);
+  // The same by the prefilter; false when it gave up on data because too many positions passed it.
+  bool SearchFiltered(const unsigned char* data, std::size_t length, bool mayGiveUp);
+  template <bool kLong, bool kShort>
+  std::size_t ScanWindows(const unsigned char* data, std::size_t length, std::size_t end, bool mayGiveUp);
+  void SearchWithAutomaton(const unsigned char* data, std::size_t length);
+  // Reports the patterns that begin at data[at] and end inside data.
+  void CheckAt(const unsigned char* data, std::size_t length, std::size_t at) { WalkFrom(0, data, length, at); }
+  // Reports the patterns on the trie's path from state on along data[at], data[at + 1], ...
+  void WalkFrom(std::uint32_t state, const unsigned char* data, std::size_t length, std::size_t at);
   void Report(std::uint32_t state);
 
   const MultiSearcher& searcher_;
-  std::uint32_t value_ = 0;
   std::uint32_t epoch_ = 0;
+  // The last bytes of the stream, one fewer than the longest pattern: a pattern across the seam to the
+  // next chunk begins among them. joint_ holds them followed by the start of the next chunk.
+  std::vector<unsigned char> tail_;
+  std::vector<unsigned char> joint_;
+  bool preferAutomaton_ = false;  // the prefilter gave up on this stream once
   std::vector<std::uint32_t> stateSeen_;    // epoch at which a state's patterns were last reported
   std::vector<std::uint32_t> patternSeen_;  // epoch at which a pattern was last found
   std::vector<std::uint32_t> found_;

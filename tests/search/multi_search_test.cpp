@@ -29,6 +29,18 @@ std::vector<std::string> FoundIn(const MultiSearcher& searcher, const std::vecto
   return found;
 }
 
+// Each way through the data: the automaton alone, the prefilter alone (with each kernel of its bit
+// tables), and the choice made per chunk.
+struct Engine {
+  MultiSearchScan scan;
+  SearchKernel kernel;
+  const char* name;
+};
+const Engine kEngines[] = {{MultiSearchScan::Auto, BestSearchKernel(), "auto"},
+                           {MultiSearchScan::Automaton, BestSearchKernel(), "automaton"},
+                           {MultiSearchScan::Prefilter, BestSearchKernel(), "prefilter"},
+                           {MultiSearchScan::Prefilter, SearchKernel::Scalar, "prefilter, scalar"}};
+
 TEST(MultiSearch, FindsOverlappingAndNestedPatternsInBothCaseModes) {
   struct Case {
     std::vector<std::string> patterns;
@@ -52,8 +64,10 @@ TEST(MultiSearch, FindsOverlappingAndNestedPatternsInBothCaseModes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.patterns) + " in " + ::testing::PrintToString(c.chunks));
     for (const std::size_t budget : {MultiSearcher::kDenseBudget, std::size_t{1}}) {
-      const MultiSearcher searcher(c.patterns, c.ignoreCase, budget);
-      EXPECT_THAT(FoundIn(searcher, c.patterns, c.chunks), UnorderedElementsAreArray(c.found));
+      for (const Engine& engine : kEngines) {
+        const MultiSearcher searcher(c.patterns, c.ignoreCase, budget, engine.scan, engine.kernel);
+        EXPECT_THAT(FoundIn(searcher, c.patterns, c.chunks), UnorderedElementsAreArray(c.found)) << engine.name;
+      }
     }
   }
 }
@@ -84,10 +98,45 @@ TEST(MultiSearch, EqualsOneSearchPerPatternOnRandomStreams) {
         if (BufferContains(data.data(), data.size(), p, ignoreCase)) expected.push_back(p);
       }
       for (const std::size_t budget : {MultiSearcher::kDenseBudget, std::size_t{1}, std::size_t{1} << 10}) {
-        const MultiSearcher searcher(patterns, ignoreCase, budget);
-        const std::vector<std::string> found = FoundIn(searcher, patterns, chunks);
-        ASSERT_THAT(found, UnorderedElementsAreArray(expected))
-            << "round " << round << ", ignoreCase " << ignoreCase << ", budget " << budget;
+        for (const Engine& engine : kEngines) {
+          const MultiSearcher searcher(patterns, ignoreCase, budget, engine.scan, engine.kernel);
+          const std::vector<std::string> found = FoundIn(searcher, patterns, chunks);
+          ASSERT_THAT(found, UnorderedElementsAreArray(expected)) << "round " << round << ", ignoreCase "
+                                                                  << ignoreCase << ", budget " << budget << ", "
+                                                                  << engine.name;
+        }
+      }
+    }
+  }
+}
+
+// Names as resource files have them, in text where they are rare: the prefilter's own ground, with names
+// of 8 bytes and more and shorter ones, at every kind of place from a chunk's seams and ends. In capitals,
+// a name is found without case only.
+TEST(MultiSearch, FindsLongAndShortNamesAtEveryPlaceOfAChunk) {
+  const std::vector<std::string> patterns = {"ui_button_close", "ui_button_open", "Hero", "bg_01", "icon_skill_fire"};
+  std::string filler;
+  for (int i = 0; filler.size() < 3000; ++i) filler += "local x" + std::to_string(i) + " = nil; ";
+  for (const bool ignoreCase : {false, true}) {
+    for (const Engine& engine : kEngines) {
+      const MultiSearcher searcher(patterns, ignoreCase, MultiSearcher::kDenseBudget, engine.scan, engine.kernel);
+      for (const std::string& pattern : patterns) {
+        for (const bool capitals : {false, true}) {
+          std::string name = pattern;
+          if (capitals) std::transform(name.begin(), name.end(), name.begin(), [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+          const bool wanted = ignoreCase || !capitals || name == pattern;
+          for (const std::size_t at : {std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{100},
+                                       filler.size() - name.size() - 1, filler.size() - name.size()}) {
+            std::string data = filler;
+            data.replace(at, name.size(), name);
+            for (const std::size_t cut : {std::size_t{0}, at + 1, at + name.size() - 1, std::size_t{1500}}) {
+              SCOPED_TRACE(testing::Message() << engine.name << ", " << name << " at " << at << ", cut at " << cut
+                                              << ", ignoreCase " << ignoreCase);
+              const std::vector<std::string> found = FoundIn(searcher, patterns, {data.substr(0, cut), data.substr(cut)});
+              EXPECT_EQ(std::count(found.begin(), found.end(), pattern), wanted ? 1 : 0);
+            }
+          }
+        }
       }
     }
   }
