@@ -213,6 +213,39 @@ TEST(PosixFileSystem, DeepTreeDoesNotRunOutOfDescriptors) {
   EXPECT_EQ(files, kDepth);
 }
 
+// A read is not asked of the system once a file's size has been read; the size decides nothing where it
+// cannot be trusted: a file that grew since it was opened, or one of the system's own files, whose size
+// is 0 whatever they hold.
+TEST(PosixFileSystem, ReadsEveryByteWhateverTheSizeSaidAtOpening) {
+  TempFolder tmp;
+  const auto readAll = [](ReadHandle h, const std::function<void(int)>& afterRead = {}) {
+    std::string got;
+    char buffer[4];
+    std::int64_t n;
+    for (int reads = 0; (n = NativeFileSystem().Read(h, buffer, sizeof buffer)) > 0; ++reads) {
+      got.append(buffer, static_cast<std::size_t>(n));
+      if (afterRead) afterRead(reads);
+    }
+    NativeFileSystem().Close(h);
+    return got;
+  };
+  const std::string path = tmp.Join("grows");
+  ASSERT_TRUE(WriteFile(path, "abcdef"));
+  EXPECT_EQ(readAll(NativeFileSystem().OpenForRead(path)), "abcdef");
+  // Grown by 3 bytes after the first read of 4, so past its size at opening.
+  const ReadHandle grown = NativeFileSystem().OpenForRead(path);
+  EXPECT_EQ(readAll(grown,
+                    [&](int reads) {
+                      if (reads == 0) {
+                        EXPECT_TRUE(WriteFile(path, "abcdefghi"));
+                      }
+                    }),
+            "abcdefghi");
+  const ReadHandle status = NativeFileSystem().OpenForRead("/proc/self/status");
+  if (status < 0) GTEST_SKIP() << "no /proc here";
+  EXPECT_NE(readAll(status).find("Name:"), std::string::npos);
+}
+
 TEST(PosixFileSystem, ReadOfAFolderFails) {
   TempFolder tmp;
   const ReadHandle h = NativeFileSystem().OpenForRead(tmp.path());
