@@ -19,13 +19,14 @@
 // kDenseBudget, the deeper states keep only their own children and follow their failure links. A long
 // chunk is walked in eight lanes at once.
 //
-// Most of the time, though, the automaton is not walked at all. A prefilter hashes the window of bytes at
-// each position (the first 8 bytes of the long patterns, the first few of the short ones) and looks the
-// hash up in a bit table of the patterns' beginnings; only where a bit is set does a walk down the trie
-// check which patterns really begin there. Where the patterns' beginnings are so common in the data that
-// the prefilter would pass too many positions (very short patterns), a chunk is walked by the automaton
-// instead. Each chunk is searched on its own; a pattern across a seam is found in the few bytes either
-// side of it, kept from one chunk to the next.
+// Where the patterns are rare in the data, as names of resources mostly are, the automaton is not walked
+// at all. A prefilter hashes the window of bytes at each position (the first 8 bytes of the long
+// patterns, the first few of the short ones) and looks the hash up in a bit table of the patterns'
+// beginnings; only where a bit is set does a walk down the trie check which patterns really begin there.
+// Where the patterns' beginnings are so common in the data that the prefilter would pass too many
+// positions (very short patterns, or text made of the very words the patterns are), the stream goes on
+// with the automaton instead. Each chunk is searched on its own; a pattern across a seam is found in the
+// few bytes either side of it, kept from one chunk to the next.
 
 #include <cstddef>
 #include <cstdint>
