@@ -25,11 +25,13 @@ namespace {
 
 using At = GateFileSystem::At;
 
-// Files /in/a.txt .. /in/e.txt holding "key", and /in/sub/f.txt, /ref/r1.png, /ref/sub/r2.png.
+// Files /in/a.txt .. /in/e.txt holding "key", and /in/sub/f.txt, /ref/r1.png, /ref/sub/r2.png; and
+// /one/big.bin, 4 MiB that hold "key" at their very end only.
 struct Tree {
   explicit Tree(At at, std::string part) : fs(PathStyle::Posix()), gate(fs, at, std::move(part)), use(gate) {
     for (const char* name : {"a", "b", "c", "d", "e"}) fs.AddFile(std::string("/in/") + name + ".txt", "key");
     fs.AddFile("/in/sub/f.txt", "key").AddFile("/ref/r1.png").AddFile("/ref/sub/r2.png");
+    fs.AddFile("/one/big.bin", std::string(std::size_t{4} << 20, 'x') + "key");
   }
   MemoryFileSystem fs;
   GateFileSystem gate;
@@ -112,6 +114,19 @@ TEST(StoppedCommand, KeepsWhatItDidSaysSoAndGivesTheControlsBack) {
          EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 搜索" + n + "个文件,找到" + n + "个符合条件的文件.");
          EXPECT_FALSE(host.Visible(IDC_PROGRESS));
          EXPECT_TRUE(host.Visible(IDC_STATUS));
+       }},
+      {"single-file search", At::Read, "/one/big.bin", IDC_SEARCH,
+       [](headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         host.SetCtrlHeld(true);
+         dlg.OnDropFiles({"/one/big.bin"});
+         host.SetCtrlHeld(false);
+       },
+       search,
+       [](const Tree&, const headless::HeadlessHost& host, const CKestrinDlg& dlg) {
+         // The stop came as the file was opened: its first chunk is read, the rest (and "key") never.
+         EXPECT_TRUE(dlg.SingleFileMode());
+         EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 未找到字符串.");
+         EXPECT_TRUE(dlg.Failures().empty());
        }},
       {"rename", At::Move, "/in/c.txt", IDC_RENAME, browseIn,
        [](headless::HeadlessHost& host, CKestrinDlg& dlg) {
