@@ -317,17 +317,17 @@ std::string Drive(const std::string& script) {
 }
 
 TEST(DriverCommands, StartLeavesTheCommandRunningUntilWait) {
-#ifdef _WIN32
-  GTEST_SKIP() << "the driver takes paths in the native style, and this in-memory tree is written in the "
-                  "POSIX one";
-#endif
-  MemoryFileSystem fs(PathStyle::Posix());
-  fs.AddFile("/in/a.txt", "key").AddFile("/in/b.txt", "none");
+  // The driver takes paths in the native style: "/in" here, "C:\in" on Windows.
+  const PathStyle& style = NativePathStyle();
+  const std::string in = std::string(style.windows ? "C:" : "") + style.Separator() + "in";
+  const std::string a = in + style.Separator() + "a.txt";
+  MemoryFileSystem fs(style);
+  fs.AddFile(a, "key").AddFile(in + style.Separator() + "b.txt", "none");
   ScopedFileSystem use(fs);
   // The worker's outcome reaches the window only when the window thread runs it: at wait.
   const std::string out = Drive(
-      "browse-input /in\nset IDC_SEARCH_TEXT key\nstart click IDC_SEARCH\ndump\nwait\ndump\n"
-      "start key enter\nwait\nstart browse-input /in\nwait\ndump\n");
+      "browse-input " + in + "\nset IDC_SEARCH_TEXT key\nstart click IDC_SEARCH\ndump\nwait\ndump\n"
+      "start key enter\nwait\nstart browse-input " + in + "\nwait\ndump\n");
   const std::string first = out.substr(0, out.find("end\n") + 4);
   const std::string second = out.substr(first.size(), out.find("end\n", first.size()) + 4 - first.size());
   const std::string third = out.substr(first.size() + second.size());
@@ -338,7 +338,7 @@ TEST(DriverCommands, StartLeavesTheCommandRunningUntilWait) {
   EXPECT_EQ(first.find("list IDC_RESULT_LIST"), std::string::npos);
   EXPECT_NE(second.find("running: 0\n"), std::string::npos);
   EXPECT_NE(second.find("enabled IDC_OPEN_INPUT: 1\n"), std::string::npos);
-  EXPECT_NE(second.find("list IDC_RESULT_LIST[0]: /in/a.txt\n"), std::string::npos);
+  EXPECT_NE(second.find("list IDC_RESULT_LIST[0]: " + a + "\n"), std::string::npos);
   EXPECT_NE(second.find("text IDC_STATUS: 搜索2个文件,找到1个符合条件的文件.\n"), std::string::npos);
   EXPECT_NE(third.find("text IDC_STATUS: 目录下共有2个文件.\n"), std::string::npos);
   EXPECT_NE(third.find("running: 0\n"), std::string::npos);
