@@ -62,6 +62,8 @@ class DialogHost {
   // PostToWindow, which any thread may call: the calls run on the window thread, one at a time, in the
   // order they were posted, and never after the host is gone.
   virtual void PostToWindow(std::function<void()> call) = 0;
+  // The dialog is about to start a command on its worker, which may post before AwaitCommand is reached.
+  virtual void CommandStarting() {}
   // The dialog has just started a command on its worker. An interactive window returns at once and runs
   // the posted calls from its event loop. A host whose caller expects every action to be finished when it
   // returns (a script, a test) runs the posted calls here until running() turns false.

@@ -239,6 +239,7 @@ void CKestrinDlg::StartCommand(int stopButton, std::function<void(Job&)> work) {
     m_host.Enable(def.id, false);
   }
   if (stopButton != 0) m_host.SetCaption(stopButton, m_host.Translate(text::kStop));
+  m_host.CommandStarting();
   m_worker = std::thread([this, work = std::move(work)] {
     Job job(m_channel, m_stop);
     work(job);

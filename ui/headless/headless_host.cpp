@@ -143,6 +143,11 @@ void HeadlessHost::PostToWindow(std::function<void()> call) {
   m_postChanged.wait(lock, [&] { return m_postedRun >= number || !m_handOver; });
 }
 
+void HeadlessHost::CommandStarting() {
+  const std::lock_guard<std::mutex> lock(m_postMutex);
+  if (!m_leaveRunning) m_handOver = true;
+}
+
 void HeadlessHost::RunPostedUntil(const std::function<bool()>& done) {
   std::unique_lock<std::mutex> lock(m_postMutex);
   m_handOver = true;

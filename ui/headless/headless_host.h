@@ -61,6 +61,9 @@ class HeadlessHost : public DialogHost {
   // poster waits until it has run, so the calls interleave with the worker's own steps exactly as they
   // would on one thread. Otherwise they wait for the next of those.
   void PostToWindow(std::function<void()> call) override;
+  // A command about to be awaited hands its calls over from its first one, even one posted before the
+  // window thread reaches AwaitCommand.
+  void CommandStarting() override;
   // Waits for running() to turn false, running the posted calls meanwhile, unless the next command was
   // to be left running (LeaveNextCommandRunning).
   void AwaitCommand(const std::function<bool()>& running) override;
