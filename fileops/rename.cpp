@@ -130,7 +130,13 @@ bool RenameEntry(const std::string& sourcePath, std::string_view oldString, std:
   // also report success having changed nothing (a rename onto the same file is a no-op on some systems),
   // so it counts only when the folder spells the new name afterwards and no longer the old one.
   if (fs.SameFile(sourcePath, target)) {
-    moved = fs.MoveNoReplace(sourcePath, target) && NameChanged(folder, name, newName);
+    moved = fs.MoveNoReplace(sourcePath, target);
+    if (!moved) {
+      context.Fail(sourcePath, fs.LastFailure());
+    } else if (!NameChanged(folder, name, newName)) {
+      context.Fail(sourcePath, FailureReason::NameUnchanged);
+      moved = false;
+    }
   } else if (!force) {
     moved = fs.MoveNoReplace(sourcePath, target);
     if (!moved) context.Fail(sourcePath, fs.LastFailure());

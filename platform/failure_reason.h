@@ -18,6 +18,7 @@ enum class FailureReason : unsigned char {
   FolderAlreadyWalked,  // a folder reached again through another link
   ChangedByBatch,       // renamed, created or replaced by an earlier step of the same batch
   BatchResult,          // one of the batch's own files, which it never overwrites
+  NameUnchanged,        // a rename the system reported done, while the folder still shows the old name
   System,               // anything else: the system's own words are in Failure::detail
 };
 

@@ -115,11 +115,21 @@ bool BufferContains(const void* data, std::size_t length, std::string_view patte
   return SubstringSearcher(pattern, ignoreCase).Find(data, length) != SubstringSearcher::npos;
 }
 
-bool FileContains(const std::string& path, std::string_view pattern, bool ignoreCase) {
+bool FileContains(const std::string& path, std::string_view pattern, bool ignoreCase,
+                  const CommandContext& context) {
+  if (context.Stopped()) return false;
   // Only a regular file is opened: a FIFO or device node could block or never end.
-  const PathInfo info = Fs().Lookup(path);
-  if (!info.found || info.kind != EntryKind::File) return false;
-  return ContentScanner(pattern, ignoreCase).Contains(path);
+  FileSystem& fs = Fs();
+  const PathInfo info = fs.Lookup(path);
+  if (!info.found) {
+    context.Fail(path, fs.LastFailure());
+    return false;
+  }
+  if (info.kind != EntryKind::File) {
+    context.Fail(path, FailureReason::NotRegularFile);
+    return false;
+  }
+  return ContentScanner(pattern, ignoreCase, context).Contains(path, context.failures);
 }
 
 const char* ExtensionOf(const char* path) {

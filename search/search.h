@@ -17,9 +17,11 @@ namespace kestrin {
 bool BufferContains(const void* data, std::size_t length, std::string_view pattern, bool ignoreCase);
 
 // True when the content of the file contains pattern. A missing, unreadable, empty or non-regular file
-// never contains anything, not even the empty pattern. Files of any size are searched in chunks, never
-// held whole in memory.
-bool FileContains(const std::string& path, std::string_view pattern, bool ignoreCase);
+// never contains anything, not even the empty pattern, and is recorded in the context's failures. Files
+// of any size are searched in chunks, never held whole in memory. A stop (seen before the file is opened
+// and between its chunks) returns false at once: the part read so far did not hold the pattern.
+bool FileContains(const std::string& path, std::string_view pattern, bool ignoreCase,
+                  const CommandContext& context = {});
 
 // The text after the last dot of path (a pointer into it; the end of the string when the path ends with
 // a dot), or null when path is null, empty or holds no dot. The scan does not stop at separators.

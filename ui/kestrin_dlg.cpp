@@ -465,10 +465,14 @@ void CKestrinDlg::OnSearch() {
       return;
     }
     const bool ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
-    // One file: the stop is read when it has been searched.
+    // One file, which may be large: a stop ends the search between two of its chunks. A file that cannot
+    // be searched (missing, unreadable) holds nothing, which the status says; it is not listed as a failure.
     StartCommand(IDC_SEARCH, [this, pattern = *pattern, ignoreCase, path = m_inputPath](Job& job) {
-      const bool found = FileContains(path, pattern, ignoreCase);
-      job.Post([this, found] { SetStatus(m_host, found ? text::kStringFound : text::kStringNotFound); });
+      const bool found = FileContains(path, pattern, ignoreCase, CommandContext{job.Context().stop, nullptr});
+      const bool stopped = job.StopRequested();
+      job.Post([this, found, stopped] {
+        SetOutcomeStatus(m_host, stopped, found ? text::kStringFound : text::kStringNotFound);
+      });
     });
     return;
   }

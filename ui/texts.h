@@ -40,6 +40,7 @@ inline constexpr const char* kRefCountLine = "%s  (%d)";
 // The list of the last command's failures.
 inline constexpr const char* kFailuresCaption = "未完成的文件";
 inline constexpr const char* kCopyAll = "复制";
+inline constexpr const char* kOk = "确定";
 
 // Message box of the open-copy-path command; its caption serves every message box.
 inline constexpr const char* kBadCopyPath = "非法的拷贝路径!";

@@ -30,6 +30,13 @@ bool Refused(FailureReason reason) {
   return false;
 }
 
+// A path no entry can bear (empty, or holding a wildcard), refused before the system is asked: the reason
+// is the one the system gives such a name, not whatever an earlier call left.
+bool NoSuchName() {
+  SetLastError(ERROR_INVALID_NAME);
+  return Failed();
+}
+
 FailureReason ReasonOf(DWORD error) {
   switch (error) {
     case ERROR_ACCESS_DENIED: return FailureReason::PermissionDenied;
@@ -122,7 +129,10 @@ class Win32FileSystem final : public FileSystem {
  public:
   PathInfo Lookup(const std::string& path) override {
     PathInfo info;
-    if (path.empty() || HasWildcard(path)) return info;
+    if (path.empty() || HasWildcard(path)) {
+      NoSuchName();
+      return info;
+    }
     DWORD attributes;
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(path.c_str(), &data);
@@ -144,7 +154,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
-    if (folder.empty() || HasWildcard(folder)) return false;
+    if (folder.empty() || HasWildcard(folder)) return NoSuchName();
     std::string prefix = folder;
     if (!EndsWithSeparator(prefix)) prefix += '\\';
     WIN32_FIND_DATAA data;

@@ -65,6 +65,7 @@
     <message><source>停止</source><translation>Stop</translation></message>
     <message><source>未完成的文件</source><translation>Files not done</translation></message>
     <message><source>复制</source><translation>Copy</translation></message>
+    <message><source>确定</source><translation>OK</translation></message>
     <!-- The message box of the open-copy-path command. -->
     <message><source>非法的拷贝路径!</source><translation>Invalid copy path!</translation></message>
     <message><source>提示</source><translation>Notice</translation></message>

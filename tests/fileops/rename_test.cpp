@@ -142,5 +142,48 @@ TEST(RenameTest, FailedForcedMoveLosesNeitherFile) {
   EXPECT_EQ(faulty.Calls(testing::FsOp::RemoveFile), 0);
 }
 
+// A rename onto another name of the file itself (the name in another case where names ignore it, a second
+// link) that does not happen is recorded with its reason, like any other failed rename: the move failed, or
+// it reported success and the folder still shows the old name.
+TEST(RenameTest, ARenameOntoAnotherNameOfItselfThatDoesNotHappenIsAFailure) {
+  enum class Fault { None, Fail, Pretend };
+  struct Case {
+    const char* what;
+    const PathStyle& style;
+    std::string source, alias;  // alias: a second link to the source, or empty
+    const char* oldString;
+    const char* newString;
+    Fault fault;
+    std::string failure;
+  };
+  const Case cases[] = {
+      {"case only, refused", kWin, "D:\\in\\a.txt", "", "a.txt", "A.TXT", Fault::Fail, "injected failure"},
+      {"case only, no effect", kWin, "D:\\in\\a.txt", "", "a.txt", "A.TXT", Fault::Pretend,
+       "the system kept the old name"},
+      {"second link", kPosix, "/in/x_old", "/in/x_new", "old", "new", Fault::None, "target exists"},
+      {"second link, no effect", kPosix, "/in/x_old", "/in/x_new", "old", "new", Fault::Pretend,
+       "the system kept the old name"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testing::MemoryFileSystem mem(c.style);
+    mem.AddFile(c.source, "content");
+    if (!c.alias.empty()) mem.AddAlias(c.alias, c.source);
+    testing::FaultyFileSystem faulty(mem);
+    if (c.fault == Fault::Fail) faulty.Fail(testing::FsOp::MoveNoReplace);
+    if (c.fault == Fault::Pretend) faulty.Pretend(testing::FsOp::MoveNoReplace);
+    ScopedFileSystem use(faulty);
+    FileList files;
+    files.push_back(c.source);
+    FailureList failures;
+    const std::uint32_t renamed = RenameFiles(files, c.oldString, c.newString, false, {}, c.style, {nullptr, &failures});
+    EXPECT_EQ(renamed, 0u);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].path, c.source);
+    EXPECT_EQ(ReasonText(failures[0]), c.failure);
+    EXPECT_EQ(mem.Content(c.source), "content");
+  }
+}
+
 }  // namespace
 }  // namespace kestrin

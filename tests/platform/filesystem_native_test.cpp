@@ -2,6 +2,7 @@
 // trees on POSIX; hidden attributes, drive letters, case folding and code-page names on Windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -321,6 +322,57 @@ TEST(WindowsFileSystem, MoveNoReplaceOntoAnExistingFileFails) {
   EXPECT_EQ(ReadFile(tmp.Join("b")), "b");
   EXPECT_TRUE(NativeFileSystem().MoveReplacing(tmp.Join("a"), tmp.Join("b")));
   EXPECT_EQ(ReadFile(tmp.Join("b")), "a");
+}
+
+// Each way a copy fails leaves its own reason for LastFailure, never the one an earlier call left: a
+// source that is not there, the copy beside the target (a source open without sharing), the step that puts
+// it in place (a target open without sharing), and the direct copy used when no temporary name can be
+// made (a target folder that does not exist). No temporary file stays behind.
+TEST(WindowsFileSystem, EveryFailedCopySaysWhy) {
+  TempFolder tmp;
+  FileSystem& fs = NativeFileSystem();
+  const std::string a = tmp.Join("a.txt");
+  ASSERT_TRUE(WriteFile(a, "a"));
+  ASSERT_TRUE(WriteFile(tmp.Join("held.txt"), "held"));
+  const HANDLE held = CreateFileA(tmp.Join("held.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  struct Row {
+    const char* what;
+    std::string from, to;
+    std::vector<FailureReason> reasons;  // the reason, or the reasons Windows and Wine differ between
+  };
+  const Row rows[] = {
+      {"a missing source", tmp.Join("gone.txt"), tmp.Join("b.txt"), {FailureReason::Vanished}},
+      {"a wildcard source", tmp.Join("*.txt"), tmp.Join("b.txt"), {FailureReason::System}},
+      {"into a missing folder", a, tmp.Join("nowhere\\b.txt"), {FailureReason::Vanished}},
+      {"onto itself", a, a, {FailureReason::TargetExists}},
+      {"from a file held open", tmp.Join("held.txt"), tmp.Join("b.txt"),
+       {FailureReason::System, FailureReason::PermissionDenied}},
+      {"onto a file held open", a, tmp.Join("held.txt"), {FailureReason::System, FailureReason::PermissionDenied}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    // Another reason first: the one a failed call before this copy leaves.
+    if (row.reasons.front() == FailureReason::Vanished) {
+      EXPECT_FALSE(fs.MoveNoReplace(a, tmp.Join("held.txt")));
+    } else {
+      EXPECT_FALSE(fs.Lookup(tmp.Join("none")).found);
+    }
+    const FailureReason before = fs.LastFailure().reason;
+    ASSERT_EQ(std::count(row.reasons.begin(), row.reasons.end(), before), 0);
+
+    EXPECT_FALSE(fs.CopyReplacing(row.from, row.to));
+    const FsFailure why = fs.LastFailure();
+    EXPECT_NE(std::count(row.reasons.begin(), row.reasons.end(), why.reason), 0)
+        << static_cast<int>(why.reason) << " " << why.detail;
+    if (why.reason == FailureReason::System) {
+      EXPECT_FALSE(why.detail.empty());
+    }
+  }
+  CloseHandle(held);
+  EXPECT_EQ(ReadFile(tmp.Join("held.txt")), "held");
+  EXPECT_EQ(Names(tmp.path()), (std::set<std::string>{"a.txt", "held.txt"}));
 }
 
 #endif

@@ -307,6 +307,47 @@ TEST(FileContains, FileOverFourGigabytesIsReadInChunks) {
   EXPECT_LE(huge.largestRead, std::size_t{1} << 20) << "never read whole";
 }
 
+// A stop ends the search of a single huge file between two of its chunks; stopped before it begins, the
+// file is not even opened. A stop is no failure.
+TEST(FileContains, AStopLeavesAHugeFileBetweenTwoChunks) {
+  struct StoppingHugeFileSystem : HugeFileSystem {
+    std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+      if (++reads == 2) stop.Request();
+      return HugeFileSystem::Read(handle, buffer, size);
+    }
+    StopFlag stop;
+    int reads = 0;
+  } huge;
+  ScopedFileSystem use(huge);
+  FailureList failures;
+  EXPECT_FALSE(FileContains("/huge", "needle", true, {&huge.stop, &failures}));
+  EXPECT_EQ(huge.reads, 2);
+  EXPECT_FALSE(FileContains("/huge", "needle", true, {&huge.stop, &failures}));
+  EXPECT_EQ(huge.reads, 2);
+  EXPECT_TRUE(failures.empty());
+}
+
+TEST(FileContains, RecordsEachFileItCannotSearchWithTheReason) {
+  MemoryFileSystem mem;
+  mem.AddOther("/in/fifo").AddFolder("/in/dir").AddFile("/in/bad", "abcdef");
+  FaultyFileSystem faulty(mem);
+  faulty.Vanish("/in/gone").FailReadAfter("/in/bad", 2);
+  ScopedFileSystem use(faulty);
+  const std::pair<const char*, FailureReason> rows[] = {
+      {"/in/gone", FailureReason::Vanished},
+      {"/in/fifo", FailureReason::NotRegularFile},
+      {"/in/dir", FailureReason::NotRegularFile},
+      {"/in/bad", FailureReason::System},  // a read error part-way
+  };
+  for (const auto& [path, reason] : rows) {
+    FailureList failures;
+    EXPECT_FALSE(FileContains(path, "zzz", false, {nullptr, &failures}));
+    ASSERT_EQ(failures.size(), 1u) << path;
+    EXPECT_EQ(failures[0].path, path);
+    EXPECT_EQ(failures[0].reason, reason) << path;
+  }
+}
+
 TEST(FilterFiles, ReportsProgressInOrder) {
   MemoryFileSystem mem;
   mem.AddFile("/d/a.txt", "1").AddFile("/d/b.md", "2").AddFile("/d/c.txt", "3");

@@ -25,6 +25,11 @@ FaultyFileSystem& FaultyFileSystem::Halfway(FsOp op, std::string pathPart, int a
   return *this;
 }
 
+FaultyFileSystem& FaultyFileSystem::Pretend(FsOp op, std::string pathPart, int after, int times) {
+  rules_.push_back(Rule{op, Effect::Pretend, std::move(pathPart), after, times});
+  return *this;
+}
+
 FaultyFileSystem& FaultyFileSystem::StopEnumeration(std::string folderPart, std::size_t entries) {
   rules_.push_back(Rule{FsOp::Enumerate, Effect::Stop, std::move(folderPart), 0, -1, entries});
   return *this;
@@ -122,6 +127,7 @@ bool FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::str
         return inner_.MoveReplacing(from, to);
     }
   }
+  if (rule->effect == Effect::Pretend) return true;
   // Half-way: the target is there as by a copy, the source stays, and the call reports failure. A move
   // that may not replace leaves an existing target alone even then.
   if (rule->effect == Effect::Halfway && !(op == FsOp::MoveNoReplace && inner_.Lookup(to).found)) {

@@ -20,6 +20,8 @@
 // - Halfway (CopyReplacing, MoveNoReplace, MoveReplacing): the target is made as by a copy, but the call
 //   reports failure and, for a move, the source stays too: the state a move left when its second step
 //   (removing the source) failed, or a copy whose end could not be confirmed.
+// - Pretend (CopyReplacing, MoveNoReplace, MoveReplacing): the call changes nothing and reports success, as
+//   some systems answer a rename onto another name of the same file.
 // - StopEnumeration: the folder yields `entries` entries, then Enumerate returns false (a read error
 //   part-way through a folder).
 // - ShortReads: each Read returns at most `bytes` bytes; the data stays correct.
@@ -59,6 +61,7 @@ class FaultyFileSystem : public FileSystem {
 
   FaultyFileSystem& Fail(FsOp op, std::string pathPart = {}, int after = 0, int times = -1);
   FaultyFileSystem& Halfway(FsOp op, std::string pathPart = {}, int after = 0, int times = -1);
+  FaultyFileSystem& Pretend(FsOp op, std::string pathPart = {}, int after = 0, int times = -1);
   FaultyFileSystem& StopEnumeration(std::string folderPart, std::size_t entries);
   FaultyFileSystem& ShortReads(std::string pathPart, std::size_t bytes);
   FaultyFileSystem& FailReadAfter(std::string pathPart, std::size_t bytes);
@@ -83,7 +86,7 @@ class FaultyFileSystem : public FileSystem {
   void Close(ReadHandle handle) override;
 
  private:
-  enum class Effect { Fail, Halfway, Stop, Short, ReadLimit, Vanish };
+  enum class Effect { Fail, Halfway, Pretend, Stop, Short, ReadLimit, Vanish };
   struct Rule {
     FsOp op;
     Effect effect;

@@ -25,11 +25,13 @@ namespace {
 
 using At = GateFileSystem::At;
 
-// Files /in/a.txt .. /in/e.txt holding "key", and /in/sub/f.txt, /ref/r1.png, /ref/sub/r2.png.
+// Files /in/a.txt .. /in/e.txt holding "key", and /in/sub/f.txt, /ref/r1.png, /ref/sub/r2.png; and
+// /one/big.bin, 4 MiB that hold "key" at their very end only.
 struct Tree {
   explicit Tree(At at, std::string part) : fs(PathStyle::Posix()), gate(fs, at, std::move(part)), use(gate) {
     for (const char* name : {"a", "b", "c", "d", "e"}) fs.AddFile(std::string("/in/") + name + ".txt", "key");
     fs.AddFile("/in/sub/f.txt", "key").AddFile("/ref/r1.png").AddFile("/ref/sub/r2.png");
+    fs.AddFile("/one/big.bin", std::string(std::size_t{4} << 20, 'x') + "key");
   }
   MemoryFileSystem fs;
   GateFileSystem gate;
@@ -112,6 +114,19 @@ TEST(StoppedCommand, KeepsWhatItDidSaysSoAndGivesTheControlsBack) {
          EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 搜索" + n + "个文件,找到" + n + "个符合条件的文件.");
          EXPECT_FALSE(host.Visible(IDC_PROGRESS));
          EXPECT_TRUE(host.Visible(IDC_STATUS));
+       }},
+      {"single-file search", At::Read, "/one/big.bin", IDC_SEARCH,
+       [](headless::HeadlessHost& host, CKestrinDlg& dlg) {
+         host.SetCtrlHeld(true);
+         dlg.OnDropFiles({"/one/big.bin"});
+         host.SetCtrlHeld(false);
+       },
+       search,
+       [](const Tree&, const headless::HeadlessHost& host, const CKestrinDlg& dlg) {
+         // The stop came as the file was opened: its first chunk is read, the rest (and "key") never.
+         EXPECT_TRUE(dlg.SingleFileMode());
+         EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 未找到字符串.");
+         EXPECT_TRUE(dlg.Failures().empty());
        }},
       {"rename", At::Move, "/in/c.txt", IDC_RENAME, browseIn,
        [](headless::HeadlessHost& host, CKestrinDlg& dlg) {
@@ -302,17 +317,17 @@ std::string Drive(const std::string& script) {
 }
 
 TEST(DriverCommands, StartLeavesTheCommandRunningUntilWait) {
-#ifdef _WIN32
-  GTEST_SKIP() << "the driver takes paths in the native style, and this in-memory tree is written in the "
-                  "POSIX one";
-#endif
-  MemoryFileSystem fs(PathStyle::Posix());
-  fs.AddFile("/in/a.txt", "key").AddFile("/in/b.txt", "none");
+  // The driver takes paths in the native style: "/in" here, "C:\in" on Windows.
+  const PathStyle& style = NativePathStyle();
+  const std::string in = std::string(style.windows ? "C:" : "") + style.Separator() + "in";
+  const std::string a = in + style.Separator() + "a.txt";
+  MemoryFileSystem fs(style);
+  fs.AddFile(a, "key").AddFile(in + style.Separator() + "b.txt", "none");
   ScopedFileSystem use(fs);
   // The worker's outcome reaches the window only when the window thread runs it: at wait.
   const std::string out = Drive(
-      "browse-input /in\nset IDC_SEARCH_TEXT key\nstart click IDC_SEARCH\ndump\nwait\ndump\n"
-      "start key enter\nwait\nstart browse-input /in\nwait\ndump\n");
+      "browse-input " + in + "\nset IDC_SEARCH_TEXT key\nstart click IDC_SEARCH\ndump\nwait\ndump\n"
+      "start key enter\nwait\nstart browse-input " + in + "\nwait\ndump\n");
   const std::string first = out.substr(0, out.find("end\n") + 4);
   const std::string second = out.substr(first.size(), out.find("end\n", first.size()) + 4 - first.size());
   const std::string third = out.substr(first.size() + second.size());
@@ -323,7 +338,7 @@ TEST(DriverCommands, StartLeavesTheCommandRunningUntilWait) {
   EXPECT_EQ(first.find("list IDC_RESULT_LIST"), std::string::npos);
   EXPECT_NE(second.find("running: 0\n"), std::string::npos);
   EXPECT_NE(second.find("enabled IDC_OPEN_INPUT: 1\n"), std::string::npos);
-  EXPECT_NE(second.find("list IDC_RESULT_LIST[0]: /in/a.txt\n"), std::string::npos);
+  EXPECT_NE(second.find("list IDC_RESULT_LIST[0]: " + a + "\n"), std::string::npos);
   EXPECT_NE(second.find("text IDC_STATUS: 搜索2个文件,找到1个符合条件的文件.\n"), std::string::npos);
   EXPECT_NE(third.find("text IDC_STATUS: 目录下共有2个文件.\n"), std::string::npos);
   EXPECT_NE(third.find("running: 0\n"), std::string::npos);

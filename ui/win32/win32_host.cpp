@@ -244,12 +244,30 @@ struct FailuresText {
   std::string lines;
 };
 
+constexpr TemplateText kFailuresDialogTexts[] = {
+    {0, text::kFailuresCaption},
+    {IDC_FAILURE_COPY, text::kCopyAll},
+    {IDOK, text::kOk},
+};
+
 INT_PTR CALLBACK FailuresProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
       SetWindowLongPtrA(window, DWLP_USER, lParam);
-      SetDlgItemTextA(window, IDC_FAILURE_TEXT, reinterpret_cast<const FailuresText*>(lParam)->lines.c_str());
+      const auto* text = reinterpret_cast<const FailuresText*>(lParam);
+      if (text->host->Language() == UiLanguage::English) {
+        for (const TemplateText& t : kFailuresDialogTexts) {
+          const char* english = TextIn(UiLanguage::English, t.text);
+          if (t.id == 0) {
+            SetWindowTextA(window, english);
+          } else {
+            SetDlgItemTextA(window, t.id, english);
+          }
+        }
+      }
+      SetDlgItemTextA(window, IDC_FAILURE_TEXT, text->lines.c_str());
       return TRUE;
+    }
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDC_FAILURE_COPY: {
@@ -270,6 +288,8 @@ INT_PTR CALLBACK FailuresProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 }  // namespace
+
+std::span<const TemplateText> FailuresDialogTexts() { return kFailuresDialogTexts; }
 
 void Win32DialogHost::ShowFailures(const FailureList& failures) {
   FailuresText text{this, {}};

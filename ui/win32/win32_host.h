@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +19,17 @@
 #include "ui/host.h"
 
 namespace kestrin::win32 {
+
+// A text of a dialog template: the control's identifier (0: the dialog's caption) and the text the template
+// gives it.
+struct TemplateText {
+  int id;
+  const char* text;
+};
+
+// Every text of the failures dialog's template (IDD_FAILURES), which the dialog shows translated when the
+// window runs in English, as the main window shows its layout's captions.
+std::span<const TemplateText> FailuresDialogTexts();
 
 // Posted to the dialog when calls wait for the window's thread.
 inline constexpr UINT kRunPostedMessage = WM_APP + 1;

@@ -749,5 +749,20 @@ TEST(DialogWindowLanguage, EnglishCaptionsStatusTextsAndMessages) {
   EXPECT_EQ(DlgText(dlg, IDC_STATUS), "No files to rename.");
 }
 
+// The failures dialog speaks the window's language: its caption and both buttons.
+TEST(DialogWindowLanguage, TheFailuresDialogInEachLanguage) {
+  FailureList failures;
+  failures.Add("C:\\in\\a.txt", FailureReason::Vanished);
+  for (const UiLanguage language : {UiLanguage::Chinese, UiLanguage::English}) {
+    Win32DialogHost host;
+    host.SetLanguage(language);
+    const testing::SeenWindow seen = testing::AnswerModal([&] { host.ShowFailures(failures); }, IDOK, {});
+    ASSERT_NE(seen.window, nullptr);
+    EXPECT_EQ(seen.title, TextIn(language, text::kFailuresCaption));
+    EXPECT_EQ(seen.texts, (std::vector<std::string>{"C:\\in\\a.txt: vanished\r\n", TextIn(language, text::kCopyAll),
+                                                    TextIn(language, text::kOk)}));
+  }
+}
+
 }  // namespace
 }  // namespace kestrin::win32

@@ -8,13 +8,16 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
+#include "ui/translation.h"
 #include "ui/win32/framework.h"
+#include "ui/win32/win32_host.h"
 #include "ui/win32/win32_test_support.h"
 
 namespace kestrin::win32 {
@@ -148,9 +151,9 @@ class TemplateReader {
   bool ok_ = true;
 };
 
-std::optional<DialogTemplate> LoadDialogTemplate() {
+std::optional<DialogTemplate> LoadDialogTemplate(int id = IDD_KESTRIN_DIALOG) {
   const HMODULE module = GetModuleHandleA(nullptr);
-  const HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDD_KESTRIN_DIALOG), MAKEINTRESOURCEA(5));  // RT_DIALOG
+  const HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5));  // RT_DIALOG
   if (found == nullptr) return std::nullopt;
   const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found)));
   return TemplateReader({data, SizeofResource(module, found)}).Read();
@@ -283,6 +286,21 @@ TEST(TemplateTest, LiveDialogPlacesEveryControlWhereTheTableSays) {
     child = GetWindow(child, GW_HWNDNEXT);
   }
   EXPECT_EQ(child, nullptr);
+}
+
+// The failures dialog shows its template's texts in the window's language: the caption and every text of
+// a control are the ones it translates, and each has its English counterpart.
+TEST(TemplateTest, EveryTextOfTheFailuresDialogHasItsTranslation) {
+  const std::optional<DialogTemplate> dialog = LoadDialogTemplate(IDD_FAILURES);
+  ASSERT_TRUE(dialog.has_value());
+  std::set<std::pair<int, std::string>> texts{{0, dialog->title}};
+  for (const TemplateItem& item : dialog->items) {
+    if (!item.title.empty()) texts.emplace(item.id, item.title);
+  }
+  std::set<std::pair<int, std::string>> translated;
+  for (const TemplateText& t : FailuresDialogTexts()) translated.emplace(t.id, t.text);
+  EXPECT_EQ(texts, translated);
+  for (const auto& [id, text] : texts) EXPECT_NE(EnglishText(text), nullptr) << id << " \"" << text << "\"";
 }
 
 }  // namespace
