@@ -202,7 +202,7 @@ for c in "${commands[@]}"; do
 done
 
 echo
-echo "== walk + content search, one thread, warm cache: median of $runs runs, in ms"
+echo "== walk + content search, warm cache, Kestrin on $([ "$workers" = 0 ] && echo "one worker per core" || echo "$workers workers"), rg -j1: median of $runs runs, in ms"
 printf '%-15s %9s %9s %9s %8s %8s  %s\n' case kestrin "grep" "rg" k/grep k/rg "goal 0.80"
 worst=0
 for pair in rare_exact rare_nocase common_exact common_nocase; do
