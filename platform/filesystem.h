@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #include "platform/failure_reason.h"
@@ -107,6 +108,14 @@ class FileSystem {
   // EndReadBatch. The handle is closed with Close as usual.
   virtual ReadHandle OpenForReadInBatch(const std::string& path) { return OpenForRead(path); }
   virtual void EndReadBatch() {}
+  // The files this thread's batch will open next with OpenForReadInBatch, in that order, and how many
+  // bytes of each it will read first. An implementation may open them and read those bytes ahead, all
+  // together, in a few calls to the system instead of several for each file; OpenForReadInBatch then
+  // hands them out, with the same checks and failures as if it had opened them itself. A hint only.
+  virtual void ReadAhead(const std::vector<std::string>& paths, std::size_t bytes) {
+    static_cast<void>(paths);
+    static_cast<void>(bytes);
+  }
 };
 
 // The native implementation of the running platform.

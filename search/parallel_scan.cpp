@@ -1,5 +1,7 @@
 #include "search/parallel_scan.h"
 
+#include <algorithm>
+
 namespace kestrin {
 
 unsigned ScanWorkerCount(unsigned requested, std::size_t files) {
@@ -22,7 +24,7 @@ bool ScanQueue::RunReady(std::size_t from) const {
   return end - from >= batch_ || (end == next_ && (closed_ || next_ >= count_)) || next_ >= from + window_;
 }
 
-bool ScanQueue::Claim(std::size_t& index) {
+bool ScanQueue::Claim(std::size_t& first, std::size_t& last, std::size_t run) {
   std::unique_lock<std::mutex> lock(mutex_);
   workerWake_.wait(lock, [&] { return closed_ || next_ >= count_ || next_ < released_ + window_; });
   if (closed_ || next_ >= count_ || context_.Stopped()) {
@@ -33,7 +35,9 @@ bool ScanQueue::Claim(std::size_t& index) {
     }
     return false;
   }
-  index = next_++;
+  first = next_;
+  last = std::min({count_, next_ + run, released_ + window_});
+  next_ = last;
   return true;
 }
 

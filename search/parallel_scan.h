@@ -21,9 +21,13 @@
 // - deliver(index, result) runs on the calling thread, for index 0, 1, 2, ... with no gap, each index
 //   after the file's failures have been appended to context.failures. It may move the result out. So a
 //   caller can drive a progress indicator that only rises and fill a list in order, with no lock.
-// - The stop flag of context is looked at before each file is begun: after a stop, no file is begun, and
-//   the files already begun are finished and delivered, so what was delivered is always a prefix of the
-//   list. A scan that reads a large file should look at the flag between chunks as well.
+// - The workers claim runs of consecutive files (ParallelScanOptions::run), and a state may say which
+//   files it will take next: when it has a member Prepare(first, last), it is called on the worker with
+//   each run before the run's first file (a state may read the run's files ahead, together).
+// - The stop flag of context is looked at before each run is claimed: after a stop, no run is claimed,
+//   and the runs already claimed are scanned (the scan looks at the flag itself) and delivered, so what
+//   was delivered is always a prefix of the list. A scan that reads a large file should look at the flag
+//   between chunks as well.
 // - Memory stays bounded whatever the number of files: one state per worker, and at most `window`
 //   results (DefaultScanWindow unless given) held between the scan and the delivery; a worker that runs
 //   that far ahead of the delivery waits.
@@ -53,10 +57,15 @@ namespace kestrin {
 struct ParallelScanOptions {
   unsigned workers = 0;     // 0: one per core (std::thread::hardware_concurrency)
   std::size_t window = 0;   // results in flight at most; 0: DefaultScanWindow
+  std::size_t run = 1;      // files a worker claims at a time, at most
 };
 
 // The results in flight with the given number of workers, unless the options say otherwise.
 inline std::size_t DefaultScanWindow(unsigned workers) { return std::size_t{32} * workers; }
+
+// Files a worker of a scan that reads them takes at a time, so that the file system may read their
+// starts ahead together (FileSystem::ReadAhead).
+inline constexpr std::size_t kScanReadAheadRun = 16;
 
 // The longest a ready result waits for the calling thread while the rest of its run is being scanned.
 inline constexpr std::chrono::milliseconds kScanDeliveryLatency{20};
@@ -73,9 +82,10 @@ class ScanQueue {
   ScanQueue(const ScanQueue&) = delete;
   ScanQueue& operator=(const ScanQueue&) = delete;
 
-  // Worker side. Claim gives the next file to scan, waiting while the window is full; false when every
-  // file has been begun, a stop was asked for, or the scan was aborted.
-  bool Claim(std::size_t& index);
+  // Worker side. Claim gives the next run of files to scan, [first, last), at most `run` of them, waiting
+  // while the window is full; false when every file has been claimed, a stop was asked for, or the scan
+  // was aborted. Every file of a run is scanned, a stop notwithstanding (the scan sees the stop itself).
+  bool Claim(std::size_t& first, std::size_t& last, std::size_t run);
   // The result of index is ready to be delivered.
   void Finish(std::size_t index);
 
@@ -117,7 +127,11 @@ void ScanInParallel(std::size_t count, MakeState&& makeState, Scan&& scan, Deliv
     if (count == 0) return;
     auto state = makeState();
     FailureList failures;
+    const std::size_t run = std::max<std::size_t>(1, options.run);
     for (std::size_t i = 0; i < count && !context.Stopped(); ++i) {
+      if constexpr (requires { state.Prepare(i, i); }) {
+        if (i % run == 0) state.Prepare(i, std::min(count, i + run));
+      }
       Result result{};
       scan(state, i, result, failures);
       if (context.failures != nullptr) context.failures->Append(std::move(failures));
@@ -160,13 +174,17 @@ void ScanInParallel(std::size_t count, MakeState&& makeState, Scan&& scan, Deliv
       joiner.threads.emplace_back([&] {
         try {
           auto state = makeState();
-          std::size_t i = 0;
-          while (queue.Claim(i)) {
-            Slot& slot = slots[i % window];
-            slot.result = Result{};
-            slot.failures.clear();
-            scan(state, i, slot.result, slot.failures);
-            queue.Finish(i);
+          std::size_t first = 0;
+          std::size_t last = 0;
+          while (queue.Claim(first, last, std::max<std::size_t>(1, options.run))) {
+            if constexpr (requires { state.Prepare(first, last); }) state.Prepare(first, last);
+            for (std::size_t i = first; i < last; ++i) {
+              Slot& slot = slots[i % window];
+              slot.result = Result{};
+              slot.failures.clear();
+              scan(state, i, slot.result, slot.failures);
+              queue.Finish(i);
+            }
           }
         } catch (...) {
           fail(std::current_exception());

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/filesystem.h"
 #include "search/multi_search.h"
@@ -26,6 +27,11 @@ class ReferenceReader {
   ~ReferenceReader() { fs_.EndReadBatch(); }
   ReferenceReader(const ReferenceReader&) = delete;
   ReferenceReader& operator=(const ReferenceReader&) = delete;
+
+  // The files Scan will be given next: the file system may read their first chunks ahead, together.
+  void ReadAhead(const std::vector<std::string>& paths) {
+    if (!paths.empty()) fs_.ReadAhead(paths, kChunkSize);
+  }
 
   // The names found in the file, as pattern numbers; none when it is empty or cannot be opened (recorded
   // in failures).
@@ -97,16 +103,31 @@ std::vector<std::size_t> CountReferences(const FileList& files, const std::vecto
   }
   const MultiSearcher searcher(patterns, ignoreCase);
   std::vector<std::size_t> patternCounts(patterns.size(), 0);
+  // Each worker takes a run of files at a time, and the file system may read their starts ahead together.
+  struct Worker {
+    ReferenceReader reader;
+    const FileList& files;
+    std::vector<std::string> ahead;
+    void Prepare(std::size_t first, std::size_t last) {
+      ahead.clear();
+      for (std::size_t i = first; i < last; ++i) {
+        if (files.kind(i) == EntryKind::File) ahead.emplace_back(files[i]);
+      }
+      reader.ReadAhead(ahead);
+    }
+  };
+  ParallelScanOptions options;
+  options.run = kScanReadAheadRun;
   ScanInParallel<std::vector<std::uint32_t>>(
-      files.size(), [&] { return ReferenceReader(searcher, context); },
-      [&](ReferenceReader& reader, std::size_t i, std::vector<std::uint32_t>& found, FailureList& failures) {
-        reader.Scan(files[i], files.kind(i), found, failures);
+      files.size(), [&] { return Worker{ReferenceReader(searcher, context), files, {}}; },
+      [&](Worker& worker, std::size_t i, std::vector<std::uint32_t>& found, FailureList& failures) {
+        worker.reader.Scan(files[i], files.kind(i), found, failures);
       },
       [&](std::size_t i, std::vector<std::uint32_t>& found) {
         if (position) position(i);
         for (const std::uint32_t p : found) ++patternCounts[p];
       },
-      context);
+      context, options);
   for (std::size_t k = 0; k < names.size(); ++k) counts[k] = patternCounts[patternOf[k]];
   return counts;
 }

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/filesystem.h"
 #include "search/parallel_scan.h"
@@ -38,6 +41,12 @@ class ContentScanner {
   ~ContentScanner() { fs_.EndReadBatch(); }
   ContentScanner(const ContentScanner&) = delete;
   ContentScanner& operator=(const ContentScanner&) = delete;
+
+  // The files Contains will be asked about next, in order: the file system may read their first chunks
+  // ahead, together.
+  void ReadAhead(const std::vector<std::string>& paths) {
+    if (!paths.empty()) fs_.ReadAhead(paths, early_ * 4 >= late_ ? kFirstReadSize : kChunkSize);
+  }
 
   // True when the file holds the pattern; false when it does not, is empty, is not a regular file, cannot
   // be opened or read (recorded in failures, when given), or the command was stopped.
@@ -179,20 +188,37 @@ FileList FilterFiles(const FileList& files, const SearchFilters& filters, const 
     return results;
   }
 
-  // The content test reads files on several workers; the results come back here in list order.
+  // The content test reads files on several workers, each taking a run of files at a time whose first
+  // chunks the file system may read ahead together; the results come back here in list order.
+  // FIFOs, sockets and device nodes the walk met are never opened.
+  const auto opened = [&](std::size_t i) { return files.kind(i) == EntryKind::File && namePasses(files[i]); };
+  struct Worker {
+    ContentScanner scanner;
+    const std::function<bool(std::size_t)>& opened;
+    const FileList& files;
+    std::vector<std::string> ahead;
+    void Prepare(std::size_t first, std::size_t last) {
+      ahead.clear();
+      for (std::size_t i = first; i < last; ++i) {
+        if (opened(i)) ahead.emplace_back(files[i]);
+      }
+      scanner.ReadAhead(ahead);
+    }
+  };
+  const std::function<bool(std::size_t)> opens = opened;
   ParallelScanOptions options;
   options.workers = workers;
+  options.run = kScanReadAheadRun;
   ScanInParallel<bool>(
-      n, [&] { return ContentScanner(*filters.content, filters.ignoreCase, context); },
-      [&](ContentScanner& scanner, std::size_t i, bool& hit, FailureList& failures) {
+      n, [&] { return Worker{ContentScanner(*filters.content, filters.ignoreCase, context), opens, files, {}}; },
+      [&](Worker& worker, std::size_t i, bool& hit, FailureList& failures) {
         const std::string_view entry = files[i];
         if (!namePasses(entry)) return;
-        // FIFOs, sockets and device nodes the walk met are never opened.
         if (files.kind(i) != EntryKind::File) {
           failures.Add(entry, FailureReason::NotRegularFile);
           return;
         }
-        hit = scanner.Contains(std::string(entry), &failures);
+        hit = worker.scanner.Contains(std::string(entry), &failures);
       },
       [&](std::size_t i, bool hit) {
         if (progress.position) progress.position(i);

@@ -247,6 +247,66 @@ TEST(PosixFileSystem, ReadsEveryByteWhateverTheSizeSaidAtOpening) {
   EXPECT_NE(readAll(status).find("Name:"), std::string::npos);
 }
 
+// Files announced to ReadAhead are handed out by OpenForReadInBatch with every byte and every check of a
+// file opened on its own: small, empty, larger than what is read ahead, gone, a FIFO, a folder; and a
+// batch that opens other files than it announced reads them all the same.
+TEST(PosixFileSystem, FilesReadAheadReadAsFilesOpenedOneByOne) {
+  TempFolder tmp;
+  std::string large;
+  for (int i = 0; large.size() < (std::size_t{300} << 10); ++i) large += std::to_string(i) + ' ';
+  ASSERT_TRUE(WriteFile(tmp.Join("small"), "small file"));
+  ASSERT_TRUE(WriteFile(tmp.Join("empty"), ""));
+  ASSERT_TRUE(WriteFile(tmp.Join("large"), large));
+  ASSERT_EQ(mkfifo(tmp.Join("fifo").c_str(), 0600), 0);
+  FileSystem& fs = NativeFileSystem();
+  const auto readAll = [&](const std::string& path, std::string& got) {
+    const ReadHandle h = fs.OpenForReadInBatch(path);
+    if (h < 0) return false;
+    char buffer[4096];
+    std::int64_t n;
+    while ((n = fs.Read(h, buffer, sizeof buffer)) > 0) got.append(buffer, static_cast<std::size_t>(n));
+    fs.Close(h);
+    return n == 0;
+  };
+  struct Case {
+    std::string name;
+    bool opens;
+    std::string content;
+    FailureReason why;
+  };
+  const std::vector<Case> cases = {{"small", true, "small file", {}},
+                                   {"empty", true, "", {}},
+                                   {"large", true, large, {}},
+                                   {"gone", false, "", FailureReason::Vanished},
+                                   {"fifo", false, "", FailureReason::NotRegularFile},
+                                   {".", false, "", FailureReason::NotRegularFile}};
+  std::vector<std::string> paths;
+  for (const Case& c : cases) paths.push_back(tmp.Join(c.name));
+  for (const bool announced : {true, false}) {
+    for (const std::size_t bytes : {std::size_t{4} << 10, std::size_t{256} << 10}) {
+      if (announced) fs.ReadAhead(paths, bytes);
+      for (std::size_t k = 0; k < cases.size(); ++k) {
+        SCOPED_TRACE(cases[k].name + (announced ? ", announced" : "") + ", " + std::to_string(bytes));
+        std::string got;
+        EXPECT_EQ(readAll(paths[k], got), cases[k].opens);
+        EXPECT_EQ(got, cases[k].content);
+        if (!cases[k].opens) {
+          EXPECT_EQ(fs.LastFailure().reason, cases[k].why);
+        }
+      }
+    }
+  }
+  // Announced one way, opened another: the files skipped and those never announced read all the same.
+  fs.ReadAhead({paths[0], paths[1], paths[2]}, 4096);
+  std::string got;
+  EXPECT_TRUE(readAll(paths[2], got));
+  EXPECT_EQ(got, large);
+  got.clear();
+  EXPECT_TRUE(readAll(paths[0], got));
+  EXPECT_EQ(got, "small file");
+  fs.EndReadBatch();
+}
+
 TEST(PosixFileSystem, ReadOfAFolderFails) {
   TempFolder tmp;
   const ReadHandle h = NativeFileSystem().OpenForRead(tmp.path());

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <random>
 #include <set>
 #include <stdexcept>
@@ -26,6 +28,7 @@ struct Outcome {
   std::vector<std::string> failures;
   std::size_t states = 0;
   std::size_t begun = 0;
+  std::vector<std::pair<std::size_t, std::size_t>> runs;  // as the states were told of them, sorted
 };
 
 std::uint64_t Mix(std::size_t i) { return (i + 1) * 0x9E3779B97F4A7C15ull ^ (i >> 3); }
@@ -42,15 +45,22 @@ Outcome RunScan(std::size_t count, ParallelScanOptions options, unsigned seed, s
   std::atomic<std::size_t> states{0}, begun{0}, delivered{0};
   const std::size_t window =
       options.window != 0 ? options.window : DefaultScanWindow(ScanWorkerCount(options.workers, count));
+  std::mutex runsMutex;
   struct State {
     std::thread::id thread = std::this_thread::get_id();
     std::mt19937 random;
+    Outcome* out = nullptr;
+    std::mutex* runsMutex = nullptr;
+    void Prepare(std::size_t first, std::size_t last) {
+      const std::lock_guard<std::mutex> lock(*runsMutex);
+      out->runs.emplace_back(first, last);
+    }
   };
   ScanInParallel<std::uint64_t>(
       count,
       [&] {
         const std::size_t n = states++;
-        return State{std::this_thread::get_id(), std::mt19937(seed + static_cast<unsigned>(n))};
+        return State{std::this_thread::get_id(), std::mt19937(seed + static_cast<unsigned>(n)), &out, &runsMutex};
       },
       [&](State& state, std::size_t i, std::uint64_t& result, FailureList& fileFailures) {
         EXPECT_EQ(state.thread, std::this_thread::get_id()) << "a state left its thread";
@@ -71,7 +81,21 @@ Outcome RunScan(std::size_t count, ParallelScanOptions options, unsigned seed, s
   for (const Failure& f : failures.items()) out.failures.push_back(f.path);
   out.states = states;
   out.begun = begun;
+  std::sort(out.runs.begin(), out.runs.end());
   return out;
+}
+
+// The runs the states were told of follow each other from the first file, none longer than asked, and
+// cover every file begun.
+void ExpectRunsCover(const Outcome& out, std::size_t run) {
+  std::size_t next = 0;
+  for (const auto& [first, last] : out.runs) {
+    ASSERT_EQ(first, next) << "runs overlap or leave a gap";
+    ASSERT_GT(last, first);
+    ASSERT_LE(last - first, run);
+    next = last;
+  }
+  EXPECT_GE(next, out.begun);
 }
 
 std::vector<std::string> FailuresUpTo(std::size_t count) {
@@ -83,10 +107,12 @@ std::vector<std::string> FailuresUpTo(std::size_t count) {
 TEST(ParallelScan, DeliversEveryFileInListOrderWhateverTheWorkers) {
   std::mt19937 random(7);
   for (unsigned workers : {1u, 2u, 3u, 8u}) {
-    for (std::size_t window : {std::size_t{0}, std::size_t{1}, std::size_t{5}}) {
+    for (const auto& [window, run] : {std::pair<std::size_t, std::size_t>{0, 1}, {1, 1}, {5, 1}, {0, 16}, {5, 16}}) {
       const std::size_t count = random() % 400;
-      SCOPED_TRACE(testing::Message() << workers << " workers, window " << window << ", " << count << " files");
-      const Outcome out = RunScan(count, {workers, window}, random());
+      SCOPED_TRACE(testing::Message() << workers << " workers, window " << window << ", runs of " << run << ", "
+                                      << count << " files");
+      const Outcome out = RunScan(count, {workers, window, run}, random());
+      ExpectRunsCover(out, run);
       ASSERT_EQ(out.delivered.size(), count);
       for (std::size_t i = 0; i < count; ++i) {
         ASSERT_EQ(out.delivered[i], i);
@@ -100,10 +126,10 @@ TEST(ParallelScan, DeliversEveryFileInListOrderWhateverTheWorkers) {
 }
 
 TEST(ParallelScan, StopDeliversThePrefixBegunAndBeginsNothingMore) {
-  for (unsigned workers : {1u, 4u}) {
+  for (const auto& [workers, run] : {std::pair<unsigned, std::size_t>{1, 1}, {4, 1}, {1, 16}, {4, 16}}) {
     for (std::size_t stopAt : {std::size_t{0}, std::size_t{10}, std::size_t{150}}) {
-      SCOPED_TRACE(testing::Message() << workers << " workers, stop at " << stopAt);
-      const Outcome out = RunScan(300, {workers, 0}, 11, stopAt);
+      SCOPED_TRACE(testing::Message() << workers << " workers, runs of " << run << ", stop at " << stopAt);
+      const Outcome out = RunScan(300, {workers, 0, run}, 11, stopAt);
       ASSERT_GT(out.delivered.size(), stopAt);
       EXPECT_LE(out.delivered.size(), stopAt + 1 + DefaultScanWindow(workers)) << "files begun after the stop";
       EXPECT_EQ(out.begun, out.delivered.size()) << "a begun file was not delivered";
