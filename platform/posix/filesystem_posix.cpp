@@ -419,6 +419,7 @@ std::string FolderOf(const std::string& path) {
 // ahead and not handed out yet, and those handed out and not closed, which Read and Close know by their
 // handles, numbered from kAheadHandles up (far above any descriptor).
 constexpr ReadHandle kAheadHandles = ReadHandle{1} << 40;
+static_assert(sizeof(ReadHandle) >= 8, "read-ahead handles live above every descriptor");
 // The most bytes read ahead from a file: the rest of a larger file is read as usual.
 constexpr std::size_t kAheadMostBytes = std::size_t{64} << 10;
 
@@ -493,18 +494,33 @@ class ReadAheadState {
 
  private:
 #ifdef KESTRIN_HAVE_IO_URING
-  // Runs the queued requests and hands each completion to done(user_data, result).
+  // Runs the queued requests and hands each completion to done(user_data, result). When the ring fails
+  // (rather than one request), it is given up for good, with whatever was in it, so that no completion of
+  // this run can be taken for one of a later run.
   template <typename Done>
   bool Run(unsigned queued, Done&& done) {
     if (queued == 0) return true;
-    if (io_uring_submit_and_wait(&ring_, queued) < 0) return false;
-    for (unsigned seen = 0; seen < queued; ++seen) {
+    int submitted;
+    do {
+      submitted = io_uring_submit(&ring_);
+    } while (submitted == -EINTR);
+    if (submitted != static_cast<int>(queued)) return GiveUpRing();
+    for (unsigned seen = 0; seen < queued;) {
       io_uring_cqe* cqe = nullptr;
-      if (io_uring_wait_cqe(&ring_, &cqe) < 0) return false;
-      done(cqe->user_data, cqe->res);
+      const int waited = io_uring_wait_cqe(&ring_, &cqe);
+      if (waited == -EINTR) continue;
+      if (waited < 0) return GiveUpRing();
+      done(io_uring_cqe_get_data64(cqe), cqe->res);
       io_uring_cqe_seen(&ring_, cqe);
+      ++seen;
     }
     return true;
+  }
+  bool GiveUpRing() {
+    io_uring_queue_exit(&ring_);
+    ring_ready_ = false;
+    ring_refused_ = true;
+    return false;
   }
   io_uring ring_{};
   bool ring_ready_ = false;
