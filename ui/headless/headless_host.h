@@ -143,7 +143,6 @@ class HeadlessHost : public DialogHost {
   std::vector<std::vector<std::string>> m_failureLists;
 
   std::mutex m_postMutex;
-  std::condition_variable m_postChanged;
   std::deque<std::function<void()>> m_posted;
   // Whoever runs the window's code holds the turn: the window thread, or a poster running its call.
   void TakeTurn(std::unique_lock<std::mutex>& lock);
