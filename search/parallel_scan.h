@@ -50,7 +50,11 @@
 #include <utility>
 #include <vector>
 
+#include <string>
+
+#include "platform/filesystem.h"
 #include "primitives/command.h"
+#include "primitives/file_list.h"
 
 namespace kestrin {
 
@@ -66,6 +70,19 @@ inline std::size_t DefaultScanWindow(unsigned workers) { return std::size_t{32} 
 // Files a worker of a scan that reads them takes at a time, so that the file system may read their
 // starts ahead together (FileSystem::ReadAhead).
 inline constexpr std::size_t kScanReadAheadRun = 16;
+
+// A state's Prepare for a scan that reads files: tells the file system which files of [first, last) the
+// run will open (those keep(i) holds), and how many bytes of each it reads first. paths is the state's
+// own list, kept from one run to the next.
+template <class Keep>
+void AnnounceRun(FileSystem& fs, const FileList& files, std::size_t first, std::size_t last, const Keep& keep,
+                 std::size_t bytes, std::vector<std::string>& paths) {
+  paths.clear();
+  for (std::size_t i = first; i < last; ++i) {
+    if (keep(i)) paths.emplace_back(files[i]);
+  }
+  if (!paths.empty()) fs.ReadAhead(paths, bytes);
+}
 
 // The longest a ready result waits for the calling thread while the rest of its run is being scanned.
 inline constexpr std::chrono::milliseconds kScanDeliveryLatency{20};

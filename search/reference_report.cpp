@@ -28,11 +28,6 @@ class ReferenceReader {
   ReferenceReader(const ReferenceReader&) = delete;
   ReferenceReader& operator=(const ReferenceReader&) = delete;
 
-  // The files Scan will be given next: the file system may read their first chunks ahead, together.
-  void ReadAhead(const std::vector<std::string>& paths) {
-    if (!paths.empty()) fs_.ReadAhead(paths, kChunkSize);
-  }
-
   // The names found in the file, as pattern numbers; none when it is empty or cannot be opened (recorded
   // in failures).
   void Scan(std::string_view entry, EntryKind kind, std::vector<std::uint32_t>& found, FailureList& failures) {
@@ -109,11 +104,8 @@ std::vector<std::size_t> CountReferences(const FileList& files, const std::vecto
     const FileList& files;
     std::vector<std::string> ahead;
     void Prepare(std::size_t first, std::size_t last) {
-      ahead.clear();
-      for (std::size_t i = first; i < last; ++i) {
-        if (files.kind(i) == EntryKind::File) ahead.emplace_back(files[i]);
-      }
-      reader.ReadAhead(ahead);
+      const auto isFile = [this](std::size_t i) { return files.kind(i) == EntryKind::File; };
+      AnnounceRun(Fs(), files, first, last, isFile, kChunkSize, ahead);
     }
   };
   ParallelScanOptions options;

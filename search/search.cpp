@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,11 +41,8 @@ class ContentScanner {
   ContentScanner(const ContentScanner&) = delete;
   ContentScanner& operator=(const ContentScanner&) = delete;
 
-  // The files Contains will be asked about next, in order: the file system may read their first chunks
-  // ahead, together.
-  void ReadAhead(const std::vector<std::string>& paths) {
-    if (!paths.empty()) fs_.ReadAhead(paths, early_ * 4 >= late_ ? kFirstReadSize : kChunkSize);
-  }
+  // The bytes the next file's first read asks for.
+  std::size_t FirstReadSize() const { return early_ * 4 >= late_ ? kFirstReadSize : kChunkSize; }
 
   // True when the file holds the pattern; false when it does not, is empty, is not a regular file, cannot
   // be opened or read (recorded in failures, when given), or the command was stopped.
@@ -58,7 +54,7 @@ class ContentScanner {
     }
     bool found = false;
     std::size_t carried = 0;  // the tail of the previous chunk, just before readAt_
-    std::size_t want = early_ * 4 >= late_ ? kFirstReadSize : kChunkSize;
+    std::size_t want = FirstReadSize();
     for (bool first = true;; first = false) {
       if (!first && stop_ != nullptr && stop_->Requested()) break;
       unsigned char* chunk = buffer_.get() + readAt_;
@@ -194,23 +190,18 @@ FileList FilterFiles(const FileList& files, const SearchFilters& filters, const 
   const auto opened = [&](std::size_t i) { return files.kind(i) == EntryKind::File && namePasses(files[i]); };
   struct Worker {
     ContentScanner scanner;
-    const std::function<bool(std::size_t)>& opened;
+    const decltype(opened)& opens;
     const FileList& files;
     std::vector<std::string> ahead;
     void Prepare(std::size_t first, std::size_t last) {
-      ahead.clear();
-      for (std::size_t i = first; i < last; ++i) {
-        if (opened(i)) ahead.emplace_back(files[i]);
-      }
-      scanner.ReadAhead(ahead);
+      AnnounceRun(Fs(), files, first, last, opens, scanner.FirstReadSize(), ahead);
     }
   };
-  const std::function<bool(std::size_t)> opens = opened;
   ParallelScanOptions options;
   options.workers = workers;
   options.run = kScanReadAheadRun;
   ScanInParallel<bool>(
-      n, [&] { return Worker{ContentScanner(*filters.content, filters.ignoreCase, context), opens, files, {}}; },
+      n, [&] { return Worker{ContentScanner(*filters.content, filters.ignoreCase, context), opened, files, {}}; },
       [&](Worker& worker, std::size_t i, bool& hit, FailureList& failures) {
         const std::string_view entry = files[i];
         if (!namePasses(entry)) return;
