@@ -468,6 +468,7 @@ class ReadAheadState {
     for (auto& [handle, file] : open_) {
       if (file.fd >= 0) close(file.fd);
     }
+    CloseNow();
 #ifdef KESTRIN_HAVE_IO_URING
     if (ring_ready_) io_uring_queue_exit(&ring_);
 #endif
@@ -476,10 +477,26 @@ class ReadAheadState {
   // Forgets the files read ahead and not handed out.
   void Drop() {
     for (std::size_t k = next_; k < pending_.size(); ++k) {
-      if (pending_[k].fd >= 0) close(pending_[k].fd);
+      if (pending_[k].fd >= 0) CloseLater(pending_[k].fd);
     }
     pending_.clear();
     next_ = 0;
+  }
+
+  // Descriptors done with are closed together with the next run's opens, in the same call to the system,
+  // rather than one call each; CloseNow closes them at once, as the end of a batch does.
+  void CloseLater(int fd) {
+#ifdef KESTRIN_HAVE_IO_URING
+    if (ring_ready_ && closing_.size() < kMostClosing) {
+      closing_.push_back(fd);
+      return;
+    }
+#endif
+    close(fd);
+  }
+  void CloseNow() {
+    for (const int fd : closing_) close(fd);
+    closing_.clear();
   }
 
   void ReadAhead(const std::vector<std::string>& paths, std::size_t bytes);
@@ -513,7 +530,7 @@ class ReadAheadState {
   void Close(ReadHandle handle) {
     const auto it = open_.find(handle);
     if (it == open_.end()) return;
-    if (it->second.fd >= 0) close(it->second.fd);
+    if (it->second.fd >= 0) CloseLater(it->second.fd);
     open_.erase(it);
   }
 
@@ -541,6 +558,8 @@ class ReadAheadState {
     }
     return true;
   }
+  // The descriptors whose closing was in the ring are left open rather than closed a second time: by now
+  // their numbers may belong to files opened since, on any thread.
   bool GiveUpRing() {
     io_uring_queue_exit(&ring_);
     ring_ready_ = false;
@@ -557,15 +576,19 @@ class ReadAheadState {
   std::size_t capacity_ = 0;  // of bytes_
   std::unordered_map<ReadHandle, AheadFile> open_;
   std::uint64_t numbered_ = 0;
+  static constexpr std::size_t kMostClosing = 32;
+  std::vector<int> closing_;  // to be closed with the next run's opens
 };
 
 // At most this many requests are in the ring at once.
 constexpr unsigned kRingEntries = 64;
+// The user data of a close in the ring, which no file of a run has.
+constexpr std::uint64_t kClosing = ~std::uint64_t{0};
 
 void ReadAheadState::ReadAhead(const std::vector<std::string>& paths, std::size_t bytes) {
   Drop();
 #ifdef KESTRIN_HAVE_IO_URING
-  if (ring_refused_ || paths.empty() || paths.size() > kRingEntries) return;
+  if (ring_refused_ || paths.empty() || paths.size() > kRingEntries) return CloseNow();
   if (!ring_ready_) {
     // Where the system refuses io_uring (an old kernel, a sandbox), files are opened one by one as before.
     if (io_uring_queue_init(kRingEntries, &ring_, 0) < 0) {
@@ -594,8 +617,17 @@ void ReadAheadState::ReadAhead(const std::vector<std::string>& paths, std::size_
     }
     pending_.clear();
   };
-  // Open them all; O_NONBLOCK, as OpenRegularFile: opening a FIFO without a writer must not hang.
+  // Open them all, and close what the last runs left; O_NONBLOCK, as OpenRegularFile: opening a FIFO
+  // without a writer must not hang.
+  if (paths.size() + closing_.size() > kRingEntries) CloseNow();
   unsigned queued = 0;
+  for (const int fd : closing_) {
+    io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
+    io_uring_prep_close(sqe, fd);
+    io_uring_sqe_set_data64(sqe, kClosing);
+    ++queued;
+  }
+  closing_.clear();
   for (std::size_t k = 0; k < paths.size(); ++k) {
     io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
     io_uring_prep_openat(sqe, AT_FDCWD, pending_[k].path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
@@ -603,6 +635,7 @@ void ReadAheadState::ReadAhead(const std::vector<std::string>& paths, std::size_
     ++queued;
   }
   if (!Run(queued, [&](std::uint64_t k, int result) {
+        if (k == kClosing) return;
         if (result >= 0) {
           pending_[k].fd = result;
         } else {
@@ -642,16 +675,11 @@ void ReadAheadState::ReadAhead(const std::vector<std::string>& paths, std::size_
     return fail();
   }
   // The files read to their end need their descriptors no more.
-  queued = 0;
   for (AheadFile& file : pending_) {
     if (file.fd < 0 || !file.whole) continue;
-    io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
-    io_uring_prep_close(sqe, file.fd);
-    io_uring_sqe_set_data64(sqe, 0);
+    CloseLater(file.fd);
     file.fd = -1;
-    ++queued;
   }
-  Run(queued, [](std::uint64_t, int) {});
 #else
   static_cast<void>(paths);
   static_cast<void>(bytes);
@@ -805,6 +833,7 @@ class PosixFileSystem final : public FileSystem {
 
   void EndReadBatch() override {
     t_readAhead.Drop();
+    t_readAhead.CloseNow();
     if (t_batchFolderFd >= 0) close(t_batchFolderFd);
     t_batchFolderFd = -1;
     t_batchFolder.clear();

@@ -307,6 +307,50 @@ TEST(PosixFileSystem, FilesReadAheadReadAsFilesOpenedOneByOne) {
   fs.EndReadBatch();
 }
 
+// The descriptors of files read ahead are closed in batches, after the files themselves: none outlives the
+// batch, whether its file was read whole, in part or never, and however many runs a batch has, few are
+// open at once.
+TEST(PosixFileSystem, ReadAheadLeavesNoDescriptorOpen) {
+  const auto openDescriptors = [] {
+    std::size_t n = 0;
+    std::error_code error;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/fd", error);
+         !error && it != std::filesystem::directory_iterator();
+         it.increment(error))
+      ++n;
+    return n;
+  };
+  if (openDescriptors() == 0) GTEST_SKIP() << "no /proc here";
+  TempFolder tmp;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 120; ++i) {
+    paths.push_back(tmp.Join("f" + std::to_string(i)));
+    ASSERT_TRUE(WriteFile(paths.back(), std::string(i % 2 == 0 ? 10 : 100000, 'x')));
+  }
+  FileSystem& fs = NativeFileSystem();
+  fs.ReadAhead({paths[0]}, 4096);  // the thread's own lasting means of reading ahead, if any
+  fs.EndReadBatch();
+  const std::size_t before = openDescriptors();
+  std::size_t most = before;
+  for (std::size_t first = 0; first < paths.size(); first += 12) {
+    const std::vector<std::string> run(paths.begin() + static_cast<std::ptrdiff_t>(first),
+                                       paths.begin() + static_cast<std::ptrdiff_t>(first + 12));
+    fs.ReadAhead(run, 4096);
+    for (std::size_t k = 0; k < run.size(); ++k) {
+      if (k % 5 == 4) continue;  // announced, never opened
+      const ReadHandle h = fs.OpenForReadInBatch(run[k]);
+      ASSERT_GE(h, 0);
+      char buffer[4096];
+      EXPECT_GT(fs.Read(h, buffer, sizeof buffer), 0);
+      most = std::max(most, openDescriptors());
+      fs.Close(h);
+    }
+  }
+  fs.EndReadBatch();
+  EXPECT_EQ(openDescriptors(), before);
+  EXPECT_LE(most, before + 12 + 32 + 2);
+}
+
 TEST(PosixFileSystem, ReadOfAFolderFails) {
   TempFolder tmp;
   const ReadHandle h = NativeFileSystem().OpenForRead(tmp.path());
