@@ -65,7 +65,7 @@ struct ParallelScanOptions {
 };
 
 // The results in flight with the given number of workers, unless the options say otherwise.
-inline std::size_t DefaultScanWindow(unsigned workers) { return std::size_t{32} * workers; }
+inline std::size_t DefaultScanWindow(unsigned workers) { return std::size_t{128} * workers; }
 
 // Files a worker of a scan that reads them takes at a time, so that the file system may read their
 // starts ahead together (FileSystem::ReadAhead).
