@@ -7,19 +7,19 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string_view>
+#include <type_traits>
 #include <utility>
-#include <vector>
 
 #include "platform/filesystem.h"
+#include "platform/memory.h"
 
 namespace kestrin {
 
 class FileList {
  public:
   std::size_t size() const { return starts_.size(); }
-  bool empty() const { return starts_.empty(); }
+  bool empty() const { return starts_.size() == 0; }
 
   // Entry i, without its terminator. The view stays valid until the list is changed.
   std::string_view operator[](std::size_t i) const {
@@ -34,8 +34,9 @@ class FileList {
 
   void push_back(std::string_view path, EntryKind kind = EntryKind::File) {
     starts_.push_back(text_.size());
-    text_.append(path);
-    text_.push_back('\0');
+    text_.append(path.data(), path.size());
+    const char terminator = '\0';
+    text_.append(&terminator, 1);
     kinds_.push_back(kind);
   }
   void clear() {
@@ -52,68 +53,68 @@ class FileList {
   std::size_t bytes() const { return text_.size(); }
 
  private:
-  // A byte block grown with realloc: a large block grows by remapping its pages rather than by copying
-  // them into new ones, so a long walk touches each page of its list once, not twice.
-  class Bytes {
+  // A growing array of plain values in a block of the platform's (GrowMemoryBlock): a large list is made
+  // of large pages where the system has them, and a long walk does not pay a fault for each small page.
+  template <typename T>
+  class Array {
+    static_assert(std::is_trivially_copyable_v<T>, "the values are moved as bytes");
+
    public:
-    Bytes() = default;
-    Bytes(const Bytes& other) { *this = other; }
-    Bytes(Bytes&& other) noexcept { Swap(other); }
-    Bytes& operator=(const Bytes& other) {
+    Array() = default;
+    Array(const Array& other) { *this = other; }
+    Array(Array&& other) noexcept { Swap(other); }
+    Array& operator=(const Array& other) {
       if (this != &other) {
         size_ = 0;
         reserve(other.size_);
-        if (other.size_ > 0) std::memcpy(data_, other.data_, other.size_);
+        if (other.size_ > 0) std::memcpy(data(), other.data(), other.size_ * sizeof(T));
         size_ = other.size_;
       }
       return *this;
     }
-    Bytes& operator=(Bytes&& other) noexcept {
+    Array& operator=(Array&& other) noexcept {
       Swap(other);
       return *this;
     }
-    ~Bytes() { std::free(data_); }
+    ~Array() { FreeMemoryBlock(block_); }
 
-    const char* data() const { return data_; }
+    const T* data() const { return static_cast<const T*>(block_.data); }
+    T* data() { return static_cast<T*>(block_.data); }
     std::size_t size() const { return size_; }
+    const T& operator[](std::size_t i) const { return data()[i]; }
     void clear() { size_ = 0; }
-    void reserve(std::size_t capacity) {
-      if (capacity <= capacity_) return;
-      void* grown = std::realloc(data_, capacity);
-      if (grown == nullptr) throw std::bad_alloc();
-      data_ = static_cast<char*>(grown);
-      capacity_ = capacity;
+    void reserve(std::size_t count) {
+      if (count > block_.capacity / sizeof(T)) block_ = GrowMemoryBlock(block_, size_ * sizeof(T), count * sizeof(T));
     }
-    void append(std::string_view bytes) {
-      Make(bytes.size());
-      if (!bytes.empty()) std::memcpy(data_ + size_, bytes.data(), bytes.size());
-      size_ += bytes.size();
+    void append(const T* values, std::size_t count) {
+      Make(count);
+      if (count > 0) std::memcpy(data() + size_, values, count * sizeof(T));
+      size_ += count;
     }
-    void push_back(char c) {
+    void push_back(T value) {
       Make(1);
-      data_[size_++] = c;
+      data()[size_++] = value;
     }
 
    private:
     void Make(std::size_t more) {
-      if (capacity_ - size_ >= more) return;
-      std::size_t capacity = capacity_ < 4096 ? 4096 : capacity_ * 2;
+      const std::size_t room = block_.capacity / sizeof(T);
+      if (room - size_ >= more) return;
+      std::size_t capacity = room < 512 ? 512 : room * 2;
       while (capacity - size_ < more) capacity *= 2;
       reserve(capacity);
     }
-    void Swap(Bytes& other) noexcept {
-      std::swap(data_, other.data_);
+    void Swap(Array& other) noexcept {
+      std::swap(block_, other.block_);
       std::swap(size_, other.size_);
-      std::swap(capacity_, other.capacity_);
     }
-    char* data_ = nullptr;
+    MemoryBlock block_;
     std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
   };
 
-  Bytes text_;
-  std::vector<std::size_t> starts_;
-  std::vector<EntryKind> kinds_;
+  Array<char> text_;
+  Array<std::size_t> starts_;
+  Array<EntryKind> kinds_;
 };
 
 }  // namespace kestrin

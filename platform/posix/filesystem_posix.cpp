@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "platform/memory.h"
 
 namespace kestrin {
 
@@ -424,28 +424,13 @@ static_assert(sizeof(ReadHandle) >= 8, "read-ahead handles live above every desc
 // The most bytes read ahead from a file: the rest of a larger file is read as usual.
 constexpr std::size_t kAheadMostBytes = std::size_t{64} << 10;
 
-// The bytes of a run's files, in a block of their own, left as it comes (the kernel writes each file's
-// bytes). Where the system offers large pages the block is made of them: the first touch of each small page
-// costs a fault, which on a virtual machine costs more than reading a small file, and the threads of a
-// search, with their blocks, are made anew for each search.
+// The bytes of a run's files, in a block of their own (of large pages where the system has them: the
+// threads of a search, with their blocks, are made anew for each search), left as it comes: the kernel
+// writes each file's bytes.
 std::shared_ptr<unsigned char[]> NewRunBlock(std::size_t size) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::size_t kLargePage = std::size_t{2} << 20;
-  const std::size_t length = (size + kLargePage - 1) / kLargePage * kLargePage;
-  void* mapped = mmap(nullptr, length + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapped != MAP_FAILED) {
-    // Aligned to a large page, the rest given back.
-    auto* const start = static_cast<unsigned char*>(mapped);
-    auto* const block = reinterpret_cast<unsigned char*>(
-        (reinterpret_cast<std::uintptr_t>(start) + kLargePage - 1) / kLargePage * kLargePage);
-    if (block > start) munmap(start, static_cast<std::size_t>(block - start));
-    const std::size_t after = kLargePage - static_cast<std::size_t>(block - start);
-    if (after > 0) munmap(block + length, after);
-    madvise(block, length, MADV_HUGEPAGE);  // a hint: without it the block is made of small pages
-    return std::shared_ptr<unsigned char[]>(block, [length](unsigned char* p) { munmap(p, length); });
-  }
-#endif
-  return std::shared_ptr<unsigned char[]>(new unsigned char[size]);
+  const MemoryBlock block = GrowMemoryBlock({}, 0, size);
+  return std::shared_ptr<unsigned char[]>(static_cast<unsigned char*>(block.data),
+                                          [block](unsigned char*) { FreeMemoryBlock(block); });
 }
 
 struct AheadFile {

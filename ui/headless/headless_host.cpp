@@ -66,7 +66,7 @@ void HeadlessHost::ListReset(int id) {
   state.selection = -1;
 }
 
-void HeadlessHost::ListAdd(int id, std::string_view text) { List(id, "ListAdd").lines.emplace_back(text); }
+void HeadlessHost::ListAdd(int id, std::string_view text) { List(id, "ListAdd").lines.push_back(text); }
 
 int HeadlessHost::ListCurSel(int id) { return List(id, "ListCurSel").selection; }
 
@@ -252,7 +252,15 @@ bool HeadlessHost::Visible(int id) const { return State(id).visible; }
 
 bool HeadlessHost::Enabled(int id) const { return State(id).enabled; }
 
-const std::vector<std::string>& HeadlessHost::Lines(int id) const { return State(id).lines; }
+std::vector<std::string> HeadlessHost::Lines(int id) const {
+  const FileList& lines = State(id).lines;
+  std::vector<std::string> copy;
+  copy.reserve(lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) copy.emplace_back(lines[i]);
+  return copy;
+}
+
+const FileList& HeadlessHost::LineList(int id) const { return State(id).lines; }
 
 int HeadlessHost::Selection(int id) const { return State(id).selection; }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/language.h"
+#include "primitives/file_list.h"
 #include "ui/host.h"
 #include "ui/layout.h"
 
@@ -98,7 +99,9 @@ class HeadlessHost : public DialogHost {
   bool Checked(int id) const;
   bool Visible(int id) const;
   bool Enabled(int id) const;
-  const std::vector<std::string>& Lines(int id) const;
+  std::vector<std::string> Lines(int id) const;
+  // The same lines, kept as a list box keeps many of them: in one block rather than a string each.
+  const FileList& LineList(int id) const;
   int Selection(int id) const;
   int ProgressLower() const { return m_progressLower; }
   int ProgressUpper() const { return m_progressUpper; }
@@ -119,7 +122,7 @@ class HeadlessHost : public DialogHost {
     bool checked = false;
     bool visible = true;
     bool enabled = true;
-    std::vector<std::string> lines;
+    FileList lines;
     int selection = -1;
   };
   ControlState& State(int id, const char* operation);

@@ -191,7 +191,7 @@ class Driver {
       m_out << "enabled " << def->name << ": " << (m_host.Enabled(def->id) ? 1 : 0) << '\n';
     }
     for (int id : {IDC_RESULT_LIST, IDC_REF_LIST}) {
-      const std::vector<std::string>& lines = m_host.Lines(id);
+      const FileList& lines = m_host.LineList(id);
       for (std::size_t i = 0; i < lines.size(); ++i) {
         m_out << "list " << ControlName(id) << '[' << i << "]: " << EscapeText(lines[i]) << '\n';
       }
