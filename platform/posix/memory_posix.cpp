@@ -13,7 +13,7 @@ namespace {
 
 // Blocks this large are mapped on their own, in whole large pages; smaller ones come from malloc.
 constexpr std::size_t kLargePage = std::size_t{2} << 20;
-constexpr std::size_t kMappedFrom = std::size_t{1} << 20;
+constexpr std::size_t kMappedFrom = std::size_t{256} << 10;
 
 bool Mapped(std::size_t capacity) { return capacity >= kMappedFrom; }
 

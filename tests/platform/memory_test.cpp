@@ -14,7 +14,7 @@ namespace {
 
 TEST(MemoryBlock, GrowsKeepingTheBytesInUse) {
   // Sizes across the line where blocks stop coming from the C library, and an odd one past a large page.
-  const std::size_t steps[] = {100, 4096, 700000, 1u << 20, (1u << 20) + 1, 3u << 20, (5u << 20) + 7, 100};
+  const std::size_t steps[] = {100, 4096, 200000, 256u << 10, (1u << 20) + 1, 3u << 20, (5u << 20) + 7, 100};
   MemoryBlock block;
   std::size_t used = 0;
   for (const std::size_t wanted : steps) {
