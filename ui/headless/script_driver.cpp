@@ -191,9 +191,17 @@ class Driver {
       m_out << "enabled " << def->name << ": " << (m_host.Enabled(def->id) ? 1 : 0) << '\n';
     }
     for (int id : {IDC_RESULT_LIST, IDC_REF_LIST}) {
+      // A line at a time into one string, written at once: a list may hold hundreds of thousands.
       const FileList& lines = m_host.LineList(id);
+      const std::string head = std::string("list ") + ControlName(id) + '[';
+      std::string line;
       for (std::size_t i = 0; i < lines.size(); ++i) {
-        m_out << "list " << ControlName(id) << '[' << i << "]: " << EscapeText(lines[i]) << '\n';
+        line.assign(head);
+        line += std::to_string(i);
+        line += "]: ";
+        AppendEscaped(line, lines[i]);
+        line += '\n';
+        m_out.write(line.data(), static_cast<std::streamsize>(line.size()));
       }
     }
     const FailureList& failures = m_dialog.Failures();
@@ -211,10 +219,8 @@ class Driver {
 
 }  // namespace
 
-std::string EscapeText(std::string_view text) {
+void AppendEscaped(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(text.size());
   for (char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) {
@@ -225,6 +231,12 @@ std::string EscapeText(std::string_view text) {
       out += c;
     }
   }
+}
+
+std::string EscapeText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendEscaped(out, text);
   return out;
 }
 

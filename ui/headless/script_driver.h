@@ -37,6 +37,8 @@ namespace kestrin::headless {
 
 // text with every byte below 0x20, and 0x7F, written as \xHH (upper-case hex digits).
 std::string EscapeText(std::string_view text);
+// The same, appended to out.
+void AppendEscaped(std::string& out, std::string_view text);
 
 // Runs the script read from in, writing the window's output to out, with the window's texts in language.
 // An invalid line writes "error: " and the line to err and ends the run with 2; the end of input ends it
