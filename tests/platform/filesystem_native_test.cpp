@@ -307,6 +307,86 @@ TEST(PosixFileSystem, FilesReadAheadReadAsFilesOpenedOneByOne) {
   fs.EndReadBatch();
 }
 
+// The bytes read ahead are seen in place: ReadInPlace and Read taking turns on one handle give the file's
+// bytes in order, whatever sizes they ask for, and the rest of a larger file is read as usual. A view
+// stays as it was while later runs are read ahead, until its file is closed. Nothing is held for a file
+// opened on its own.
+TEST(PosixFileSystem, BytesReadAheadAreSeenInPlaceInTurnWithReads) {
+  TempFolder tmp;
+  std::string large;
+  for (int i = 0; large.size() < (std::size_t{100} << 10); ++i) large += std::to_string(i) + ' ';
+  ASSERT_TRUE(WriteFile(tmp.Join("large"), large));
+  ASSERT_TRUE(WriteFile(tmp.Join("small"), "small file"));
+  ASSERT_TRUE(WriteFile(tmp.Join("other"), std::string(70000, 'o')));
+  FileSystem& fs = NativeFileSystem();
+  const unsigned char* data = nullptr;
+  const ReadHandle plain = fs.OpenForRead(tmp.Join("large"));
+  ASSERT_GE(plain, 0);
+  EXPECT_EQ(fs.ReadInPlace(plain, data, 100), 0u);
+  EXPECT_EQ(data, nullptr);
+  fs.Close(plain);
+
+  struct Turn {
+    bool inPlace;
+    std::size_t size;
+  };
+  const std::vector<std::vector<Turn>> schedules = {
+      {{true, std::size_t{1} << 20}}, {{true, 1}, {false, 1000}, {true, 5000}}, {{false, 10}, {true, 65536}}};
+  for (std::size_t s = 0; s < schedules.size(); ++s) {
+    SCOPED_TRACE("schedule " + std::to_string(s));
+    fs.ReadAhead({tmp.Join("large"), tmp.Join("small")}, std::size_t{64} << 10);
+    const ReadHandle h = fs.OpenForReadInBatch(tmp.Join("large"));
+    ASSERT_GE(h, 0);
+    std::string got;
+    std::size_t inPlace = 0;
+    std::vector<char> buffer;
+    for (std::size_t turn = 0;; ++turn) {
+      const Turn& t = schedules[s][turn % schedules[s].size()];
+      if (t.inPlace) {
+        if (const std::size_t n = fs.ReadInPlace(h, data, t.size); n > 0) {
+          EXPECT_LE(n, t.size);
+          got.append(reinterpret_cast<const char*>(data), n);
+          inPlace += n;
+          continue;
+        }
+      }
+      buffer.resize(t.size);
+      const std::int64_t n = fs.Read(h, buffer.data(), t.size);
+      ASSERT_GE(n, 0);
+      if (n == 0) break;
+      got.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    EXPECT_EQ(fs.ReadInPlace(h, data, 100), 0u);  // at the end
+    fs.Close(h);
+    if (inPlace == 0) GTEST_SKIP() << "this system reads nothing ahead (no io_uring)";
+    EXPECT_EQ(got, large);
+    EXPECT_LE(inPlace, std::size_t{64} << 10);
+    // The small file, read ahead whole: held in place up to its end, which Read then tells.
+    const ReadHandle small = fs.OpenForReadInBatch(tmp.Join("small"));
+    ASSERT_EQ(fs.ReadInPlace(small, data, 4096), 10u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), 10), "small file");
+    char c;
+    EXPECT_EQ(fs.Read(small, &c, 1), 0);
+    fs.Close(small);
+  }
+
+  // A view outlives the runs read ahead after it, as long as its file is open.
+  fs.ReadAhead({tmp.Join("large")}, std::size_t{64} << 10);
+  const ReadHandle held = fs.OpenForReadInBatch(tmp.Join("large"));
+  const std::size_t n = fs.ReadInPlace(held, data, std::size_t{64} << 10);
+  ASSERT_EQ(n, std::size_t{64} << 10);
+  for (int run = 0; run < 3; ++run) {
+    fs.ReadAhead({tmp.Join("other")}, std::size_t{64} << 10);
+    const ReadHandle other = fs.OpenForReadInBatch(tmp.Join("other"));
+    const unsigned char* otherData = nullptr;
+    EXPECT_EQ(fs.ReadInPlace(other, otherData, std::size_t{64} << 10), std::size_t{64} << 10);
+    fs.Close(other);
+  }
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), n), large.substr(0, n));
+  fs.Close(held);
+  fs.EndReadBatch();
+}
+
 TEST(PosixFileSystem, ReadOfAFolderFails) {
   TempFolder tmp;
   const ReadHandle h = NativeFileSystem().OpenForRead(tmp.path());
