@@ -95,6 +95,18 @@ class FileSystem {
   virtual ReadHandle OpenForRead(const std::string& path) = 0;
   // Reads up to size bytes; the count read, 0 at the end of the file, negative on an error.
   virtual std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) = 0;
+  // Read without the copy, where the file system holds the next bytes of the file in memory already (as
+  // those read ahead): points data at up to size of them and returns how many, moving on in the file
+  // exactly as Read would, so that the two may take turns on one handle and see the file's bytes in order.
+  // The bytes stay as they are until the handle is closed. 0, with nothing changed, where it holds none:
+  // the caller reads with Read, which also tells the end of the file and errors. A file system that never
+  // holds bytes says 0 for every handle.
+  virtual std::size_t ReadInPlace(ReadHandle handle, const unsigned char*& data, std::size_t size) {
+    static_cast<void>(handle);
+    static_cast<void>(data);
+    static_cast<void>(size);
+    return 0;
+  }
   virtual void Close(ReadHandle handle) = 0;
 
   // Why the latest call of this thread that reported failure did fail: the system's error mapped to a

@@ -53,7 +53,14 @@ class ReferenceReader {
     bool content = false;
     // A stop between the reads of a large file keeps what the part read holds, as a read error does.
     for (bool first = true; first || !context_.Stopped(); first = false) {
-      const std::int64_t count = fs_.Read(handle, buffer_.get(), kChunkSize);
+      // Bytes the file system holds in memory already (read ahead) are fed where they lie; the stream
+      // keeps the few it needs for a name across the seam to the next chunk.
+      const unsigned char* data = buffer_.get();
+      std::int64_t count = static_cast<std::int64_t>(fs_.ReadInPlace(handle, data, kChunkSize));
+      if (count == 0) {
+        data = buffer_.get();
+        count = fs_.Read(handle, buffer_.get(), kChunkSize);
+      }
       if (count == 0) break;
       if (count < 0) {
         // What was read before the error stands, as it does for the content search.
@@ -61,7 +68,7 @@ class ReferenceReader {
         break;
       }
       content = true;
-      stream_.Feed(buffer_.get(), static_cast<std::size_t>(count));
+      stream_.Feed(data, static_cast<std::size_t>(count));
       if (stream_.FoundAll()) break;
     }
     fs_.Close(handle);

@@ -58,10 +58,17 @@ class ContentScanner {
     for (bool first = true;; first = false) {
       if (!first && stop_ != nullptr && stop_->Requested()) break;
       unsigned char* chunk = buffer_.get() + readAt_;
-      const std::int64_t count = fs_.Read(handle, chunk, want);
+      // The first bytes of a file may be in memory already (read ahead with others): they are searched
+      // where they lie, and only the carry is copied from them for the next chunk.
+      const unsigned char* data = chunk;
+      std::int64_t count = first ? static_cast<std::int64_t>(fs_.ReadInPlace(handle, data, want)) : 0;
+      if (count == 0) {
+        data = chunk;
+        count = fs_.Read(handle, chunk, want);
+      }
       if (count < 0 && failures != nullptr) AddFailure(*failures, path);
       if (count <= 0) break;  // the end of the file, or a read error: no match either way
-      const unsigned char* begin = chunk - carried;
+      const unsigned char* begin = data - carried;  // nothing is carried into bytes held in place
       const std::size_t size = carried + static_cast<std::size_t>(count);
       const std::size_t at = searcher_.Find(begin, size);
       if (first) Learn(at, size);

@@ -674,6 +674,16 @@ void ReadAheadState::ReadAhead(const std::vector<std::string>& paths, std::size_
 
 thread_local ReadAheadState t_readAhead;
 
+// Hands out up to size of the bytes of file read ahead and not handed out yet, in place: 0 when none are
+// left. They lie in the run's block, which the file keeps alive until it is closed.
+std::size_t TakeAhead(AheadFile& file, const unsigned char*& data, std::size_t size) {
+  const std::size_t n = std::min(size, file.have - file.served);
+  if (n == 0) return 0;
+  data = file.bytes.get() + file.at + file.served;
+  file.served += n;
+  return n;
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
   PathInfo Lookup(const std::string& path) override {
@@ -840,6 +850,13 @@ class PosixFileSystem final : public FileSystem {
     }
   }
 
+  // Only the bytes read ahead are held: the rest of a file, and a file opened on its own, are read.
+  std::size_t ReadInPlace(ReadHandle handle, const unsigned char*& data, std::size_t size) override {
+    if (handle < kAheadHandles) return 0;
+    AheadFile* file = t_readAhead.Find(handle);
+    return file == nullptr ? 0 : TakeAhead(*file, data, size);
+  }
+
   void Close(ReadHandle handle) override {
     if (handle < 0) return;
     if (handle >= kAheadHandles) return t_readAhead.Close(handle);
@@ -855,10 +872,9 @@ class PosixFileSystem final : public FileSystem {
       errno = EBADF;
       return FailedFd();
     }
-    if (file->served < file->have) {
-      const std::size_t n = std::min(size, file->have - file->served);
-      std::memcpy(buffer, file->bytes.get() + file->at + file->served, n);
-      file->served += n;
+    const unsigned char* held = nullptr;
+    if (const std::size_t n = TakeAhead(*file, held, size); n > 0) {
+      std::memcpy(buffer, held, n);
       return static_cast<std::int64_t>(n);
     }
     if (file->whole || file->fd < 0) return 0;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "search/reference_report.h"
 #include "search/search.h"
 #include "search/walk.h"
 #include "support/child_process.h"
@@ -224,6 +225,58 @@ TEST(SearchOnPosixDisk, EveryFileSkippedIsRecordedWithItsReason) {
   fs::permissions(tmp.Join("closed"), fs::perms::owner_all);
   if (reason == testing::kCannotDrop) GTEST_SKIP() << ChildTrouble(reason);
   EXPECT_EQ(reason, 0) << ChildTrouble(reason);
+}
+
+// Files larger than what is read ahead of them are searched in place up to its end and read on after it:
+// a pattern and names across that seam (4 KiB in for the first run of a search, 64 KiB in after), some
+// in capitals, are found in both case modes, by one worker and by several, and near misses are not. The
+// expected answers come from a plain search of each file's text.
+TEST(SearchOnPosixDisk, MatchesAcrossTheEndOfTheBytesReadAhead) {
+  TempFolder tmp;
+  const std::vector<std::string> names = {"Boundary-Pattern", "ui/bg.png", "bg", "Boundary-PatterX"};
+  const std::string& pattern = names[0];
+  const auto fold = [](std::string text, bool ignoreCase) {
+    for (char& c : text) c = ignoreCase && c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    return text;
+  };
+  std::vector<std::string> paths;
+  std::vector<std::string> contents;
+  for (int round = 0; round < 2; ++round) {
+    for (const std::size_t seam : {std::size_t{4} << 10, std::size_t{64} << 10}) {
+      for (const std::string& name : {names[0], names[1], names[2]}) {
+        for (const std::size_t back : {std::size_t{1}, name.size() / 2, name.size() - 1}) {
+          std::string content(seam + (std::size_t{70} << 10), '.');
+          std::string planted = name;
+          if (paths.size() % 2 == 1) {
+            for (char& c : planted) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+          }
+          // The near miss: the pattern but for its last byte, over the same seam.
+          if (name == pattern && back == 1 && round == 1) planted.back() = 'X';
+          content.replace(seam - back, planted.size(), planted);
+          paths.push_back(tmp.Join(std::to_string(paths.size())));
+          contents.push_back(content);
+          ASSERT_TRUE(WriteFile(paths.back(), content));
+        }
+      }
+    }
+  }
+  for (const bool ignoreCase : {false, true}) {
+    SCOPED_TRACE(ignoreCase ? "ignoring case" : "exact");
+    std::vector<std::string> holding;
+    std::vector<std::size_t> counts(names.size(), 0);
+    for (std::size_t f = 0; f < paths.size(); ++f) {
+      for (std::size_t k = 0; k < names.size(); ++k) {
+        if (fold(contents[f], ignoreCase).find(fold(names[k], ignoreCase)) == std::string::npos) continue;
+        ++counts[k];
+        if (k == 0) holding.push_back(paths[f]);
+      }
+    }
+    ASSERT_FALSE(holding.empty());
+    for (const unsigned workers : {1u, 0u}) {
+      EXPECT_EQ(Paths(FilterFiles(ListOf(paths), {{}, {}, pattern, ignoreCase}, {}, {}, workers)), holding);
+    }
+    EXPECT_EQ(CountReferences(ListOf(paths), names, ignoreCase), counts);
+  }
 }
 
 // A file system that raises a stop flag once the walk has been handed the entry named "stop-here".
