@@ -159,7 +159,7 @@ TEST(CountReferences, FailuresInListOrderWithTheirReasons) {
 TEST(CountReferences, StopEndsWithThePrefixCounted) {
   MemoryFileSystem mem;
   FileList files;
-  for (int i = 0; i < 500; ++i) {
+  for (int i = 0; i < 2000; ++i) {  // more than a window past the stop
     mem.AddFile("/in/f" + std::to_string(i), "ref");
     files.push_back("/in/f" + std::to_string(i));
   }

@@ -473,7 +473,8 @@ class StoppingFileSystem : public MemoryFileSystem {
 TEST(FilterFiles, AStopKeepsWhatWasFoundAndLeavesALargeFileBetweenChunks) {
   MemoryFileSystem mem;
   FileList files;
-  for (int i = 0; i < 400; ++i) {
+  // Many more files than the scan holds in flight, so that a search that missed the stop shows.
+  for (int i = 0; i < 2000; ++i) {
     const std::string path = "/s/f" + std::to_string(i);
     mem.AddFile(path, i % 3 == 0 ? "needle" : "hay");
     files.push_back(path);
