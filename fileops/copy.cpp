@@ -137,17 +137,8 @@ bool CopyEntry(const std::string& sourcePath, std::string_view copyPrefix, std::
   }
 
   FileSystem& fs = Fs();
-  // Only a regular file is copied: a FIFO, socket or device node could block, a vanished file has
-  // nothing to copy, and neither should leave new folders behind.
-  const PathInfo info = fs.Lookup(sourcePath);
-  if (!info.found) {
-    context.Fail(sourcePath, fs.LastFailure());
-    return false;
-  }
-  if (info.kind != EntryKind::File) {
-    context.Fail(sourcePath, FailureReason::NotRegularFile);
-    return false;
-  }
+  // Only a regular file is copied; a vanished one has nothing to copy, and neither leaves new folders.
+  if (!IsRegularFile(sourcePath, context)) return false;
   // A target that names the source itself (an empty prefix maps a file onto itself) is never written.
   if (fs.SameFile(sourcePath, target)) {
     context.Fail(sourcePath, FailureReason::BatchResult);

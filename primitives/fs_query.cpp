@@ -10,6 +10,20 @@ bool IsDirectory(const std::string& path) { return Fs().Lookup(path).directory; 
 
 bool PathExists(const std::string& path) { return Fs().Lookup(path).found; }
 
+bool IsRegularFile(const std::string& path, const CommandContext& context) {
+  FileSystem& fs = Fs();
+  const PathInfo info = fs.Lookup(path);
+  if (!info.found) {
+    context.Fail(path, fs.LastFailure());
+    return false;
+  }
+  if (info.kind != EntryKind::File) {
+    context.Fail(path, FailureReason::NotRegularFile);
+    return false;
+  }
+  return true;
+}
+
 bool EnsureDirectories(std::string_view path, const PathStyle& style) {
   std::string work(path);
   if (PathExists(work)) return true;

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/path_style.h"
+#include "primitives/command.h"
 
 namespace kestrin {
 
@@ -13,6 +14,10 @@ bool IsDirectory(const std::string& path);
 
 // True when an entry for the path exists, file or folder.
 bool PathExists(const std::string& path);
+
+// True when the path is a regular file, the only kind a command reads or copies (a FIFO, socket or device
+// node could block or never end); otherwise records why in context: gone, unreachable, or not a file.
+bool IsRegularFile(const std::string& path, const CommandContext& context);
 
 // Makes every folder of path before its last separator exist, shallowest first; the part after the last
 // separator is a file name and is never created. True when they all exist afterwards. A path that exists

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "primitives/fs_query.h"
 #include "search/parallel_scan.h"
 #include "search/substring_search.h"
 
@@ -129,18 +130,7 @@ bool BufferContains(const void* data, std::size_t length, std::string_view patte
 
 bool FileContains(const std::string& path, std::string_view pattern, bool ignoreCase,
                   const CommandContext& context) {
-  if (context.Stopped()) return false;
-  // Only a regular file is opened: a FIFO or device node could block or never end.
-  FileSystem& fs = Fs();
-  const PathInfo info = fs.Lookup(path);
-  if (!info.found) {
-    context.Fail(path, fs.LastFailure());
-    return false;
-  }
-  if (info.kind != EntryKind::File) {
-    context.Fail(path, FailureReason::NotRegularFile);
-    return false;
-  }
+  if (context.Stopped() || !IsRegularFile(path, context)) return false;
   return ContentScanner(pattern, ignoreCase, context).Contains(path, context.failures);
 }
 
