@@ -26,8 +26,19 @@ struct TrieNode {
 
 MultiSearcher::MultiSearcher(const std::vector<std::string>& patterns, bool ignoreCase, std::size_t denseBudget,
                              MultiSearchScan scan, SearchKernel kernel)
-    : patternCount_(patterns.size()), scan_(scan), kernel_(KernelAvailable(kernel) ? kernel : SearchKernel::Scalar) {
+    : patternCount_(patterns.size()),
+      ignoreCase_(ignoreCase),
+      scan_(scan),
+      kernel_(KernelAvailable(kernel) ? kernel : SearchKernel::Scalar) {
   if (patterns.size() >= kMatch) throw std::length_error("too many patterns");
+  textBegin_.reserve(patterns.size() + 1);
+  for (const std::string& p : patterns) {
+    if (text_.size() + p.size() >= kMatch) throw std::length_error("patterns too long");
+    textBegin_.push_back(static_cast<std::uint32_t>(text_.size()));
+    for (const char ch : p) text_.push_back(ignoreCase ? Fold(static_cast<unsigned char>(ch)) : static_cast<unsigned char>(ch));
+  }
+  textBegin_.push_back(static_cast<std::uint32_t>(text_.size()));
+  text_.resize(text_.size() + 8, 0);
   // Byte classes: class 0 is every byte that no pattern holds.
   std::uint16_t classes = 1;
   bool used[256] = {};
@@ -153,21 +164,23 @@ MultiSearcher::MultiSearcher(const std::vector<std::string>& patterns, bool igno
   }
 
   // The prefilter.
-  std::vector<const std::string*> longOnes;
-  std::vector<const std::string*> shortOnes;
+  std::vector<std::uint32_t> longOnes;
+  std::vector<std::uint32_t> shortOnes;
   std::size_t shortest = 8;
-  for (const std::string& p : patterns) {
-    if (p.size() >= 8) {
-      longOnes.push_back(&p);
-    } else if (!p.empty()) {
-      shortOnes.push_back(&p);
-      shortest = std::min(shortest, p.size());
+  std::size_t shortestLong = 8 + kMostStride - 1;
+  for (std::uint32_t p = 0; p < patterns.size(); ++p) {
+    if (patterns[p].size() >= 8) {
+      longOnes.push_back(p);
+      shortestLong = std::min(shortestLong, patterns[p].size());
+    } else if (!patterns[p].empty()) {
+      shortOnes.push_back(p);
+      shortest = std::min(shortest, patterns[p].size());
     }
   }
   anyLong_ = !longOnes.empty();
   anyShort_ = !shortOnes.empty();
-  if (anyLong_) long_.Build(*this, longOnes, 8, ignoreCase);
-  if (anyShort_) short_.Build(*this, shortOnes, shortest, ignoreCase);
+  if (anyLong_) long_.Build(*this, longOnes, 8, shortestLong - 7, ignoreCase);
+  if (anyShort_) short_.Build(*this, shortOnes, shortest, 1, ignoreCase);
 }
 
 namespace {
@@ -189,9 +202,10 @@ unsigned Log2For(std::size_t wanted, unsigned low, unsigned high) {
 
 }  // namespace
 
-void MultiSearcher::WindowFilter::Build(const MultiSearcher& searcher, const std::vector<const std::string*>& patterns,
-                                        std::size_t byteCount, bool foldCase) {
+void MultiSearcher::WindowFilter::Build(const MultiSearcher& searcher, const std::vector<std::uint32_t>& patterns,
+                                        std::size_t byteCount, std::size_t step, bool foldCase) {
   width = byteCount;
+  stride = step;
   ignoreCase = foldCase;
   unsigned char maskBytes[8] = {};
   unsigned char foldBytes[8] = {};
@@ -199,48 +213,93 @@ void MultiSearcher::WindowFilter::Build(const MultiSearcher& searcher, const std
     maskBytes[i] = 0xFF;
     foldBytes[i] = ignoreCase ? 0x20 : 0;
   }
-  std::uint64_t fold = 0;
   std::memcpy(&mask, maskBytes, 8);
   std::memcpy(&fold, foldBytes, 8);
   maskLow = static_cast<std::uint32_t>(mask);
   maskHigh = static_cast<std::uint32_t>(mask >> 32);
   foldLow = static_cast<std::uint32_t>(fold);
   foldHigh = static_cast<std::uint32_t>(fold >> 32);
-  // About 128 bits a pattern, so that few positions pass by a chance collision, within 4 Ki and 1 Mi bits.
-  const unsigned bitsLog2 = Log2For(patterns.size() * 128, 12, 20);
+  // About 128 bits a key, so that few positions pass by a chance collision, within 4 Ki and 1 Mi bits.
+  const std::size_t keyCount = patterns.size() * stride;
+  const unsigned bitsLog2 = Log2For(keyCount * 128, 12, 20);
   shift = 32 - bitsLog2;
   bits.assign((std::size_t{1} << bitsLog2) / 32, 0);
-  const unsigned keysLog2 = Log2For(patterns.size() * 2, 4, 31);
+  const unsigned keysLog2 = Log2For(keyCount * 2, 4, 31);
   keyShift = 64 - keysLog2;
   keys.assign(std::size_t{1} << keysLog2, 0);
   states.assign(std::size_t{1} << keysLog2, 0);
   const std::size_t slotMask = keys.size() - 1;
-  for (const std::string* p : patterns) {
-    std::uint64_t window = 0;
-    std::memcpy(&window, p->data(), std::min<std::size_t>(8, p->size()));
-    const std::uint32_t i = BitIndex((static_cast<std::uint32_t>(window) & maskLow) | foldLow,
-                                     (static_cast<std::uint32_t>(window >> 32) & maskHigh) | foldHigh, shift);
-    bits[i >> 5] |= std::uint32_t{1} << (i & 31);
-    std::uint32_t state = 0;
-    for (std::size_t k = 0; k < width; ++k) state = searcher.Child(state, searcher.classOf_[static_cast<unsigned char>((*p)[k])]);
-    const std::uint64_t key = ignoreCase ? FoldLetters(window & mask) : window & mask;
-    for (std::size_t slot = Hash(key, keyShift);; slot = (slot + 1) & slotMask) {
-      if (states[slot] == 0) {
-        keys[slot] = key;
-        states[slot] = state;
-        break;
+  std::vector<std::vector<std::pair<std::uint32_t, std::uint8_t>>> listed(keys.size());
+  for (const std::uint32_t p : patterns) {
+    for (std::size_t offset = 0; offset < stride; ++offset) {
+      // The pattern's bytes as stored (folded when ignoring case) fold the same as the data's.
+      const unsigned char* bytes = &searcher.text_[searcher.textBegin_[p] + offset];
+      std::uint64_t window = 0;
+      std::memcpy(&window, bytes, 8);  // a shorter pattern is followed by others' bytes, masked off below
+      const std::size_t i =
+          stride > 1 ? Hash((window & mask) | fold, shift + 32)
+                     : BitIndex((static_cast<std::uint32_t>(window) & maskLow) | foldLow,
+                                (static_cast<std::uint32_t>(window >> 32) & maskHigh) | foldHigh, shift);
+      bits[i >> 5] |= std::uint32_t{1} << (i & 31);
+      std::uint32_t state = 1;
+      if (stride == 1) {
+        state = 0;
+        for (std::size_t k = 0; k < width; ++k) state = searcher.Child(state, searcher.classOf_[bytes[k]]);
       }
-      if (keys[slot] == key) break;  // another pattern with the same beginning
+      const std::uint64_t key = ignoreCase ? FoldLetters(window & mask) : window & mask;
+      for (std::size_t slot = Hash(key, keyShift);; slot = (slot + 1) & slotMask) {
+        if (states[slot] == 0 || keys[slot] == key) {  // a free slot, or the key of another pattern or offset
+          keys[slot] = key;
+          states[slot] = state;
+          listed[slot].emplace_back(p, static_cast<std::uint8_t>(offset));
+          break;
+        }
+      }
+    }
+  }
+  listBegin.assign(keys.size(), 0);
+  listCount.assign(keys.size(), 0);
+  for (std::size_t slot = 0; slot < keys.size(); ++slot) {
+    if (listed[slot].size() > kMostListed) continue;
+    listBegin[slot] = static_cast<std::uint32_t>(lists.size());
+    listCount[slot] = static_cast<std::uint8_t>(listed[slot].size());
+    for (const auto& [p, offset] : listed[slot]) {
+      lists.push_back(p);
+      offsets.push_back(offset);
     }
   }
 }
 
-std::uint32_t MultiSearcher::WindowFilter::StateAt(std::uint64_t window) const {
+std::size_t MultiSearcher::WindowFilter::SlotAt(std::uint64_t window) const {
   const std::uint64_t key = ignoreCase ? FoldLetters(window & mask) : window & mask;
   const std::size_t slotMask = keys.size() - 1;
   for (std::size_t slot = Hash(key, keyShift);; slot = (slot + 1) & slotMask) {
-    if (states[slot] == 0 || keys[slot] == key) return states[slot];
+    if (states[slot] == 0) return keys.size();
+    if (keys[slot] == key) return slot;
   }
+}
+
+bool MultiSearcher::PatternAt(std::uint32_t p, const unsigned char* data, std::size_t length) const {
+  const std::size_t size = textBegin_[p + 1] - textBegin_[p];
+  if (size > length) return false;
+  const unsigned char* bytes = &text_[textBegin_[p]];
+  std::size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::uint64_t word, want;
+    std::memcpy(&word, data + i, 8);
+    std::memcpy(&want, bytes + i, 8);
+    if ((ignoreCase_ ? FoldLetters(word) : word) != want) return false;
+  }
+  if (i == size) return true;
+  // The last few bytes: a whole word where the data has one, the pattern's word ending in other bytes.
+  std::uint64_t word = 0, want;
+  std::memcpy(&word, data + i, std::min<std::size_t>(8, length - i));
+  std::memcpy(&want, bytes + i, 8);
+  unsigned char keepBytes[8] = {};
+  std::memset(keepBytes, 0xFF, size - i);
+  std::uint64_t keep;
+  std::memcpy(&keep, keepBytes, 8);
+  return ((ignoreCase_ ? FoldLetters(word) : word) & keep) == (want & keep);
 }
 
 std::uint32_t MultiSearcher::Value(std::uint32_t state) const {
@@ -447,18 +506,33 @@ std::size_t MultiSearchStream::ScanWindows(const unsigned char* data, std::size_
         const std::size_t at = 8 * (first + k) + j;
         std::uint64_t window;
         std::memcpy(&window, data + at, 8);
-        std::uint32_t state = 0;
-        std::size_t next = 0;
-        // A short pattern's walk covers the long ones beginning there too.
-        if (kShort && ((shortPass[k] >> j) & 1) != 0 && (state = shortFilter.StateAt(window)) != 0) {
-          next = at + shortFilter.width;
-        } else if (kLong && ((longPass[k] >> j) & 1) != 0 && (state = longFilter.StateAt(window)) != 0) {
-          next = at + 8;
-        } else {
-          continue;
+        // A short pattern's walk down the trie covers the long ones beginning there too.
+        bool walked = false;
+        bool checked = false;
+        if (kShort && ((shortPass[k] >> j) & 1) != 0) {
+          const std::size_t slot = shortFilter.SlotAt(window);
+          if (slot < shortFilter.keys.size()) {
+            checked = true;
+            if (shortFilter.listCount[slot] == 0) {
+              WalkFrom(shortFilter.states[slot], data, length, at + shortFilter.width);
+              walked = true;
+            } else {
+              CompareListed(shortFilter, slot, data, length, at);
+            }
+          }
         }
-        WalkFrom(state, data, length, next);
-        if (mayGiveUp && ++walks * 8 > at && at >= kTrial) return at;
+        if (kLong && !walked && ((longPass[k] >> j) & 1) != 0) {
+          const std::size_t slot = longFilter.SlotAt(window);
+          if (slot < longFilter.keys.size()) {
+            checked = true;
+            if (longFilter.listCount[slot] == 0) {
+              WalkFrom(longFilter.states[slot], data, length, at + 8);
+            } else {
+              CompareListed(longFilter, slot, data, length, at);
+            }
+          }
+        }
+        if (mayGiveUp && checked && ++walks * 8 > at && at >= kTrial) return at;
       }
     }
   }
@@ -470,17 +544,84 @@ std::size_t MultiSearchStream::ScanWindows(const unsigned char* data, std::size_
 bool MultiSearchStream::SearchFiltered(const unsigned char* data, std::size_t length, bool mayGiveUp) {
   // Positions with 8 bytes to hash; in the last seven only short patterns fit, and each is walked.
   const std::size_t end = length >= 8 ? length - 7 : 0;
-  std::size_t reached;
-  if (searcher_.anyLong_ && searcher_.anyShort_) {
+  const bool strided = searcher_.anyLong_ && searcher_.long_.stride > 1;
+  const bool anyLong = searcher_.anyLong_ && !strided;
+  std::size_t reached = end;
+  if (anyLong && searcher_.anyShort_) {
     reached = ScanWindows<true, true>(data, length, end, mayGiveUp);
-  } else if (searcher_.anyLong_) {
+  } else if (anyLong) {
     reached = ScanWindows<true, false>(data, length, end, mayGiveUp);
-  } else {
+  } else if (searcher_.anyShort_) {
     reached = ScanWindows<false, true>(data, length, end, mayGiveUp);
   }
   if (reached < end) return false;
+  if (strided && !ScanStrided(data, length, mayGiveUp)) return false;
+  if (!searcher_.anyShort_ && !anyLong) return true;  // the long patterns all lie within the positions hashed
   for (std::size_t at = end; at < length; ++at) CheckAt(data, length, at);
   return true;
+}
+
+// One position in `stride` at a time: each key the window there may be, at any of the first stride offsets
+// of a pattern, stands for a pattern beginning up to stride - 1 bytes before. Every pattern that lies in
+// data has such a position, and the window there lies in data as well.
+bool MultiSearchStream::ScanStrided(const unsigned char* data, std::size_t length, bool mayGiveUp) {
+  const MultiSearcher::WindowFilter& filter = searcher_.long_;
+  const std::size_t stride = filter.stride;
+  const std::uint32_t* bits = filter.bits.data();
+  const std::uint64_t fold = filter.fold;  // the window is 8 bytes: no mask
+  const unsigned shift = filter.shift + 32;
+  std::size_t walks = 0;
+  const auto passes = [&](std::size_t at) {
+    std::uint64_t window;
+    std::memcpy(&window, data + at, 8);
+    const std::size_t i = MultiSearcher::Hash(window | fold, shift);
+    return (bits[i >> 5] >> (i & 31)) & 1;
+  };
+  std::size_t at = 0;
+  // Four positions at a time while they all fit, which the processor looks up together.
+  for (; at + 3 * stride + 8 <= length; at += 4 * stride) {
+    if ((passes(at) | passes(at + stride) | passes(at + 2 * stride) | passes(at + 3 * stride)) == 0) continue;
+    for (std::size_t k = 0; k < 4; ++k) {
+      if (passes(at + k * stride) != 0 && !CheckStrided(at + k * stride, data, length, mayGiveUp, walks)) return false;
+    }
+  }
+  for (; at + 8 <= length; at += stride) {
+    if (passes(at) != 0 && !CheckStrided(at, data, length, mayGiveUp, walks)) return false;
+  }
+  return true;
+}
+
+bool MultiSearchStream::CheckStrided(std::size_t at, const unsigned char* data, std::size_t length, bool mayGiveUp,
+                                     std::size_t& walks) {
+  constexpr std::size_t kTrial = 1024;
+  const MultiSearcher::WindowFilter& filter = searcher_.long_;
+  const std::size_t stride = filter.stride;
+  std::uint64_t window;
+  std::memcpy(&window, data + at, 8);
+  const std::size_t slot = filter.SlotAt(window);
+  if (slot == filter.keys.size()) return true;
+  if (filter.listCount[slot] != 0) {
+    CompareListed(filter, slot, data, length, at);
+  } else {
+    // Too many patterns hold the key to compare each: walk the trie from each place one may begin.
+    for (std::size_t offset = 0; offset < stride && offset <= at; ++offset) CheckAt(data, length, at - offset);
+  }
+  // Giving up as the other scan does, counting the positions looked at.
+  return !(mayGiveUp && ++walks * 8 * stride > at && at >= kTrial);
+}
+
+void MultiSearchStream::CompareListed(const MultiSearcher::WindowFilter& filter, std::size_t slot,
+                                      const unsigned char* data, std::size_t length, std::size_t at) {
+  const std::uint32_t begin = filter.listBegin[slot];
+  for (std::uint32_t n = begin; n < begin + filter.listCount[slot]; ++n) {
+    const std::uint32_t p = filter.lists[n];
+    const std::size_t offset = filter.offsets[n];
+    if (patternSeen_[p] != epoch_ && offset <= at &&
+        searcher_.PatternAt(p, data + (at - offset), length - (at - offset))) {
+      patternSeen_[p] = epoch_;
+      found_.push_back(p);
+    }
+  }
 }
 
 void MultiSearchStream::WalkFrom(std::uint32_t state, const unsigned char* data, std::size_t length,

@@ -22,11 +22,14 @@
 // Where the patterns are rare in the data, as names of resources mostly are, the automaton is not walked
 // at all. A prefilter hashes the window of bytes at each position (the first 8 bytes of the long
 // patterns, the first few of the short ones) and looks the hash up in a bit table of the patterns'
-// beginnings; only where a bit is set does a walk down the trie check which patterns really begin there.
-// Where the patterns' beginnings are so common in the data that the prefilter would pass too many
-// positions (very short patterns, or text made of the very words the patterns are), the stream goes on
-// with the automaton instead. Each chunk is searched on its own; a pattern across a seam is found in the
-// few bytes either side of it, kept from one chunk to the next.
+// beginnings. Where the long patterns are all longer than 8 bytes, by k bytes or more (up to 7), their
+// filter looks at one position in k + 1 only and knows each by its first k + 1 windows of 8 bytes, one of
+// which lies at a position looked at. Only where a bit is set are the patterns that really hold those bytes
+// checked: compared with the data one by one where a few share them (and not again once found in the
+// stream), by a walk down the trie where more do. Where the patterns' beginnings are so common in the
+// data that the prefilter would pass too many positions (very short patterns, or text made of the very
+// words the patterns are), the stream goes on with the automaton instead. Each chunk is searched on its
+// own; a pattern across a seam is found in the few bytes either side of it, kept from one chunk to the next.
 
 #include <cstddef>
 #include <cstdint>
@@ -66,19 +69,40 @@ class MultiSearcher {
     std::uint32_t foldLow = 0, foldHigh = 0;  // 0x20 in each of those bytes when ignoring case
     unsigned shift = 32;                      // 32 minus the bits of a bit table index
     std::vector<std::uint32_t> bits;
+    // A strided filter hashes the window whole, in one 64-bit product: Hash(Folded(window), shift + 32).
+    std::uint64_t fold = 0;  // foldLow and foldHigh together
     // The table of first bytes.
     std::uint64_t mask = 0;
     unsigned keyShift = 64;  // 64 minus the bits of a key table index
     std::vector<std::uint64_t> keys;
-    std::vector<std::uint32_t> states;  // 0 where no key is
+    // 0 where no key is. Otherwise, with a stride of 1, the state of the trie after the key, from which
+    // a walk goes on; with a larger stride 1, as a walk then starts from the root at each offset.
+    std::vector<std::uint32_t> states;
+    // The patterns of the group that hold a key, when they are few enough to be compared one by one:
+    // lists[listBegin[slot] .. listBegin[slot] + listCount[slot]), each with the offset of the key in it
+    // (offsets, beside lists). A count of 0 walks the trie instead.
+    std::vector<std::uint32_t> listBegin;
+    std::vector<std::uint8_t> listCount;
+    std::vector<std::uint32_t> lists;
+    std::vector<std::uint8_t> offsets;
     std::size_t width = 0;
+    // Every stride-th position of the data is looked at, and each pattern is known by the windows at its
+    // first `stride` offsets: one of them lies at a position looked at, as a pattern is at least
+    // width + stride - 1 bytes long.
+    std::size_t stride = 1;
     bool ignoreCase = false;
 
-    void Build(const MultiSearcher& searcher, const std::vector<const std::string*>& patterns, std::size_t width,
-               bool ignoreCase);
-    // The state of the trie after the first `width` bytes of window, or 0 when no pattern begins so.
-    std::uint32_t StateAt(std::uint64_t window) const;
+    static constexpr std::size_t kMostListed = 4;
+
+    // patterns: the group's pattern numbers, none shorter than width + stride - 1 bytes.
+    void Build(const MultiSearcher& searcher, const std::vector<std::uint32_t>& patterns, std::size_t width,
+               std::size_t stride, bool ignoreCase);
+    // The slot of the table of keys that holds the first `width` bytes of window, or keys.size() when no
+    // pattern of the group holds them.
+    std::size_t SlotAt(std::uint64_t window) const;
   };
+  // The most positions one look of the long patterns' filter may stand for.
+  static constexpr std::size_t kMostStride = 8;
   // The bit table index of a window's halves, already masked and folded; the vector kernel computes the same.
   static std::uint32_t BitIndex(std::uint32_t low, std::uint32_t high, unsigned shift) {
     return ((high * 0x85EBCA77u) ^ low) * 0x9E3779B1u >> shift;
@@ -99,12 +123,21 @@ class MultiSearcher {
   // The child of state along a byte of class cls in the trie, or 0 when the trie has none.
   std::uint32_t Child(std::uint32_t state, std::uint16_t cls) const;
 
+  // Whether pattern p occurs at data (length bytes from there on), compared byte for byte.
+  bool PatternAt(std::uint32_t p, const unsigned char* data, std::size_t length) const;
+
   std::size_t patternCount_ = 0;
   std::size_t longest_ = 0;  // bytes of the longest pattern
+  bool ignoreCase_ = false;
+  // The patterns' bytes, letters folded when ignoring case, pattern p from textBegin_[p] to
+  // textBegin_[p + 1], followed by 8 zero bytes so that a comparison may read a whole word.
+  std::vector<unsigned char> text_;
+  std::vector<std::uint32_t> textBegin_;
   MultiSearchScan scan_ = MultiSearchScan::Auto;
   SearchKernel kernel_ = SearchKernel::Scalar;  // of the prefilter's bit tables
-  // The prefilter: patterns of 8 bytes or more by their first 8 bytes, the shorter ones by as many bytes
-  // as the shortest of them has.
+  // The prefilter: patterns of 8 bytes or more by their first 8 bytes (and, where they are all longer,
+  // by the 8 bytes at each of their first few offsets, at every few positions of the data), the shorter
+  // ones by as many bytes as the shortest of them has.
   WindowFilter long_;
   WindowFilter short_;
   bool anyLong_ = false;
@@ -153,12 +186,22 @@ class MultiSearchStream {
   bool SearchFiltered(const unsigned char* data, std::size_t length, bool mayGiveUp);
   template <bool kLong, bool kShort>
   std::size_t ScanWindows(const unsigned char* data, std::size_t length, std::size_t end, bool mayGiveUp);
+  // The long patterns' filter when it looks at every stride-th position only; false when it gave up.
+  bool ScanStrided(const unsigned char* data, std::size_t length, bool mayGiveUp);
+  // Checks the patterns whose key may lie at data[at], a position the strided filter passed; false when
+  // so many positions were checked that the scan gives up (walks counts them).
+  bool CheckStrided(std::size_t at, const unsigned char* data, std::size_t length, bool mayGiveUp,
+                    std::size_t& walks);
   void SearchWithAutomaton(const unsigned char* data, std::size_t length);
   // Reports the patterns that begin at data[at] and end inside data.
   void CheckAt(const unsigned char* data, std::size_t length, std::size_t at) { WalkFrom(0, data, length, at); }
   // Reports the patterns on the trie's path from state on along data[at], data[at + 1], ...
   void WalkFrom(std::uint32_t state, const unsigned char* data, std::size_t length, std::size_t at);
   void Report(std::uint32_t state);
+  // Checks the patterns listed in a slot of filter against the data where they would begin for their
+  // key to lie at data[at], skipping those already found and those that would begin before data.
+  void CompareListed(const MultiSearcher::WindowFilter& filter, std::size_t slot, const unsigned char* data,
+                     std::size_t length, std::size_t at);
 
   const MultiSearcher& searcher_;
   std::uint32_t epoch_ = 0;

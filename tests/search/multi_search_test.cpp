@@ -82,10 +82,29 @@ TEST(MultiSearch, EqualsOneSearchPerPatternOnRandomStreams) {
   };
   for (int round = 0; round < 300; ++round) {
     std::vector<std::string> patterns(1 + random() % 40);
-    for (std::string& p : patterns) p = text(round % 3 == 0 ? 40 : 6);
+    const int kind = round % 5;
+    for (std::string& p : patterns) p = text(kind == 0 ? 40 : 6);
+    if (kind >= 3) {
+      // Names that share their first bytes, a few or many to a beginning, and end at any place of a word.
+      const std::string stems[] = {text(8), text(8), "aAaAaAaA"};
+      for (std::string& p : patterns) p = stems[random() % 3].substr(0, 5 + random() % 4) + text(9);
+    }
+    if (kind == 4) {
+      // All longer than the window hashed, so that the filter looks at every few positions only.
+      const std::size_t least = 9 + round % 8;
+      for (std::string& p : patterns) {
+        while (p.size() < least) p += alphabet[random() % alphabet.size()];
+      }
+    }
     // Short chunks cross seams everywhere; long ones are walked in lanes.
     const bool longChunks = round % 2 == 0;
-    const std::string data = text(longChunks ? 6000 : 400);
+    std::string data = text(longChunks ? 6000 : 400);
+    // Long names seldom occur in random bytes by chance: some are put in, one letter's case turned.
+    for (int put = 0; kind >= 3 && put < 8 && !data.empty(); ++put) {
+      std::string name = patterns[random() % patterns.size()];
+      if (!name.empty()) name[random() % name.size()] ^= 0x20;
+      data.replace(random() % data.size(), name.size(), name);
+    }
     std::vector<std::string> chunks;  // the data cut at random places
     for (std::size_t at = 0; at < data.size();) {
       const std::size_t n = std::min<std::size_t>(random() % (longChunks ? 3000 : 9), data.size() - at);
