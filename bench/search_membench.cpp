@@ -1,11 +1,14 @@
 // In-memory search speed: BufferContains in both case modes and on each vector kernel, next to the C
-// library's memchr and memmem, and the patterns that make a plain scan quadratic.
+// library's memchr and memmem, the patterns that make a plain scan quadratic, and the search for 2,000
+// names at once that the reference report makes, by each of its ways through the data.
 
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "search/multi_search.h"
 #include "search/search.h"
 #include "search/substring_search.h"
 
@@ -100,6 +103,47 @@ void BM_PathologicalNearMisses(benchmark::State& state) {
   SetBytes(state, text.size());
 }
 
+// 2,000 names for the reference report's search: shaped as resource files are named (ui_hero_btn_07),
+// none of them in the text; or cut out of the text itself, 5 to 16 bytes long, so that the text is made
+// of them.
+std::vector<std::string> Names(bool fromText, const std::string& text) {
+  static const char* const words[] = {"ui", "btn", "icon", "bg", "effect", "sound", "map", "tile",
+                                      "hero", "skill", "item", "npc", "boss", "fx", "anim"};
+  std::vector<std::string> names;
+  std::uint64_t state = 99;
+  for (std::size_t i = 0; i < 2000; ++i) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    if (fromText) {
+      names.push_back(text.substr((state >> 33) % (text.size() - 16), 5 + (state >> 20) % 12));
+    } else {
+      names.push_back(std::string(words[i % 15]) + "_" + words[i / 15 % 15] + "_" + words[i / 225 % 15] + "_" +
+                      std::to_string(10 + i % 90));
+    }
+  }
+  return names;
+}
+
+// Files of 16 KiB, each a stream of its own, through 2,000 names: the prefilter (where the names are
+// long enough, at every few positions), the automaton alone, or the choice the report makes.
+void BM_MultiSearch(benchmark::State& state) {
+  const std::string text = Text(std::size_t{4} << 20);
+  const std::vector<std::string> names = Names(state.range(0) != 0, text);
+  const auto scan = static_cast<kestrin::MultiSearchScan>(state.range(1));
+  const kestrin::MultiSearcher searcher(names, false, kestrin::MultiSearcher::kDenseBudget, scan);
+  kestrin::MultiSearchStream stream(searcher);
+  constexpr std::size_t kFile = 16 << 10;
+  for (auto _ : state) {
+    std::size_t found = 0;
+    for (std::size_t at = 0; at < text.size(); at += kFile) {
+      stream.Begin();
+      stream.Feed(text.data() + at, kFile);
+      found += stream.Found().size();
+    }
+    benchmark::DoNotOptimize(found);
+  }
+  SetBytes(state, text.size());
+}
+
 }  // namespace
 
 BENCHMARK(BM_Memchr)->Arg(64 << 10)->Arg(1 << 20)->Arg(16 << 20);
@@ -115,5 +159,12 @@ BENCHMARK(BM_Kernel)
 BENCHMARK(BM_Pathological)->ArgName("nocase")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PathologicalMemmem)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PathologicalNearMisses)->ArgName("nocase")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+BENCHMARK(BM_MultiSearch)
+    ->ArgNames({"names_from_text", "scan"})
+    ->ArgsProduct({{0, 1},
+                   {static_cast<int>(kestrin::MultiSearchScan::Auto), static_cast<int>(kestrin::MultiSearchScan::Automaton),
+                    static_cast<int>(kestrin::MultiSearchScan::Prefilter)}})
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
