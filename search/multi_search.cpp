@@ -343,7 +343,10 @@ MultiSearchStream::MultiSearchStream(const MultiSearcher& searcher)
 
 void MultiSearchStream::Begin() {
   tail_.clear();
-  preferAutomaton_ = false;
+  if (filtered_ && !preferAutomaton_) automatonRun_ = 0;  // the last stream was the prefilter's to its end
+  filtered_ = false;
+  preferAutomaton_ = automatonStreams_ > 0;
+  if (preferAutomaton_) --automatonStreams_;
   found_.clear();
   if (++epoch_ == 0) {  // after 2^32 streams: forget the old marks once
     std::fill(stateSeen_.begin(), stateSeen_.end(), 0);
@@ -383,13 +386,23 @@ void MultiSearchStream::Search(const unsigned char* data, std::size_t length) {
     case MultiSearchScan::Prefilter:
       SearchFiltered(data, length, false);
       return;
-    case MultiSearchScan::Auto:
-      // A stream whose data passed the prefilter too often once goes on with the automaton.
-      if (preferAutomaton_ || !SearchFiltered(data, length, true)) {
+    case MultiSearchScan::Auto: {
+      // A stream whose data passed the prefilter too often once goes on with the automaton, from where
+      // the prefilter left off.
+      std::size_t from = 0;
+      if (!preferAutomaton_) {
+        filtered_ = true;
+        from = SearchFiltered(data, length, true);
+        if (from == length) return;
+        // Text the prefilter gives up on is mostly followed by more of it: the next streams begin with the
+        // automaton, twice as many each time it gives up again.
         preferAutomaton_ = true;
-        SearchWithAutomaton(data, length);
+        automatonRun_ = std::min(automatonRun_ == 0 ? 1 : 2 * automatonRun_, kMostAutomatonStreams);
+        automatonStreams_ = automatonRun_;
       }
+      SearchWithAutomaton(data + from, length - from);
       return;
+    }
   }
 }
 
@@ -541,11 +554,17 @@ std::size_t MultiSearchStream::ScanWindows(const unsigned char* data, std::size_
   return end;
 }
 
-bool MultiSearchStream::SearchFiltered(const unsigned char* data, std::size_t length, bool mayGiveUp) {
+std::size_t MultiSearchStream::SearchFiltered(const unsigned char* data, std::size_t length, bool mayGiveUp) {
   // Positions with 8 bytes to hash; in the last seven only short patterns fit, and each is walked.
   const std::size_t end = length >= 8 ? length - 7 : 0;
   const bool strided = searcher_.anyLong_ && searcher_.long_.stride > 1;
   const bool anyLong = searcher_.anyLong_ && !strided;
+  // The strided scan first, over the whole of data: where the other one gives up, the long patterns are
+  // all found already. Where the strided one gives up, nothing of the short ones is.
+  if (strided) {
+    const std::size_t reached = ScanStrided(data, length, mayGiveUp);
+    if (reached < length) return searcher_.anyShort_ ? 0 : reached;
+  }
   std::size_t reached = end;
   if (anyLong && searcher_.anyShort_) {
     reached = ScanWindows<true, true>(data, length, end, mayGiveUp);
@@ -554,17 +573,16 @@ bool MultiSearchStream::SearchFiltered(const unsigned char* data, std::size_t le
   } else if (searcher_.anyShort_) {
     reached = ScanWindows<false, true>(data, length, end, mayGiveUp);
   }
-  if (reached < end) return false;
-  if (strided && !ScanStrided(data, length, mayGiveUp)) return false;
-  if (!searcher_.anyShort_ && !anyLong) return true;  // the long patterns all lie within the positions hashed
+  if (reached < end) return reached;
+  if (!searcher_.anyShort_ && !anyLong) return length;  // the long patterns all lie within the positions hashed
   for (std::size_t at = end; at < length; ++at) CheckAt(data, length, at);
-  return true;
+  return length;
 }
 
 // One position in `stride` at a time: each key the window there may be, at any of the first stride offsets
 // of a pattern, stands for a pattern beginning up to stride - 1 bytes before. Every pattern that lies in
 // data has such a position, and the window there lies in data as well.
-bool MultiSearchStream::ScanStrided(const unsigned char* data, std::size_t length, bool mayGiveUp) {
+std::size_t MultiSearchStream::ScanStrided(const unsigned char* data, std::size_t length, bool mayGiveUp) {
   const MultiSearcher::WindowFilter& filter = searcher_.long_;
   const std::size_t stride = filter.stride;
   const std::uint32_t* bits = filter.bits.data();
@@ -578,17 +596,21 @@ bool MultiSearchStream::ScanStrided(const unsigned char* data, std::size_t lengt
     return (bits[i >> 5] >> (i & 31)) & 1;
   };
   std::size_t at = 0;
+  // Where it gives up at a position, a pattern that begins at or before it had its window looked at there
+  // or before: those that begin after it are left.
+  const auto left = [](std::size_t position) { return position + 1; };
   // Four positions at a time while they all fit, which the processor looks up together.
   for (; at + 3 * stride + 8 <= length; at += 4 * stride) {
     if ((passes(at) | passes(at + stride) | passes(at + 2 * stride) | passes(at + 3 * stride)) == 0) continue;
     for (std::size_t k = 0; k < 4; ++k) {
-      if (passes(at + k * stride) != 0 && !CheckStrided(at + k * stride, data, length, mayGiveUp, walks)) return false;
+      const std::size_t position = at + k * stride;
+      if (passes(position) != 0 && !CheckStrided(position, data, length, mayGiveUp, walks)) return left(position);
     }
   }
   for (; at + 8 <= length; at += stride) {
-    if (passes(at) != 0 && !CheckStrided(at, data, length, mayGiveUp, walks)) return false;
+    if (passes(at) != 0 && !CheckStrided(at, data, length, mayGiveUp, walks)) return left(at);
   }
-  return true;
+  return length;
 }
 
 bool MultiSearchStream::CheckStrided(std::size_t at, const unsigned char* data, std::size_t length, bool mayGiveUp,
@@ -639,11 +661,18 @@ void MultiSearchStream::SearchWithAutomaton(const unsigned char* bytes, std::siz
   const std::uint16_t* classOf = searcher_.classOf_;
   const std::uint32_t* dense = searcher_.dense_.data();
   const std::uint32_t denseEnd = searcher_.denseEnd_;
-  const auto step = [&](std::uint32_t value, unsigned char byte) {
+  const auto next = [&](std::uint32_t value, unsigned char byte) {
     const std::uint32_t at = value & ~MultiSearcher::kMatch;
     const std::uint16_t cls = classOf[byte];
-    value = at < denseEnd ? dense[at + cls] : searcher_.SparseNext(searcher_.StateOf(at), cls);
-    if (value & MultiSearcher::kMatch) Report(searcher_.StateOf(value & ~MultiSearcher::kMatch));
+    return at < denseEnd ? dense[at + cls] : searcher_.SparseNext(searcher_.StateOf(at), cls);
+  };
+  const auto reportAt = [&](std::uint32_t value) {
+    const std::uint32_t state = searcher_.StateOf(value & ~MultiSearcher::kMatch);
+    if (stateSeen_[state] != epoch_) Report(state);
+  };
+  const auto step = [&](std::uint32_t value, unsigned char byte) {
+    value = next(value, byte);
+    if (value & MultiSearcher::kMatch) reportAt(value);
     return value;
   };
   const auto walk = [&](std::uint32_t value, const unsigned char* from, std::size_t count) {
@@ -666,8 +695,22 @@ void MultiSearchStream::SearchWithAutomaton(const unsigned char* bytes, std::siz
   const unsigned char* from[kLanes] = {bytes};
   for (std::size_t k = 1; k < kLanes; ++k) from[k] = bytes + k * part - warm;
   const std::size_t steps = part + warm;  // the first lane runs on into the second's part: found twice
-  for (std::size_t i = 0; i < steps; ++i) {
-    for (std::size_t k = 0; k < kLanes; ++k) value[k] = step(value[k], from[k][i]);
+  // The states where patterns end are noted as the lanes reach them, without a branch, and reported a
+  // few steps later: in text made of the patterns, most steps end one, and a branch for each would be
+  // mispredicted half the time.
+  constexpr std::size_t kBlock = 16;
+  std::uint32_t ended[kBlock * kLanes];
+  for (std::size_t i = 0; i < steps; i += kBlock) {
+    const std::size_t last = std::min(steps, i + kBlock);
+    std::size_t count = 0;
+    for (std::size_t at = i; at < last; ++at) {
+      for (std::size_t k = 0; k < kLanes; ++k) {
+        value[k] = next(value[k], from[k][at]);
+        ended[count] = value[k];
+        count += value[k] >> 31;
+      }
+    }
+    for (std::size_t e = 0; e < count; ++e) reportAt(ended[e]);
   }
   // The last lane ended at kLanes * part; the rest of the chunk continues its walk.
   walk(value[kLanes - 1], bytes + kLanes * part, length - kLanes * part);

@@ -28,8 +28,9 @@
 // checked: compared with the data one by one where a few share them (and not again once found in the
 // stream), by a walk down the trie where more do. Where the patterns' beginnings are so common in the
 // data that the prefilter would pass too many positions (very short patterns, or text made of the very
-// words the patterns are), the stream goes on with the automaton instead. Each chunk is searched on its
-// own; a pattern across a seam is found in the few bytes either side of it, kept from one chunk to the next.
+// words the patterns are), the stream goes on with the automaton instead, from where the prefilter left
+// off, and the next few streams begin with it. Each chunk is searched on its own; a pattern across a seam
+// is found in the few bytes either side of it, kept from one chunk to the next.
 
 #include <cstddef>
 #include <cstdint>
@@ -182,12 +183,14 @@ class MultiSearchStream {
  private:
   // Finds the patterns that lie wholly inside data, by the prefilter or by the automaton.
   void Search(const unsigned char* data, std::size_t length);
-  // The same by the prefilter; false when it gave up on data because too many positions passed it.
-  bool SearchFiltered(const unsigned char* data, std::size_t length, bool mayGiveUp);
+  // The same by the prefilter. Returns length, or, when it gave up on data because too many positions
+  // passed it, a position from which on the patterns that begin there are still to be found.
+  std::size_t SearchFiltered(const unsigned char* data, std::size_t length, bool mayGiveUp);
   template <bool kLong, bool kShort>
   std::size_t ScanWindows(const unsigned char* data, std::size_t length, std::size_t end, bool mayGiveUp);
-  // The long patterns' filter when it looks at every stride-th position only; false when it gave up.
-  bool ScanStrided(const unsigned char* data, std::size_t length, bool mayGiveUp);
+  // The long patterns' filter when it looks at every stride-th position only. Returns length, or the
+  // position from which on it leaves the patterns that begin there when it gave up.
+  std::size_t ScanStrided(const unsigned char* data, std::size_t length, bool mayGiveUp);
   // Checks the patterns whose key may lie at data[at], a position the strided filter passed; false when
   // so many positions were checked that the scan gives up (walks counts them).
   bool CheckStrided(std::size_t at, const unsigned char* data, std::size_t length, bool mayGiveUp,
@@ -209,7 +212,14 @@ class MultiSearchStream {
   // next chunk begins among them. joint_ holds them followed by the start of the next chunk.
   std::vector<unsigned char> tail_;
   std::vector<unsigned char> joint_;
-  bool preferAutomaton_ = false;  // the prefilter gave up on this stream once
+  bool preferAutomaton_ = false;  // the prefilter gave up on this stream once, or on the streams before
+  bool filtered_ = false;         // the prefilter took this stream on (to its end, unless it gave up since)
+  // Streams that begin with the automaton, as the ones before gave the prefilter up: the next
+  // automatonStreams_ of them, 1, 2, 4 ... up to kMostAutomatonStreams after as many in a row, none once
+  // the prefilter took a stream to its end.
+  static constexpr std::uint32_t kMostAutomatonStreams = 64;
+  std::uint32_t automatonStreams_ = 0;
+  std::uint32_t automatonRun_ = 0;
   std::vector<std::uint32_t> stateSeen_;    // epoch at which a state's patterns were last reported
   std::vector<std::uint32_t> patternSeen_;  // epoch at which a pattern was last found
   std::vector<std::uint32_t> found_;

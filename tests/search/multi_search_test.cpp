@@ -161,6 +161,54 @@ TEST(MultiSearch, FindsLongAndShortNamesAtEveryPlaceOfAChunk) {
   }
 }
 
+// Text where nearly every position begins a name makes the prefilter give up part way through a chunk,
+// after its first thousand positions, and the automaton go on from there: what is put at each place
+// around that point is found as one search per name finds it, whichever filter gave up (the one that
+// looks at every position, or the one that looks at one in five), including a name that begins one byte
+// after the last position the prefilter checked, in a stream of its own or in one of many through one
+// stream object.
+TEST(MultiSearch, FindsWhatLiesWhereThePrefilterHandsOverToTheAutomaton) {
+  struct Case {
+    std::vector<std::string> patterns;
+    std::string filler;
+    std::string put;
+  };
+  const std::string name = "ui_button_close";
+  const Case cases[] = {
+      {{"xy", name}, "xy", name},
+      {{"xyxyxyxy", name}, "xy", name},
+      {{"xyxyxyxyxyxy", name}, "xy", name},
+      {{"xxxxxxxx", "xxxxxxxxQ"}, "x", "Q"},          // begins a byte after the position the filter gave up at
+      {{"xxxxxxxxxxxx", "xxxxxxxxxxxxQ"}, "x", "Q"},  // the same one position in five
+      {{"Qx", "xxxxxxxxxxxx"}, "x", "Q"},             // the strided filter gives up before the short names' scan
+  };
+  std::string sparse;  // text the prefilter keeps to, between the others in one stream object
+  for (int i = 0; sparse.size() < 3000; ++i) sparse += "local v" + std::to_string(i) + " = nil; ";
+  for (const Case& c : cases) {
+    std::string filler;
+    while (filler.size() < 3000) filler += c.filler;
+    const MultiSearcher searcher(c.patterns, false);
+    // One stream object for them all, as a worker of the reference report has: after streams the
+    // prefilter gave up on, the next ones begin with the automaton, and then with the prefilter again.
+    MultiSearchStream stream(searcher);
+    for (std::size_t at = 900; at < 1300; ++at) {
+      std::string data = at % 7 == 0 ? sparse : filler;
+      data.replace(at, c.put.size(), c.put);
+      std::vector<std::string> expected;
+      for (const std::string& p : c.patterns) {
+        if (BufferContains(data.data(), data.size(), p, false)) expected.push_back(p);
+      }
+      stream.Begin();
+      stream.Feed(data.data(), data.size());
+      std::vector<std::string> found;
+      for (const std::uint32_t p : stream.Found()) found.push_back(c.patterns[p]);
+      ASSERT_THAT(found, UnorderedElementsAreArray(expected))
+          << c.patterns[0] << ", " << c.patterns[1] << ", put at " << at;
+      ASSERT_THAT(FoundIn(searcher, c.patterns, {data}), UnorderedElementsAreArray(expected)) << "a stream of its own";
+    }
+  }
+}
+
 TEST(MultiSearch, StreamsStartAfreshAndKnowWhenAllAreFound) {
   const std::vector<std::string> patterns = {"ab", "cd"};
   const MultiSearcher searcher(patterns, false, 1);
