@@ -229,7 +229,11 @@ void MultiSearcher::WindowFilter::Build(const MultiSearcher& searcher, const std
   keys.assign(std::size_t{1} << keysLog2, 0);
   states.assign(std::size_t{1} << keysLog2, 0);
   const std::size_t slotMask = keys.size() - 1;
-  std::vector<std::vector<std::pair<std::uint32_t, std::uint8_t>>> listed(keys.size());
+  // Each pattern's keys, pattern by pattern and offset by offset, as the slots they went to; then the
+  // lists of the slots that few keys share, in that order.
+  std::vector<std::uint32_t> slotOf;
+  slotOf.reserve(keyCount);
+  std::vector<std::uint32_t> listed(keys.size(), 0);  // keys a slot holds
   for (const std::uint32_t p : patterns) {
     for (std::size_t offset = 0; offset < stride; ++offset) {
       // The pattern's bytes as stored (folded when ignoring case) fold the same as the data's.
@@ -251,7 +255,8 @@ void MultiSearcher::WindowFilter::Build(const MultiSearcher& searcher, const std
         if (states[slot] == 0 || keys[slot] == key) {  // a free slot, or the key of another pattern or offset
           keys[slot] = key;
           states[slot] = state;
-          listed[slot].emplace_back(p, static_cast<std::uint8_t>(offset));
+          slotOf.push_back(static_cast<std::uint32_t>(slot));
+          ++listed[slot];
           break;
         }
       }
@@ -259,13 +264,22 @@ void MultiSearcher::WindowFilter::Build(const MultiSearcher& searcher, const std
   }
   listBegin.assign(keys.size(), 0);
   listCount.assign(keys.size(), 0);
+  std::uint32_t total = 0;
   for (std::size_t slot = 0; slot < keys.size(); ++slot) {
-    if (listed[slot].size() > kMostListed) continue;
-    listBegin[slot] = static_cast<std::uint32_t>(lists.size());
-    listCount[slot] = static_cast<std::uint8_t>(listed[slot].size());
-    for (const auto& [p, offset] : listed[slot]) {
-      lists.push_back(p);
-      offsets.push_back(offset);
+    if (listed[slot] == 0 || listed[slot] > kMostListed) continue;
+    listBegin[slot] = total;
+    total += listed[slot];
+  }
+  lists.resize(total);
+  offsets.resize(total);
+  std::size_t k = 0;
+  for (const std::uint32_t p : patterns) {
+    for (std::size_t offset = 0; offset < stride; ++offset, ++k) {
+      const std::uint32_t slot = slotOf[k];
+      if (listed[slot] > kMostListed) continue;
+      const std::uint32_t n = listBegin[slot] + listCount[slot]++;
+      lists[n] = p;
+      offsets[n] = static_cast<std::uint8_t>(offset);
     }
   }
 }

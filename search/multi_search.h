@@ -70,14 +70,15 @@ class MultiSearcher {
     std::uint32_t foldLow = 0, foldHigh = 0;  // 0x20 in each of those bytes when ignoring case
     unsigned shift = 32;                      // 32 minus the bits of a bit table index
     std::vector<std::uint32_t> bits;
-    // A strided filter hashes the window whole, in one 64-bit product: Hash(Folded(window), shift + 32).
+    // A strided filter hashes its 8-byte window whole, in one 64-bit product: Hash(window | fold, shift + 32).
     std::uint64_t fold = 0;  // foldLow and foldHigh together
     // The table of first bytes.
     std::uint64_t mask = 0;
     unsigned keyShift = 64;  // 64 minus the bits of a key table index
     std::vector<std::uint64_t> keys;
     // 0 where no key is. Otherwise, with a stride of 1, the state of the trie after the key, from which
-    // a walk goes on; with a larger stride 1, as a walk then starts from the root at each offset.
+    // a walk goes on; with a larger stride just 1, as a walk then starts from the root at each offset the
+    // key may lie at in a pattern.
     std::vector<std::uint32_t> states;
     // The patterns of the group that hold a key, when they are few enough to be compared one by one:
     // lists[listBegin[slot] .. listBegin[slot] + listCount[slot]), each with the offset of the key in it
