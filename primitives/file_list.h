@@ -35,8 +35,7 @@ class FileList {
   void push_back(std::string_view path, EntryKind kind = EntryKind::File) {
     starts_.push_back(text_.size());
     text_.append(path.data(), path.size());
-    const char terminator = '\0';
-    text_.append(&terminator, 1);
+    text_.push_back('\0');
     kinds_.push_back(kind);
   }
   void clear() {

@@ -503,14 +503,33 @@ void Passes(SearchKernel kernel, const unsigned char* data, std::size_t blocks, 
 
 }  // namespace
 
+// Inline: it runs at every position the bit tables pass.
+inline MultiSearchStream::KeyCheck MultiSearchStream::CheckKey(const MultiSearcher::WindowFilter& filter,
+                                                              const unsigned char* data, std::size_t length,
+                                                              std::size_t at) {
+  std::uint64_t window;
+  std::memcpy(&window, data + at, 8);
+  const std::size_t slot = filter.SlotAt(window);
+  if (slot == filter.keys.size()) return KeyCheck::None;
+  if (filter.listCount[slot] != 0) {
+    CompareListed(filter, slot, data, length, at);
+    return KeyCheck::Compared;
+  }
+  if (filter.stride == 1) {
+    WalkFrom(filter.states[slot], data, length, at + filter.width);
+  } else {
+    // Too many patterns hold the key to compare each: walk the trie from each place one may begin.
+    for (std::size_t offset = 0; offset < filter.stride && offset <= at; ++offset) CheckAt(data, length, at - offset);
+  }
+  return KeyCheck::Walked;
+}
+
 // The prefilter's loop over the positions before end, in runs of 8: the bit tables first, then, for each
-// position that passes one, the table of first bytes and a walk down the trie from the state found.
-// Returns end, or the position where it gave up.
+// position that passes one, the patterns that hold the key there. Returns end, or the position where it
+// gave up.
 template <bool kLong, bool kShort>
 std::size_t MultiSearchStream::ScanWindows(const unsigned char* data, std::size_t length, std::size_t end,
                                            bool mayGiveUp) {
-  // Giving up: once past the first positions, when more than one position in eight began a walk.
-  constexpr std::size_t kTrial = 1024;
   constexpr std::size_t kBatch = 64;  // runs whose bit table results are taken at a time
   const MultiSearcher::WindowFilter& longFilter = searcher_.long_;
   const MultiSearcher::WindowFilter& shortFilter = searcher_.short_;
@@ -531,35 +550,15 @@ std::size_t MultiSearchStream::ScanWindows(const unsigned char* data, std::size_
       for (unsigned pass = longPass[k] | shortPass[k]; pass != 0; pass &= pass - 1) {
         const unsigned j = static_cast<unsigned>(std::countr_zero(pass));
         const std::size_t at = 8 * (first + k) + j;
-        std::uint64_t window;
-        std::memcpy(&window, data + at, 8);
+        KeyCheck shortCheck = KeyCheck::None;
+        KeyCheck longCheck = KeyCheck::None;
+        if (kShort && ((shortPass[k] >> j) & 1) != 0) shortCheck = CheckKey(shortFilter, data, length, at);
         // A short pattern's walk down the trie covers the long ones beginning there too.
-        bool walked = false;
-        bool checked = false;
-        if (kShort && ((shortPass[k] >> j) & 1) != 0) {
-          const std::size_t slot = shortFilter.SlotAt(window);
-          if (slot < shortFilter.keys.size()) {
-            checked = true;
-            if (shortFilter.listCount[slot] == 0) {
-              WalkFrom(shortFilter.states[slot], data, length, at + shortFilter.width);
-              walked = true;
-            } else {
-              CompareListed(shortFilter, slot, data, length, at);
-            }
-          }
+        if (kLong && shortCheck != KeyCheck::Walked && ((longPass[k] >> j) & 1) != 0) {
+          longCheck = CheckKey(longFilter, data, length, at);
         }
-        if (kLong && !walked && ((longPass[k] >> j) & 1) != 0) {
-          const std::size_t slot = longFilter.SlotAt(window);
-          if (slot < longFilter.keys.size()) {
-            checked = true;
-            if (longFilter.listCount[slot] == 0) {
-              WalkFrom(longFilter.states[slot], data, length, at + 8);
-            } else {
-              CompareListed(longFilter, slot, data, length, at);
-            }
-          }
-        }
-        if (mayGiveUp && checked && ++walks * 8 > at && at >= kTrial) return at;
+        const bool checked = shortCheck != KeyCheck::None || longCheck != KeyCheck::None;
+        if (mayGiveUp && checked && ++walks * 8 > at && at >= kGiveUpFrom) return at;
       }
     }
   }
@@ -609,41 +608,26 @@ std::size_t MultiSearchStream::ScanStrided(const unsigned char* data, std::size_
     const std::size_t i = MultiSearcher::Hash(window | fold, shift);
     return (bits[i >> 5] >> (i & 31)) & 1;
   };
+  // Checks the patterns that hold the key at position; true when the scan gives up there, as the other
+  // one does, counting the positions looked at. A pattern that begins at or before that position had its
+  // window looked at there or before: those that begin after it are left.
+  const auto givesUp = [&](std::size_t position) {
+    return CheckKey(filter, data, length, position) != KeyCheck::None && mayGiveUp &&
+           ++walks * 8 * stride > position && position >= kGiveUpFrom;
+  };
   std::size_t at = 0;
-  // Where it gives up at a position, a pattern that begins at or before it had its window looked at there
-  // or before: those that begin after it are left.
-  const auto left = [](std::size_t position) { return position + 1; };
   // Four positions at a time while they all fit, which the processor looks up together.
   for (; at + 3 * stride + 8 <= length; at += 4 * stride) {
     if ((passes(at) | passes(at + stride) | passes(at + 2 * stride) | passes(at + 3 * stride)) == 0) continue;
     for (std::size_t k = 0; k < 4; ++k) {
       const std::size_t position = at + k * stride;
-      if (passes(position) != 0 && !CheckStrided(position, data, length, mayGiveUp, walks)) return left(position);
+      if (passes(position) != 0 && givesUp(position)) return position + 1;
     }
   }
   for (; at + 8 <= length; at += stride) {
-    if (passes(at) != 0 && !CheckStrided(at, data, length, mayGiveUp, walks)) return left(at);
+    if (passes(at) != 0 && givesUp(at)) return at + 1;
   }
   return length;
-}
-
-bool MultiSearchStream::CheckStrided(std::size_t at, const unsigned char* data, std::size_t length, bool mayGiveUp,
-                                     std::size_t& walks) {
-  constexpr std::size_t kTrial = 1024;
-  const MultiSearcher::WindowFilter& filter = searcher_.long_;
-  const std::size_t stride = filter.stride;
-  std::uint64_t window;
-  std::memcpy(&window, data + at, 8);
-  const std::size_t slot = filter.SlotAt(window);
-  if (slot == filter.keys.size()) return true;
-  if (filter.listCount[slot] != 0) {
-    CompareListed(filter, slot, data, length, at);
-  } else {
-    // Too many patterns hold the key to compare each: walk the trie from each place one may begin.
-    for (std::size_t offset = 0; offset < stride && offset <= at; ++offset) CheckAt(data, length, at - offset);
-  }
-  // Giving up as the other scan does, counting the positions looked at.
-  return !(mayGiveUp && ++walks * 8 * stride > at && at >= kTrial);
 }
 
 void MultiSearchStream::CompareListed(const MultiSearcher::WindowFilter& filter, std::size_t slot,

@@ -192,10 +192,15 @@ class MultiSearchStream {
   // The long patterns' filter when it looks at every stride-th position only. Returns length, or the
   // position from which on it leaves the patterns that begin there when it gave up.
   std::size_t ScanStrided(const unsigned char* data, std::size_t length, bool mayGiveUp);
-  // Checks the patterns whose key may lie at data[at], a position the strided filter passed; false when
-  // so many positions were checked that the scan gives up (walks counts them).
-  bool CheckStrided(std::size_t at, const unsigned char* data, std::size_t length, bool mayGiveUp,
-                    std::size_t& walks);
+  // Checks the patterns of filter that hold the key the window at data[at] may be: none when it is no key,
+  // those listed compared one by one, or a walk down the trie (which, from a short key, covers the long
+  // patterns that begin there too).
+  enum class KeyCheck : unsigned char { None, Compared, Walked };
+  KeyCheck CheckKey(const MultiSearcher::WindowFilter& filter, const unsigned char* data, std::size_t length,
+                    std::size_t at);
+  // The prefilter gives a chunk up, once past this many positions, when more than one position in eight
+  // it looked at began a check.
+  static constexpr std::size_t kGiveUpFrom = 1024;
   void SearchWithAutomaton(const unsigned char* data, std::size_t length);
   // Reports the patterns that begin at data[at] and end inside data.
   void CheckAt(const unsigned char* data, std::size_t length, std::size_t at) { WalkFrom(0, data, length, at); }

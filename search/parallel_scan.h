@@ -46,11 +46,10 @@
 #include <cstddef>
 #include <exception>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
-
-#include <string>
 
 #include "platform/filesystem.h"
 #include "primitives/command.h"
