@@ -9,11 +9,11 @@
 #include <immintrin.h>
 #endif
 
+#include "platform/ascii_case.h"
+
 namespace kestrin {
 
 namespace {
-
-unsigned char Fold(unsigned char b) { return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 32) : b; }
 
 // The trie as the patterns are inserted: children as sibling lists, numbered in insertion order.
 struct TrieNode {
@@ -35,7 +35,7 @@ MultiSearcher::MultiSearcher(const std::vector<std::string>& patterns, bool igno
   for (const std::string& p : patterns) {
     if (text_.size() + p.size() >= kMatch) throw std::length_error("patterns too long");
     textBegin_.push_back(static_cast<std::uint32_t>(text_.size()));
-    for (const char ch : p) text_.push_back(ignoreCase ? Fold(static_cast<unsigned char>(ch)) : static_cast<unsigned char>(ch));
+    for (const char ch : p) text_.push_back(ignoreCase ? AsciiToLower(static_cast<unsigned char>(ch)) : static_cast<unsigned char>(ch));
   }
   textBegin_.push_back(static_cast<std::uint32_t>(text_.size()));
   text_.resize(text_.size() + 8, 0);
@@ -43,13 +43,13 @@ MultiSearcher::MultiSearcher(const std::vector<std::string>& patterns, bool igno
   std::uint16_t classes = 1;
   bool used[256] = {};
   for (const std::string& p : patterns) {
-    for (const char ch : p) used[ignoreCase ? Fold(static_cast<unsigned char>(ch)) : static_cast<unsigned char>(ch)] = true;
+    for (const char ch : p) used[ignoreCase ? AsciiToLower(static_cast<unsigned char>(ch)) : static_cast<unsigned char>(ch)] = true;
   }
   for (int b = 0; b < 256; ++b) {
     if (used[b]) classOf_[b] = classes++;
   }
   if (ignoreCase) {
-    for (int b = 'A'; b <= 'Z'; ++b) classOf_[b] = classOf_[b + 32];
+    for (int b = 0; b < 256; ++b) classOf_[b] = classOf_[AsciiToLower(static_cast<unsigned char>(b))];
   }
   while ((std::uint32_t{1} << strideShift_) < classes) ++strideShift_;
 
