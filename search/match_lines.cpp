@@ -1,0 +1,164 @@
+#include "search/match_lines.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrin {
+
+namespace {
+
+const unsigned char* FindByte(const unsigned char* begin, const unsigned char* end, unsigned char byte) {
+  return begin == end ? nullptr : static_cast<const unsigned char*>(std::memchr(begin, byte, end - begin));
+}
+
+const unsigned char* FindLastNewline(const unsigned char* begin, const unsigned char* end) {
+  for (const unsigned char* p = end; p != begin;) {
+    if (*--p == '\n') return p;
+  }
+  return nullptr;
+}
+
+std::uint64_t CountNewlines(const unsigned char* begin, const unsigned char* end) {
+  return static_cast<std::uint64_t>(std::count(begin, end, static_cast<unsigned char>('\n')));
+}
+
+}  // namespace
+
+LineMatcher::LineMatcher(std::string_view pattern, bool ignoreCase, std::size_t keepBytes)
+    : pattern_(pattern),
+      searcher_(pattern_, ignoreCase),
+      never_(pattern.find('\n') != std::string_view::npos),
+      keep_(std::max(keepBytes, std::max<std::size_t>(2 * pattern.size(), 1))) {}
+
+std::size_t LineMatcher::FindIn(const unsigned char* begin, const unsigned char* end) const {
+  if (never_) return kNone;
+  const std::size_t at = searcher_.Find(begin, static_cast<std::size_t>(end - begin));
+  return at == SubstringSearcher::npos ? kNone : at;
+}
+
+bool LineMatcher::Deliver(const unsigned char* begin, const unsigned char* end, std::size_t match,
+                          const OnLine& onLine) {
+  const std::size_t length = static_cast<std::size_t>(end - begin);
+  MatchedLine line;
+  line.number = number_;
+  std::size_t from = 0;
+  std::size_t to = length;
+  if (length > keep_) {
+    // Up to half of what is kept before the occurrence, the rest after it: the same part as a line that
+    // arrives in pieces keeps.
+    from = match - std::min(match, keep_ / 2);
+    to = std::min(length, from + keep_);
+  }
+  line.text = std::string_view(reinterpret_cast<const char*>(begin) + from, to - from);
+  line.offset = from;
+  line.cutAfter = to < length;
+  line.match = match - from;
+  return onLine(line);
+}
+
+void LineMatcher::Hold(const unsigned char* begin, const unsigned char* end) {
+  const std::size_t size = static_cast<std::size_t>(end - begin);
+  partialLength_ += size;
+  if (heldCut_) return;  // what is kept of the line is complete
+  // Until the line is found to hold the pattern, its held tail is searched again with the new bytes, as
+  // far back as an occurrence across the seam can begin.
+  const std::size_t overlap = std::min(held_.size(), pattern_.empty() ? 0 : pattern_.size() - 1);
+  const std::size_t searchFrom = held_.size() - overlap;
+  held_.append(reinterpret_cast<const char*>(begin), size);
+  if (heldMatch_ == kNone) {
+    const auto* data = reinterpret_cast<const unsigned char*>(held_.data());
+    const std::size_t found = FindIn(data + searchFrom, data + held_.size());
+    if (found != kNone) heldMatch_ = heldOffset_ + searchFrom + found;
+  }
+  if (heldMatch_ != kNone) {
+    // A line longer than what is kept keeps the part Deliver keeps of a line that came in one piece.
+    if (partialLength_ <= keep_) return;
+    const std::uint64_t from = heldMatch_ - std::min<std::uint64_t>(heldMatch_, keep_ / 2);
+    if (from > heldOffset_) {
+      held_.erase(0, static_cast<std::size_t>(from - heldOffset_));
+      heldOffset_ = from;
+    }
+    if (held_.size() > keep_) {
+      held_.resize(keep_);
+      heldCut_ = true;
+    }
+  } else if (held_.size() > keep_) {
+    // Not found yet: only the tail that may come before an occurrence stays, half of what is kept before
+    // wherever an occurrence may still begin.
+    const std::size_t stay = keep_ / 2 + (pattern_.empty() ? 0 : pattern_.size() - 1);
+    const std::size_t drop = held_.size() - stay;
+    held_.erase(0, drop);
+    heldOffset_ += drop;
+  }
+}
+
+bool LineMatcher::EndHeldLine(const OnLine& onLine) {
+  bool go = true;
+  if (heldMatch_ != kNone) {
+    MatchedLine line;
+    line.number = number_;
+    line.text = held_;
+    line.offset = heldOffset_;
+    line.cutAfter = heldCut_;
+    line.match = static_cast<std::size_t>(heldMatch_ - heldOffset_);
+    go = onLine(line);
+  }
+  ++number_;
+  held_.clear();
+  heldOffset_ = 0;
+  partialLength_ = 0;
+  heldMatch_ = kNone;
+  heldCut_ = false;
+  return go;
+}
+
+bool LineMatcher::Feed(const void* data, std::size_t size, const OnLine& onLine) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  const unsigned char* const end = p + size;
+  if (partialLength_ != 0) {
+    // The unfinished line goes on to the first newline.
+    const unsigned char* newline = FindByte(p, end, '\n');
+    Hold(p, newline != nullptr ? newline : end);
+    if (newline == nullptr) return true;
+    if (!EndHeldLine(onLine)) return false;
+    p = newline + 1;
+  }
+  // Whole lines, up to the last newline; the rest begins the next unfinished line.
+  const unsigned char* last = FindLastNewline(p, end);
+  const unsigned char* const wholeEnd = last != nullptr ? last + 1 : p;
+  if (pattern_.empty()) {
+    while (p != wholeEnd) {
+      const unsigned char* newline = FindByte(p, wholeEnd, '\n');
+      if (!Deliver(p, newline, 0, onLine)) return false;
+      ++number_;
+      p = newline + 1;
+    }
+  } else {
+    while (p != wholeEnd) {
+      const std::size_t found = FindIn(p, wholeEnd);
+      if (found == kNone) {
+        number_ += CountNewlines(p, wholeEnd);
+        p = wholeEnd;
+        break;
+      }
+      // p is at the start of a line; the occurrence lies within one line, as the pattern has no newline.
+      const unsigned char* at = p + found;
+      const unsigned char* lineStart = FindLastNewline(p, at);
+      lineStart = lineStart != nullptr ? lineStart + 1 : p;
+      number_ += CountNewlines(p, lineStart);
+      const unsigned char* newline = FindByte(at, wholeEnd, '\n');
+      if (!Deliver(lineStart, newline, static_cast<std::size_t>(at - lineStart), onLine)) return false;
+      ++number_;
+      p = newline + 1;
+    }
+  }
+  if (p != end) Hold(p, end);
+  return true;
+}
+
+bool LineMatcher::Finish(const OnLine& onLine) {
+  if (partialLength_ == 0) return true;
+  return EndHeldLine(onLine);
+}
+
+}  // namespace kestrin
