@@ -2,6 +2,7 @@
 // build scripts and continuous integration. Options mirror the window's controls; the commands are the
 // same core commands the window runs.
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -60,11 +61,13 @@ constexpr char kHelp[] =
     "        each path after PREFIX (by default the one the window proposes for FOLDER) kept.\n"
     "rename and copy print SOURCE<TAB>TARGET for each file renamed or copied; with --dry-run, for each\n"
     "file that would be, changing nothing. Sub-folders are searched unless --no-recursive; hidden\n"
-    "entries only with --hidden; --ignore-case folds ASCII letters. -0 ends lines with NUL.\n"
+    "entries only with --hidden; --ignore-case folds ASCII letters. -0 ends lines with NUL, and\n"
+    "separates SOURCE and TARGET with NUL too.\n"
     "\n"
     "Each file that fails is reported on standard error with its reason. Exit status: 0 success (for\n"
     "search, at least one result); 1 no result, or at least one file failed; 2 a usage error or a folder\n"
-    "that cannot be used.\n";
+    "that cannot be used. Ctrl-C or a termination request stops the command after the file in hand\n"
+    "(status 130 or 143); so does a closed standard output, quietly (status 141).\n";
 
 // A command line that cannot be run: reported in one line, exit status 2.
 struct UsageError {
@@ -130,6 +133,30 @@ bool Takes(std::string_view commands, std::string_view command) {
   return false;
 }
 
+// The option an argument names (its text up to an '='), or null.
+const OptionSpec* FindOption(std::string_view arg) {
+  const std::string_view name = arg.substr(0, arg.find('='));
+  for (const OptionSpec& spec : kOptions) {
+    if (spec.name == name) return &spec;
+  }
+  return nullptr;
+}
+
+// What the command line asks for instead of a command: --help, -h or --version where an option may
+// stand. The value of an option that takes one is a value, whatever its text, and "--" ends the options.
+enum class Request : unsigned char { Run, Help, Version };
+Request RequestOf(const std::vector<std::string>& args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") break;
+    if (arg == "--help" || arg == "-h") return Request::Help;
+    if (arg == "--version") return Request::Version;
+    const OptionSpec* spec = i == 0 ? nullptr : FindOption(arg);
+    if (spec != nullptr && spec->text != nullptr && arg.find('=') == std::string::npos) ++i;  // its value
+  }
+  return Request::Run;
+}
+
 Options Parse(const std::vector<std::string>& args) {
   Options options;
   options.command = args.front();
@@ -146,10 +173,7 @@ Options Parse(const std::vector<std::string>& args) {
     }
     const std::size_t equals = arg.find('=');
     const std::string_view name = std::string_view(arg).substr(0, equals);
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : kOptions) {
-      if (s.name == name) spec = &s;
-    }
+    const OptionSpec* spec = FindOption(arg);
     if (spec == nullptr) throw UsageError{"unknown option " + std::string(name)};
     if (!Takes(spec->commands, options.command)) {
       throw UsageError{options.command + " does not take " + std::string(name)};
@@ -188,20 +212,60 @@ SearchFilters FiltersOf(const Options& options) {
   return filters;
 }
 
-// Standard output, one line per result, each ended by a newline or, with -0, a NUL.
+// Raised by Ctrl-C, a termination request, or a write to standard output that failed: the command
+// stops between files, as the window's stop button stops it.
+StopFlag g_stop;
+void RaiseStop() { g_stop.Request(); }
+
+// Standard output, one line per result, each ended by a newline or, with -0, a NUL. A write that fails
+// (the reader of a pipe went away, a full disk) raises the stop, and nothing more is written.
 class Output {
  public:
-  explicit Output(bool nul) : end_(nul ? '\0' : '\n') {}
-  void Line(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc(end_, stdout);
-    ++lines_;
-  }
-  void Pair(std::string_view a, std::string_view b) { Line(std::string(a) + '\t' + std::string(b)); }
+  // eachLine: every line reaches the system as it is written, not when a buffer fills (a rename or copy
+  // says at once what it did, whatever ends the process after).
+  Output(bool nul, bool eachLine) : nul_(nul), eachLine_(eachLine) {}
+  void Line(std::string_view text) { Write(text, nullptr); }
+  // SOURCE and TARGET, separated by a TAB, or with -0 by a NUL.
+  void Pair(std::string_view source, std::string_view target) { Write(source, &target); }
   std::size_t lines() const { return lines_; }
 
+  // Flushes what is buffered. The errno of the first write that failed, or 0.
+  int Finish() {
+    errno = 0;
+    if (error_ == 0 && std::fflush(stdout) != 0) Fail();
+    return error_;
+  }
+  // The first write that failed did because the reader went away.
+  bool brokenPipe() const { return brokenPipe_; }
+
  private:
-  char end_;
+  void Write(std::string_view first, const std::string_view* second) {
+    if (error_ != 0) return;
+    errno = 0;
+    const char end = nul_ ? '\0' : '\n';
+    bool ok = std::fwrite(first.data(), 1, first.size(), stdout) == first.size();
+    if (ok && second != nullptr) {
+      ok = std::fputc(nul_ ? '\0' : '\t', stdout) != EOF &&
+           std::fwrite(second->data(), 1, second->size(), stdout) == second->size();
+    }
+    ok = ok && std::fputc(end, stdout) != EOF && (!eachLine_ || std::fflush(stdout) == 0);
+    if (!ok) {
+      Fail();
+      return;
+    }
+    ++lines_;
+  }
+  void Fail() {
+    const int error = errno;
+    brokenPipe_ = BrokenPipe(error);
+    error_ = error != 0 ? error : EIO;
+    RaiseStop();
+  }
+
+  bool nul_;
+  bool eachLine_;
+  int error_ = 0;
+  bool brokenPipe_ = false;
   std::size_t lines_ = 0;
 };
 
@@ -253,6 +317,12 @@ std::string FolderOperand(const std::string& text, const PathStyle& style) {
   return folder;
 }
 
+// A path taken from the working folder: neither from the root nor (Windows) from a drive.
+bool IsRelative(std::string_view path, const PathStyle& style) {
+  if (path.empty() || style.IsSeparator(static_cast<unsigned char>(path[0]))) return false;
+  return !(style.windows && path.size() >= 2 && path[1] == ':');
+}
+
 void ExpectOperands(const Options& options, std::size_t count) {
   if (options.operands.size() < count) throw UsageError{options.command + ": a folder is missing"};
   if (options.operands.size() > count) {
@@ -260,19 +330,27 @@ void ExpectOperands(const Options& options, std::size_t count) {
   }
 }
 
-// Runs a command with the stop flag never raised and the failures reported as they come.
+// Runs a command that stops when the stop flag is raised, with the failures reported as they come.
 struct Run {
   const PathStyle& style = NativePathStyle();
   FailureList failures;
-  CommandContext context{nullptr, &failures};
+  CommandContext context{&g_stop, &failures};
   Messages messages;
   Output output;
 
-  explicit Run(const Options& options) : output(options.nul) {}
+  // eachLine: as Output takes it.
+  Run(const Options& options, bool eachLine) : output(options.nul, eachLine) {}
 
-  FileList Collect(const std::string& folder, const Options& options) {
+  // The files below the folder operand text. A top folder that cannot be listed is a folder that cannot
+  // be used, as one that is not a folder.
+  FileList Collect(const std::string& text, const Options& options) {
+    const std::string folder = FolderOperand(text, style);
     FileList files;
+    const std::size_t before = failures.size();
     CollectFiles(folder, files, options.recursive, options.hidden, style, context);
+    for (std::size_t i = before; i < failures.size(); ++i) {
+      if (failures[i].path == folder) throw UsageError{text + ": " + ReasonText(failures[i])};
+    }
     messages.Flush(failures);
     return files;
   }
@@ -284,27 +362,37 @@ struct Run {
     messages.Flush(failures);
     return results;
   }
-  int Status(bool haveResult) const {
+  // The exit status: that of an interrupt when one came, then that of a closed output; otherwise 0 when
+  // the command had a result and no file failed, else 1.
+  int Status(bool haveResult) {
+    const int error = output.Finish();
+    if (const int interrupted = InterruptExitStatus(); interrupted != 0) return interrupted;
+    if (output.brokenPipe()) return kBrokenPipeExitStatus;
+    if (error != 0) {
+      messages.ClearProgress();
+      std::fprintf(stderr, "%s: standard output: %s\n", kProgram, std::strerror(error));
+      return kNothingOrFailed;
+    }
     return haveResult && messages.failed() == 0 ? kSuccess : kNothingOrFailed;
   }
 };
 
 int SearchCommand(const Options& options) {
   ExpectOperands(options, 1);
-  Run run(options);
-  const std::string folder = FolderOperand(options.operands[0], run.style);
-  const FileList results = run.Search(run.Collect(folder, options), options);
+  Run run(options, false);
+  const FileList results = run.Search(run.Collect(options.operands[0], options), options);
+  // After a stop, the files found so far: each of them holds what was asked for.
   for (std::size_t i = 0; i < results.size(); ++i) run.output.Line(results[i]);
   return run.Status(!results.empty());
 }
 
 int RefsCommand(const Options& options) {
   ExpectOperands(options, 2);
-  Run run(options);
+  Run run(options, false);
   const std::string refFolder = FolderOperand(options.operands[0], run.style);
-  const std::string inputFolder = FolderOperand(options.operands[1], run.style);
-  const FileList refFiles = run.Collect(refFolder, options);
-  const FileList files = run.Collect(inputFolder, options);
+  FolderOperand(options.operands[1], run.style);  // both are folders before either is walked
+  const FileList refFiles = run.Collect(options.operands[0], options);
+  const FileList files = run.Collect(options.operands[1], options);
   std::vector<std::string> names;
   names.reserve(refFiles.size());
   for (std::size_t i = 0; i < refFiles.size(); ++i) {
@@ -319,10 +407,11 @@ int RefsCommand(const Options& options) {
       run.context);
   run.messages.ClearProgress();
   run.messages.Flush(run.failures);
-  for (std::size_t i = 0; i < refFiles.size(); ++i) {
+  // Stopped, the counts are those of part of the files: no line, rather than a resource said unused.
+  for (std::size_t i = 0; i < refFiles.size() && !g_stop.Requested(); ++i) {
     if (options.unused && counts[i] != 0) continue;
     // As the reference list shows it: the path below the reference folder.
-    run.output.Pair(std::to_string(counts[i]), refFiles[i].substr(refFolder.size()));
+    run.output.Line(std::to_string(counts[i]) + '\t' + std::string(refFiles[i].substr(refFolder.size())));
   }
   return run.Status(run.output.lines() != 0);
 }
@@ -383,9 +472,12 @@ int RenameCommand(const Options& options) {
   if (options.oldText->size() > kRenameTextLimit || newText.size() > kRenameTextLimit) {
     throw UsageError{"rename: --old and --new take at most " + std::to_string(kRenameTextLimit) + " bytes"};
   }
-  Run run(options);
-  const std::string folder = FolderOperand(options.operands[0], run.style);
-  const FileList files = run.Collect(folder, options);
+  Run run(options, true);
+  // A file is renamed within its folder: a new name with a separator is none it could take.
+  if (run.style.LastSeparator(newText) != std::string_view::npos) {
+    throw UsageError{"rename: --new cannot hold a path separator"};
+  }
+  const FileList files = run.Collect(options.operands[0], options);
   Batch batch(run, options.dryRun, false, "could not be renamed");
   RenameFiles(
       files, *options.oldText, newText, options.force,
@@ -401,10 +493,11 @@ int RenameCommand(const Options& options) {
 int CopyCommand(const Options& options) {
   ExpectOperands(options, 1);
   if (!options.output) throw UsageError{"copy: --output is missing"};
-  Run run(options);
+  Run run(options, true);
   if (OutputFolderFromText(*options.output, run.style).empty()) throw UsageError{"copy: --output names no folder"};
   const std::string folder = FolderOperand(options.operands[0], run.style);
-  const FileList results = run.Search(run.Collect(folder, options), options);
+  const FileList results = run.Search(run.Collect(options.operands[0], options), options);
+  if (g_stop.Requested()) return run.Status(false);
   if (results.empty()) {
     std::fprintf(stderr, "%s: no files to copy\n", kProgram);
     return kNothingOrFailed;
@@ -413,7 +506,11 @@ int CopyCommand(const Options& options) {
   const std::string prefix =
       options.prefix ? *options.prefix : ComputeDefaultCopyPaths(folder, true, run.style, HomeFolder()).prefix;
   Batch batch(run, options.dryRun, true, "could not be copied");
-  const PreparedFolder output = PrepareOutputFolder(*options.output, run.style);
+  PreparedFolder output = PrepareOutputFolder(*options.output, run.style);
+  if (!output.created && IsRelative(*options.output, run.style)) {
+    // A relative folder none of whose folders exists yet: below the working folder, as "./" says.
+    output = PrepareOutputFolder(std::string(".") + run.style.Separator() + *options.output, run.style);
+  }
   if (!output.created) throw UsageError{output.path + ": cannot create the output folder"};
   const std::string& outputFolder = output.path;
   batch.Begin(results[0]);
@@ -434,19 +531,20 @@ int Main(int argc, char** argv) {
     std::fprintf(stderr, "%s: a command is missing (see %s --help)\n", kProgram, kProgram);
     return kUsage;
   }
-  for (const std::string& arg : args) {
-    if (arg == "--") break;
-    if (arg == "--help" || arg == "-h") {
+  switch (RequestOf(args)) {
+    case Request::Help:
       std::fputs(kHelp, stdout);
       return kSuccess;
-    }
-    if (arg == "--version") {
+    case Request::Version:
       std::printf("%s %s\n", kProgram, KESTRIN_VERSION);
       return kSuccess;
-    }
+    case Request::Run:
+      break;
   }
   try {
     const Options options = Parse(args);
+    IgnoreBrokenPipe();
+    CallOnInterrupt(RaiseStop);
     if (options.command == "search") return SearchCommand(options);
     if (options.command == "refs") return RefsCommand(options);
     if (options.command == "rename") return RenameCommand(options);

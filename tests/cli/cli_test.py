@@ -12,9 +12,11 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 ARGS = None
@@ -63,14 +65,34 @@ class Cli(unittest.TestCase):
                 out[rel] = None if os.path.isdir(full) else self.read(rel)
         return out
 
-    def run_cli(self, *args, code=None):
-        run = subprocess.run(ARGS.emulator + [ARGS.cli] + list(args), capture_output=True, timeout=300)
+    def run_cli(self, *args, code=None, cwd=None, user=None):
+        """user: run as that ordinary uid (root only; any other user runs as itself)."""
+        run = subprocess.run(self.as_user(user) + ARGS.emulator + [ARGS.cli] + list(args), capture_output=True,
+                             timeout=300, cwd=cwd)
         out = run.stdout.decode(self.enc).replace("\r\n", "\n")
         err = "".join(line for line in run.stderr.decode(self.enc, "replace").replace("\r\n", "\n")
                       .splitlines(True) if not line.startswith("wine: ") and ":fixme:" not in line)
         if code is not None:
             self.assertEqual(run.returncode, code, f"{args}: stdout {out!r} stderr {err!r}")
         return out, err, run.returncode
+
+    def as_user(self, user):
+        if user is None or os.geteuid() != 0:
+            return []
+        os.chmod(self.root, 0o755)  # the ordinary user reaches the tree
+        return ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups"]
+
+    def users(self):
+        """The users a permission case runs as: root and an ordinary user, or this ordinary user."""
+        return [None, 65534] if os.geteuid() == 0 else [None]
+
+    def start(self, *args):
+        proc = subprocess.Popen(ARGS.emulator + [ARGS.cli] + list(args), stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE)
+        self.addCleanup(proc.stderr.close)
+        self.addCleanup(proc.stdout.close)
+        self.addCleanup(lambda: proc.poll() is not None or (proc.kill(), proc.wait()))
+        return proc
 
     def test_search(self):
         cases = [  # arguments, expected paths (relative, in list order), exit status
@@ -170,6 +192,176 @@ class Cli(unittest.TestCase):
                 self.assertEqual(out, "")
                 self.assertEqual(err, f"kestrin-cli: {message} (see kestrin-cli --help)\n")
                 self.assertEqual(self.snapshot(), before)
+
+    def test_option_values_that_look_like_requests_are_values(self):
+        self.tree({"in/dash.txt": "--version -h --help"})
+        cases = [  # arguments, expected result paths
+            (["search", "--content", "--version"], ["in/dash.txt"]),
+            (["search", "--content", "-h", "--ext", "txt"], ["in/dash.txt"]),
+            (["search", "--name", "dash", "--content=--help"], ["in/dash.txt"]),
+        ]
+        for args, expected in cases:
+            with self.subTest(args=args):
+                out, err, _ = self.run_cli(*args, self.p("in"), code=0)
+                self.assertEqual(out.splitlines(), [self.p(e) for e in expected])
+                self.assertEqual(err, "")
+        out, _, _ = self.run_cli("rename", "--old", "dash", "--new", "--help", self.p("in"), code=0)
+        self.assertEqual(out, f"{self.p('in/dash.txt')}\t{self.p('in/--help.txt')}\n")
+        # Where an option may stand, they are requests, as before.
+        out, _, _ = self.run_cli("search", "--content", "x", "--help", self.p("in"), code=0)
+        self.assertIn("kestrin-cli refs", out)
+        out, _, _ = self.run_cli("search", "-h", code=0)
+        self.assertIn("kestrin-cli refs", out)
+
+    def test_nul_separates_source_and_target(self):
+        self.tree({"in/tab\tname_old.txt": "x"})
+        out, _, _ = self.run_cli("rename", "-0", "--old", "_old", "--new", "_new", self.p("in"), code=0)
+        self.assertEqual(out, self.p("in/tab\tname_old.txt") + "\0" + self.p("in/tab\tname_new.txt") + "\0")
+        out, _, _ = self.run_cli("copy", "-0", "--output", self.p("out"), "--prefix", self.p("in") + self.sep,
+                                 "--name", "tab", self.p("in"), code=0)
+        self.assertEqual(out, self.p("in/tab\tname_new.txt") + "\0" + self.p("out/tab\tname_new.txt") + "\0")
+        out, _, _ = self.run_cli("refs", "-0", "--unused", self.p("ref"), self.p("in"), code=0)
+        self.assertEqual(out, f"0\tui{self.sep}unused.png\0")  # a count and a path: a TAB as ever
+
+    def test_new_name_with_a_separator_is_a_usage_error(self):
+        news = ["sub/x", "/x", "x/"] + (["sub\\x"] if ARGS.windows else [])
+        for new in news:
+            with self.subTest(new=new):
+                before = self.snapshot()
+                out, err, _ = self.run_cli("rename", "--old", "a", "--new", new, self.p("in"), code=2)
+                self.assertEqual((out, err), ("", "kestrin-cli: rename: --new cannot hold a path separator "
+                                                  "(see kestrin-cli --help)\n"))
+                self.assertEqual(self.snapshot(), before)
+
+    def test_relative_output_is_made_below_the_working_folder(self):
+        s = self.sep
+        cases = [  # --output, the target printed
+            ("new", f".{s}new{s}b.lua"),
+            (f"new2{s}sub", f".{s}new2{s}sub{s}b.lua"),
+            (f".{s}new3", f".{s}new3{s}b.lua"),
+            (f"old{s}new4", f"old{s}new4{s}b.lua"),  # below an existing folder: named as given, as before
+        ]
+        os.mkdir(os.path.join(self.root, "old"))
+        for output, target in cases:
+            with self.subTest(output=output):
+                args = ["--output", output, "--prefix", self.p("in") + s, "--content", "nothing", self.p("in")]
+                before = self.snapshot()
+                dry, _, _ = self.run_cli("copy", "--dry-run", *args, code=0, cwd=self.root)
+                self.assertEqual(self.snapshot(), before)
+                out, err, _ = self.run_cli("copy", *args, code=0, cwd=self.root)
+                self.assertEqual((out, err), (f"{self.p('in/b.lua')}\t{target}\n", ""))
+                self.assertEqual(dry, out)
+                self.assertEqual(self.read(target), self.read("in/b.lua"))
+
+    def test_unreadable_top_folder_is_status_2(self):
+        if ARGS.windows:
+            self.skipTest("permissions are the POSIX side's")
+        self.tree({"locked/a.txt": "a"})
+        os.chmod(os.path.join(self.root, "locked"), 0)
+        self.addCleanup(os.chmod, os.path.join(self.root, "locked"), 0o755)
+        for user in self.users():
+            if os.geteuid() == 0 and user is None:
+                continue  # root reads any folder
+            cases = [
+                ["search", self.p("locked")],
+                ["refs", self.p("ref"), self.p("locked")],
+                ["refs", self.p("locked"), self.p("in")],
+                ["rename", "--old", "a", self.p("locked")],
+                ["copy", "--output", self.p("out"), self.p("locked")],
+            ]
+            for args in cases:
+                with self.subTest(args=args, user=user):
+                    out, err, _ = self.run_cli(*args, code=2, user=user)
+                    self.assertEqual((out, err), ("", f"kestrin-cli: {self.p('locked')}: permission denied "
+                                                      "(see kestrin-cli --help)\n"))
+
+    def many_files(self, count, size):
+        data = os.urandom(size)
+        os.makedirs(os.path.join(self.root, "many"))
+        for i in range(count):
+            with open(os.path.join(self.root, "many", f"f_old_{i:04}.bin"), "wb") as f:
+                f.write(data)
+
+    def wait_for(self, proc, ready):
+        deadline = time.time() + 60
+        while not ready():
+            self.assertIsNone(proc.poll(), "ended before it could be interrupted")
+            self.assertLess(time.time(), deadline)
+            time.sleep(0.001)
+
+    def test_signal_stops_rename_and_copy_with_every_line_and_no_temporary_file(self):
+        if ARGS.windows:
+            self.skipTest("POSIX signals")
+        # More lines than a pipe holds: the program cannot end before the test reads them.
+        self.many_files(2000, 64 * 1024)
+        many, out = os.path.join(self.root, "many"), os.path.join(self.root, "out")
+        for sig in (signal.SIGINT, signal.SIGTERM):
+            for command in ("copy", "rename"):
+                with self.subTest(sig=sig, command=command):
+                    shutil.rmtree(out, True)
+                    if command == "copy":
+                        proc = self.start("copy", "--output", out, "--prefix", many + "/", many)
+                        self.wait_for(proc, lambda: os.path.isdir(out) and os.listdir(out))
+                    else:
+                        proc = self.start("rename", "--old", "_old" if sig == signal.SIGINT else "_new",
+                                          "--new", "_new" if sig == signal.SIGINT else "_old", many)
+                        before = set(os.listdir(many))
+                        self.wait_for(proc, lambda: set(os.listdir(many)) != before)
+                    proc.send_signal(sig)
+                    stdout, stderr = proc.communicate(timeout=60)
+                    self.assertEqual((proc.returncode, stderr), (128 + sig, b""))
+                    pairs = [line.split("\t") for line in stdout.decode().splitlines()]
+                    self.assertLess(len(pairs), 2000)
+                    if command == "copy":
+                        written = sorted(os.listdir(out))
+                        self.assertEqual(written, sorted(os.path.basename(t) for _, t in pairs))
+                        for source, target in pairs:
+                            with open(source, "rb") as a, open(target, "rb") as b:
+                                self.assertEqual(a.read(), b.read())
+                    else:
+                        moved = [name for name in os.listdir(many) if name not in before]
+                        self.assertEqual(sorted(moved), sorted(os.path.basename(t) for _, t in pairs))
+                        self.assertFalse(any(os.path.exists(s) for s, _ in pairs))
+                    # Finish the batch, so that the next round starts from one tree.
+                    if command == "rename" and sig == signal.SIGINT:
+                        self.run_cli("rename", "--old", "_old", "--new", "_new", many, code=0)
+
+    def test_signal_stops_search_and_refs(self):
+        if ARGS.windows:
+            self.skipTest("POSIX signals")
+        with open(os.path.join(self.root, "in", "huge.bin"), "wb") as f:
+            f.truncate(64 << 30)  # sparse: read at memory speed, seconds all the same
+        cases = [
+            (["search", "--content", "QuartzFalcon", self.p("in")], signal.SIGINT),
+            (["refs", self.p("ref"), self.p("in")], signal.SIGTERM),
+            (["refs", "--unused", self.p("ref"), self.p("in")], signal.SIGINT),
+        ]
+        for args, sig in cases:
+            with self.subTest(args=args, sig=sig):
+                proc = self.start(*args)
+                time.sleep(0.3)
+                self.assertIsNone(proc.poll())
+                started = time.time()
+                proc.send_signal(sig)
+                stdout, stderr = proc.communicate(timeout=60)
+                self.assertEqual((proc.returncode, stdout, stderr), (128 + sig, b"", b""))
+                self.assertLess(time.time() - started, 5)
+
+    def test_closed_output_stops_quietly(self):
+        self.many_files(3000, 1)
+        many = self.p("many")
+        for args in (["rename", "--old", "_old", "--new", "_new", many], ["search", "--name", "f_", many]):
+            with self.subTest(args=args):
+                proc = self.start(*args)
+                first = proc.stdout.readline()
+                proc.stdout.close()
+                proc.wait(timeout=300)
+                err = [line for line in proc.stderr.read().decode(self.enc, "replace").splitlines()
+                       if not line.startswith("wine: ") and ":fixme:" not in line]
+                self.assertEqual((proc.returncode, err), (141, []))
+                self.assertTrue(first.startswith(many.encode(self.enc)))
+        renamed = [name for name in os.listdir(os.path.join(self.root, "many")) if "_new" in name]
+        self.assertTrue(0 < len(renamed) < 3000, len(renamed))
 
     def test_help_and_version(self):
         out, _, _ = self.run_cli("--help", code=0)
