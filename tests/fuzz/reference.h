@@ -276,3 +276,118 @@ inline bool EnsureDirectories(std::string_view path, const PathStyle& style,
 }
 
 }  // namespace kestrin::reference
+
+namespace kestrin::reference {
+
+// Globs as ignore files write them, POSIX paths: the glob cut into names at each '/' that no backslash
+// makes plain, each name matched a character at a time.
+namespace glob_detail {
+
+inline std::vector<std::string> Names(std::string_view text, bool escapes) {
+  std::vector<std::string> names(1);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (escapes && text[i] == '\\' && i + 1 < text.size()) {
+      names.back() += text.substr(i, 2);
+      ++i;
+    } else if (text[i] == '/') {
+      names.emplace_back();
+    } else {
+      names.back() += text[i];
+    }
+  }
+  std::vector<std::string> out;
+  for (std::string& name : names) {
+    if (!name.empty()) out.push_back(std::move(name));
+  }
+  return out;
+}
+
+// The set at the start of glob ("[...]"): its length through the ']', or 0 when it is no set.
+inline std::size_t SetLength(std::string_view glob, unsigned char c, bool& in) {
+  std::size_t j = 1;
+  bool negated = false;
+  if (j < glob.size() && (glob[j] == '!' || glob[j] == '^')) {
+    negated = true;
+    ++j;
+  }
+  in = false;
+  for (bool first = true; j < glob.size(); first = false) {
+    if (glob[j] == ']' && !first) {
+      in = in != negated;
+      return glob.substr(0, j).find('/') == std::string_view::npos ? j + 1 : 0;
+    }
+    unsigned char low = static_cast<unsigned char>(glob[j]);
+    if (low == '\\' && j + 1 < glob.size()) low = static_cast<unsigned char>(glob[++j]);
+    ++j;
+    unsigned char high = low;
+    if (j + 1 < glob.size() && glob[j] == '-' && glob[j + 1] != ']') {
+      high = static_cast<unsigned char>(glob[j + 1]);
+      j += 2;
+      if (high == '\\' && j < glob.size()) high = static_cast<unsigned char>(glob[j++]);
+    }
+    if (c >= low && c <= high) in = true;
+  }
+  return 0;
+}
+
+inline bool NameMatches(std::string_view glob, std::string_view name) {
+  if (glob.empty()) return name.empty();
+  if (glob[0] == '*') {
+    std::size_t stars = 1;
+    while (stars < glob.size() && glob[stars] == '*') ++stars;
+    for (std::size_t k = 0; k <= name.size(); ++k) {
+      if (NameMatches(glob.substr(stars), name.substr(k))) return true;
+    }
+    return false;
+  }
+  if (name.empty()) return false;
+  if (glob[0] == '?') return NameMatches(glob.substr(1), name.substr(1));
+  if (glob[0] == '[') {
+    bool in = false;
+    const std::size_t length = SetLength(glob, static_cast<unsigned char>(name[0]), in);
+    if (length != 0) return in && NameMatches(glob.substr(length), name.substr(1));
+  }
+  if (glob[0] == '\\' && glob.size() > 1) {
+    return glob[1] == name[0] && NameMatches(glob.substr(2), name.substr(1));
+  }
+  return glob[0] == name[0] && NameMatches(glob.substr(1), name.substr(1));
+}
+
+inline bool NamesMatch(const std::vector<std::string>& glob, std::size_t g, const std::vector<std::string>& path,
+                       std::size_t p, std::size_t count) {
+  if (g == glob.size()) return p == count;
+  if (glob[g] == "**") {
+    if (g + 1 == glob.size() && g != 0) return p < count;
+    for (std::size_t q = p; q <= count; ++q) {
+      if (NamesMatch(glob, g + 1, path, q, count)) return true;
+    }
+    return false;
+  }
+  return p < count && NameMatches(glob[g], path[p]) && NamesMatch(glob, g + 1, path, p + 1, count);
+}
+
+}  // namespace glob_detail
+
+// Whether the glob matches the path itself (folders: the glob ends with '/', a folder the path is in) or,
+// with orFolder, the path or one of its folders.
+inline bool GlobMatches(std::string_view glob, std::string_view path, bool orFolder) {
+  bool foldersOnly = false;
+  while (!glob.empty() && glob.back() == '/') {
+    glob.remove_suffix(1);
+    foldersOnly = true;
+  }
+  bool anchored = !glob.empty() && glob[0] == '/';
+  std::vector<std::string> names = glob_detail::Names(glob, true);
+  if (names.empty()) return false;
+  if (names.size() > 1) anchored = true;
+  if (!anchored) names.insert(names.begin(), "**");
+  const std::vector<std::string> pathNames = glob_detail::Names(path, false);
+  for (std::size_t count = 1; count <= pathNames.size(); ++count) {
+    const bool whole = count == pathNames.size();
+    if (foldersOnly ? whole : !whole && !orFolder) continue;
+    if (glob_detail::NamesMatch(names, 0, pathNames, 0, count)) return true;
+  }
+  return false;
+}
+
+}  // namespace kestrin::reference
