@@ -1,7 +1,6 @@
 #include "primitives/command.h"
 
 namespace kestrin {
-namespace {
 
 const char* ReasonWords(FailureReason reason) {
   switch (reason) {
@@ -17,17 +16,18 @@ const char* ReasonWords(FailureReason reason) {
     case FailureReason::NameUnchanged: return "the system kept the old name";
     case FailureReason::System: break;
   }
-  return nullptr;
+  return "unknown error";
 }
 
-}  // namespace
-
-std::string ReasonText(const Failure& failure) {
-  const char* words = ReasonWords(failure.reason);
-  if (words == nullptr) return failure.detail.empty() ? std::string("unknown error") : failure.detail;
-  std::string text(words);
+std::string ReasonText(const Failure& failure, const std::function<std::string(FailureReason)>& words) {
+  if (failure.reason == FailureReason::System) return failure.detail.empty() ? words(failure.reason) : failure.detail;
+  std::string text = words(failure.reason);
   if (!failure.detail.empty()) text.append(" (").append(failure.detail).append(")");
   return text;
+}
+
+std::string ReasonText(const Failure& failure) {
+  return ReasonText(failure, [](FailureReason reason) { return std::string(ReasonWords(reason)); });
 }
 
 }  // namespace kestrin

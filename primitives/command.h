@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -34,9 +35,14 @@ struct Failure {
   std::string detail;  // the system's own error text, when it said one
 };
 
-// The words of a failure's reason, as the window and the command-line tool show them: the reason's own
-// words, or the system's text for FailureReason::System (and after the reason's words where both exist).
+// The words of a failure's reason, as the command-line tool shows them: the reason's own words, or the
+// system's text for FailureReason::System (and after the reason's words where both exist).
 std::string ReasonText(const Failure& failure);
+// The same with each reason's words given by words(reason), words(FailureReason::System) being those for a
+// failure the system gave no text for: how a window shows the reasons in its own language.
+std::string ReasonText(const Failure& failure, const std::function<std::string(FailureReason)>& words);
+// A reason's own words (English), as ReasonText gives them; for FailureReason::System, "unknown error".
+const char* ReasonWords(FailureReason reason);
 
 // The failures of one command, in the order the command met them.
 class FailureList {

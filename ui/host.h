@@ -7,10 +7,17 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "primitives/command.h"
 
 namespace kestrin {
+
+// One line of the failure list: a file's path, and why it was not done in the window's language.
+struct FailureLine {
+  std::string path;
+  std::string reason;
+};
 
 class DialogHost {
  public:
@@ -45,8 +52,8 @@ class DialogHost {
   virtual std::optional<std::string> BrowseForFolder(const char* title, const std::string& startFolder) = 0;
   virtual void ShowMessage(std::string_view text, std::string_view caption) = 0;  // modal, one OK button
   // The files the last command could not handle, each with its path and reason, in a modal list whose
-  // text the user can copy.
-  virtual void ShowFailures(const FailureList& failures) = 0;
+  // text the user can copy: a line "PATH: REASON" each.
+  virtual void ShowFailures(const std::vector<FailureLine>& failures) = 0;
 
   // Opens a file or folder with its associated program. False when the desktop cannot open it (no program
   // for it); a host that learns of that only later tells the window, which reports it the same way.

@@ -23,6 +23,7 @@
 #include "search/reference_report.h"
 #include "search/search.h"
 #include "search/walk.h"
+#include "ui/failure_text.h"
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
 #include "ui/texts.h"
@@ -263,9 +264,11 @@ void CKestrinDlg::EndCommand(FailureList failures) {
 
 bool CKestrinDlg::OnStatusClicked() {
   if (m_running || m_failures.empty()) return false;
-  m_host.ShowFailures(m_failures);
+  m_host.ShowFailures(FailureLines());
   return true;
 }
+
+std::vector<FailureLine> CKestrinDlg::FailureLines() const { return WindowFailureLines(m_host, m_failures); }
 
 void CKestrinDlg::StartWalk(int stopButton, std::string root, WalkFlags flags,
                             std::function<void(FileList files, bool stopped)> done) {

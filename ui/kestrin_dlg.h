@@ -62,6 +62,8 @@ class CKestrinDlg {
   bool OnStatusClicked();
   // What the last command could not handle, each with its path and reason.
   const FailureList& Failures() const { return m_failures; }
+  // The same as the window lists them, the reasons in the window's language.
+  std::vector<FailureLine> FailureLines() const;
 
   // Handlers.
   void OnOpenInputFolder();

@@ -41,6 +41,19 @@ inline constexpr const char* kRefCountLine = "%s  (%d)";
 inline constexpr const char* kFailuresCaption = "未完成的文件";
 inline constexpr const char* kCopyAll = "复制";
 inline constexpr const char* kOk = "确定";
+// Why a file of the list was not done, one text a reason (the system's own words, where it gave some,
+// follow in parentheses, as it gave them).
+inline constexpr const char* kReasonPermissionDenied = "没有权限";
+inline constexpr const char* kReasonVanished = "已不存在";
+inline constexpr const char* kReasonReadOnlyTarget = "目标文件只读";
+inline constexpr const char* kReasonTargetExists = "目标已存在";
+inline constexpr const char* kReasonPathTooLong = "超出路径长度限制";
+inline constexpr const char* kReasonNotRegularFile = "不是普通文件";
+inline constexpr const char* kReasonFolderAlreadyWalked = "目录已通过另一个链接遍历过";
+inline constexpr const char* kReasonChangedByBatch = "已被本批次的前一步改动";
+inline constexpr const char* kReasonBatchResult = "是本批次自己的文件";
+inline constexpr const char* kReasonNameUnchanged = "系统保留了旧文件名";
+inline constexpr const char* kReasonUnknown = "未知错误";
 
 // Message box of the open-copy-path command; its caption serves every message box.
 inline constexpr const char* kBadCopyPath = "非法的拷贝路径!";

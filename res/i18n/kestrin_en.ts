@@ -66,6 +66,18 @@
     <message><source>未完成的文件</source><translation>Files not done</translation></message>
     <message><source>复制</source><translation>Copy</translation></message>
     <message><source>确定</source><translation>OK</translation></message>
+    <!-- The reasons of the failure list: the words kestrin-cli gives each reason (a test keeps them equal). -->
+    <message><source>没有权限</source><translation>permission denied</translation></message>
+    <message><source>已不存在</source><translation>vanished</translation></message>
+    <message><source>目标文件只读</source><translation>read-only target</translation></message>
+    <message><source>目标已存在</source><translation>target exists</translation></message>
+    <message><source>超出路径长度限制</source><translation>over the path limit</translation></message>
+    <message><source>不是普通文件</source><translation>not a regular file</translation></message>
+    <message><source>目录已通过另一个链接遍历过</source><translation>folder already walked through another link</translation></message>
+    <message><source>已被本批次的前一步改动</source><translation>changed by an earlier step of this batch</translation></message>
+    <message><source>是本批次自己的文件</source><translation>one of this batch's own files</translation></message>
+    <message><source>系统保留了旧文件名</source><translation>the system kept the old name</translation></message>
+    <message><source>未知错误</source><translation>unknown error</translation></message>
     <!-- The message box of the open-copy-path command. -->
     <message><source>非法的拷贝路径!</source><translation>Invalid copy path!</translation></message>
     <message><source>提示</source><translation>Notice</translation></message>

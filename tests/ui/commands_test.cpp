@@ -212,7 +212,7 @@ TEST(FailureList, TheLastCommandsFailuresAreShownOnAClickOnTheStatusBox) {
          host.Type(IDC_RENAME_NEW, ".new");
          dlg.OnBatchRename();
        },
-       {"/in/a.txt: target exists"}},
+       {"/in/a.txt: 目标已存在"}},
       {"search without failures",
        [](MemoryFileSystem&, headless::HeadlessHost& host, CKestrinDlg& dlg) {
          host.Type(IDC_SEARCH_TEXT, "key");

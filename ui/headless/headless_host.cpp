@@ -128,9 +128,9 @@ std::optional<std::string> HeadlessHost::ReadSetting(const char* name) {
 
 bool HeadlessHost::CtrlHeld() { return m_ctrlHeld; }
 
-void HeadlessHost::ShowFailures(const FailureList& failures) {
+void HeadlessHost::ShowFailures(const std::vector<FailureLine>& failures) {
   std::vector<std::string> lines;
-  for (const Failure& failure : failures.items()) lines.push_back(failure.path + ": " + ReasonText(failure));
+  for (const FailureLine& failure : failures) lines.push_back(failure.path + ": " + failure.reason);
   m_failureLists.push_back(std::move(lines));
 }
 

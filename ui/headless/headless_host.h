@@ -55,7 +55,7 @@ class HeadlessHost : public DialogHost {
   void ShowMessage(std::string_view text, std::string_view caption) override;
   bool ShellOpen(const std::string& path) override;  // recorded; opens always succeed
   bool CtrlHeld() override;
-  void ShowFailures(const FailureList& failures) override;  // recorded: the lines as the window lists them
+  void ShowFailures(const std::vector<FailureLine>& failures) override;  // recorded: the lines as the window lists them
 
   // Posted calls wait in a queue for the thread that drives the window (the one that made the host). From
   // the start of a command that the dialog awaits (CommandStarting) until AwaitCommand returns, that

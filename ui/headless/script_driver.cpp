@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "primitives/command.h"
 #include "ui/headless/headless_host.h"
 #include "ui/kestrin_dlg.h"
 #include "ui/layout.h"
@@ -204,9 +203,10 @@ class Driver {
         m_out.write(line.data(), static_cast<std::streamsize>(line.size()));
       }
     }
-    const FailureList& failures = m_dialog.Failures();
+    // The failures as the window lists them, the reasons in its language.
+    const std::vector<FailureLine> failures = m_dialog.FailureLines();
     for (std::size_t i = 0; i < failures.size(); ++i) {
-      m_out << "failure[" << i << "]: " << EscapeText(failures[i].path) << ": " << EscapeText(ReasonText(failures[i]))
+      m_out << "failure[" << i << "]: " << EscapeText(failures[i].path) << ": " << EscapeText(failures[i].reason)
             << '\n';
     }
     m_out << "end\n";

@@ -200,12 +200,12 @@ void QtDialogHost::WriteSetting(const char* name, const std::string& value) {
   settings.setValue(QString::fromLatin1(name), QByteArray(value.data(), static_cast<qsizetype>(value.size())));
 }
 
-void QtDialogHost::ShowFailures(const FailureList& failures) {
+void QtDialogHost::ShowFailures(const std::vector<FailureLine>& failures) {
   QString lines;
-  for (const Failure& failure : failures.items()) {
+  for (const FailureLine& failure : failures) {
     // A path keeps its bytes where they are not UTF-8: as the file system names it.
     lines += QFile::decodeName(QByteArray::fromStdString(failure.path)) + QStringLiteral(": ") +
-             ToQString(ReasonText(failure)) + QLatin1Char('\n');
+             ToQString(failure.reason) + QLatin1Char('\n');
   }
   QDialog box(&m_window);
   box.setWindowTitle(ToQString(Translate(text::kFailuresCaption)));

@@ -36,7 +36,7 @@ class QtDialogHost : public DialogHost {
   // reports within a few seconds reaches the window's OpenFailed. Elsewhere Qt's own desktop services.
   bool ShellOpen(const std::string& path) override;
   bool CtrlHeld() override;
-  void ShowFailures(const FailureList& failures) override;
+  void ShowFailures(const std::vector<FailureLine>& failures) override;
   // Queued to the window's thread; dropped if the window is gone by then.
   void PostToWindow(std::function<void()> call) override;
   // The path as text, and as a file URL with its exact bytes for programs that take files.

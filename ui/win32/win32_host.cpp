@@ -291,9 +291,9 @@ INT_PTR CALLBACK FailuresProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 std::span<const TemplateText> FailuresDialogTexts() { return kFailuresDialogTexts; }
 
-void Win32DialogHost::ShowFailures(const FailureList& failures) {
+void Win32DialogHost::ShowFailures(const std::vector<FailureLine>& failures) {
   FailuresText text{this, {}};
-  for (const Failure& failure : failures.items()) text.lines += failure.path + ": " + ReasonText(failure) + "\r\n";
+  for (const FailureLine& failure : failures) text.lines += failure.path + ": " + failure.reason + "\r\n";
   DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FAILURES), m_dialog, &FailuresProc,
                   reinterpret_cast<LPARAM>(&text));
 }

@@ -78,7 +78,7 @@ class Win32DialogHost : public DialogHost {
   bool CtrlHeld() override;
   // The failures in a modal dialog (template IDD_FAILURES): a read-only text of "path: reason" lines and
   // a button that copies them all.
-  void ShowFailures(const FailureList& failures) override;
+  void ShowFailures(const std::vector<FailureLine>& failures) override;
   // Queued here; a kRunPostedMessage posted to the dialog has the window's thread run them (RunPosted).
   void PostToWindow(std::function<void()> call) override;
   // On the window's thread, at kRunPostedMessage: every call queued so far, in order.

@@ -72,9 +72,9 @@ class ScriptedHost : public QtDialogHost {
   void AwaitCommand(const std::function<bool()>& running) override {
     while (!leaveRunning && running()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
   }
-  void ShowFailures(const FailureList& failures) override {
+  void ShowFailures(const std::vector<FailureLine>& failures) override {
     std::vector<std::string> lines;
-    for (const Failure& failure : failures.items()) lines.push_back(failure.path + ": " + ReasonText(failure));
+    for (const FailureLine& failure : failures) lines.push_back(failure.path + ": " + failure.reason);
     failureLists.push_back(std::move(lines));
   }
   bool ShellOpen(const std::string& path) override {

@@ -113,7 +113,7 @@ TEST_F(WindowCommandsTest, AClickOnTheStatusBoxListsTheLastCommandsFailures) {
   QTest::mouseClick(h->window.Button(IDC_RENAME), Qt::LeftButton);
   QTest::mouseClick(h->window.Edit(IDC_STATUS), Qt::LeftButton);
   ASSERT_EQ(h->host.failureLists.size(), 1u);
-  EXPECT_EQ(h->host.failureLists[0], std::vector<std::string>{tree.Path("in/a.txt") + ": target exists"});
+  EXPECT_EQ(h->host.failureLists[0], std::vector<std::string>{tree.Path("in/a.txt") + ": 目标已存在"});  // the window's language
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include "../gate_fs.h"
 #include "support/temp_folder.h"
+#include "ui/failure_text.h"
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
 #include "ui/texts.h"
@@ -69,7 +70,7 @@ class TestHost : public Win32DialogHost {
       }
     }
   }
-  void ShowFailures(const FailureList& failures) override { failureLists.push_back(failures.size()); }
+  void ShowFailures(const std::vector<FailureLine>& failures) override { failureLists.push_back(failures.size()); }
 
   bool leaveRunning = false;
   std::vector<std::size_t> failureLists;
@@ -749,17 +750,19 @@ TEST(DialogWindowLanguage, EnglishCaptionsStatusTextsAndMessages) {
   EXPECT_EQ(DlgText(dlg, IDC_STATUS), "No files to rename.");
 }
 
-// The failures dialog speaks the window's language: its caption and both buttons.
+// The failures dialog speaks the window's language: its caption, both buttons and the reasons.
 TEST(DialogWindowLanguage, TheFailuresDialogInEachLanguage) {
   FailureList failures;
   failures.Add("C:\\in\\a.txt", FailureReason::Vanished);
   for (const UiLanguage language : {UiLanguage::Chinese, UiLanguage::English}) {
     Win32DialogHost host;
     host.SetLanguage(language);
-    const testing::SeenWindow seen = testing::AnswerModal([&] { host.ShowFailures(failures); }, IDOK, {});
+    const std::vector<FailureLine> lines = WindowFailureLines(host, failures);
+    const testing::SeenWindow seen = testing::AnswerModal([&] { host.ShowFailures(lines); }, IDOK, {});
     ASSERT_NE(seen.window, nullptr);
     EXPECT_EQ(seen.title, TextIn(language, text::kFailuresCaption));
-    EXPECT_EQ(seen.texts, (std::vector<std::string>{"C:\\in\\a.txt: vanished\r\n", TextIn(language, text::kCopyAll),
+    const std::string line = std::string("C:\\in\\a.txt: ") + TextIn(language, text::kReasonVanished) + "\r\n";
+    EXPECT_EQ(seen.texts, (std::vector<std::string>{line, TextIn(language, text::kCopyAll),
                                                     TextIn(language, text::kOk)}));
   }
 }
