@@ -393,11 +393,7 @@ int RefsCommand(const Options& options) {
   FolderOperand(options.operands[1], run.style);  // both are folders before either is walked
   const FileList refFiles = run.Collect(options.operands[0], options);
   const FileList files = run.Collect(options.operands[1], options);
-  std::vector<std::string> names;
-  names.reserve(refFiles.size());
-  for (std::size_t i = 0; i < refFiles.size(); ++i) {
-    names.push_back(ReferenceName(refFiles[i], options.withDir, options.withExt, run.style));
-  }
+  const std::vector<std::string> names = ReferenceNames(refFiles, options.withDir, options.withExt, run.style);
   const std::vector<std::size_t> counts = CountReferences(
       files, names, options.ignoreCase,
       [&](std::size_t i) {

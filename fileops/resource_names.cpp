@@ -22,4 +22,11 @@ std::string ReferenceName(std::string_view refFilePath, bool withDir, bool withE
   return name;
 }
 
+std::vector<std::string> ReferenceNames(const FileList& refFiles, bool withDir, bool withExt, const PathStyle& style) {
+  std::vector<std::string> names;
+  names.reserve(refFiles.size());
+  for (std::size_t i = 0; i < refFiles.size(); ++i) names.push_back(ReferenceName(refFiles[i], withDir, withExt, style));
+  return names;
+}
+
 }  // namespace kestrin

@@ -5,8 +5,10 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/path_style.h"
+#include "primitives/file_list.h"
 
 namespace kestrin {
 
@@ -24,5 +26,10 @@ inline constexpr char kVornPublicRes[] = "vorn_publicres";
 // dot of that name, a dot inside a folder name included.
 std::string ReferenceName(std::string_view refFilePath, bool withDir, bool withExt,
                           const PathStyle& style = NativePathStyle());
+
+// The names of every file of a reference list, in its order, as ReferenceName builds each: what the
+// reference report looks for.
+std::vector<std::string> ReferenceNames(const FileList& refFiles, bool withDir, bool withExt,
+                                        const PathStyle& style = NativePathStyle());
 
 }  // namespace kestrin

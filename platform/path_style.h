@@ -45,6 +45,13 @@ struct PathStyle {
     return last != std::string_view::npos && last + 1 == path.size();
   }
 
+  // Whether path is a root alone, which keeps its separator: "/" on POSIX; on Windows a drive root ("D:\",
+  // "D:/") or a lone separator.
+  bool IsRoot(std::string_view path) const {
+    if (!EndsWithSeparator(path)) return false;
+    return path.size() == 1 || (windows && path.size() == 3 && path[1] == ':');
+  }
+
   static PathStyle Windows(const LeadByteTable* lead = nullptr) { return PathStyle{true, lead}; }
   static PathStyle Posix() { return PathStyle{false, nullptr}; }
 };

@@ -1,13 +1,9 @@
 #include "ui/kestrin_dlg.h"
 
 #include <algorithm>
-#include <atomic>
-#include <climits>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,11 +49,6 @@ std::string Count(std::size_t n) { return std::to_string(n); }
 // Writes a text of the window into the status box, in the window's language, with its %d and %s filled in.
 void SetStatus(DialogHost& host, const char* text, std::initializer_list<std::string_view> args = {}) {
   host.SetText(IDC_STATUS, FormatText(host.Translate(text), args));
-}
-
-// Progress values are ints on every host; a count beyond INT_MAX (never seen in practice) pins at the top.
-int ProgressValue(std::size_t value) {
-  return value > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(value);
 }
 
 // Steps 1 to 3 of a progress run over items (at least one): the full range, position 0, the bar in place
@@ -113,140 +104,27 @@ void SetOutcomeStatus(DialogHost& host, bool stopped, const char* text,
 
 }  // namespace
 
-// What the worker hands to the window thread. Calls queue here and the host is asked to run one drain
-// on the window thread for however many queued up meanwhile; the progress positions queued between two
-// other calls shrink to the last of them, so a fast command never floods the window's event queue, and
-// the window sees the updates in the order the work made them.
-struct CKestrinDlg::Channel {
-  std::mutex mutex;
-  std::condition_variable answered;
-  std::vector<std::function<void()>> calls;
-  std::optional<int> position;  // the newest progress position not queued yet
-  bool drainPosted = false;
-  std::atomic<bool> closing{false};  // the window is going: nobody will answer a question any more
-  CKestrinDlg* dialog = nullptr;     // null once the dialog is gone; read and written on the window thread
-
-  // Moves a pending position into the queue (the mutex held).
-  void QueuePosition() {
-    if (!position) return;
-    calls.emplace_back([this, value = *position] {
-      if (dialog != nullptr) dialog->m_host.SetProgressPos(value);
-    });
-    position.reset();
-  }
-
-  // From the worker: asks for a drain unless one is already on its way (the mutex not held).
-  void RequestDrain(std::unique_lock<std::mutex>& lock, const std::shared_ptr<Channel>& self) {
-    const bool post = !drainPosted;
-    drainPosted = true;
-    lock.unlock();
-    if (post && dialog != nullptr) {
-      DialogHost& host = dialog->m_host;
-      host.PostToWindow([self] { self->Drain(); });
-    }
-  }
-
-  // On the window thread: everything queued, in order.
-  void Drain() {
-    std::vector<std::function<void()>> batch;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      QueuePosition();
-      batch.swap(calls);
-      drainPosted = false;
-    }
-    if (dialog == nullptr) return;
-    for (std::function<void()>& call : batch) call();
-  }
-};
-
-// The worker's side of a running command.
-class CKestrinDlg::Job {
- public:
-  Job(std::shared_ptr<Channel> channel, const StopFlag& stop) : m_channel(std::move(channel)), m_stop(stop) {}
-
-  CommandContext Context() { return CommandContext{&m_stop, &failures}; }
-  bool StopRequested() const { return m_stop.Requested(); }
-
-  // Runs call on the window thread, after everything posted before it.
-  void Post(std::function<void()> call) {
-    std::unique_lock<std::mutex> lock(m_channel->mutex);
-    m_channel->QueuePosition();
-    m_channel->calls.push_back(std::move(call));
-    m_channel->RequestDrain(lock, m_channel);
-  }
-  // The progress bar's position; positions in a row may be shown as their last.
-  void Progress(std::size_t position) {
-    std::unique_lock<std::mutex> lock(m_channel->mutex);
-    m_channel->position = ProgressValue(position);
-    m_channel->RequestDrain(lock, m_channel);
-  }
-  // Runs call on the window thread and waits for it; false when the window closed first.
-  bool Ask(const std::function<void()>& call) {
-    bool done = false;
-    Post([this, &call, &done] {
-      call();
-      std::lock_guard<std::mutex> lock(m_channel->mutex);
-      done = true;
-      m_channel->answered.notify_all();
-    });
-    std::unique_lock<std::mutex> lock(m_channel->mutex);
-    m_channel->answered.wait(lock, [&] { return done || m_channel->closing.load(); });
-    return done;
-  }
-
-  FailureList failures;
-
- private:
-  std::shared_ptr<Channel> m_channel;
-  const StopFlag& m_stop;
-};
-
 CKestrinDlg::CKestrinDlg(DialogHost& host) : CKestrinDlg(host, NativePathStyle()) {}
 
-CKestrinDlg::CKestrinDlg(DialogHost& host, const PathStyle& style)
-    : m_host(host), m_style(style), m_channel(std::make_shared<Channel>()) {
-  m_channel->dialog = this;
-}
+CKestrinDlg::CKestrinDlg(DialogHost& host, const PathStyle& style) : m_host(host), m_style(style), m_runner(host) {}
 
 CKestrinDlg::~CKestrinDlg() { Shutdown(); }
 
-void CKestrinDlg::Shutdown() {
-  m_stop.Request();
-  {
-    std::lock_guard<std::mutex> lock(m_channel->mutex);
-    m_channel->closing = true;
-    m_channel->answered.notify_all();
-  }
-  if (m_worker.joinable()) m_worker.join();
-  // Calls still queued for the window belong to a window that is going away.
-  m_channel->dialog = nullptr;
-  m_running = false;
-}
+void CKestrinDlg::Shutdown() { m_runner.Shutdown(); }
 
 void CKestrinDlg::Stop() {
-  if (m_running) m_stop.Request();
+  if (m_runner.Running()) m_runner.Stop();
 }
 
-void CKestrinDlg::StartCommand(int stopButton, std::function<void(Job&)> work) {
-  // The previous worker has posted its end already; it is gone or about to be.
-  if (m_worker.joinable()) m_worker.join();
+void CKestrinDlg::StartCommand(int stopButton, CommandRunner::Work work) {
   m_failures.clear();
-  m_stop.Reset();
-  m_running = true;
   m_stopButton = stopButton;
   for (const ControlDef& def : KestrinControls()) {
     if (def.id < 0 || def.id == stopButton || def.id == IDC_PROGRESS) continue;
     m_host.Enable(def.id, false);
   }
   if (stopButton != 0) m_host.SetCaption(stopButton, m_host.Translate(text::kStop));
-  m_host.CommandStarting();
-  m_worker = std::thread([this, work = std::move(work)] {
-    Job job(m_channel, m_stop);
-    work(job);
-    job.Post([this, failures = std::move(job.failures)]() mutable { EndCommand(std::move(failures)); });
-  });
-  m_host.AwaitCommand([this] { return m_running; });
+  m_runner.Start(std::move(work), [this](FailureList failures) { EndCommand(std::move(failures)); });
 }
 
 void CKestrinDlg::EndCommand(FailureList failures) {
@@ -259,11 +137,10 @@ void CKestrinDlg::EndCommand(FailureList failures) {
     m_host.Enable(def.id, true);
   }
   m_stopButton = 0;
-  m_running = false;
 }
 
 bool CKestrinDlg::OnStatusClicked() {
-  if (m_running || m_failures.empty()) return false;
+  if (Running() || m_failures.empty()) return false;
   m_host.ShowFailures(FailureLines());
   return true;
 }
@@ -272,12 +149,25 @@ std::vector<FailureLine> CKestrinDlg::FailureLines() const { return WindowFailur
 
 void CKestrinDlg::StartWalk(int stopButton, std::string root, WalkFlags flags,
                             std::function<void(FileList files, bool stopped)> done) {
-  StartCommand(stopButton, [this, root = std::move(root), flags, done = std::move(done)](Job& job) {
+  StartCommand(stopButton, [root = std::move(root), flags, style = m_style,
+                            done = std::move(done)](CommandRunner::Job& job) {
     FileList files;
-    CollectFiles(root, files, flags.recursive, flags.includeHidden, m_style, job.Context());
+    CollectFiles(root, files, flags.recursive, flags.includeHidden, style, job.Context());
     const bool stopped = job.StopRequested();
     job.Post([done, files = std::move(files), stopped]() mutable { done(std::move(files), stopped); });
   });
+}
+
+void CKestrinDlg::InputWalkDone(FileList files, bool stopped) {
+  m_files = Share(std::move(files));
+  WriteWalkCount(stopped);
+}
+
+void CKestrinDlg::RefWalkDone(FileList files, bool stopped) {
+  m_refFiles = std::move(files);
+  m_refCounts.clear();
+  FillRefList();
+  if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
 }
 
 CKestrinDlg::WalkFlags CKestrinDlg::ReadWalkFlags() {
@@ -292,7 +182,7 @@ bool CKestrinDlg::OnInitDialog() {
 }
 
 bool CKestrinDlg::OnCommand(int id, Notify notify) {
-  if (m_running) {
+  if (Running()) {
     // Every control but the stop is disabled; whatever still arrives starts nothing.
     if (notify != Notify::Clicked || id != m_stopButton) return false;
     Stop();
@@ -330,7 +220,7 @@ bool CKestrinDlg::OnCommand(int id, Notify notify) {
 
 bool CKestrinDlg::PreTranslateKeyDown(int virtualKey) {
   if (virtualKey == kVkReturn) {
-    if (!m_running) OnSearch();
+    if (!Running()) OnSearch();
     return true;
   }
   if (virtualKey == kVkEscape) {
@@ -352,23 +242,21 @@ void CKestrinDlg::OpenInputFolder(const std::string& folderText) {
   m_inputPath = folderText + m_style.Separator();
   m_host.SetText(IDC_INPUT_PATH, m_inputPath);
   StartWalk(IDC_OPEN_INPUT, m_inputPath, ReadWalkFlags(), [this, folderText](FileList files, bool stopped) {
-    m_files = std::move(files);
-    WriteWalkCount(stopped);
+    InputWalkDone(std::move(files), stopped);
     SetDefaultCopyPaths(folderText);
   });
 }
 
 void CKestrinDlg::WriteWalkCount(bool stopped) {
-  SetStatus(m_host, stopped ? text::kWalkStopped : text::kFolderFileCount, {Count(m_files.size())});
+  SetStatus(m_host, stopped ? text::kWalkStopped : text::kFolderFileCount, {Count(m_files->size())});
 }
 
 void CKestrinDlg::OnOpenFolderArgument(const std::string& path) {
   // The folder text as a browser gives it: no trailing separator, except on a root ("/", "D:\").
   std::string folderText = path;
-  const auto isRoot = [this](const std::string& text) {
-    return m_style.windows ? (text.size() == 3 && text[1] == ':') || text.size() == 1 : text.size() == 1;
-  };
-  while (!folderText.empty() && !isRoot(folderText) && m_style.EndsWithSeparator(folderText)) folderText.pop_back();
+  while (!folderText.empty() && !m_style.IsRoot(folderText) && m_style.EndsWithSeparator(folderText)) {
+    folderText.pop_back();
+  }
   if (folderText.empty() || !IsDirectory(folderText)) {
     m_host.ShowMessage(FormatText(m_host.Translate(text::kNotAFolder), {path}),
                      m_host.Translate(text::kBadCopyPathCaption));
@@ -380,7 +268,7 @@ void CKestrinDlg::OnOpenFolderArgument(const std::string& path) {
 
 void CKestrinDlg::OnDropFiles(const std::vector<std::string>& paths) {
   // Only the first item counts; an empty one is no drop at all. Nothing is taken while a command runs.
-  if (m_running || paths.empty() || paths.front().empty()) return;
+  if (Running() || paths.empty() || paths.front().empty()) return;
   const std::string& path = paths.front();
   if (IsDirectory(path)) {
     DropFolder(path);
@@ -398,19 +286,15 @@ void CKestrinDlg::DropFolder(std::string folder) {
     // The reference folder; the input and its mode stay as they are.
     m_refPath = folder;
     StartWalk(0, m_refPath, flags, [this](FileList files, bool stopped) {
-      m_refFiles = std::move(files);
-      m_refCounts.clear();
       m_host.SetText(IDC_REF_PATH, m_refPath);
-      FillRefList();
-      if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
+      RefWalkDone(std::move(files), stopped);
     });
     return;
   }
   m_singleFileMode = false;
   m_inputPath = folder;
   StartWalk(0, m_inputPath, flags, [this](FileList files, bool stopped) {
-    m_files = std::move(files);
-    WriteWalkCount(stopped);
+    InputWalkDone(std::move(files), stopped);
     m_host.SetText(IDC_INPUT_PATH, m_inputPath);
     SetDefaultCopyPaths(m_inputPath);
   });
@@ -418,7 +302,7 @@ void CKestrinDlg::DropFolder(std::string folder) {
 
 void CKestrinDlg::DropSingleFile(const std::string& path) {
   // The copy boxes keep their texts.
-  m_files.clear();
+  m_files = Share({});
   m_singleFileMode = true;
   m_inputPath = path;
   SetStatus(m_host, text::kSingleFileDropped);
@@ -434,27 +318,21 @@ void CKestrinDlg::OnRecursiveClicked() {
   const WalkFlags flags = ReadWalkFlags();
   if (m_inputPath.empty() && m_refPath.empty()) return;
   // The input folder first, then the reference folder; a stop during the first leaves the second as it was.
-  StartCommand(0, [this, flags, input = m_inputPath, ref = m_refPath](Job& job) {
-    if (!input.empty()) {
+  StartCommand(0, [this, flags, style = m_style, input = m_inputPath, ref = m_refPath](CommandRunner::Job& job) {
+    for (const std::string* root : {&input, &ref}) {
+      if (root->empty()) continue;
       FileList files;
-      CollectFiles(input, files, flags.recursive, flags.includeHidden, m_style, job.Context());
+      CollectFiles(*root, files, flags.recursive, flags.includeHidden, style, job.Context());
       const bool stopped = job.StopRequested();
-      job.Post([this, files = std::move(files), stopped]() mutable {
-        m_files = std::move(files);
-        WriteWalkCount(stopped);
+      const bool isInput = root == &input;
+      job.Post([this, files = std::move(files), stopped, isInput]() mutable {
+        if (isInput) {
+          InputWalkDone(std::move(files), stopped);
+        } else {
+          RefWalkDone(std::move(files), stopped);
+        }
       });
       if (stopped) return;
-    }
-    if (!ref.empty()) {
-      FileList files;
-      CollectFiles(ref, files, flags.recursive, flags.includeHidden, m_style, job.Context());
-      const bool stopped = job.StopRequested();
-      job.Post([this, files = std::move(files), stopped]() mutable {
-        m_refFiles = std::move(files);
-        m_refCounts.clear();
-        FillRefList();
-        if (stopped) SetStatus(m_host, text::kWalkStopped, {Count(m_refFiles.size())});
-      });
     }
   });
 }
@@ -470,7 +348,7 @@ void CKestrinDlg::OnSearch() {
     const bool ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
     // One file, which may be large: a stop ends the search between two of its chunks. A file that cannot
     // be searched (missing, unreadable) holds nothing, which the status says; it is not listed as a failure.
-    StartCommand(IDC_SEARCH, [this, pattern = *pattern, ignoreCase, path = m_inputPath](Job& job) {
+    StartCommand(IDC_SEARCH, [this, pattern = *pattern, ignoreCase, path = m_inputPath](CommandRunner::Job& job) {
       const bool found = FileContains(path, pattern, ignoreCase, CommandContext{job.Context().stop, nullptr});
       const bool stopped = job.StopRequested();
       job.Post([this, found, stopped] {
@@ -487,9 +365,9 @@ void CKestrinDlg::OnSearch() {
   }
   filters.content = ReadFilter(m_host, IDC_SEARCH_TEXT);
 
-  m_results.clear();
+  m_results = Share({});
   m_host.ListReset(IDC_RESULT_LIST);
-  const std::size_t n = m_files.size();
+  const std::size_t n = m_files->size();
   if (n == 0) {
     SetStatus(m_host, text::kNoFilesToSearch);
     return;
@@ -499,40 +377,40 @@ void CKestrinDlg::OnSearch() {
   const bool allAbsent = filters.AllAbsent();
 
   m_host.BeginListFill(IDC_RESULT_LIST, n);  // at most n lines
-  StartCommand(IDC_SEARCH, [this, filters, allAbsent, n](Job& job) {
+  StartCommand(IDC_SEARCH, [this, files = m_files, filters, allAbsent, n](CommandRunner::Job& job) {
     std::size_t reached = 0;  // files the search has come to
     FilterProgress progress;
     progress.position = [&job, &reached](std::size_t i) {
       reached = std::max(reached, i + 1);
       job.Progress(i);
     };
-    // m_files stays as it is while the search runs (no other command can start), so the window thread
-    // reads the line from it: a result then costs no allocation of its own on the way.
-    progress.passed = [this, &job](std::size_t i) {
-      job.Post([this, i] { m_host.ListAdd(IDC_RESULT_LIST, m_files[i]); });
+    // The window thread reads a result's line from the list the search was given, which the last call
+    // below keeps alive: a result then costs no allocation of its own on the way.
+    progress.passed = [this, &job, list = files.get()](std::size_t i) {
+      job.Post([this, list, i] { m_host.ListAdd(IDC_RESULT_LIST, (*list)[i]); });
     };
-    FileList results = FilterFiles(m_files, filters, progress, job.Context());
+    FileList results = FilterFiles(*files, filters, progress, job.Context());
     const bool stopped = job.StopRequested();
     const std::size_t searched = stopped ? reached : n;
-    job.Post([this, results = std::move(results), stopped, allAbsent, searched]() mutable {
-      m_results = std::move(results);
+    job.Post([this, files, results = std::move(results), stopped, allAbsent, searched]() mutable {
+      m_results = Share(std::move(results));
       m_host.EndListFill(IDC_RESULT_LIST);
       EndProgressRun(m_host);
       // Without a filter every file is a result, and the status box keeps what it showed.
       if (allAbsent && !stopped) return;
-      SetOutcomeStatus(m_host, stopped, text::kSearchSummary, {Count(searched), Count(m_results.size())});
+      SetOutcomeStatus(m_host, stopped, text::kSearchSummary, {Count(searched), Count(m_results->size())});
     });
   });
 }
 
 void CKestrinDlg::OnResultDblClk() {
   const int i = m_host.ListCurSel(IDC_RESULT_LIST);
-  if (i < 0 || static_cast<std::size_t>(i) >= m_results.size()) return;
-  OpenWithDesktop(std::string(m_results[static_cast<std::size_t>(i)]));
+  if (i < 0 || static_cast<std::size_t>(i) >= m_results->size()) return;
+  OpenWithDesktop(std::string((*m_results)[static_cast<std::size_t>(i)]));
 }
 
 std::optional<std::string> CKestrinDlg::EntryPath(int listId, int index) const {
-  const FileList* list = listId == IDC_RESULT_LIST ? &m_results : listId == IDC_REF_LIST ? &m_refFiles : nullptr;
+  const FileList* list = listId == IDC_RESULT_LIST ? m_results.get() : listId == IDC_REF_LIST ? &m_refFiles : nullptr;
   if (list == nullptr || index < 0 || static_cast<std::size_t>(index) >= list->size()) return std::nullopt;
   return std::string((*list)[static_cast<std::size_t>(index)]);
 }
@@ -567,7 +445,7 @@ void CKestrinDlg::OnBatchRename() {
   m_failures.clear();
   // The list box empties whatever follows; m_results keeps the last search's entries.
   m_host.ListReset(IDC_RESULT_LIST);
-  const std::size_t n = m_files.size();
+  const std::size_t n = m_files->size();
   if (n == 0) {
     SetStatus(m_host, text::kNoFilesToRename);
     return;
@@ -581,40 +459,36 @@ void CKestrinDlg::OnBatchRename() {
   const bool force = m_host.IsChecked(IDC_FORCE_RENAME);
 
   BeginProgressRun(m_host, n);
-  StartCommand(IDC_RENAME, [this, oldString, newString, force, n](Job& job) {
+  // The list is collected anew after the renames, with the walk flags the boxes hold (they cannot change
+  // while the command runs).
+  const WalkFlags flags = ReadWalkFlags();
+  StartCommand(IDC_RENAME, [this, files = m_files, root = m_inputPath, style = m_style, oldString, newString, force,
+                            flags, n](CommandRunner::Job& job) {
     std::size_t reached = 0;
     const std::uint32_t renamed = RenameFiles(
-        m_files, oldString, newString, force,
+        *files, oldString, newString, force,
         [&job, &reached](std::size_t i) {
           reached = std::max(reached, i + 1);
           job.Progress(i);
         },
-        m_style, job.Context());
-    const bool stopped = job.StopRequested();
-    // The summary, then the list collected anew so that it holds the new names, with the walk flags as
-    // the boxes hold them now. The files renamed before a stop keep their names, and the walk that
-    // follows has its own stop.
-    WalkFlags flags{};
-    const bool answered = job.Ask([this, &flags, n, reached, renamed, stopped] {
+        style, job.Context());
+    // A stop that came after the last file was handled stopped nothing.
+    const bool stopped = reached < n && job.StopRequested();
+    job.Post([this, n, reached, renamed, stopped] {
       EndProgressRun(m_host);
       SetOutcomeStatus(m_host, stopped, text::kRenameSummary, {Count(stopped ? reached : n), Count(renamed)});
-      flags = ReadWalkFlags();
     });
-    if (!answered) return;
-    if (stopped) m_stop.Reset();
-    FileList files;
-    CollectFiles(m_inputPath, files, flags.recursive, flags.includeHidden, m_style, job.Context());
-    const bool walkStopped = job.StopRequested();
-    job.Post([this, files = std::move(files), walkStopped]() mutable {
-      m_files = std::move(files);
-      if (walkStopped) WriteWalkCount(true);
-    });
+    // The list then holds the new names. Collecting it again is part of the rename, and quick: a stop
+    // (before or during it) neither cuts it short nor replaces the rename's summary.
+    FileList collected;
+    CollectFiles(root, collected, flags.recursive, flags.includeHidden, style, job.ContextUntilClosed());
+    job.Post([this, collected = std::move(collected)]() mutable { m_files = Share(std::move(collected)); });
   });
 }
 
 void CKestrinDlg::OnCopyFiles() {
   m_failures.clear();
-  const std::size_t n = m_results.size();
+  const std::size_t n = m_results->size();
   if (n == 0) {
     SetStatus(m_host, text::kCopyNoFiles);
     return;
@@ -631,9 +505,10 @@ void CKestrinDlg::OnCopyFiles() {
   const std::string copyPrefix = m_host.GetText(IDC_PATH_PREFIX);
 
   BeginProgressRun(m_host, n);
-  StartCommand(IDC_COPY, [this, copyPrefix, outputPath = output.path](Job& job) {
+  StartCommand(IDC_COPY, [this, files = m_results, style = m_style, copyPrefix,
+                          outputPath = output.path](CommandRunner::Job& job) {
     const CopyCounts counts = CopyFiles(
-        m_results, copyPrefix, outputPath, [&job](std::size_t i) { job.Progress(i); }, m_style, job.Context());
+        *files, copyPrefix, outputPath, [&job](std::size_t i) { job.Progress(i); }, style, job.Context());
     const bool stopped = job.StopRequested();
     job.Post([this, counts, stopped] {
       EndProgressRun(m_host);
@@ -684,7 +559,7 @@ void CKestrinDlg::OnRefReport() {
     SetStatus(m_host, text::kRefReportNoRefs);
     return;
   }
-  if (m_files.empty()) {
+  if (m_files->empty()) {
     SetStatus(m_host, text::kRefReportNoInput);
     return;
   }
@@ -692,14 +567,12 @@ void CKestrinDlg::OnRefReport() {
   const bool withDir = m_host.IsChecked(IDC_NAME_WITH_DIR);
   const bool withExt = m_host.IsChecked(IDC_NAME_WITH_EXT);
   const bool ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
-  std::vector<std::string> names;
-  names.reserve(m_refFiles.size());
-  for (std::size_t i = 0; i < m_refFiles.size(); ++i) names.push_back(ReferenceName(m_refFiles[i], withDir, withExt, m_style));
+  std::vector<std::string> names = ReferenceNames(m_refFiles, withDir, withExt, m_style);
 
-  BeginProgressRun(m_host, m_files.size());
-  StartCommand(IDC_REF_REPORT, [this, names = std::move(names), ignoreCase](Job& job) {
+  BeginProgressRun(m_host, m_files->size());
+  StartCommand(IDC_REF_REPORT, [this, files = m_files, names = std::move(names), ignoreCase](CommandRunner::Job& job) {
     std::vector<std::size_t> counts = CountReferences(
-        m_files, names, ignoreCase, [&job](std::size_t i) { job.Progress(i); }, job.Context());
+        *files, names, ignoreCase, [&job](std::size_t i) { job.Progress(i); }, job.Context());
     const bool stopped = job.StopRequested();
     job.Post([this, counts = std::move(counts), stopped]() mutable {
       EndProgressRun(m_host);
@@ -711,14 +584,15 @@ void CKestrinDlg::OnRefReport() {
       m_refCounts = std::move(counts);
       FillRefList();
       // The unused reference files become the results, so that they open and copy like found files.
-      m_results.clear();
+      FileList unused;
       m_host.ListReset(IDC_RESULT_LIST);
       for (std::size_t i = 0; i < m_refFiles.size(); ++i) {
         if (m_refCounts[i] != 0) continue;
-        m_results.push_back(m_refFiles[i], m_refFiles.kind(i));
+        unused.push_back(m_refFiles[i], m_refFiles.kind(i));
         m_host.ListAdd(IDC_RESULT_LIST, m_refFiles[i]);
       }
-      SetStatus(m_host, text::kRefReportSummary, {Count(m_refFiles.size()), Count(m_results.size())});
+      m_results = Share(std::move(unused));
+      SetStatus(m_host, text::kRefReportSummary, {Count(m_refFiles.size()), Count(m_results->size())});
     });
   });
 }
@@ -740,7 +614,7 @@ void CKestrinDlg::FillRefList() {
 }
 
 void CKestrinDlg::SetDefaultCopyPaths(const std::string& folderText) {
-  const DefaultCopyPaths defaults = ComputeDefaultCopyPaths(folderText, !m_files.empty(), m_style, HomeFolder());
+  const DefaultCopyPaths defaults = ComputeDefaultCopyPaths(folderText, !m_files->empty(), m_style, HomeFolder());
   m_host.SetText(IDC_PATH_PREFIX, defaults.prefix);
   m_host.SetText(IDC_COPY_OUTPUT, defaults.output);
 }

@@ -9,12 +9,13 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/path_style.h"
 #include "primitives/command.h"
 #include "primitives/file_list.h"
+#include "ui/command_runner.h"
 #include "ui/host.h"
 
 namespace kestrin {
@@ -53,7 +54,7 @@ class CKestrinDlg {
   bool PreTranslateKeyDown(int virtualKey);
 
   // The running command.
-  bool Running() const { return m_running; }
+  bool Running() const { return m_runner.Running(); }
   // The user's stop: the command ends at its next check, keeping what it has done, and says so.
   void Stop();
   // The window closes: stops the command, waits for its worker, and drops what it had still to show.
@@ -97,8 +98,8 @@ class CKestrinDlg {
   // The dialog's state, read only: the handlers alone change it.
   const std::string& InputPath() const { return m_inputPath; }
   bool SingleFileMode() const { return m_singleFileMode; }
-  const FileList& Files() const { return m_files; }
-  const FileList& Results() const { return m_results; }
+  const FileList& Files() const { return *m_files; }
+  const FileList& Results() const { return *m_results; }
   const std::string& RefPath() const { return m_refPath; }
   const FileList& RefFiles() const { return m_refFiles; }
 
@@ -109,24 +110,31 @@ class CKestrinDlg {
   };
 
  private:
-  class Job;
-  struct Channel;
+  // A list the window keeps and a running command may read: shared, never changed once made (a new list
+  // replaces it), so that a command is handed the list as it was when it started.
+  using SharedList = std::shared_ptr<const FileList>;
+  static SharedList Share(FileList list) { return std::make_shared<const FileList>(std::move(list)); }
 
   // Reads the walk flags (recursive, then hidden) from their check boxes.
   WalkFlags ReadWalkFlags();
 
   // Starts work on the worker thread. Every control but stopButton (0: none, Escape alone stops) is
   // disabled and stopButton reads the stop caption until the command ends; the failures of the last
-  // command are forgotten. work ends by posting its outcome; the command ends after that.
-  void StartCommand(int stopButton, std::function<void(Job&)> work);
+  // command are forgotten. The work gets what it works on when it starts and never reads the dialog's
+  // state; it shows what it did through calls it posts, and the command ends after them.
+  void StartCommand(int stopButton, CommandRunner::Work work);
   // On the window thread, the last step of every command: the controls as they were.
   void EndCommand(FailureList failures);
   // A walk of root under flags on the worker; done receives the files listed (all, or those listed before
   // a stop) on the window thread.
-  // The status after a walk of the input folder: its count, or what was listed before a stop.
-  void WriteWalkCount(bool stopped);
   void StartWalk(int stopButton, std::string root, WalkFlags flags,
                  std::function<void(FileList files, bool stopped)> done);
+  // On the window thread once a walk of the input folder, or of the reference folder, is done: the new
+  // list, and the status of a stopped walk or of the input folder's count.
+  void InputWalkDone(FileList files, bool stopped);
+  void RefWalkDone(FileList files, bool stopped);
+  // The status after a walk of the input folder: its count, or what was listed before a stop.
+  void WriteWalkCount(bool stopped);
 
   // The three kinds of drop: a folder as the input or (Ctrl) the reference folder, a file (Ctrl) as the
   // single input file, a file as the source of the search string.
@@ -140,8 +148,8 @@ class CKestrinDlg {
 
   std::string m_inputPath;          // input folder, ending in a separator; or the one file
   bool m_singleFileMode = false;
-  FileList m_files;                 // every file below m_inputPath, walk order
-  FileList m_results;               // the last search's matches, in the order of m_files
+  SharedList m_files = Share({});   // every file below m_inputPath, walk order
+  SharedList m_results = Share({}); // the last search's matches, in the order of m_files
   std::string m_refPath;            // reference folder, ending in a separator
   FileList m_refFiles;              // every file below m_refPath, walk order
   std::vector<std::size_t> m_refCounts;  // the last reference report's counts, one per m_refFiles entry
@@ -150,11 +158,8 @@ class CKestrinDlg {
   DialogHost& m_host;
   PathStyle m_style;
 
-  bool m_running = false;           // window thread only
-  int m_stopButton = 0;
-  StopFlag m_stop;
-  std::shared_ptr<Channel> m_channel;
-  std::thread m_worker;
+  int m_stopButton = 0;             // window thread only, as every member above
+  CommandRunner m_runner;           // last: its worker ends before the state above goes
 };
 
 }  // namespace kestrin

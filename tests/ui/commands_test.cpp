@@ -5,8 +5,10 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <functional>
 #include <mutex>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -16,6 +18,7 @@
 #include "gate_fs.h"
 #include "recording_host.h"
 #include "support/memory_fs.h"
+#include "support/temp_folder.h"
 #include "ui/kestrin_dlg.h"
 #include "ui/layout.h"
 #include "ui/resource_ids.h"
@@ -307,6 +310,168 @@ TEST(ClosedWindow, StopsTheRunningCommandWaitsForItAndShowsNothingMore) {
   host.RunPostedUntil([] { return true; });  // what the worker had still posted is dropped
   EXPECT_EQ(host.Text(IDC_STATUS), status);
   EXPECT_FALSE(host.Enabled(IDC_OPEN_INPUT));
+}
+
+using Lines = std::vector<std::string>;
+
+// Starts a command and stops it (Escape) once its worker has reached the gate, then runs the window until
+// the command has ended.
+void StopAtTheGate(GateFileSystem& gate, headless::HeadlessHost& host, CKestrinDlg& dlg,
+                   const std::function<void()>& start) {
+  gate.Arm();
+  host.LeaveCommandsRunning(true);
+  start();
+  host.LeaveCommandsRunning(false);
+  ASSERT_TRUE(dlg.Running());
+  gate.WaitReached();
+  EXPECT_TRUE(dlg.PreTranslateKeyDown(kVkEscape));
+  gate.Open();
+  host.RunPostedUntil([&] { return !dlg.Running(); });
+}
+
+std::string Numbered(int i) {
+  std::string digits = std::to_string(i);
+  return std::string(5 - std::min<std::size_t>(5, digits.size()), '0') + digits;
+}
+
+// A search stopped a moment in ends early: it lists a strict prefix of what the whole search lists, and
+// says it was stopped. (A search that went on to the end after the stop would list every result.)
+TEST(StoppedSearch, ListsAStrictPrefixOfTheFullResults) {
+  MemoryFileSystem fs(PathStyle::Posix());
+  for (int i = 0; i < 3000; ++i) fs.AddFile("/in/" + Numbered(i) + ".txt", i % 3 == 0 ? "a key" : "none");
+  GateFileSystem gate(fs, At::Read, "/in/00030.txt");
+  ScopedFileSystem use(gate);
+  headless::HeadlessHost host;
+  CKestrinDlg dlg(host, PathStyle::Posix());
+  host.QueueBrowseAnswer("/in");
+  dlg.OnOpenInputFolder();
+  host.Type(IDC_SEARCH_TEXT, "key");
+  dlg.OnSearch();
+  const Lines full = host.Lines(IDC_RESULT_LIST);
+  ASSERT_EQ(full.size(), 1000u);
+
+  StopAtTheGate(gate, host, dlg, [&] { dlg.OnSearch(); });
+  const Lines listed = host.Lines(IDC_RESULT_LIST);
+  EXPECT_GE(listed.size(), 10u);  // the files before the gate at least
+  EXPECT_LT(listed.size(), full.size());
+  EXPECT_EQ(listed, Lines(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(std::min(listed.size(), full.size()))));
+  ASSERT_EQ(dlg.Results().size(), listed.size());
+  for (std::size_t i = 0; i < listed.size(); ++i) EXPECT_EQ(dlg.Results()[i], listed[i]);
+  EXPECT_TRUE(host.Text(IDC_STATUS).starts_with("已停止, 搜索")) << host.Text(IDC_STATUS);
+}
+
+// A stopped reference report changes no list: no counts beside the reference lines, the results as they
+// were, and a status that says it was stopped.
+TEST(StoppedRefReport, ChangesNoList) {
+  MemoryFileSystem fs(PathStyle::Posix());
+  for (int i = 0; i < 3000; ++i) fs.AddFile("/in/" + Numbered(i) + ".txt", i % 2 == 0 ? "btn" : "icon");
+  fs.AddFile("/ref/btn.png").AddFile("/ref/icon.png").AddFile("/ref/unused.png");
+  GateFileSystem gate(fs, At::Read, "/in/00030.txt");
+  ScopedFileSystem use(gate);
+  headless::HeadlessHost host;
+  CKestrinDlg dlg(host, PathStyle::Posix());
+  host.QueueBrowseAnswer("/in");
+  dlg.OnOpenInputFolder();
+  host.QueueBrowseAnswer("/ref");
+  dlg.OnOpenRefFolder();
+  host.Type(IDC_SEARCH_TEXT, "icon");
+  dlg.OnSearch();
+  const Lines refLines = host.Lines(IDC_REF_LIST);
+  const Lines results = host.Lines(IDC_RESULT_LIST);
+  ASSERT_EQ(refLines, (Lines{"btn.png", "icon.png", "unused.png"}));
+  ASSERT_EQ(results.size(), 1500u);
+
+  StopAtTheGate(gate, host, dlg, [&] { dlg.OnRefReport(); });
+  EXPECT_EQ(host.Lines(IDC_REF_LIST), refLines);
+  EXPECT_EQ(host.Lines(IDC_RESULT_LIST), results);
+  EXPECT_EQ(dlg.Results().size(), results.size());
+  EXPECT_EQ(host.Text(IDC_STATUS), "已停止, 统计引用未完成.");
+  EXPECT_FALSE(host.Visible(IDC_PROGRESS));
+}
+
+// On real folders: the files of a rename, each with "_old" in its name, some in a sub-folder.
+struct RenameTree {
+  explicit RenameTree(int files) {
+    for (int i = 0; i < files; ++i) {
+      const std::string name = (i % 4 == 0 ? "in/sub/f" : "in/f") + Numbered(i) + "_old.txt";
+      if (i == 0) std::filesystem::create_directories(tmp.Join("in/sub"));
+      EXPECT_TRUE(WriteFile(tmp.Join(name), "x"));
+    }
+  }
+  // Files below the input folder whose name holds text.
+  int Named(const std::string& text) const {
+    int count = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(tmp.Join("in"))) {
+      if (entry.is_regular_file() && entry.path().filename().string().find(text) != std::string::npos) ++count;
+    }
+    return count;
+  }
+  TempFolder tmp;
+};
+
+void PrepareRename(const RenameTree& tree, headless::HeadlessHost& host, CKestrinDlg& dlg) {
+  dlg.OnInitDialog();  // recursive
+  host.QueueBrowseAnswer(tree.tmp.Join("in"));
+  dlg.OnOpenInputFolder();
+  host.Type(IDC_RENAME_OLD, "_old");
+  host.Type(IDC_RENAME_NEW, "_new");
+}
+
+// The folder collected again after a rename is part of the rename: a stop (two, here) while it is
+// collected stops nothing; the status keeps the rename's summary and the list holds every file.
+TEST(RenameOnRealFolders, AStopWhileTheFolderIsCollectedAgainKeepsTheSummaryAndTheList) {
+  RenameTree tree(40);
+  GateFileSystem gate(NativeFileSystem(), At::Enumerate, tree.tmp.Join("in"));
+  ScopedFileSystem use(gate);
+  headless::HeadlessHost host;
+  CKestrinDlg dlg(host);
+  PrepareRename(tree, host, dlg);
+  ASSERT_EQ(dlg.Files().size(), 40u);
+  // The rename lists no folder: the gate holds the collection that follows its last file.
+  gate.Arm();
+  host.LeaveCommandsRunning(true);
+  dlg.OnBatchRename();
+  host.LeaveCommandsRunning(false);
+  gate.WaitReached();
+  EXPECT_TRUE(dlg.PreTranslateKeyDown(kVkEscape));
+  EXPECT_TRUE(dlg.OnCommand(IDC_RENAME, Notify::Clicked));
+  gate.Open();
+  host.RunPostedUntil([&] { return !dlg.Running(); });
+  EXPECT_EQ(host.Text(IDC_STATUS), "搜索40个文件,修改了40个符合条件的文件.");
+  EXPECT_EQ(tree.Named("_new"), 40);
+  ASSERT_EQ(dlg.Files().size(), 40u);
+  for (std::size_t i = 0; i < dlg.Files().size(); ++i) EXPECT_NE(dlg.Files()[i].find("_new"), std::string::npos);
+  ExpectControlsBack(host);
+}
+
+// Stops at random moments of a rename: whenever the stop comes, the list holds every file under its name
+// now, and the status is the rename's summary (stopped or not), its counts those of the disk.
+TEST(RenameOnRealFolders, RandomStopsKeepTheListAndTheSummary) {
+  std::mt19937 random(2026);
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    RenameTree tree(150);
+    headless::HeadlessHost host;
+    CKestrinDlg dlg(host);
+    PrepareRename(tree, host, dlg);
+    host.LeaveCommandsRunning(true);
+    dlg.OnBatchRename();
+    host.LeaveCommandsRunning(false);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 4000));
+    dlg.PreTranslateKeyDown(kVkEscape);
+    host.RunPostedUntil([&] { return !dlg.Running(); });
+    const int renamed = tree.Named("_new");
+    EXPECT_EQ(renamed + tree.Named("_old"), 150);
+    EXPECT_EQ(dlg.Files().size(), 150u);
+    const std::string n = std::to_string(renamed);
+    const std::string status = host.Text(IDC_STATUS);
+    if (renamed == 150) {
+      EXPECT_TRUE(status == "搜索150个文件,修改了150个符合条件的文件." ||
+                  status == "已停止, 搜索150个文件,修改了150个符合条件的文件.") << status;
+    } else {
+      EXPECT_EQ(status, "已停止, 搜索" + n + "个文件,修改了" + n + "个符合条件的文件.");
+    }
+  }
 }
 
 std::string Drive(const std::string& script) {

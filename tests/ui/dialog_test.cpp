@@ -99,9 +99,8 @@ TEST(ProgressRun, RenameSetsEachPositionBeforeTheFileThenCollectsAgain) {
   EXPECT_EQ(w.host.Only({"ListReset", "GetText", "IsChecked", "Range", "Pos", "Show", "SetText"}),
             (Lines{"ListReset IDC_RESULT_LIST", "GetText IDC_RENAME_OLD", "GetText IDC_RENAME_NEW",
                    "IsChecked IDC_FORCE_RENAME", "Range 0..2", "Pos 0", "Show IDC_PROGRESS 1", "Show IDC_STATUS 0",
-                   "Pos 0", "Pos 1", "Pos 2", "Show IDC_PROGRESS 0", "Show IDC_STATUS 1",
-                   "SetText IDC_STATUS: 搜索3个文件,修改了2个符合条件的文件.", "IsChecked IDC_RECURSIVE",
-                   "IsChecked IDC_INCLUDE_HIDDEN"}));
+                   "IsChecked IDC_RECURSIVE", "IsChecked IDC_INCLUDE_HIDDEN", "Pos 0", "Pos 1", "Pos 2",
+                   "Show IDC_PROGRESS 0", "Show IDC_STATUS 1", "SetText IDC_STATUS: 搜索3个文件,修改了2个符合条件的文件."}));
   ASSERT_EQ(w.dlg.Files().size(), 3u);
   EXPECT_EQ(w.dlg.Files()[0], "/in/b.txt");  // collected anew: the renamed files under their new names
   EXPECT_TRUE(w.fs.Exists("/in/a_new.txt") && w.fs.Exists("/in/c_new.txt"));
