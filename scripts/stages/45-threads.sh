@@ -8,3 +8,7 @@ cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j2
 # The icon check runs no code of ours on threads.
 ctest --preset tsan --label-exclude res
+# The dialog's tests and scenarios again, the headless window running the worker's calls on its own thread
+# while the worker goes on, as the Qt and Win32 windows do.
+KESTRIN_HEADLESS_WINDOW_THREAD=1 build/tsan/tests/ui/kestrin_ui_tests
+KESTRIN_HEADLESS_WINDOW_THREAD=1 ctest --preset tsan -L scenario

@@ -50,6 +50,23 @@ struct Window {
   CKestrinDlg dlg;
 };
 
+// A progress run's calls as the window may show them. Run on the window thread while the worker goes
+// on (PostedCalls::WindowThread), positions set in a row may show as their last only: each run of
+// "Pos" lines of both the calls and the expectation is then compared as its last line.
+void ExpectRun(const RecordingHost& host, Lines calls, Lines expected) {
+  if (host.PostedCallsRun() == headless::PostedCalls::WindowThread) {
+    for (Lines* lines : {&calls, &expected}) {
+      Lines kept;
+      for (std::size_t i = 0; i < lines->size(); ++i) {
+        const bool nextIsPos = i + 1 < lines->size() && (*lines)[i + 1].starts_with("Pos ");
+        if (!((*lines)[i].starts_with("Pos ") && nextIsPos)) kept.push_back((*lines)[i]);
+      }
+      *lines = std::move(kept);
+    }
+  }
+  EXPECT_EQ(calls, expected);
+}
+
 const std::initializer_list<std::string_view> kRunCalls = {"Range", "Pos", "Show", "SetText IDC_STATUS",
                                                            "ListAdd", "Fill", "EndFill", "Copy", "Move"};
 
@@ -61,7 +78,7 @@ TEST(ProgressRun, SearchWithFiltersSetsEachPositionBeforeTheFile) {
   w.host.Type(IDC_SEARCH_TEXT, "key");
   w.host.log.clear();
   w.dlg.OnSearch();
-  EXPECT_EQ(w.host.log, (Lines{"GetText IDC_NAME_FILTER", "GetText IDC_EXT_FILTER", "GetText IDC_SEARCH_TEXT",
+  ExpectRun(w.host, w.host.log, (Lines{"GetText IDC_NAME_FILTER", "GetText IDC_EXT_FILTER", "GetText IDC_SEARCH_TEXT",
                                "ListReset IDC_RESULT_LIST", "Range 0..2", "Pos 0", "Show IDC_PROGRESS 1",
                                "Show IDC_STATUS 0", "IsChecked IDC_IGNORE_CASE", "Fill IDC_RESULT_LIST 3",
                                "Pos 0", "ListAdd IDC_RESULT_LIST: /in/a.txt", "Pos 1", "Pos 2",
@@ -77,7 +94,7 @@ TEST(ProgressRun, SearchWithoutFiltersAddsThenSetsPositionAndKeepsTheStatus) {
   w.Browse("/in");
   w.host.log.clear();
   w.dlg.OnSearch();
-  EXPECT_EQ(w.host.Only(kRunCalls),
+  ExpectRun(w.host, w.host.Only(kRunCalls),
             (Lines{"Range 0..1", "Pos 0", "Show IDC_PROGRESS 1", "Show IDC_STATUS 0", "Fill IDC_RESULT_LIST 2",
                    "ListAdd IDC_RESULT_LIST: /in/a", "Pos 0", "ListAdd IDC_RESULT_LIST: /in/b", "Pos 1",
                    "EndFill IDC_RESULT_LIST", "Show IDC_PROGRESS 0", "Show IDC_STATUS 1"}));
@@ -96,7 +113,7 @@ TEST(ProgressRun, RenameSetsEachPositionBeforeTheFileThenCollectsAgain) {
   // The moves happen on the worker: in order among themselves, in no fixed order with the window's calls.
   EXPECT_EQ(w.host.Only({"Move"}),
             (Lines{"Move /in/a_old.txt -> /in/a_new.txt", "Move /in/c_OLD.txt -> /in/c_new.txt"}));
-  EXPECT_EQ(w.host.Only({"ListReset", "GetText", "IsChecked", "Range", "Pos", "Show", "SetText"}),
+  ExpectRun(w.host, w.host.Only({"ListReset", "GetText", "IsChecked", "Range", "Pos", "Show", "SetText"}),
             (Lines{"ListReset IDC_RESULT_LIST", "GetText IDC_RENAME_OLD", "GetText IDC_RENAME_NEW",
                    "IsChecked IDC_FORCE_RENAME", "Range 0..2", "Pos 0", "Show IDC_PROGRESS 1", "Show IDC_STATUS 0",
                    "IsChecked IDC_RECURSIVE", "IsChecked IDC_INCLUDE_HIDDEN", "Pos 0", "Pos 1", "Pos 2",
@@ -121,7 +138,7 @@ TEST(ProgressRun, CopySetsEachPositionAfterTheFile) {
   w.dlg.OnCopyFiles();
   // The copies happen on the worker: in order among themselves, in no fixed order with the window's calls.
   EXPECT_EQ(w.host.Only({"Copy"}), (Lines{"Copy /p/in/a", "Copy /p/in/b"}));
-  EXPECT_EQ(w.host.Only({"Range", "Pos", "Show", "SetText"}),
+  ExpectRun(w.host, w.host.Only({"Range", "Pos", "Show", "SetText"}),
             (Lines{"Range 0..1", "Pos 0", "Show IDC_PROGRESS 1", "Show IDC_STATUS 0", "Pos 0", "Pos 1",
                    "Show IDC_PROGRESS 0", "Show IDC_STATUS 1", "SetText IDC_STATUS: 拷贝完成, 其中成功:1个, 失败:1个."}));
   EXPECT_EQ(w.fs.Content("/out/in/a"), "1");

@@ -1,5 +1,6 @@
 #include "ui/headless/headless_host.h"
 
+#include <cstdlib>
 #include <stdexcept>
 #include <utility>
 
@@ -16,7 +17,13 @@ namespace {
 
 }  // namespace
 
-HeadlessHost::HeadlessHost(UiLanguage language) : m_language(language) {
+PostedCalls PostedCallsFromEnvironment() {
+  const char* value = std::getenv("KESTRIN_HEADLESS_WINDOW_THREAD");
+  return value != nullptr && std::string_view(value) == "1" ? PostedCalls::WindowThread : PostedCalls::HandedOver;
+}
+
+HeadlessHost::HeadlessHost(UiLanguage language, PostedCalls postedCalls)
+    : m_language(language), m_postedCalls(postedCalls) {
   for (const ControlDef& def : KestrinControls()) {
     if (def.id < 0) continue;
     ControlState& state = m_controls[def.id];
@@ -167,7 +174,7 @@ void HeadlessHost::PostToWindow(std::function<void()> call) {
 }
 
 void HeadlessHost::CommandStarting() {
-  if (m_leaveRunning) return;
+  if (m_leaveRunning || m_postedCalls == PostedCalls::WindowThread) return;
   // From now on the worker's calls are handed over; they wait for the turn, which this thread keeps until
   // it waits in AwaitCommand.
   std::unique_lock<std::mutex> lock(m_postMutex);
@@ -181,7 +188,7 @@ void HeadlessHost::RunPostedUntil(const std::function<bool()>& done) {
   std::unique_lock<std::mutex> lock(m_postMutex);
   if (!m_startingHeld) TakeTurn(lock);
   m_startingHeld = false;
-  m_handOver = true;
+  m_handOver = m_postedCalls == PostedCalls::HandedOver;
   m_waitOver = false;
   m_waitDone = &done;
   for (;;) {  // the turn is this thread's here

@@ -27,12 +27,27 @@ struct Message {
   std::string caption;
 };
 
+// Where the calls a worker posts run while the dialog awaits its command.
+enum class PostedCalls {
+  // On the posting thread, in turn with the window thread's own code, which waits meanwhile: the order of
+  // the window's calls is the order of the work's steps, without a switch of threads for each.
+  HandedOver,
+  // On the window thread (the one that made the host), while the worker goes on, as in the Qt and Win32
+  // windows: what a thread checker sees is what those windows do.
+  WindowThread,
+};
+
+// WindowThread when the environment variable KESTRIN_HEADLESS_WINDOW_THREAD is set to 1, else HandedOver.
+PostedCalls PostedCallsFromEnvironment();
+
 class HeadlessHost : public DialogHost {
  public:
   // Every control in its state at start: captions as in the layout, edit boxes empty, nothing checked,
   // lists empty, the progress bar hidden with its default range 0..100 at 0. Captions and the texts the
   // dialog writes are in language.
-  explicit HeadlessHost(UiLanguage language = UiLanguage::Chinese);
+  explicit HeadlessHost(UiLanguage language = UiLanguage::Chinese,
+                        PostedCalls postedCalls = PostedCallsFromEnvironment());
+  PostedCalls PostedCallsRun() const { return m_postedCalls; }
 
   // DialogHost. A control identifier that the window does not have is a fault of the caller and throws
   // std::logic_error.
@@ -59,10 +74,10 @@ class HeadlessHost : public DialogHost {
 
   // Posted calls wait in a queue for the thread that drives the window (the one that made the host). From
   // the start of a command that the dialog awaits (CommandStarting) until AwaitCommand returns, that
-  // thread does nothing but run posted calls, so the poster runs each call in its place, in turn with the
-  // window thread's own code, and goes on when it has run: the calls interleave with the worker's own
-  // steps exactly as they would on one thread, without a switch of threads for each. Otherwise they wait
-  // for the next AwaitCommand or RunPostedUntil.
+  // thread does nothing but run posted calls; handed over (PostedCalls::HandedOver), the poster runs each
+  // call in its place, in turn with the window thread's own code, and goes on when it has run: the calls
+  // interleave with the worker's own steps exactly as they would on one thread, without a switch of
+  // threads for each. Otherwise they wait for the window thread's next AwaitCommand or RunPostedUntil.
   void PostToWindow(std::function<void()> call) override;
   void CommandStarting() override;
   // Waits for running() to turn false, running the posted calls meanwhile, unless the next command was
@@ -130,6 +145,7 @@ class HeadlessHost : public DialogHost {
   ControlState& List(int id, const char* operation);
 
   UiLanguage m_language;
+  PostedCalls m_postedCalls;
   std::map<int, ControlState> m_controls;
   int m_progressLower = 0;
   int m_progressUpper = 100;
