@@ -10,6 +10,7 @@ namespace kestrin {
 struct MemoryBlock {
   void* data = nullptr;
   std::size_t capacity = 0;  // bytes
+  bool mapped = false;       // mapped on its own, not from the C library: how it is given back
 };
 
 // A block of at least `wanted` bytes holding the first `used` bytes of `block` (none: {}), which is given

@@ -38,22 +38,22 @@ void* MapLarge(std::size_t length) {
 
 MemoryBlock GrowMemoryBlock(MemoryBlock block, std::size_t used, std::size_t wanted) {
   if (wanted <= block.capacity) return block;
-  if (!Mapped(wanted)) {
+  if (!Mapped(wanted) && !block.mapped) {
     void* grown = std::realloc(block.data, wanted);
     if (grown == nullptr) throw std::bad_alloc();
-    return MemoryBlock{grown, wanted};
+    return MemoryBlock{grown, wanted, false};
   }
   const std::size_t length = (wanted + kLargePage - 1) / kLargePage * kLargePage;
   void* grown = MapLarge(length);
   if (grown == nullptr) throw std::bad_alloc();
   if (used > 0) std::memcpy(grown, block.data, used);
   FreeMemoryBlock(block);
-  return MemoryBlock{grown, length};
+  return MemoryBlock{grown, length, true};
 }
 
 void FreeMemoryBlock(MemoryBlock block) noexcept {
   if (block.data == nullptr) return;
-  if (Mapped(block.capacity)) {
+  if (block.mapped) {
     munmap(block.data, block.capacity);
   } else {
     std::free(block.data);

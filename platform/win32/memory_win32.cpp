@@ -11,7 +11,7 @@ MemoryBlock GrowMemoryBlock(MemoryBlock block, std::size_t used, std::size_t wan
   if (wanted <= block.capacity) return block;
   void* grown = std::realloc(block.data, wanted);
   if (grown == nullptr) throw std::bad_alloc();
-  return MemoryBlock{grown, wanted};
+  return MemoryBlock{grown, wanted, false};
 }
 
 void FreeMemoryBlock(MemoryBlock block) noexcept { std::free(block.data); }
