@@ -199,15 +199,16 @@ bool JournalFileSystem::SameFile(const std::string& a, const std::string& b) {
   return x.id == y.id;
 }
 
-ReadHandle JournalFileSystem::OpenForRead(const std::string& path) {
+FsResult<ReadHandle> JournalFileSystem::OpenForRead(const std::string& path) {
   if (const Node* node = Find(path)) {
-    if (!node->present || node->directory) return -1;
+    if (!node->present) return FsFailure{FailureReason::Vanished, {}};
+    if (node->directory) return FsFailure{FailureReason::NotRegularFile, {}};
     return inner_.OpenForRead(node->origin);
   }
   return inner_.OpenForRead(path);
 }
 
-std::int64_t JournalFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
+FsResult<std::size_t> JournalFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
   return inner_.Read(handle, buffer, size);
 }
 

@@ -49,8 +49,8 @@ class JournalFileSystem : public FileSystem {
   bool Writable(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
-  ReadHandle OpenForRead(const std::string& path) override;
-  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override;
+  FsResult<ReadHandle> OpenForRead(const std::string& path) override;
+  FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override;
   void Close(ReadHandle handle) override;
   FsFailure LastFailure() override;
 

@@ -4,6 +4,7 @@
 // the commands share).
 
 #include <string>
+#include <utility>
 
 namespace kestrin {
 
@@ -22,10 +23,34 @@ enum class FailureReason : unsigned char {
   System,               // anything else: the system's own words are in Failure::detail
 };
 
-// Why a file-system call failed, as the file system tells it (FileSystem::LastFailure).
+// Why a file-system call failed, as the file system tells it.
 struct FsFailure {
   FailureReason reason = FailureReason::System;
   std::string detail;  // the system's own words, where no reason of ours names the error
+};
+
+// The outcome of a file-system call that returns nothing else: done, or failed and why.
+struct FsStatus {
+  bool ok = true;
+  FsFailure failure;  // when not ok
+
+  FsStatus() = default;
+  FsStatus(FsFailure why) : ok(false), failure(std::move(why)) {}  // NOLINT: a failure is a status
+  explicit operator bool() const noexcept { return ok; }
+};
+
+// The outcome of a file-system call that returns a value: the value, or the failure and why. The value is
+// value-initialised when the call failed.
+template <class T>
+struct FsResult {
+  T value{};
+  bool ok = false;
+  FsFailure failure;  // when not ok
+
+  FsResult() = default;
+  FsResult(T result) : value(std::move(result)), ok(true) {}              // NOLINT: a value is a result
+  FsResult(FsFailure why) : ok(false), failure(std::move(why)) {}  // NOLINT: so is a failure
+  explicit operator bool() const noexcept { return ok; }
 };
 
 }  // namespace kestrin

@@ -7,11 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 #include <string_view>
 
 #include "platform/failure_reason.h"
+#include "platform/file_reader.h"
 
 namespace kestrin {
 
@@ -44,9 +46,6 @@ struct DirEntry {
   FileId id;              // valid for folders, so that a walk can notice a link leading back into its tree
 };
 
-// A handle of a file opened for reading; negative means none.
-using ReadHandle = std::intptr_t;
-
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -56,7 +55,8 @@ class FileSystem {
 
   // Calls onEntry for every entry of the folder, in the file system's order, "." and ".." left out.
   // Returns false when the folder cannot be opened. onEntry may call Enumerate again: the walk descends
-  // into a sub-folder from inside the callback.
+  // into a sub-folder from inside the callback (the POSIX file system reads a folder whole before it hands
+  // its entries out, so that a deep walk holds no folder open per level).
   virtual bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) = 0;
 
   // Creates one folder whose parent exists. False when it exists already or cannot be made.
@@ -89,45 +89,21 @@ class FileSystem {
   // True when both paths exist and name the same file (one is an alias of the other).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 
-  // Opens a regular file for reading without ever blocking; a negative handle on failure. What was
-  // actually opened is checked, whatever a listing said of the path before: a FIFO, a device or a folder
-  // (put in the file's place since) is closed again and never read.
-  virtual ReadHandle OpenForRead(const std::string& path) = 0;
-  // Reads up to size bytes; the count read, 0 at the end of the file, negative on an error.
-  virtual std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) = 0;
-  // Read without the copy, where the file system holds the next bytes of the file in memory already (as
-  // those read ahead): points data at up to size of them and returns how many, moving on in the file
-  // exactly as Read would, so that the two may take turns on one handle and see the file's bytes in order.
-  // The bytes stay as they are until the handle is closed. 0, with nothing changed, where it holds none:
-  // the caller reads with Read, which also tells the end of the file and errors. A file system that never
-  // holds bytes says 0 for every handle.
-  virtual std::size_t ReadInPlace(ReadHandle handle, const unsigned char*& data, std::size_t size) {
-    static_cast<void>(handle);
-    static_cast<void>(data);
-    static_cast<void>(size);
-    return 0;
-  }
+  // Opens a regular file for reading without ever blocking, as FileReader::Open does; a reader is the
+  // better way through many files.
+  virtual FsResult<ReadHandle> OpenForRead(const std::string& path) = 0;
+  // Reads up to size bytes: the count read, 0 at the end of the file.
+  virtual FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) = 0;
   virtual void Close(ReadHandle handle) = 0;
 
   // Why the latest call of this thread that reported failure did fail: the system's error mapped to a
   // reason, or the system's own words. Asked right after that call; a file system that cannot tell says
-  // FailureReason::System without words.
+  // FailureReason::System without words. The reading calls return their failures themselves.
   virtual FsFailure LastFailure() { return {}; }
 
-  // OpenForRead for many files in a row, as a search through a file list opens them. The files of one
-  // folder usually follow each other there, so an implementation may keep the folder of the previous file
-  // open and open the next one relative to it, sparing the lookup of every folder above it, until
-  // EndReadBatch. The handle is closed with Close as usual.
-  virtual ReadHandle OpenForReadInBatch(const std::string& path) { return OpenForRead(path); }
-  virtual void EndReadBatch() {}
-  // The files this thread's batch will open next with OpenForReadInBatch, in that order, and how many
-  // bytes of each it will read first. An implementation may open them and read those bytes ahead, all
-  // together, in a few calls to the system instead of several for each file; OpenForReadInBatch then
-  // hands them out, with the same checks and failures as if it had opened them itself. A hint only.
-  virtual void ReadAhead(const std::vector<std::string>& paths, std::size_t bytes) {
-    static_cast<void>(paths);
-    static_cast<void>(bytes);
-  }
+  // A reader of files for the calling thread, which owns it (FileReader). This one opens, reads and
+  // closes through OpenForRead, Read and Close.
+  virtual std::unique_ptr<FileReader> NewReader(const ReaderOptions& options);
 };
 
 // The native implementation of the running platform.

@@ -4,6 +4,50 @@
 
 namespace kestrin {
 
+FileScanner::FileScanner(FileSystem& fs, unsigned workers) {
+  ReaderOptions options;
+  options.readers = workers;
+  reader_ = fs.NewReader(options);
+}
+
+FileScanner::~FileScanner() {
+  if (reader_) Close();
+}
+
+bool FileScanner::Open(const std::string& path, FailureList* failures) {
+  Close();
+  FsResult<ReadHandle> opened = reader_->Open(path);
+  if (!opened) {
+    if (failures != nullptr) failures->Add(path, opened.failure.reason, std::move(opened.failure.detail));
+    return false;
+  }
+  handle_ = opened.value;
+  path_ = path;
+  return true;
+}
+
+std::int64_t FileScanner::Next(unsigned char* buffer, std::size_t size, const unsigned char*& data, bool inPlace,
+                               FailureList* failures) {
+  if (handle_ < 0) return 0;
+  if (inPlace) {
+    if (const std::size_t held = reader_->ReadInPlace(handle_, data, size); held > 0) {
+      return static_cast<std::int64_t>(held);
+    }
+  }
+  data = buffer;
+  FsResult<std::size_t> read = reader_->Read(handle_, buffer, size);
+  if (!read) {
+    if (failures != nullptr) failures->Add(path_, read.failure.reason, std::move(read.failure.detail));
+    return -1;
+  }
+  return static_cast<std::int64_t>(read.value);
+}
+
+void FileScanner::Close() {
+  if (handle_ >= 0) reader_->Close(handle_);
+  handle_ = -1;
+}
+
 unsigned ScanWorkerCount(unsigned requested, std::size_t files) {
   unsigned workers = requested != 0 ? requested : std::thread::hardware_concurrency();
   if (workers == 0) workers = 1;  // the count is unknown on this system

@@ -45,6 +45,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -66,22 +67,49 @@ struct ParallelScanOptions {
 // The results in flight with the given number of workers, unless the options say otherwise.
 inline std::size_t DefaultScanWindow(unsigned workers) { return std::size_t{128} * workers; }
 
-// Files a worker of a scan that reads them takes at a time, so that the file system may read their
-// starts ahead together (FileSystem::ReadAhead).
+// Files a worker of a scan that reads them takes at a time, so that its reader may read their starts
+// ahead together (FileReader::Announce).
 inline constexpr std::size_t kScanReadAheadRun = 16;
 
-// A state's Prepare for a scan that reads files: tells the file system which files of [first, last) the
-// run will open (those keep(i) holds), and how many bytes of each it reads first. paths is the state's
-// own list, kept from one run to the next.
-template <class Keep>
-void AnnounceRun(FileSystem& fs, const FileList& files, std::size_t first, std::size_t last, const Keep& keep,
-                 std::size_t bytes, std::vector<std::string>& paths) {
-  paths.clear();
-  for (std::size_t i = first; i < last; ++i) {
-    if (keep(i)) paths.emplace_back(files[i]);
+// The reading of one worker of a scan that reads files: a reader of the file system of its own (made and
+// destroyed on the worker, FileSystem::NewReader), told the files of each run ahead (AnnounceRun), and the
+// failures of opening and reading recorded with the reason the system gave, the same way for every scan.
+class FileScanner {
+ public:
+  // workers: how many scan at the same time, each with its own scanner.
+  FileScanner(FileSystem& fs, unsigned workers);
+  FileScanner(FileScanner&&) = default;
+  FileScanner& operator=(FileScanner&&) = default;
+  ~FileScanner();
+
+  // Tells the reader which files of [first, last) the run will open (those keep(i) holds), and how many
+  // bytes of each it reads first.
+  template <class Keep>
+  void AnnounceRun(const FileList& files, std::size_t first, std::size_t last, const Keep& keep,
+                   std::size_t bytes) {
+    ahead_.clear();
+    for (std::size_t i = first; i < last; ++i) {
+      if (keep(i)) ahead_.emplace_back(files[i]);
+    }
+    if (!ahead_.empty()) reader_->Announce(ahead_, bytes);
   }
-  if (!paths.empty()) fs.ReadAhead(paths, bytes);
-}
+
+  // Opens a file (closing the one open before); false, with the failure recorded, when it cannot be.
+  bool Open(const std::string& path, FailureList* failures);
+  // The next bytes of the open file, at most size: where the reader holds them in memory already and
+  // inPlace allows, data points at them; otherwise they are read into buffer, and data points there. The
+  // count; 0 at the end of the file; -1 after a read error, which is recorded.
+  std::int64_t Next(unsigned char* buffer, std::size_t size, const unsigned char*& data, bool inPlace,
+                    FailureList* failures);
+  // Closes the open file, if any.
+  void Close();
+
+ private:
+  std::unique_ptr<FileReader> reader_;
+  ReadHandle handle_ = -1;
+  std::string path_;  // of the open file
+  std::vector<std::string> ahead_;
+};
 
 // The longest a ready result waits for the calling thread while the rest of its run is being scanned.
 inline constexpr std::chrono::milliseconds kScanDeliveryLatency{20};

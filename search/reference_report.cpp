@@ -18,15 +18,18 @@ namespace {
 // from one chunk to the next, so a name across a chunk boundary is found without reading any byte twice.
 constexpr std::size_t kChunkSize = std::size_t{256} << 10;
 
-// One worker's reading: a buffer and a stream through the shared automaton. Made and destroyed on its
-// worker thread, which keeps the folder of its last file open between files (OpenForReadInBatch).
+// One worker's reading: a buffer and a stream through the shared automaton, and the worker's own reader of
+// the file system.
 class ReferenceReader {
  public:
-  ReferenceReader(const MultiSearcher& searcher, const CommandContext& context)
-      : fs_(Fs()), context_(context), stream_(searcher), buffer_(new unsigned char[kChunkSize]) {}
-  ~ReferenceReader() { fs_.EndReadBatch(); }
-  ReferenceReader(const ReferenceReader&) = delete;
-  ReferenceReader& operator=(const ReferenceReader&) = delete;
+  ReferenceReader(FileSystem& fs, unsigned workers, const MultiSearcher& searcher, const CommandContext& context)
+      : files_(fs, workers), context_(context), stream_(searcher), buffer_(new unsigned char[kChunkSize]) {}
+
+  // Tells the reader which files of [first, last) the worker's run opens.
+  void AnnounceRun(const FileList& files, std::size_t first, std::size_t last) {
+    const auto isFile = [&files](std::size_t i) { return files.kind(i) == EntryKind::File; };
+    files_.AnnounceRun(files, first, last, isFile, kChunkSize);
+  }
 
   // The names found in the file, as pattern numbers; none when it is empty or cannot be opened (recorded
   // in failures).
@@ -36,47 +39,28 @@ class ReferenceReader {
       return;
     }
     path_.assign(entry);
-    const ReadHandle handle = fs_.OpenForReadInBatch(path_);
-    if (handle < 0) {
-      // The file system opens regular files only, whatever took a listed file's place since the walk.
-      const PathInfo info = fs_.Lookup(path_);
-      if (!info.found) {
-        failures.Add(entry, FailureReason::Vanished);
-      } else if (info.kind != EntryKind::File) {
-        failures.Add(entry, FailureReason::NotRegularFile);
-      } else {
-        failures.Add(entry, FailureReason::System, "could not be opened");
-      }
-      return;
-    }
+    // The reader opens regular files only, whatever took a listed file's place since the walk.
+    if (!files_.Open(path_, &failures)) return;
     stream_.Begin();
     bool content = false;
     // A stop between the reads of a large file keeps what the part read holds, as a read error does.
     for (bool first = true; first || !context_.Stopped(); first = false) {
-      // Bytes the file system holds in memory already (read ahead) are fed where they lie; the stream
-      // keeps the few it needs for a name across the seam to the next chunk.
+      // Bytes the reader holds in memory already (read ahead) are fed where they lie; the stream keeps the
+      // few it needs for a name across the seam to the next chunk.
       const unsigned char* data = buffer_.get();
-      std::int64_t count = static_cast<std::int64_t>(fs_.ReadInPlace(handle, data, kChunkSize));
-      if (count == 0) {
-        data = buffer_.get();
-        count = fs_.Read(handle, buffer_.get(), kChunkSize);
-      }
-      if (count == 0) break;
-      if (count < 0) {
-        // What was read before the error stands, as it does for the content search.
-        failures.Add(entry, FailureReason::System, "could not be read to its end");
-        break;
-      }
+      const std::int64_t count = files_.Next(buffer_.get(), kChunkSize, data, true, &failures);
+      // What was read before a read error stands, as it does for the content search.
+      if (count <= 0) break;
       content = true;
       stream_.Feed(data, static_cast<std::size_t>(count));
       if (stream_.FoundAll()) break;
     }
-    fs_.Close(handle);
+    files_.Close();
     if (content) found = stream_.Found();
   }
 
  private:
-  FileSystem& fs_;
+  FileScanner files_;
   const CommandContext& context_;
   MultiSearchStream stream_;
   std::unique_ptr<unsigned char[]> buffer_;
@@ -109,16 +93,14 @@ std::vector<std::size_t> CountReferences(const FileList& files, const std::vecto
   struct Worker {
     ReferenceReader reader;
     const FileList& files;
-    std::vector<std::string> ahead;
-    void Prepare(std::size_t first, std::size_t last) {
-      const auto isFile = [this](std::size_t i) { return files.kind(i) == EntryKind::File; };
-      AnnounceRun(Fs(), files, first, last, isFile, kChunkSize, ahead);
-    }
+    void Prepare(std::size_t first, std::size_t last) { reader.AnnounceRun(files, first, last); }
   };
   ParallelScanOptions options;
   options.run = kScanReadAheadRun;
+  const unsigned readers = ScanWorkerCount(options.workers, files.size());
+  FileSystem& fs = Fs();
   ScanInParallel<std::vector<std::uint32_t>>(
-      files.size(), [&] { return Worker{ReferenceReader(searcher, context), files, {}}; },
+      files.size(), [&] { return Worker{ReferenceReader(fs, readers, searcher, context), files}; },
       [&](Worker& worker, std::size_t i, std::vector<std::uint32_t>& found, FailureList& failures) {
         worker.reader.Scan(files[i], files.kind(i), found, failures);
       },

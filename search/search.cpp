@@ -31,16 +31,23 @@ constexpr std::size_t kFirstReadSize = std::size_t{4} << 10;
 // A stop is seen between chunks, so that a large file does not hold it up.
 class ContentScanner {
  public:
-  ContentScanner(std::string_view pattern, bool ignoreCase, const CommandContext& context = {})
-      : fs_(Fs()),
+  // workers: how many scanners read at the same time.
+  ContentScanner(FileSystem& fs, unsigned workers, std::string_view pattern, bool ignoreCase,
+                 const CommandContext& context = {})
+      : files_(fs, workers),
         stop_(context.stop),
         searcher_(pattern, ignoreCase),
         carry_(pattern.empty() ? 0 : pattern.size() - 1),
         readAt_((carry_ + 63) / 64 * 64),
         buffer_(new unsigned char[readAt_ + kChunkSize]) {}
-  ~ContentScanner() { fs_.EndReadBatch(); }
-  ContentScanner(const ContentScanner&) = delete;
-  ContentScanner& operator=(const ContentScanner&) = delete;
+  ContentScanner(ContentScanner&&) = default;
+  ContentScanner& operator=(ContentScanner&&) = default;
+
+  // Tells the reader which files of [first, last) the worker's run opens (those keep(i) holds).
+  template <class Keep>
+  void AnnounceRun(const FileList& files, std::size_t first, std::size_t last, const Keep& keep) {
+    files_.AnnounceRun(files, first, last, keep, FirstReadSize());
+  }
 
   // The bytes the next file's first read asks for.
   std::size_t FirstReadSize() const { return early_ * 4 >= late_ ? kFirstReadSize : kChunkSize; }
@@ -48,11 +55,7 @@ class ContentScanner {
   // True when the file holds the pattern; false when it does not, is empty, is not a regular file, cannot
   // be opened or read (recorded in failures, when given), or the command was stopped.
   bool Contains(const std::string& path, FailureList* failures = nullptr) {
-    const ReadHandle handle = fs_.OpenForReadInBatch(path);
-    if (handle < 0) {
-      if (failures != nullptr) AddFailure(*failures, path);
-      return false;
-    }
+    if (!files_.Open(path, failures)) return false;
     bool found = false;
     std::size_t carried = 0;  // the tail of the previous chunk, just before readAt_
     std::size_t want = FirstReadSize();
@@ -62,12 +65,7 @@ class ContentScanner {
       // The first bytes of a file may be in memory already (read ahead with others): they are searched
       // where they lie, and only the carry is copied from them for the next chunk.
       const unsigned char* data = chunk;
-      std::int64_t count = first ? static_cast<std::int64_t>(fs_.ReadInPlace(handle, data, want)) : 0;
-      if (count == 0) {
-        data = chunk;
-        count = fs_.Read(handle, chunk, want);
-      }
-      if (count < 0 && failures != nullptr) AddFailure(*failures, path);
+      const std::int64_t count = files_.Next(chunk, want, data, first, failures);
       if (count <= 0) break;  // the end of the file, or a read error: no match either way
       const unsigned char* begin = data - carried;  // nothing is carried into bytes held in place
       const std::size_t size = carried + static_cast<std::size_t>(count);
@@ -81,16 +79,11 @@ class ContentScanner {
       std::memmove(chunk - carried, begin + size - carried, carried);
       want = kChunkSize;
     }
-    fs_.Close(handle);
+    files_.Close();
     return found;
   }
 
  private:
-  void AddFailure(FailureList& failures, const std::string& path) {
-    const FsFailure why = fs_.LastFailure();
-    failures.Add(path, why.reason, why.detail);
-  }
-
   // Counts, from the first read of a file of size bytes (or more), whether the match ended within the
   // first kFirstReadSize bytes, or the file went on beyond them without one. Recent files weigh most.
   void Learn(std::size_t at, std::size_t size) {
@@ -105,7 +98,7 @@ class ContentScanner {
     }
   }
 
-  FileSystem& fs_;
+  FileScanner files_;
   const StopFlag* stop_;
   SubstringSearcher searcher_;
   std::size_t early_ = 0;  // files whose match ended within their first kFirstReadSize bytes
@@ -131,7 +124,7 @@ bool BufferContains(const void* data, std::size_t length, std::string_view patte
 bool FileContains(const std::string& path, std::string_view pattern, bool ignoreCase,
                   const CommandContext& context) {
   if (context.Stopped() || !IsRegularFile(path, context)) return false;
-  return ContentScanner(pattern, ignoreCase, context).Contains(path, context.failures);
+  return ContentScanner(Fs(), 1, pattern, ignoreCase, context).Contains(path, context.failures);
 }
 
 const char* ExtensionOf(const char* path) {
@@ -189,16 +182,18 @@ FileList FilterFiles(const FileList& files, const SearchFilters& filters, const 
     ContentScanner scanner;
     const decltype(opened)& opens;
     const FileList& files;
-    std::vector<std::string> ahead;
-    void Prepare(std::size_t first, std::size_t last) {
-      AnnounceRun(Fs(), files, first, last, opens, scanner.FirstReadSize(), ahead);
-    }
+    void Prepare(std::size_t first, std::size_t last) { scanner.AnnounceRun(files, first, last, opens); }
   };
   ParallelScanOptions options;
   options.workers = workers;
   options.run = kScanReadAheadRun;
+  const unsigned scanners = ScanWorkerCount(workers, n);
+  FileSystem& fs = Fs();
   ScanInParallel<bool>(
-      n, [&] { return Worker{ContentScanner(*filters.content, filters.ignoreCase, context), opened, files, {}}; },
+      n,
+      [&] {
+        return Worker{ContentScanner(fs, scanners, *filters.content, filters.ignoreCase, context), opened, files};
+      },
       [&](Worker& worker, std::size_t i, bool& hit, FailureList& failures) {
         const std::string_view entry = files[i];
         if (!namePasses(entry)) return;

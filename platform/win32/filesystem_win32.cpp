@@ -59,6 +59,12 @@ std::string ErrorText(DWORD error) {
   return std::string(text, n);
 }
 
+// A system error as a reason, with the system's words where no reason of ours names it.
+FsFailure FailureOf(DWORD error) {
+  const FailureReason reason = ReasonOf(error);
+  return FsFailure{reason, reason == FailureReason::System ? ErrorText(error) : std::string()};
+}
+
 // Asked by CopyFileExA between chunks: the copy is cancelled (and its partial file removed) on a stop.
 DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
                             HANDLE, LPVOID data) {
@@ -231,8 +237,7 @@ class Win32FileSystem final : public FileSystem {
 
   FsFailure LastFailure() override {
     if (t_refused) return FsFailure{t_refusal, {}};
-    const FailureReason reason = ReasonOf(t_error);
-    return FsFailure{reason, reason == FailureReason::System ? ErrorText(t_error) : std::string()};
+    return FailureOf(t_error);
   }
 
   bool SameFile(const std::string& a, const std::string& b) override {
@@ -240,32 +245,25 @@ class Win32FileSystem final : public FileSystem {
     return x.valid && x == IdOf(b);
   }
 
-  ReadHandle OpenForRead(const std::string& path) override {
+  FsResult<ReadHandle> OpenForRead(const std::string& path) override {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-      Failed();
-      return -1;
-    }
+    if (h == INVALID_HANDLE_VALUE) return FailureOf(GetLastError());
     // Only a file on disk is read: a device name (CON, NUL, a pipe) opens too, and could never end.
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       CloseHandle(h);
-      Refused(FailureReason::NotRegularFile);
-      return -1;
+      return FsFailure{FailureReason::NotRegularFile, {}};
     }
     return reinterpret_cast<ReadHandle>(h);
   }
 
-  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+  FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override {
     const DWORD want = size > (DWORD{1} << 30) ? (DWORD{1} << 30) : static_cast<DWORD>(size);
     DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(handle), buffer, want, &got, nullptr)) {
-      Failed();
-      return -1;
-    }
-    return got;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle), buffer, want, &got, nullptr)) return FailureOf(GetLastError());
+    return static_cast<std::size_t>(got);
   }
 
   void Close(ReadHandle handle) override {

@@ -241,16 +241,18 @@ TEST_P(FileSystemContract, SameFile) {
 TEST_P(FileSystemContract, ReadInPieces) {
   const std::string content(100000, 'z');
   place_->File("in/big", content + "end");
-  const ReadHandle h = fs().OpenForRead(P("in/big"));
-  ASSERT_GE(h, 0);
+  const FsResult<ReadHandle> h = fs().OpenForRead(P("in/big"));
+  ASSERT_TRUE(h);
   std::string got;
   char buffer[4096];
-  std::int64_t n;
-  while ((n = fs().Read(h, buffer, sizeof buffer)) > 0) got.append(buffer, static_cast<std::size_t>(n));
-  EXPECT_EQ(n, 0);
-  fs().Close(h);
+  FsResult<std::size_t> n;
+  while ((n = fs().Read(h.value, buffer, sizeof buffer)) && n.value > 0) got.append(buffer, n.value);
+  EXPECT_TRUE(n);
+  fs().Close(h.value);
   EXPECT_EQ(got, content + "end");
-  EXPECT_LT(fs().OpenForRead(P("in/none")), 0);
+  const FsResult<ReadHandle> none = fs().OpenForRead(P("in/none"));
+  EXPECT_FALSE(none);
+  EXPECT_EQ(none.failure.reason, FailureReason::Vanished);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -5,12 +5,16 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/filesystem.h"
+#include "support/child_process.h"
 #include "support/temp_folder.h"
 
 #ifdef _WIN32
@@ -103,9 +107,9 @@ TEST(PosixFileSystem, OpeningAFifoForReadingNeitherBlocksNorSucceeds) {
   const std::string fifo = tmp.Join("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   auto opened = std::async(std::launch::async, [&] {
-    const ReadHandle h = NativeFileSystem().OpenForRead(fifo);
-    NativeFileSystem().Close(h);
-    return h >= 0;
+    const FsResult<ReadHandle> h = NativeFileSystem().OpenForRead(fifo);
+    if (h) NativeFileSystem().Close(h.value);
+    return h.ok || h.failure.reason != FailureReason::NotRegularFile;
   });
   if (opened.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
     close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // let the blocked open go
@@ -214,43 +218,90 @@ TEST(PosixFileSystem, DeepTreeDoesNotRunOutOfDescriptors) {
   EXPECT_EQ(files, kDepth);
 }
 
+// The two ways a reader reads: with files read ahead together (through io_uring, where the system offers
+// it) and one file at a time. A test runs both; where the system refuses io_uring, the first is the second
+// and the output says so.
+struct ReaderWay {
+  const char* name;
+  bool readAhead;
+};
+constexpr ReaderWay kReaderWays[] = {{"read ahead", true}, {"one at a time", false}};
+
+std::unique_ptr<FileReader> NewNativeReader(const ReaderWay& way, unsigned readers = 1) {
+  ReaderOptions options;
+  options.readAhead = way.readAhead;
+  options.readers = readers;
+  return NativeFileSystem().NewReader(options);
+}
+
+// False, with a note in the output, when the reader was to read ahead and the system will not let it.
+bool ReadsAsAsked(const ReaderWay& way, const FileReader& reader) {
+  if (way.readAhead && !reader.ReadsAhead()) {
+    std::cout << "[   NOTE   ] this system refuses io_uring: the read-ahead path is not run\n";
+    return false;
+  }
+  EXPECT_EQ(reader.ReadsAhead(), way.readAhead);
+  return true;
+}
+
+// The bytes of an open file, read to its end; nullopt after a read error.
+std::optional<std::string> ReadToEnd(FileReader& reader, ReadHandle h, std::size_t chunk = 4096,
+                                     const std::function<void(int)>& afterRead = {}) {
+  std::string got;
+  std::vector<char> buffer(chunk);
+  for (int reads = 0;; ++reads) {
+    const FsResult<std::size_t> n = reader.Read(h, buffer.data(), buffer.size());
+    if (!n) return std::nullopt;
+    if (n.value == 0) return got;
+    got.append(buffer.data(), n.value);
+    if (afterRead) afterRead(reads);
+  }
+}
+
 // A read is not asked of the system once a file's size has been read; the size decides nothing where it
 // cannot be trusted: a file that grew since it was opened, or one of the system's own files, whose size
 // is 0 whatever they hold.
 TEST(PosixFileSystem, ReadsEveryByteWhateverTheSizeSaidAtOpening) {
   TempFolder tmp;
-  const auto readAll = [](ReadHandle h, const std::function<void(int)>& afterRead = {}) {
-    std::string got;
-    char buffer[4];
-    std::int64_t n;
-    for (int reads = 0; (n = NativeFileSystem().Read(h, buffer, sizeof buffer)) > 0; ++reads) {
-      got.append(buffer, static_cast<std::size_t>(n));
-      if (afterRead) afterRead(reads);
-    }
-    NativeFileSystem().Close(h);
-    return got;
-  };
   const std::string path = tmp.Join("grows");
-  ASSERT_TRUE(WriteFile(path, "abcdef"));
-  EXPECT_EQ(readAll(NativeFileSystem().OpenForRead(path)), "abcdef");
-  // Grown by 3 bytes after the first read of 4, so past its size at opening.
-  const ReadHandle grown = NativeFileSystem().OpenForRead(path);
-  EXPECT_EQ(readAll(grown,
-                    [&](int reads) {
-                      if (reads == 0) {
-                        EXPECT_TRUE(WriteFile(path, "abcdefghi"));
-                      }
-                    }),
-            "abcdefghi");
-  const ReadHandle status = NativeFileSystem().OpenForRead("/proc/self/status");
-  if (status < 0) GTEST_SKIP() << "no /proc here";
-  EXPECT_NE(readAll(status).find("Name:"), std::string::npos);
+  for (const ReaderWay& way : kReaderWays) {
+    for (const bool announced : {false, true}) {
+      SCOPED_TRACE(std::string(way.name) + (announced ? ", announced" : ""));
+      const std::unique_ptr<FileReader> reader = NewNativeReader(way);
+      const auto open = [&](const std::string& file) {
+        if (announced) reader->Announce({file}, 4);
+        const FsResult<ReadHandle> h = reader->Open(file);
+        EXPECT_TRUE(h) << file;
+        return h.value;
+      };
+      ASSERT_TRUE(WriteFile(path, "abcdef"));
+      ReadHandle h = open(path);
+      EXPECT_EQ(ReadToEnd(*reader, h, 4), "abcdef");
+      reader->Close(h);
+      // Grown by 3 bytes after the first read of 4, so past its size at opening.
+      h = open(path);
+      EXPECT_EQ(ReadToEnd(*reader, h, 4,
+                          [&](int reads) {
+                            if (reads == 0) {
+                              EXPECT_TRUE(WriteFile(path, "abcdefghi"));
+                            }
+                          }),
+                "abcdefghi");
+      reader->Close(h);
+      if (!std::filesystem::exists("/proc/self/status")) continue;
+      h = open("/proc/self/status");
+      const std::optional<std::string> status = ReadToEnd(*reader, h, 4);
+      reader->Close(h);
+      ASSERT_TRUE(status);
+      EXPECT_NE(status->find("Name:"), std::string::npos);
+    }
+  }
 }
 
-// Files announced to ReadAhead are handed out by OpenForReadInBatch with every byte and every check of a
-// file opened on its own: small, empty, larger than what is read ahead, gone, a FIFO, a folder; and a
-// batch that opens other files than it announced reads them all the same. Read alone, or in turn with
-// ReadInPlace (which sees the bytes read ahead where they lie), gives the file's bytes in order.
+// Files announced to a reader are handed out by Open with every byte and every check of a file opened on
+// its own: small, empty, larger than what is read ahead, gone, a FIFO, a folder; and a reader that opens
+// other files than it announced reads them all the same. Read alone, or in turn with ReadInPlace (which
+// sees the bytes read ahead where they lie), gives the file's bytes in order.
 TEST(PosixFileSystem, FilesReadAheadReadAsFilesOpenedOneByOne) {
   TempFolder tmp;
   std::string large;
@@ -258,27 +309,8 @@ TEST(PosixFileSystem, FilesReadAheadReadAsFilesOpenedOneByOne) {
   ASSERT_TRUE(WriteFile(tmp.Join("small"), "small file"));
   ASSERT_TRUE(WriteFile(tmp.Join("empty"), ""));
   ASSERT_TRUE(WriteFile(tmp.Join("large"), large));
+  ASSERT_TRUE(WriteFile(tmp.Join("exact"), std::string(4096, 'e')));
   ASSERT_EQ(mkfifo(tmp.Join("fifo").c_str(), 0600), 0);
-  FileSystem& fs = NativeFileSystem();
-  std::size_t inPlace = 0;  // bytes seen in place
-  const auto readAll = [&](const std::string& path, std::string& got, bool turns = false) {
-    const ReadHandle h = fs.OpenForReadInBatch(path);
-    if (h < 0) return false;
-    char buffer[4096];
-    std::int64_t n = -1;
-    for (int turn = 0; got.size() <= (std::size_t{1} << 20); ++turn) {  // no file here is larger
-      const unsigned char* held = nullptr;
-      if (const std::size_t k = turns && turn % 2 == 0 ? fs.ReadInPlace(h, held, turn % 4 == 0 ? 1 : 5000) : 0) {
-        got.append(reinterpret_cast<const char*>(held), k);
-        inPlace += k;
-        continue;
-      }
-      if ((n = fs.Read(h, buffer, turn % 3 == 0 ? 10 : sizeof buffer)) <= 0) break;
-      got.append(buffer, static_cast<std::size_t>(n));
-    }
-    fs.Close(h);
-    return n == 0;
-  };
   struct Case {
     std::string name;
     bool opens;
@@ -288,91 +320,127 @@ TEST(PosixFileSystem, FilesReadAheadReadAsFilesOpenedOneByOne) {
   const std::vector<Case> cases = {{"small", true, "small file", {}},
                                    {"empty", true, "", {}},
                                    {"large", true, large, {}},
+                                   {"exact", true, std::string(4096, 'e'), {}},
                                    {"gone", false, "", FailureReason::Vanished},
                                    {"fifo", false, "", FailureReason::NotRegularFile},
                                    {".", false, "", FailureReason::NotRegularFile}};
   std::vector<std::string> paths;
   for (const Case& c : cases) paths.push_back(tmp.Join(c.name));
-  for (const bool announced : {true, false}) {
-    for (const std::size_t bytes : {std::size_t{4} << 10, std::size_t{256} << 10}) {
-      for (const bool turns : {false, true}) {
-        if (announced) fs.ReadAhead(paths, bytes);
-        for (std::size_t k = 0; k < cases.size(); ++k) {
-          SCOPED_TRACE(cases[k].name + (announced ? ", announced" : "") + ", " + std::to_string(bytes) +
-                       (turns ? ", in turns" : ""));
-          std::string got;
-          EXPECT_EQ(readAll(paths[k], got, turns), cases[k].opens);
-          EXPECT_EQ(got, cases[k].content);
-          if (!cases[k].opens) {
-            EXPECT_EQ(fs.LastFailure().reason, cases[k].why);
+  for (const ReaderWay& way : kReaderWays) {
+    const std::unique_ptr<FileReader> reader = NewNativeReader(way);
+    if (!ReadsAsAsked(way, *reader)) continue;
+    std::size_t inPlace = 0;  // bytes seen in place
+    const auto readAll = [&](const std::string& path, std::string& got, bool turns = false) {
+      const FsResult<ReadHandle> h = reader->Open(path);
+      if (!h) return h.failure;
+      char buffer[4096];
+      FsResult<std::size_t> n;
+      for (int turn = 0; got.size() <= (std::size_t{1} << 20); ++turn) {  // no file here is larger
+        const unsigned char* held = nullptr;
+        if (const std::size_t k =
+                turns && turn % 2 == 0 ? reader->ReadInPlace(h.value, held, turn % 4 == 0 ? 1 : 5000) : 0) {
+          got.append(reinterpret_cast<const char*>(held), k);
+          inPlace += k;
+          continue;
+        }
+        n = reader->Read(h.value, buffer, turn % 3 == 0 ? 10 : sizeof buffer);
+        if (!n || n.value == 0) break;
+        got.append(buffer, n.value);
+      }
+      reader->Close(h.value);
+      return n ? FsFailure{} : FsFailure{FailureReason::System, "a read failed"};
+    };
+    for (const bool announced : {true, false}) {
+      for (const std::size_t bytes : {std::size_t{4} << 10, std::size_t{256} << 10}) {
+        for (const bool turns : {false, true}) {
+          if (announced) reader->Announce(paths, bytes);
+          for (std::size_t k = 0; k < cases.size(); ++k) {
+            SCOPED_TRACE(std::string(way.name) + ": " + cases[k].name + (announced ? ", announced" : "") + ", " +
+                         std::to_string(bytes) + (turns ? ", in turns" : ""));
+            std::string got;
+            const FsFailure why = readAll(paths[k], got, turns);
+            EXPECT_EQ(why.reason, cases[k].opens ? FailureReason::System : cases[k].why);
+            EXPECT_EQ(why.detail, "");
+            EXPECT_EQ(got, cases[k].content);
           }
         }
       }
     }
+    EXPECT_EQ(inPlace > 0, way.readAhead) << way.name << ": only bytes read ahead are seen in place";
+    // Announced one way, opened another: the files skipped and those never announced read all the same.
+    reader->Announce({paths[0], paths[1], paths[2]}, 4096);
+    std::string got;
+    EXPECT_EQ(readAll(paths[2], got).reason, FailureReason::System);
+    EXPECT_EQ(got, large);
+    got.clear();
+    EXPECT_EQ(readAll(paths[0], got).reason, FailureReason::System);
+    EXPECT_EQ(got, "small file");
   }
-  if (inPlace == 0) GTEST_SKIP() << "this system reads nothing ahead (no io_uring): nothing was seen in place";
-  // Announced one way, opened another: the files skipped and those never announced read all the same.
-  fs.ReadAhead({paths[0], paths[1], paths[2]}, 4096);
-  std::string got;
-  EXPECT_TRUE(readAll(paths[2], got));
-  EXPECT_EQ(got, large);
-  got.clear();
-  EXPECT_TRUE(readAll(paths[0], got));
-  EXPECT_EQ(got, "small file");
-  fs.EndReadBatch();
+}
+
+std::size_t OpenDescriptors() {
+  std::size_t n = 0;
+  std::error_code error;
+  for (auto it = std::filesystem::directory_iterator("/proc/self/fd", error);
+       !error && it != std::filesystem::directory_iterator();
+       it.increment(error))
+    ++n;
+  return n;
 }
 
 // The descriptors of files read ahead are closed in batches, after the files themselves: none outlives the
-// batch, whether its file was read whole, in part or never, and however many runs a batch has, few are
-// open at once.
+// reader, whether its file was read whole, in part or never, and however many runs it read, few are open
+// at once.
 TEST(PosixFileSystem, ReadAheadLeavesNoDescriptorOpen) {
-  const auto openDescriptors = [] {
-    std::size_t n = 0;
-    std::error_code error;
-    for (auto it = std::filesystem::directory_iterator("/proc/self/fd", error);
-         !error && it != std::filesystem::directory_iterator();
-         it.increment(error))
-      ++n;
-    return n;
-  };
-  if (openDescriptors() == 0) GTEST_SKIP() << "no /proc here";
+  if (OpenDescriptors() == 0) GTEST_SKIP() << "no /proc here";
   TempFolder tmp;
   std::vector<std::string> paths;
   for (int i = 0; i < 120; ++i) {
     paths.push_back(tmp.Join("f" + std::to_string(i)));
     ASSERT_TRUE(WriteFile(paths.back(), std::string(i % 2 == 0 ? 10 : 100000, 'x')));
   }
-  FileSystem& fs = NativeFileSystem();
-  fs.ReadAhead({paths[0]}, 4096);  // the thread's own lasting means of reading ahead, if any
-  fs.EndReadBatch();
-  const std::size_t before = openDescriptors();
-  std::size_t most = before;
-  for (std::size_t first = 0; first < paths.size(); first += 12) {
-    const std::vector<std::string> run(paths.begin() + static_cast<std::ptrdiff_t>(first),
-                                       paths.begin() + static_cast<std::ptrdiff_t>(first + 12));
-    fs.ReadAhead(run, 4096);
-    for (std::size_t k = 0; k < run.size(); ++k) {
-      if (k % 5 == 4) continue;  // announced, never opened
-      const ReadHandle h = fs.OpenForReadInBatch(run[k]);
-      ASSERT_GE(h, 0);
-      char buffer[4096];
-      EXPECT_GT(fs.Read(h, buffer, sizeof buffer), 0);
-      most = std::max(most, openDescriptors());
-      fs.Close(h);
+  for (const ReaderWay& way : kReaderWays) {
+    SCOPED_TRACE(way.name);
+    const std::size_t before = OpenDescriptors();
+    std::size_t most = before;
+    {
+      const std::unique_ptr<FileReader> reader = NewNativeReader(way);
+      if (!ReadsAsAsked(way, *reader)) continue;
+      for (std::size_t first = 0; first < paths.size(); first += 12) {
+        const std::vector<std::string> run(paths.begin() + static_cast<std::ptrdiff_t>(first),
+                                           paths.begin() + static_cast<std::ptrdiff_t>(first + 12));
+        reader->Announce(run, 4096);
+        for (std::size_t k = 0; k < run.size(); ++k) {
+          if (k % 5 == 4) continue;  // announced, never opened
+          const FsResult<ReadHandle> h = reader->Open(run[k]);
+          ASSERT_TRUE(h);
+          char buffer[4096];
+          EXPECT_GT(reader->Read(h.value, buffer, sizeof buffer).value, 0u);
+          most = std::max(most, OpenDescriptors());
+          reader->Close(h.value);
+        }
+      }
     }
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_LE(most, before + 12 + 32 + 2);
   }
-  fs.EndReadBatch();
-  EXPECT_EQ(openDescriptors(), before);
-  EXPECT_LE(most, before + 12 + 32 + 2);
 }
 
+// A folder is never read as a file: opening one fails, whichever way it is opened.
 TEST(PosixFileSystem, ReadOfAFolderFails) {
   TempFolder tmp;
-  const ReadHandle h = NativeFileSystem().OpenForRead(tmp.path());
-  if (h >= 0) {
-    char c;
-    EXPECT_LT(NativeFileSystem().Read(h, &c, 1), 0);
-    NativeFileSystem().Close(h);
+  const FsResult<ReadHandle> plain = NativeFileSystem().OpenForRead(tmp.path());
+  ASSERT_FALSE(plain);
+  EXPECT_EQ(plain.failure.reason, FailureReason::NotRegularFile);
+  for (const ReaderWay& way : kReaderWays) {
+    for (const bool announced : {false, true}) {
+      SCOPED_TRACE(std::string(way.name) + (announced ? ", announced" : ""));
+      const std::unique_ptr<FileReader> reader = NewNativeReader(way);
+      if (announced) reader->Announce({tmp.path()}, 4096);
+      const FsResult<ReadHandle> h = reader->Open(tmp.path());
+      ASSERT_FALSE(h);
+      EXPECT_EQ(h.failure.reason, FailureReason::NotRegularFile);
+    }
   }
 }
 
@@ -383,18 +451,65 @@ TEST(PosixFileSystem, BytesSeenInPlaceOutliveLaterRuns) {
   const std::string path = tmp.Join("a");
   ASSERT_TRUE(WriteFile(path, std::string(5000, 'a')));
   ASSERT_TRUE(WriteFile(tmp.Join("b"), std::string(5000, 'b')));
-  FileSystem& fs = NativeFileSystem();
+  const std::unique_ptr<FileReader> reader = NewNativeReader(kReaderWays[0]);
   const unsigned char* data = nullptr;
-  const ReadHandle plain = fs.OpenForRead(path);
-  EXPECT_EQ(fs.ReadInPlace(plain, data, 100), 0u);
-  fs.Close(plain);
-  fs.ReadAhead({path}, 4096);
-  const ReadHandle held = fs.OpenForReadInBatch(path);
-  if (fs.ReadInPlace(held, data, 8192) != 4096) GTEST_SKIP() << "this system reads nothing ahead (no io_uring)";
-  fs.ReadAhead({tmp.Join("b")}, 4096);  // the next run, read into a block of its own
+  const FsResult<ReadHandle> plain = reader->Open(path);
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(reader->ReadInPlace(plain.value, data, 100), 0u);
+  reader->Close(plain.value);
+  if (!ReadsAsAsked(kReaderWays[0], *reader)) GTEST_SKIP() << "this system reads nothing ahead (no io_uring)";
+  reader->Announce({path}, 4096);
+  const FsResult<ReadHandle> held = reader->Open(path);
+  ASSERT_TRUE(held);
+  ASSERT_EQ(reader->ReadInPlace(held.value, data, 8192), 4096u);
+  reader->Announce({tmp.Join("b")}, 4096);  // the next run, read into a block of its own
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), 4096), std::string(4096, 'a'));
-  fs.Close(held);
-  fs.EndReadBatch();
+  reader->Close(held.value);
+}
+
+// Files announced while the process has few descriptors left are opened one at a time instead: a run
+// whose opens the system refuses for want of descriptors still reads every file, the reader giving back
+// what it holds to make room.
+TEST(PosixFileSystem, ReadAheadOutOfDescriptorsOpensFilesOneAtATime) {
+  TempFolder tmp;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 16; ++i) {
+    paths.push_back(tmp.Join("f" + std::to_string(i)));
+    ASSERT_TRUE(WriteFile(paths.back(), "file " + std::to_string(i)));
+  }
+  for (const ReaderWay& way : kReaderWays) {
+    for (const int spare : {0, 1, 3}) {
+      SCOPED_TRACE(std::string(way.name) + ", " + std::to_string(spare) + " descriptors spare");
+      const int result = testing::RunInChild(
+          [&] {
+            const std::unique_ptr<FileReader> reader = NewNativeReader(way);
+            if (way.readAhead && !reader->ReadsAhead()) return 0;
+            // Every descriptor taken but `spare` (and one the reader's own folder may need).
+            std::vector<int> taken;
+            for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) taken.push_back(fd);
+            for (int k = 0; k < spare + 1 && !taken.empty(); ++k) {
+              close(taken.back());
+              taken.pop_back();
+            }
+            int wrong = 0;
+            for (int round = 0; round < 3; ++round) {
+              reader->Announce(paths, 4096);
+              for (std::size_t k = 0; k < paths.size(); ++k) {
+                const FsResult<ReadHandle> h = reader->Open(paths[k]);
+                if (!h) {
+                  ++wrong;
+                  continue;
+                }
+                if (ReadToEnd(*reader, h.value) != "file " + std::to_string(k)) ++wrong;
+                reader->Close(h.value);
+              }
+            }
+            return std::min(wrong, 99);
+          },
+          testing::TimeLimit(20));
+      EXPECT_EQ(result, 0) << testing::ChildTrouble(result);
+    }
+  }
 }
 
 #else  // _WIN32

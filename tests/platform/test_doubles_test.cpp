@@ -15,15 +15,18 @@ using testing::FsOp;
 using testing::MemoryFileSystem;
 using Paths = std::vector<std::string>;
 
-std::string ReadAll(FileSystem& fs, const std::string& path, std::int64_t* last = nullptr) {
+// The content of a file, read through a reader of the file system; "<closed>" when it cannot be opened.
+// last: the outcome of the last read.
+std::string ReadAll(FileSystem& fs, const std::string& path, FsResult<std::size_t>* last = nullptr) {
   std::string out;
-  const ReadHandle h = fs.OpenForRead(path);
-  if (h < 0) return "<closed>";
+  const std::unique_ptr<FileReader> reader = fs.NewReader({});
+  const FsResult<ReadHandle> h = reader->Open(path);
+  if (!h) return "<closed>";
   char buffer[64];
-  std::int64_t n;
-  while ((n = fs.Read(h, buffer, sizeof buffer)) > 0) out.append(buffer, static_cast<std::size_t>(n));
+  FsResult<std::size_t> n;
+  while ((n = reader->Read(h.value, buffer, sizeof buffer)) && n.value > 0) out.append(buffer, n.value);
   if (last) *last = n;
-  fs.Close(h);
+  reader->Close(h.value);
   return out;
 }
 
@@ -61,16 +64,16 @@ TEST(MemoryFileSystem, WindowsStyleFoldsCaseAndTakesBothSeparators) {
 TEST(MemoryFileSystem, OpenFilesKeepTheirContentAndAreCounted) {
   MemoryFileSystem mem(PathStyle::Posix());
   mem.AddFile("/a", "old");
-  const ReadHandle h = mem.OpenForRead("/a");
+  const ReadHandle h = mem.OpenForRead("/a").value;
   EXPECT_EQ(mem.OpenHandles(), 1u);
   mem.AddFile("/a", "new");
   char buffer[8];
-  EXPECT_EQ(mem.Read(h, buffer, sizeof buffer), 3);
+  EXPECT_EQ(mem.Read(h, buffer, sizeof buffer).value, 3u);
   EXPECT_EQ(std::string(buffer, 3), "old");
   mem.Close(h);
   EXPECT_EQ(mem.OpenHandles(), 0u);
   mem.AddOther("/fifo");
-  EXPECT_LT(mem.OpenForRead("/fifo"), 0);
+  EXPECT_EQ(mem.OpenForRead("/fifo").failure.reason, FailureReason::NotRegularFile);
   EXPECT_FALSE(mem.CopyReplacing("/fifo", "/copy"));
   EXPECT_EQ(mem.Lookup("/fifo").kind, EntryKind::Other);
 }
@@ -120,12 +123,14 @@ TEST(FaultyFileSystem, ShortAndFailingReads) {
   mem.AddFile("/short", "0123456789").AddFile("/broken", "0123456789");
   FaultyFileSystem faulty(mem);
   faulty.ShortReads("/short", 3).FailReadAfter("/broken", 4);
-  std::int64_t last = 0;
+  FsResult<std::size_t> last;
   EXPECT_EQ(ReadAll(faulty, "/short", &last), "0123456789");
-  EXPECT_EQ(last, 0);
+  EXPECT_TRUE(last);
+  EXPECT_EQ(last.value, 0u);
   EXPECT_EQ(faulty.Calls(FsOp::Read), 5);  // 3+3+3+1, then the end
   EXPECT_EQ(ReadAll(faulty, "/broken", &last), "0123");
-  EXPECT_LT(last, 0);
+  EXPECT_FALSE(last);
+  EXPECT_EQ(last.failure.detail, "injected failure");
   EXPECT_EQ(mem.OpenHandles(), 0u);
 }
 
@@ -136,7 +141,7 @@ TEST(FaultyFileSystem, VanishedEntriesAreListedButMissing) {
   faulty.Vanish("gone.txt");
   EXPECT_EQ(Listing(faulty, "/in"), (Paths{"gone.txt", "kept.txt"}));
   EXPECT_FALSE(faulty.Lookup("/in/gone.txt").found);
-  EXPECT_LT(faulty.OpenForRead("/in/gone.txt"), 0);
+  EXPECT_EQ(faulty.OpenForRead("/in/gone.txt").failure.reason, FailureReason::Vanished);
   EXPECT_FALSE(faulty.CopyReplacing("/in/gone.txt", "/in/c"));
   EXPECT_FALSE(faulty.CopyReplacing("/in/kept.txt", "/in/gone.txt"));
   EXPECT_FALSE(faulty.RemoveFile("/in/gone.txt"));

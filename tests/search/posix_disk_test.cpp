@@ -1,15 +1,19 @@
 // The walk and the search over symbolic links and FIFOs on a real POSIX file system.
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -128,7 +132,7 @@ TEST(SearchOnPosixDisk, FolderLinksSideBySideDoNotMultiplyTheWalk) {
   for (const Failure& failure : failures.items()) EXPECT_EQ(failure.reason, FailureReason::FolderAlreadyWalked);
 }
 
-// Files opened one after another in a batch (folder kept open between them) are the same files that
+// Files opened one after another by a reader (folder kept open between them) are the same files that
 // plain opens give, whatever the order of their folders and however their paths are written.
 TEST(SearchOnPosixDisk, BatchOpensMatchPlainOpens) {
   TempFolder tmp;
@@ -145,31 +149,39 @@ TEST(SearchOnPosixDisk, BatchOpensMatchPlainOpens) {
       {tmp.Join("a/x"), "ax"},
   };
   FileSystem& native = NativeFileSystem();
-  for (const auto& [path, content] : files) {
-    const ReadHandle handle = native.OpenForReadInBatch(path);
-    if (content.empty()) {
-      EXPECT_LT(handle, 0) << path;
-      continue;
-    }
-    ASSERT_GE(handle, 0) << path;
+  const auto readSome = [](FileReader& reader, ReadHandle handle) {
     char buffer[16];
-    const std::int64_t n = native.Read(handle, buffer, sizeof buffer);
-    native.Close(handle);
-    EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(std::max<std::int64_t>(n, 0))), content) << path;
+    const FsResult<std::size_t> n = reader.Read(handle, buffer, sizeof buffer);
+    reader.Close(handle);
+    return std::string(buffer, n.value);
+  };
+  {
+    const std::unique_ptr<FileReader> reader = native.NewReader({});
+    for (const auto& [path, content] : files) {
+      const FsResult<ReadHandle> handle = reader->Open(path);
+      if (content.empty()) {
+        EXPECT_FALSE(handle) << path;
+        EXPECT_EQ(handle.failure.reason, FailureReason::Vanished) << path;
+        continue;
+      }
+      ASSERT_TRUE(handle) << path;
+      EXPECT_EQ(readSome(*reader, handle.value), content) << path;
+    }
   }
-  native.EndReadBatch();
-  // A folder replaced between two batches: the new batch sees the new folder.
-  ASSERT_GE(native.OpenForReadInBatch(tmp.Join("b/x")), 0);
-  native.EndReadBatch();
+  // A folder replaced between two readers: the new reader sees the new folder.
+  {
+    const std::unique_ptr<FileReader> reader = native.NewReader({});
+    const FsResult<ReadHandle> handle = reader->Open(tmp.Join("b/x"));
+    ASSERT_TRUE(handle);
+    reader->Close(handle.value);
+  }
   fs::rename(tmp.Join("b"), tmp.Join("old-b"));
   fs::create_directories(tmp.Join("b"));
   ASSERT_TRUE(WriteFile(tmp.Join("b/x"), "new"));
-  const ReadHandle handle = native.OpenForReadInBatch(tmp.Join("b/x"));
-  ASSERT_GE(handle, 0);
-  char buffer[16];
-  EXPECT_EQ(native.Read(handle, buffer, sizeof buffer), 3);
-  native.Close(handle);
-  native.EndReadBatch();
+  const std::unique_ptr<FileReader> reader = native.NewReader({});
+  const FsResult<ReadHandle> handle = reader->Open(tmp.Join("b/x"));
+  ASSERT_TRUE(handle);
+  EXPECT_EQ(readSome(*reader, handle.value), "new");
 }
 
 }  // namespace
@@ -276,6 +288,101 @@ TEST(SearchOnPosixDisk, MatchesAcrossTheEndOfTheBytesReadAhead) {
       EXPECT_EQ(Paths(FilterFiles(ListOf(paths), {{}, {}, pattern, ignoreCase}, {}, {}, workers)), holding);
     }
     EXPECT_EQ(CountReferences(ListOf(paths), names, ignoreCase), counts);
+  }
+}
+
+// A tree of `files` small files in folders of 100, every `every`-th holding the word; the paths of those.
+std::vector<std::string> MakeTreeWithWord(const TempFolder& tmp, int files, int every, const std::string& word) {
+  std::vector<std::string> holding;
+  for (int i = 0; i < files; ++i) {
+    const std::string folder = tmp.Join("d" + std::to_string(i / 100));
+    if (i % 100 == 0) fs::create_directories(folder);
+    const std::string path = folder + "/f" + std::to_string(i) + ".txt";
+    std::string content(200 + (i * 37) % 3000, 'x');
+    if (i % every == 0) {
+      content.replace(content.size() / 2, word.size(), word);
+      holding.push_back(path);
+    }
+    EXPECT_TRUE(WriteFile(path, content));
+  }
+  return holding;
+}
+
+// However few descriptors the process may open (from 20 up), a search finds every file that holds the
+// pattern and fails none: the reading ahead takes a share of what is left to each worker, and a file its
+// run could not open for want of descriptors is opened on its own.
+TEST(SearchOnPosixDisk, ALowDescriptorLimitLosesNoFile) {
+  TempFolder tmp;
+  std::vector<std::string> holding = MakeTreeWithWord(tmp, 3000, 143, "QuartzFalcon");
+  ASSERT_EQ(holding.size(), 21u);
+  std::sort(holding.begin(), holding.end());
+  FileList files;
+  CollectFiles(tmp.path() + "/", files, true, false);
+  ASSERT_EQ(files.size(), 3000u);
+  for (const rlim_t limit : {rlim_t{20}, rlim_t{24}, rlim_t{32}, rlim_t{64}}) {
+    for (const unsigned workers : {0u, 2u, 4u}) {
+      SCOPED_TRACE("limit " + std::to_string(limit) + ", " + std::to_string(workers) + " workers");
+      const int result = RunInChild(
+          [&] {
+            struct rlimit lowered;
+            if (getrlimit(RLIMIT_NOFILE, &lowered) != 0) return 90;
+            lowered.rlim_cur = limit;
+            if (setrlimit(RLIMIT_NOFILE, &lowered) != 0) return 91;
+            FailureList failures;
+            const FileList found =
+                FilterFiles(files, {{}, {}, std::string("QuartzFalcon"), false}, {}, {nullptr, &failures}, workers);
+            if (!failures.empty()) return 10 + static_cast<int>(std::min<std::size_t>(failures.size(), 40));
+            std::vector<std::string> paths = Paths(found);
+            std::sort(paths.begin(), paths.end());
+            return paths == holding ? 0 : 60 + static_cast<int>(found.size() % 30);
+          },
+          testing::TimeLimit(60));
+      EXPECT_EQ(result, 0) << ChildTrouble(result) << " (10+: that many failures, 60+: results wrong)";
+    }
+  }
+}
+
+// Listed files that turn into FIFOs and folders while several workers search them: each is skipped with
+// its reason, the files left alone are searched, and nothing races (the descriptors the workers' rings
+// close and open go from one thread to another through the kernel; the threads stage checks them).
+TEST(SearchOnPosixDisk, FilesTurningIntoFifosAndFoldersMidSearch) {
+  TempFolder tmp;
+  const std::vector<std::string> holding = MakeTreeWithWord(tmp, 1200, 1, "needle");
+  FileList files;
+  CollectFiles(tmp.path() + "/", files, true, false);
+  ASSERT_EQ(files.size(), 1200u);
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Every file back to a regular file holding the pattern.
+    for (const std::string& path : holding) {
+      std::error_code error;
+      fs::remove(path, error);
+      ASSERT_TRUE(WriteFile(path, "a needle in a file"));
+    }
+    std::atomic<bool> done{false};
+    std::thread changer([&] {
+      for (std::size_t i = round % 3; i < holding.size() && !done.load(); i += 3) {
+        std::error_code error;
+        fs::remove(holding[i], error);
+        if (i % 2 == 0) {
+          mkfifo(holding[i].c_str(), 0600);
+        } else {
+          fs::create_directory(holding[i], error);
+        }
+      }
+    });
+    FailureList failures;
+    const FileList found = FilterFiles(files, {{}, {}, std::string("needle"), false}, {}, {nullptr, &failures}, 4);
+    done = true;
+    changer.join();
+    std::set<std::string> failed;
+    for (const Failure& failure : failures.items()) {
+      EXPECT_TRUE(failure.reason == FailureReason::NotRegularFile || failure.reason == FailureReason::Vanished)
+          << failure.path << ": " << ReasonText(failure);
+      failed.insert(failure.path);
+    }
+    EXPECT_EQ(found.size() + failed.size(), files.size()) << "every file is found or skipped with a reason";
+    for (const std::string& path : Paths(found)) EXPECT_EQ(failed.count(path), 0u) << path;
   }
 }
 

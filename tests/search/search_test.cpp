@@ -35,7 +35,7 @@ using ::testing::ElementsAreArray;
 class RecordingFileSystem : public MemoryFileSystem {
  public:
   using MemoryFileSystem::MemoryFileSystem;
-  ReadHandle OpenForRead(const std::string& path) override {
+  FsResult<ReadHandle> OpenForRead(const std::string& path) override {
     {
       const std::lock_guard<std::mutex> lock(mutex_);  // the search opens files on several threads
       opened.push_back(path);
@@ -273,12 +273,12 @@ class HugeFileSystem : public MemoryFileSystem {
   static constexpr std::string_view kPattern = "NEEDLE";  // its last 3 bytes end the file
 
   HugeFileSystem() { AddFile("/huge"); }
-  ReadHandle OpenForRead(const std::string& path) override {
+  FsResult<ReadHandle> OpenForRead(const std::string& path) override {
     if (path != "/huge") return MemoryFileSystem::OpenForRead(path);
     position_ = 0;
     return kHandle;
   }
-  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+  FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override {
     if (handle != kHandle) return MemoryFileSystem::Read(handle, buffer, size);
     largestRead = std::max(largestRead, size);
     const std::uint64_t count = std::min<std::uint64_t>(size, kSize - position_);
@@ -287,7 +287,7 @@ class HugeFileSystem : public MemoryFileSystem {
     const std::uint64_t start = kSize - kPattern.size();
     for (std::uint64_t i = std::max(position_, start); i < position_ + count; ++i) out[i - position_] = kPattern[i - start];
     position_ += count;
-    return static_cast<std::int64_t>(count);
+    return static_cast<std::size_t>(count);
   }
   void Close(ReadHandle handle) override {
     if (handle != kHandle) MemoryFileSystem::Close(handle);
@@ -311,7 +311,7 @@ TEST(FileContains, FileOverFourGigabytesIsReadInChunks) {
 // file is not even opened. A stop is no failure.
 TEST(FileContains, AStopLeavesAHugeFileBetweenTwoChunks) {
   struct StoppingHugeFileSystem : HugeFileSystem {
-    std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+    FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override {
       if (++reads == 2) stop.Request();
       return HugeFileSystem::Read(handle, buffer, size);
     }
@@ -460,7 +460,7 @@ TEST(FilterFiles, ParallelResultsEqualTheSequentialOnes) {
 // A memory file system whose reads of one file raise a stop flag at the second read.
 class StoppingFileSystem : public MemoryFileSystem {
  public:
-  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+  FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override {
     if (++reads == 2) stop.Request();
     return MemoryFileSystem::Read(handle, buffer, size);
   }

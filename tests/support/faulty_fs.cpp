@@ -155,6 +155,8 @@ bool FaultyFileSystem::RemoveFile(const std::string& path) {
   return inner_.RemoveFile(path);
 }
 
+FsFailure FaultyFileSystem::Injected() { return FsFailure{FailureReason::System, "injected failure"}; }
+
 FsFailure FaultyFileSystem::LastFailure() {
   if (!t_injected) return inner_.LastFailure();
   return FsFailure{t_injectedReason, t_injectedReason == FailureReason::System ? "injected failure" : ""};
@@ -169,18 +171,19 @@ bool FaultyFileSystem::SameFile(const std::string& a, const std::string& b) {
   return inner_.SameFile(a, b);
 }
 
-ReadHandle FaultyFileSystem::OpenForRead(const std::string& path) {
+FsResult<ReadHandle> FaultyFileSystem::OpenForRead(const std::string& path) {
   Count(FsOp::OpenForRead);
-  if (Vanished(path) || Match(FsOp::OpenForRead, path)) return -1;
-  const ReadHandle handle = inner_.OpenForRead(path);
-  if (handle >= 0) {
+  if (Vanished(path)) return FsFailure{FailureReason::Vanished, {}};
+  if (Match(FsOp::OpenForRead, path)) return Injected();
+  FsResult<ReadHandle> opened = inner_.OpenForRead(path);
+  if (opened) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    open_[handle] = OpenFile{path, 0};
+    open_[opened.value] = OpenFile{path, 0};
   }
-  return handle;
+  return opened;
 }
 
-std::int64_t FaultyFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
+FsResult<std::size_t> FaultyFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
   Count(FsOp::Read);
   OpenFile* open = nullptr;
   {
@@ -191,15 +194,15 @@ std::int64_t FaultyFileSystem::Read(ReadHandle handle, void* buffer, std::size_t
   if (open == nullptr) return inner_.Read(handle, buffer, size);
   OpenFile& file = *open;
   if (const Rule* rule = Match(FsOp::Read, file.path)) {
-    if (rule->effect == Effect::Fail) return -1;
+    if (rule->effect == Effect::Fail) return Injected();
     if (rule->effect == Effect::Short) size = std::min(size, rule->amount);
     if (rule->effect == Effect::ReadLimit) {
-      if (file.delivered >= rule->amount) return -1;
+      if (file.delivered >= rule->amount) return Injected();
       size = std::min(size, rule->amount - file.delivered);
     }
   }
-  const std::int64_t n = inner_.Read(handle, buffer, size);
-  if (n > 0) file.delivered += static_cast<std::size_t>(n);
+  FsResult<std::size_t> n = inner_.Read(handle, buffer, size);
+  if (n) file.delivered += n.value;
   return n;
 }
 

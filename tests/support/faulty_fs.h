@@ -81,8 +81,8 @@ class FaultyFileSystem : public FileSystem {
   bool RemoveFile(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   bool Writable(const std::string& path) override;  // forwarded; false for a vanished path
-  ReadHandle OpenForRead(const std::string& path) override;
-  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override;
+  FsResult<ReadHandle> OpenForRead(const std::string& path) override;  // "injected failure", or vanished
+  FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override;
   void Close(ReadHandle handle) override;
 
  private:
@@ -101,6 +101,8 @@ class FaultyFileSystem : public FileSystem {
     std::size_t delivered = 0;
   };
 
+  // The failure a rule makes a call return.
+  static FsFailure Injected();
   // The rule that applies to this call, counting it against every rule it matches; null when none does.
   Rule* Match(FsOp op, const std::string& path);
   const Rule* Vanished(const std::string& path) const;

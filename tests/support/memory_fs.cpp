@@ -391,24 +391,25 @@ bool MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {
   return x != nullptr && y != nullptr && x->data == y->data;
 }
 
-ReadHandle MemoryFileSystem::OpenForRead(const std::string& path) {
+FsResult<ReadHandle> MemoryFileSystem::OpenForRead(const std::string& path) {
   const Node* node = Find(path);
-  if (node == nullptr || node->kind != EntryKind::File) return -1;
+  if (node == nullptr) return FsFailure{FailureReason::Vanished, {}};
+  if (node->kind != EntryKind::File) return FsFailure{FailureReason::NotRegularFile, {}};
   const std::lock_guard<std::mutex> lock(openMutex_);
   const ReadHandle handle = nextHandle_++;
   open_[handle] = OpenFile{node->data->content, 0};
   return handle;
 }
 
-std::int64_t MemoryFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
+FsResult<std::size_t> MemoryFileSystem::Read(ReadHandle handle, void* buffer, std::size_t size) {
   const std::lock_guard<std::mutex> lock(openMutex_);
   auto it = open_.find(handle);
-  if (it == open_.end()) return -1;
+  if (it == open_.end()) return FsFailure{FailureReason::System, "not an open file"};
   OpenFile& file = it->second;
   const std::size_t n = std::min(size, file.content->size() - file.position);
   if (n > 0) std::memcpy(buffer, file.content->data() + file.position, n);
   file.position += n;
-  return static_cast<std::int64_t>(n);
+  return n;
 }
 
 void MemoryFileSystem::Close(ReadHandle handle) {

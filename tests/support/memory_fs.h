@@ -28,7 +28,8 @@
 //   replaces a file but not a folder. Moving a
 //   folder into itself fails. Renaming an entry onto itself (the same entry, another case on a Windows
 //   style) succeeds and takes the new spelling.
-// - OpenForRead opens File-kind entries only; an open file keeps its content when removed or replaced,
+// - OpenForRead opens File-kind entries only (Vanished for a missing one, NotRegularFile for a folder or
+//   an Other); an open file keeps its content when removed or replaced,
 //   as an open POSIX file does. OpenHandles() tells how many are still open. Opening, reading and closing
 //   files and looking paths up are safe from several threads at once, while nothing changes the tree.
 #include <cstdint>
@@ -88,8 +89,8 @@ class MemoryFileSystem : public FileSystem {
   FsFailure LastFailure() override;  // the reason of the latest refused MoveNoReplace
   bool RemoveFile(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
-  ReadHandle OpenForRead(const std::string& path) override;
-  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override;
+  FsResult<ReadHandle> OpenForRead(const std::string& path) override;
+  FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override;
   void Close(ReadHandle handle) override;
 
  private:

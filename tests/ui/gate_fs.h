@@ -55,11 +55,11 @@ class GateFileSystem : public FileSystem {
   }
   bool RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
   bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
-  ReadHandle OpenForRead(const std::string& path) override {
+  FsResult<ReadHandle> OpenForRead(const std::string& path) override {
     Gate(At::Read, path);
     return inner_.OpenForRead(path);
   }
-  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+  FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override {
     return inner_.Read(handle, buffer, size);
   }
   void Close(ReadHandle handle) override { inner_.Close(handle); }

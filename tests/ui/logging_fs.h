@@ -42,7 +42,7 @@ class LoggingFileSystem : public FileSystem {
   bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
   bool Writable(const std::string& path) override { return inner_.Writable(path); }
   FsFailure LastFailure() override { return inner_.LastFailure(); }
-  ReadHandle OpenForRead(const std::string& path) override {
+  FsResult<ReadHandle> OpenForRead(const std::string& path) override {
     {
       const std::lock_guard<std::mutex> lock(readsMutex_);
       reads_.push_back(path);
@@ -56,7 +56,7 @@ class LoggingFileSystem : public FileSystem {
     std::sort(sorted.begin(), sorted.end());
     return sorted;
   }
-  std::int64_t Read(ReadHandle handle, void* buffer, std::size_t size) override {
+  FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override {
     return inner_.Read(handle, buffer, size);
   }
   void Close(ReadHandle handle) override { inner_.Close(handle); }
