@@ -275,6 +275,21 @@ class Cli(unittest.TestCase):
                     self.assertEqual((out, err), ("", f"kestrin-cli: {self.p('locked')}: permission denied "
                                                       "(see kestrin-cli --help)\n"))
 
+    def test_search_and_refs_give_one_reason_for_an_unreadable_file(self):
+        if ARGS.windows:
+            self.skipTest("permissions are the POSIX side's")
+        secret = os.path.join(self.root, "in", "secret.txt")
+        self.tree({"in/secret.txt": "btn_ok"})
+        os.chmod(secret, 0)
+        for user in self.users():
+            if os.geteuid() == 0 and user is None:
+                continue  # root reads any file
+            with self.subTest(user=user):
+                _, search_err, _ = self.run_cli("search", "--content", "btn_ok", self.p("in"), code=1, user=user)
+                _, refs_err, _ = self.run_cli("refs", self.p("ref"), self.p("in"), code=1, user=user)
+                self.assertEqual(search_err, f"kestrin-cli: {secret}: permission denied\n")
+                self.assertEqual(refs_err, search_err)
+
     def many_files(self, count, size):
         data = os.urandom(size)
         os.makedirs(os.path.join(self.root, "many"))
