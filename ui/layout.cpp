@@ -9,10 +9,10 @@ namespace kestrin {
 namespace {
 
 // Each row of the layout table becomes one entry.
-#define KESTRIN_STATIC(kind, caption, x, y, width, height) \
-  {nullptr, -1, ControlKind::kind, caption, x, y, width, height, kStyleNone},
-#define KESTRIN_CONTROL(id, kind, caption, x, y, width, height, styles) \
-  {#id, id, ControlKind::kind, caption, x, y, width, height, styles},
+#define KESTRIN_STATIC(kind, caption, x, y, width, height, anchor) \
+  {nullptr, -1, ControlKind::kind, caption, x, y, width, height, kStyleNone, anchor},
+#define KESTRIN_CONTROL(id, kind, caption, x, y, width, height, styles, anchor) \
+  {#id, id, ControlKind::kind, caption, x, y, width, height, styles, anchor},
 
 constexpr ControlDef kControls[] = {
 #include "ui/layout_table.inc"
@@ -23,7 +23,7 @@ constexpr ControlDef kControls[] = {
 
 constexpr DialogDef kDialog{IDD_KESTRIN_DIALOG,         KESTRIN_DIALOG_CAPTION, KESTRIN_DIALOG_FONT_FACE,
                             KESTRIN_DIALOG_FONT_POINTS, KESTRIN_DIALOG_CHARSET, KESTRIN_DIALOG_WIDTH,
-                            KESTRIN_DIALOG_HEIGHT};
+                            KESTRIN_DIALOG_HEIGHT,      KESTRIN_DIALOG_MIN_WIDTH, KESTRIN_DIALOG_MIN_HEIGHT};
 
 }  // namespace
 
@@ -36,6 +36,33 @@ const ControlDef* FindControl(int id) {
     if (c.id == id && c.id >= 0) return &c;
   }
   return nullptr;
+}
+
+ControlRect AnchoredRect(ControlAnchor anchor, ControlRect atDefaultSize, int extraWidth, int extraHeight) {
+  // The share of the extra width each edge moves by, in tenths: the result column takes 6 of every 10.
+  constexpr int kSplit = 6;
+  struct Edges {
+    int left, right, top, bottom;  // tenths of the extra width or height
+  };
+  Edges edges{};
+  switch (anchor) {
+    case kAnchorFixed: edges = {0, 0, 0, 0}; break;
+    case kAnchorTopStretch: edges = {0, 10, 0, 0}; break;
+    case kAnchorTopRight: edges = {10, 10, 0, 0}; break;
+    case kAnchorLeftStretch: edges = {0, kSplit, 0, 0}; break;
+    case kAnchorLeftPane: edges = {0, kSplit, 0, 10}; break;
+    case kAnchorSplit: edges = {kSplit, kSplit, 0, 0}; break;
+    case kAnchorRightStretch: edges = {kSplit, 10, 0, 0}; break;
+    case kAnchorRightPane: edges = {kSplit, 10, 0, 10}; break;
+    case kAnchorBottom: edges = {0, 10, 10, 10}; break;
+  }
+  // Each edge is rounded on its own, so that neighbours that move by the same share stay as far apart.
+  const auto share = [](int tenths, int extra) { return (tenths * extra + (extra < 0 ? -5 : 5)) / 10; };
+  const int left = atDefaultSize.x + share(edges.left, extraWidth);
+  const int right = atDefaultSize.x + atDefaultSize.width + share(edges.right, extraWidth);
+  const int top = atDefaultSize.y + share(edges.top, extraHeight);
+  const int bottom = atDefaultSize.y + atDefaultSize.height + share(edges.bottom, extraHeight);
+  return ControlRect{left, top, right - left, bottom - top};
 }
 
 const char* ControlName(int id) {

@@ -25,6 +25,32 @@ enum ControlStyle : unsigned {
   kTabStop = 1u << 7,        // reachable with the Tab key
 };
 
+// How a frame, label or control follows the window when it is larger or smaller than its default size.
+// The extra width goes to the path boxes at the top, and is shared below them between the search's column
+// and the reference column; the extra height goes to the two lists. Buttons, check boxes and labels keep
+// their size and move with what is beside them.
+enum ControlAnchor : unsigned char {
+  kAnchorFixed,         // stays where it is
+  kAnchorTopStretch,    // the top rows: takes all the extra width
+  kAnchorTopRight,      // right of the top rows, or at the right edge: moves with all of it
+  kAnchorLeftStretch,   // a box of the search's column: takes its share of the extra width
+  kAnchorLeftPane,      // the search's frame and the result list: their share of the width, all the height
+  kAnchorSplit,         // between the two columns: moves with the search column's share
+  kAnchorRightStretch,  // a box of the reference column: moves with the split, takes the rest of the width
+  kAnchorRightPane,     // the reference list: as a box of its column, and all the extra height
+  kAnchorBottom,        // the status row: moves with the extra height, takes all the width
+};
+
+struct ControlRect {
+  int x = 0, y = 0, width = 0, height = 0;
+  friend bool operator==(const ControlRect&, const ControlRect&) = default;
+};
+
+// Where a row lies in a window extraWidth wider and extraHeight higher than its default size (negative:
+// smaller), given where it lies at the default size; in any unit (pixels, dialog units), the extra in the
+// same.
+ControlRect AnchoredRect(ControlAnchor anchor, ControlRect atDefaultSize, int extraWidth, int extraHeight);
+
 struct ControlDef {
   const char* name;  // "IDC_..." for controls, nullptr for frames and labels
   int id;            // control identifier; -1 for frames and labels
@@ -32,6 +58,7 @@ struct ControlDef {
   const char* caption;
   int x, y, width, height;  // dialog units
   unsigned styles;
+  ControlAnchor anchor;
 };
 
 struct DialogDef {
@@ -40,7 +67,8 @@ struct DialogDef {
   const char* fontFace;
   int fontPoints;
   int charset;  // 134: GB2312
-  int width, height;  // dialog units
+  int width, height;  // dialog units: the default size
+  int minWidth, minHeight;  // the smallest size the window is made
 };
 
 const DialogDef& KestrinDialog();

@@ -3,6 +3,7 @@
 // window styles they stand for) and that fit inside the dialog.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -82,6 +83,79 @@ TEST(LayoutTable, EveryRowHasASizeAndLiesInsideTheDialog) {
     EXPECT_GE(c.y, 0);
     EXPECT_LE(c.x + c.width, dialog.width);
     EXPECT_LE(c.y + c.height, dialog.height);
+  }
+}
+
+ControlRect DefaultRect(const ControlDef& c) { return ControlRect{c.x, c.y, c.width, c.height}; }
+
+bool Overlap(const ControlRect& a, const ControlRect& b) {
+  return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+bool Inside(const ControlRect& inner, const ControlRect& outer) {
+  return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.width <= outer.x + outer.width &&
+         inner.y + inner.height <= outer.y + outer.height;
+}
+
+// At every size from the smallest to twice the default, what did not overlap at the default size does not,
+// what lay inside a frame still does, every row lies inside the window, buttons, check boxes and labels
+// keep their size, and boxes and lists stay usable.
+TEST(LayoutTable, EverySizeFromTheMinimumUpKeepsTheLayoutWhole) {
+  const DialogDef& dialog = KestrinDialog();
+  ASSERT_LT(dialog.minWidth, dialog.width);
+  ASSERT_LT(dialog.minHeight, dialog.height);
+  const auto controls = KestrinControls();
+  for (int width = dialog.minWidth; width <= 2 * dialog.width; width += 7) {
+    for (int height = dialog.minHeight; height <= 2 * dialog.height; height += 11) {
+      const int extraWidth = width - dialog.width;
+      const int extraHeight = height - dialog.height;
+      const auto at = [&](const ControlDef& c) { return AnchoredRect(c.anchor, DefaultRect(c), extraWidth, extraHeight); };
+      for (std::size_t i = 0; i < controls.size(); ++i) {
+        const ControlDef& a = controls[i];
+        const ControlRect ra = at(a);
+        SCOPED_TRACE(RowName(a) + " in " + std::to_string(width) + "x" + std::to_string(height));
+        ASSERT_TRUE(Inside(ra, ControlRect{0, 0, width, height}));
+        if (a.kind == ControlKind::PushButton || a.kind == ControlKind::CheckBox || a.kind == ControlKind::Label) {
+          ASSERT_EQ(ra.width, a.width);
+          ASSERT_EQ(ra.height, a.height);
+        }
+        if (a.kind == ControlKind::Edit) {
+          ASSERT_GE(ra.width, std::min(a.width, 60));
+        }
+        if (a.kind == ControlKind::ListBox) {
+          ASSERT_GE(ra.width, 200);
+          ASSERT_GE(ra.height, 150);
+        }
+        for (std::size_t j = i + 1; j < controls.size(); ++j) {
+          const ControlDef& b = controls[j];
+          const ControlRect rb = at(b);
+          if (!Overlap(DefaultRect(a), DefaultRect(b))) {
+            ASSERT_FALSE(Overlap(ra, rb)) << "overlaps " << RowName(b);
+          } else if (a.kind == ControlKind::GroupBox && Inside(DefaultRect(b), DefaultRect(a))) {
+            ASSERT_TRUE(Inside(rb, ra)) << "leaves its frame: " << RowName(b);
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(LayoutTable, TheListsAndBoxesTakeTheExtraRoom) {
+  const struct {
+    int id;
+    int extraX, extraY, extraWidth, extraHeight;  // for 100 more dialog units each way
+  } cases[] = {
+      {IDC_RESULT_LIST, 0, 0, 60, 100},  {IDC_REF_LIST, 60, 0, 40, 100}, {IDC_INPUT_PATH, 0, 0, 100, 0},
+      {IDC_SEARCH_TEXT, 0, 0, 60, 0},    {IDC_REF_PATH, 60, 0, 40, 0},   {IDC_STATUS, 0, 100, 100, 0},
+      {IDC_OPEN_INPUT, 100, 0, 0, 0},    {IDC_SEARCH, 60, 0, 0, 0},      {IDC_REF_REPORT, 100, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    const ControlDef* def = FindControl(c.id);
+    ASSERT_NE(def, nullptr);
+    const ControlRect grown = AnchoredRect(def->anchor, DefaultRect(*def), 100, 100);
+    EXPECT_EQ(grown, (ControlRect{def->x + c.extraX, def->y + c.extraY, def->width + c.extraWidth,
+                                  def->height + c.extraHeight}))
+        << def->name;
   }
 }
 

@@ -10,6 +10,13 @@
 
 namespace kestrin::qt {
 
+namespace {
+
+// Where the window's size and place are remembered, with the other settings.
+constexpr char kWindowGeometrySetting[] = "WindowGeometry";
+
+}  // namespace
+
 std::optional<std::string> FolderArgument(int argc, const char* const* argv) {
   int first = 1;
   if (first < argc && std::string_view(argv[first]) == "--") ++first;
@@ -21,6 +28,12 @@ bool CKestrinApp::InitInstance() {
   KestrinWindow window;
   QtDialogHost host(window);
   CKestrinDlg dialog(host);
+  // The size and place the window had when it was last closed, on a screen that is still there; else
+  // the default size, or what the screen has room for.
+  const std::optional<std::string> saved = host.ReadSetting(kWindowGeometrySetting);
+  const QByteArray geometry =
+      saved ? QByteArray::fromBase64(QByteArray(saved->data(), static_cast<qsizetype>(saved->size()))) : QByteArray();
+  if (geometry.isEmpty() || !window.restoreGeometry(geometry)) window.FitToScreen();
   window.Start(dialog);
   if (folderArgument) {
     // Inside the window's loop, so that the window is up when the walk runs or the message box shows.
@@ -30,6 +43,7 @@ bool CKestrinApp::InitInstance() {
   }
   window.exec();  // until the window is closed through its frame; Enter and Escape never end it
   window.Attach(nullptr);
+  host.WriteSetting(kWindowGeometrySetting, window.saveGeometry().toBase64().toStdString());
   return false;
 }
 

@@ -1,5 +1,7 @@
 #include "ui/qt/kestrin_window.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +17,8 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QUrl>
 
 #include "ui/qt/byte_limit_validator.h"
@@ -74,15 +78,17 @@ QIcon KestrinIcon() {
 
 KestrinWindow::KestrinWindow(QWidget* parent) : QDialog(parent) {
   const DialogDef& dialog = KestrinDialog();
-  // A fixed-size frame with a title, a system menu, a minimise and a close button, and no maximise button.
+  // A resizable frame with a title, a system menu, a minimise, a maximise and a close button.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setWindowTitle(TranslateText(dialog.caption));
   setWindowIcon(KestrinIcon());
   setFont(DialogFont(dialog));
   m_units = BaseUnitsOf(font());
-  setFixedSize(ToPixels(dialog, m_units));
-  setSizeGripEnabled(false);
+  m_defaultSize = ToPixels(dialog, m_units);
+  setMinimumSize(MinimumSize());
+  resize(m_defaultSize);
+  setSizeGripEnabled(false);  // the frame resizes it; a grip would lie over the status box
   setModal(true);  // modal from its first showing on, which comes before the modal loop starts
 
   // Frames and labels first, controls after them in tab order, so that controls lie above the frames.
@@ -90,6 +96,7 @@ KestrinWindow::KestrinWindow(QWidget* parent) : QDialog(parent) {
   for (const ControlDef& def : KestrinControls()) {
     QWidget* widget = Create(def);
     widget->setGeometry(ToPixels(def, m_units));
+    m_placed.push_back(Placed{widget, ToPixels(def, m_units), def.anchor});
     if (def.styles & kHiddenAtStart) widget->hide();
     if (def.id < 0) continue;
     m_controls[def.id] = widget;
@@ -165,6 +172,41 @@ QWidget* KestrinWindow::Create(const ControlDef& def) {
 }
 
 void KestrinWindow::Attach(CKestrinDlg* dialog) { m_dialog = dialog; }
+
+QSize KestrinWindow::MinimumSize() const {
+  const DialogDef& dialog = KestrinDialog();
+  return QSize(MulDiv(dialog.minWidth, m_units.x, 4), MulDiv(dialog.minHeight, m_units.y, 8));
+}
+
+QSize FittedSize(QSize defaultSize, QSize minimum, QSize room) {
+  return QSize(std::max(minimum.width(), std::min(defaultSize.width(), room.width())),
+               std::max(minimum.height(), std::min(defaultSize.height(), room.height())));
+}
+
+void KestrinWindow::FitToScreen() {
+  const QScreen* screen = this->screen();
+  if (screen == nullptr) return;
+  const QRect available = screen->availableGeometry();
+  // The frame is the window manager's and is known only once the window is shown: what it took last
+  // time, or a title bar's worth before the first showing.
+  QSize frame = frameGeometry().size() - size();
+  if (frame.isEmpty()) frame = QSize(0, fontMetrics().height() * 2);
+  const QSize fitted = FittedSize(m_defaultSize, MinimumSize(), available.size() - frame);
+  resize(fitted);
+  if (fitted != m_defaultSize) move(available.topLeft());
+}
+
+void KestrinWindow::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  const int extraWidth = width() - m_defaultSize.width();
+  const int extraHeight = height() - m_defaultSize.height();
+  for (const Placed& placed : m_placed) {
+    const QRect& at = placed.atDefaultSize;
+    const ControlRect rect =
+        AnchoredRect(placed.anchor, ControlRect{at.x(), at.y(), at.width(), at.height()}, extraWidth, extraHeight);
+    placed.widget->setGeometry(rect.x, rect.y, rect.width, rect.height);
+  }
+}
 
 void KestrinWindow::Start(CKestrinDlg& dialog) {
   Attach(&dialog);

@@ -31,6 +31,10 @@ QString TranslateText(const char* text);
 // The program's icon in every size the icon generator made; empty when none was built in.
 QIcon KestrinIcon();
 
+// The size a window is given: its default where room holds it, else as much as there is room for, never
+// less than minimum.
+QSize FittedSize(QSize defaultSize, QSize minimum, QSize room);
+
 class KestrinWindow : public QDialog {
  public:
   explicit KestrinWindow(QWidget* parent = nullptr);
@@ -49,6 +53,12 @@ class KestrinWindow : public QDialog {
   QProgressBar* Progress() const;
 
   BaseUnits Units() const { return m_units; }
+  // The window's size in pixels as the template gives it, and the smallest it can be made.
+  QSize DefaultSize() const { return m_defaultSize; }
+  QSize MinimumSize() const;
+  // Gives the window its default size where the screen's available area holds it (with the frame), else
+  // the largest size that fits, though never less than its minimum, at the area's top left.
+  void FitToScreen();
   // The tab-stop controls in the order the focus moves through them.
   const std::vector<QWidget*>& TabOrder() const { return m_tabOrder; }
   void FocusFirstControl();
@@ -67,6 +77,8 @@ class KestrinWindow : public QDialog {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // Lays the controls out for the new size: each row follows the window as its anchor says.
+  void resizeEvent(QResizeEvent* event) override;
   // Closing the window stops the running command and waits for it first.
   void done(int result) override;
 
@@ -75,6 +87,13 @@ class KestrinWindow : public QDialog {
   void Route(int id, Notify notify);
 
   BaseUnits m_units;
+  QSize m_defaultSize;
+  struct Placed {
+    QWidget* widget;
+    QRect atDefaultSize;
+    ControlAnchor anchor;
+  };
+  std::vector<Placed> m_placed;  // every frame, label and control
   std::map<int, QWidget*> m_controls;
   std::vector<QWidget*> m_tabOrder;
   CKestrinDlg* m_dialog = nullptr;

@@ -105,19 +105,61 @@ class WindowTest : public ::testing::Test {
 
 // ---- The window as the layout table builds it.
 
-TEST_F(WindowTest, IsAFixedSizeWindowWithMinimiseAndWithoutMaximise) {
+TEST_F(WindowTest, IsAResizableWindowThatOpensAtTheTemplatesSize) {
   const QWidget& w = h->window;
   EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestrin"));
   EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_TRUE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(w.windowFlags() & Qt::WindowCloseButtonHint);
-  EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
-  EXPECT_EQ(w.minimumSize(), w.maximumSize());
   const BaseUnits u = h->window.Units();
   EXPECT_EQ(w.size(), QSize(MulDiv(814, u.x, 4), MulDiv(501, u.y, 8)));
+  EXPECT_EQ(w.minimumSize(), QSize(MulDiv(694, u.x, 4), MulDiv(351, u.y, 8)));
+  EXPECT_LT(w.minimumSize().width(), w.maximumSize().width());
+  EXPECT_LT(w.minimumSize().height(), w.maximumSize().height());
   EXPECT_FALSE(w.windowIcon().isNull());
   for (int size : {16, 32, 48, 128, 256}) {
     EXPECT_TRUE(w.windowIcon().availableSizes().contains(QSize(size, size))) << size;
   }
+}
+
+TEST_F(WindowTest, ResizedTheListsAndBoxesTakeTheRoomAndButtonsMoveAlong) {
+  KestrinWindow& w = h->window;
+  const QSize normal = w.size();
+  const auto geometry = [&](int id) { return w.Control(id)->geometry(); };
+  const QRect results = geometry(IDC_RESULT_LIST), refs = geometry(IDC_REF_LIST), search = geometry(IDC_SEARCH),
+              status = geometry(IDC_STATUS), open = geometry(IDC_OPEN_INPUT);
+  w.resize(normal + QSize(200, 100));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(geometry(IDC_RESULT_LIST), results.adjusted(0, 0, 120, 100));
+  EXPECT_EQ(geometry(IDC_REF_LIST), refs.adjusted(120, 0, 200, 100));
+  EXPECT_EQ(geometry(IDC_SEARCH), search.translated(120, 0));
+  EXPECT_EQ(geometry(IDC_STATUS), status.adjusted(0, 100, 200, 100));
+  EXPECT_EQ(geometry(IDC_OPEN_INPUT), open.translated(200, 0));
+  // At the smallest size every control is inside the window and none lies over another.
+  w.resize(w.minimumSize());
+  QCoreApplication::processEvents();
+  std::vector<QWidget*> controls;
+  for (const ControlDef& def : KestrinControls()) {
+    if (def.id < 0 || def.id == IDC_PROGRESS) continue;
+    QWidget* control = w.Control(def.id);
+    EXPECT_TRUE(w.rect().contains(control->geometry())) << def.name;
+    for (QWidget* other : controls) {
+      EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+          << def.name << " " << other->objectName().toStdString();
+    }
+    controls.push_back(control);
+  }
+  w.resize(normal);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(geometry(IDC_RESULT_LIST), results);
+}
+
+TEST(WindowSize, TheDefaultWhereItFitsElseTheRoomNeverBelowTheMinimum) {
+  const QSize normal(1425, 877), minimum(1215, 614);
+  EXPECT_EQ(FittedSize(normal, minimum, QSize(1600, 1000)), normal);
+  EXPECT_EQ(FittedSize(normal, minimum, QSize(1366, 728)), QSize(1366, 728));
+  EXPECT_EQ(FittedSize(normal, minimum, QSize(1280, 1000)), QSize(1280, 877));
+  EXPECT_EQ(FittedSize(normal, minimum, QSize(800, 600)), minimum);
 }
 
 TEST_F(WindowTest, ControlsSitWhereTheLayoutTablePutsThem) {
