@@ -1,6 +1,8 @@
 #include "ui/win32/kestrin_window.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,6 +71,34 @@ void ShowEnglishCaptions(HWND window) {
   }
 }
 
+// Where the window's size, place and state are remembered, with the other settings.
+constexpr char kWindowPlacementSetting[] = "WindowPlacement";
+
+RECT DialogRect(HWND window, int x, int y, int width, int height) {
+  RECT rect{x, y, x + width, y + height};
+  MapDialogRect(window, &rect);
+  return rect;
+}
+
+// The placement as the setting holds it: "left top right bottom show" of the normal (restored) window.
+std::string PlacementText(const WINDOWPLACEMENT& placement) {
+  const RECT& r = placement.rcNormalPosition;
+  return std::to_string(r.left) + ' ' + std::to_string(r.top) + ' ' + std::to_string(r.right) + ' ' +
+         std::to_string(r.bottom) + ' ' + std::to_string(placement.showCmd == SW_SHOWMAXIMIZED ? 1 : 0);
+}
+
+std::optional<WINDOWPLACEMENT> PlacementFromText(const std::string& text) {
+  long left = 0, top = 0, right = 0, bottom = 0;
+  int maximized = 0;
+  if (std::sscanf(text.c_str(), "%ld %ld %ld %ld %d", &left, &top, &right, &bottom, &maximized) != 5) return std::nullopt;
+  if (right <= left || bottom <= top) return std::nullopt;
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof(placement);
+  placement.rcNormalPosition = RECT{left, top, right, bottom};
+  placement.showCmd = maximized != 0 ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+  return placement;
+}
+
 }  // namespace
 
 CKestrinWindow::CKestrinWindow(HWND parent) : CKestrinWindow(std::make_unique<Win32DialogHost>(), parent) {}
@@ -89,7 +119,8 @@ BOOL CKestrinWindow::OnInitDialog() {
   if (m_host->Language() == UiLanguage::English) ShowEnglishCaptions(window);
   SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-  ShowWindow(window, SW_SHOWNORMAL);
+  MeasureLayout();
+  PlaceOnScreen();
   for (const int id : kRenameBoxes) SendDlgItemMessageA(window, id, EM_LIMITTEXT, kRenameBoxLimit, 0);
   SetWindowSubclass(GetDlgItem(IDC_STATUS), &StatusBoxProc, 1, reinterpret_cast<DWORD_PTR>(&m_dlg));
   const BOOL focusFirst = m_dlg.OnInitDialog() ? TRUE : FALSE;
@@ -177,15 +208,117 @@ bool CKestrinWindow::OnPaint() {
 
 HICON CKestrinWindow::OnQueryDragIcon() { return m_hIcon; }
 
+void CKestrinWindow::MeasureLayout() {
+  const HWND window = GetSafeHwnd();
+  const DialogDef& dialog = KestrinDialog();
+  const RECT client = DialogRect(window, 0, 0, dialog.width, dialog.height);
+  m_defaultClient = SIZE{client.right, client.bottom};
+  RECT minimum = DialogRect(window, 0, 0, dialog.minWidth, dialog.minHeight);
+  AdjustWindowRectEx(&minimum, static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)));
+  m_minimumWindow = SIZE{minimum.right - minimum.left, minimum.bottom - minimum.top};
+  // Each row's window: controls by identifier, frames and labels in the order the template lists them.
+  m_placed.clear();
+  HWND child = GetWindow(window, GW_CHILD);
+  for (const ControlDef& def : KestrinControls()) {
+    HWND control = nullptr;
+    if (def.id >= 0) {
+      control = ::GetDlgItem(window, def.id);
+    } else {
+      while (child != nullptr && FindControl(GetDlgCtrlID(child)) != nullptr) child = GetWindow(child, GW_HWNDNEXT);
+      control = child;
+      if (child != nullptr) child = GetWindow(child, GW_HWNDNEXT);
+    }
+    if (control != nullptr) m_placed.push_back(Placed{control, DialogRect(window, def.x, def.y, def.width, def.height), def.anchor});
+  }
+}
+
+void CKestrinWindow::PlaceOnScreen() {
+  const HWND window = GetSafeHwnd();
+  // Where it was last closed, if that is still on a screen.
+  if (const std::optional<std::string> saved = m_host->ReadSetting(kWindowPlacementSetting)) {
+    if (std::optional<WINDOWPLACEMENT> placement = PlacementFromText(*saved)) {
+      if (MonitorFromRect(&placement->rcNormalPosition, MONITOR_DEFAULTTONULL) != nullptr) {
+        SetWindowPlacement(window, &*placement);
+        return;
+      }
+    }
+  }
+  // Else the default size where the screen's work area holds it, or as much as it has room for.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  if (GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    const LONG width = std::max(m_minimumWindow.cx, std::min(frame.right - frame.left, work.right - work.left));
+    const LONG height = std::max(m_minimumWindow.cy, std::min(frame.bottom - frame.top, work.bottom - work.top));
+    if (width != frame.right - frame.left || height != frame.bottom - frame.top) {
+      SetWindowPos(window, nullptr, work.left, work.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  ShowWindow(window, SW_SHOWNORMAL);
+}
+
+void CKestrinWindow::Relayout() {
+  RECT client{};
+  GetClientRect(GetSafeHwnd(), &client);
+  if (client.right == 0 && client.bottom == 0) return;  // minimised
+  LayOut(client.right, client.bottom);
+}
+
+void CKestrinWindow::LayOut(int clientWidth, int clientHeight) {
+  const HWND window = GetSafeHwnd();
+  const int extraWidth = clientWidth - m_defaultClient.cx;
+  const int extraHeight = clientHeight - m_defaultClient.cy;
+  HDWP moves = BeginDeferWindowPos(static_cast<int>(m_placed.size()));
+  for (const Placed& placed : m_placed) {
+    const RECT& at = placed.atDefaultSize;
+    const ControlRect rect = AnchoredRect(placed.anchor, ControlRect{at.left, at.top, at.right - at.left, at.bottom - at.top},
+                                          extraWidth, extraHeight);
+    if (moves != nullptr) {
+      moves = DeferWindowPos(moves, placed.window, nullptr, rect.x, rect.y, rect.width, rect.height,
+                             SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+  }
+  if (moves != nullptr) EndDeferWindowPos(moves);
+  InvalidateRect(window, nullptr, TRUE);  // the frames are drawn anew where they were stretched
+}
+
 void CKestrinWindow::OnClose() {
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof(placement);
+  if (GetWindowPlacement(GetSafeHwnd(), &placement)) m_host->WriteSetting(kWindowPlacementSetting, PlacementText(placement));
   m_dlg.Shutdown();
   CDialog::OnClose();
 }
 
-bool CKestrinWindow::OnMessage(UINT message, WPARAM, LPARAM) {
-  if (message != kRunPostedMessage) return false;
-  m_host->RunPosted();
-  return true;
+bool CKestrinWindow::OnMessage(UINT message, WPARAM, LPARAM lParam) {
+  switch (message) {
+    case kRunPostedMessage:
+      m_host->RunPosted();
+      return true;
+    case WM_SIZE:
+      Relayout();
+      return true;
+    case WM_GETMINMAXINFO: {
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+      if (m_minimumWindow.cx > 0) info->ptMinTrackSize = POINT{m_minimumWindow.cx, m_minimumWindow.cy};
+      return true;
+    }
+    case WM_DPICHANGED: {
+      // The system has scaled the dialog's font: the rows' places at the default size are measured anew,
+      // and the window takes the place the system suggests on the new screen.
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      MeasureLayout();
+      SetWindowPos(GetSafeHwnd(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      Relayout();
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 void CKestrinWindow::OnDropFiles(HDROP drop) {

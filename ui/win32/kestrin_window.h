@@ -7,8 +7,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ui/kestrin_dlg.h"
+#include "ui/layout.h"
 #include "ui/win32/framework.h"
 #include "ui/win32/win32_host.h"
 
@@ -31,6 +33,8 @@ class CKestrinWindow : public CDialog {
 
   // A folder to open once the window is up, as named on the command line (ANSI code page).
   void SetFolderArgument(std::optional<std::string> folder) { m_folderArgument = std::move(folder); }
+  // Places every row for a client area of this size, as a resize to it does.
+  void LayOut(int clientWidth, int clientHeight);
 
  protected:
   BOOL OnInitDialog() override;
@@ -54,6 +58,21 @@ class CKestrinWindow : public CDialog {
   // Cuts a rename box's text back to what its byte limit allows, on a whole character.
   void EnforceRenameLimit(int id);
 
+  // The rows' places at the window's default size, the client area of that size and the smallest window.
+  void MeasureLayout();
+  // Where the window opens: where it was last closed, else its default size where the screen holds it.
+  void PlaceOnScreen();
+  // Each row where its anchor puts it for the client area's size.
+  void Relayout();
+
+  struct Placed {
+    HWND window;
+    RECT atDefaultSize;
+    ControlAnchor anchor;
+  };
+  std::vector<Placed> m_placed;
+  SIZE m_defaultClient{};
+  SIZE m_minimumWindow{};
   std::optional<std::string> m_folderArgument;
   HICON m_hIcon;
   std::unique_ptr<Win32DialogHost> m_host;

@@ -336,6 +336,68 @@ TEST_F(DialogWindowTest, ClosingThroughTheFrameEndsTheLoop) {
   EXPECT_TRUE(window_->Ended());
 }
 
+// A control's rectangle in the dialog's client coordinates.
+RECT ClientRectOf(HWND dialog, HWND control) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+TEST_F(DialogWindowTest, ResizedTheListsTakeTheRoomAndButtonsMoveAlong) {
+  EXPECT_TRUE(GetWindowLongPtrA(dlg_, GWL_STYLE) & WS_THICKFRAME);
+  // The layout of a client area of the default size, then of one 200 by 100 pixels larger (the test's
+  // screen may be too small for a window of either size).
+  RECT normal{0, 0, KestrinDialog().width, KestrinDialog().height};
+  MapDialogRect(dlg_, &normal);
+  window_->LayOut(normal.right, normal.bottom);
+  const RECT results = ClientRectOf(dlg_, Item(IDC_RESULT_LIST));
+  const RECT refs = ClientRectOf(dlg_, Item(IDC_REF_LIST));
+  const RECT open = ClientRectOf(dlg_, Item(IDC_OPEN_INPUT));
+  RECT expected{12, 119, 12 + 470, 119 + 351};
+  MapDialogRect(dlg_, &expected);
+  EXPECT_EQ(results.left, expected.left);
+  EXPECT_EQ(results.bottom, expected.bottom);
+  window_->LayOut(normal.right + 200, normal.bottom + 100);
+  const RECT grownResults = ClientRectOf(dlg_, Item(IDC_RESULT_LIST));
+  EXPECT_EQ(grownResults.right - results.right, 120);
+  EXPECT_EQ(grownResults.bottom - results.bottom, 100);
+  EXPECT_EQ(grownResults.left, results.left);
+  const RECT grownRefs = ClientRectOf(dlg_, Item(IDC_REF_LIST));
+  EXPECT_EQ(grownRefs.left - refs.left, 120);
+  EXPECT_EQ(grownRefs.right - refs.right, 200);
+  const RECT movedOpen = ClientRectOf(dlg_, Item(IDC_OPEN_INPUT));
+  EXPECT_EQ(movedOpen.left - open.left, 200);
+  EXPECT_EQ(movedOpen.right - movedOpen.left, open.right - open.left);
+  // The smallest window the frame may be dragged to is the minimum of the layout, smaller than the default.
+  RECT minimum{0, 0, KestrinDialog().minWidth, KestrinDialog().minHeight};
+  MapDialogRect(dlg_, &minimum);
+  AdjustWindowRectEx(&minimum, static_cast<DWORD>(GetWindowLongPtrA(dlg_, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrA(dlg_, GWL_EXSTYLE)));
+  MINMAXINFO limits{};
+  SendMessageA(dlg_, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+  EXPECT_EQ(limits.ptMinTrackSize.x, minimum.right - minimum.left);
+  EXPECT_EQ(limits.ptMinTrackSize.y, minimum.bottom - minimum.top);
+  EXPECT_LT(minimum.right - minimum.left, normal.right);
+}
+
+TEST_F(DialogWindowTest, TheWindowOpensWhereItWasClosed) {
+  SetWindowPos(dlg_, nullptr, 40, 30, 1300, 700, SWP_NOZORDER);
+  RECT closedAt{};
+  GetWindowRect(dlg_, &closedAt);
+  PostMessageA(dlg_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(window_->PumpMessages());
+  // A second window with the same settings.
+  CKestrinWindow again(std::make_unique<TestHost>());
+  ASSERT_TRUE(again.Create());
+  RECT openedAt{};
+  GetWindowRect(again.GetSafeHwnd(), &openedAt);
+  EXPECT_EQ(openedAt.left, closedAt.left);
+  EXPECT_EQ(openedAt.top, closedAt.top);
+  EXPECT_EQ(openedAt.right, closedAt.right);
+  EXPECT_EQ(openedAt.bottom, closedAt.bottom);
+}
+
 TEST_F(DialogWindowTest, ButtonClicksReachTheirHandlers) {
   Click(IDC_SEARCH);
   EXPECT_EQ(Text(IDC_STATUS), text::kNoFilesToSearch);

@@ -221,7 +221,7 @@ TEST(TemplateTest, DialogMatchesTheLayoutTable) {
   EXPECT_EQ(dialog->cx, expected.width);
   EXPECT_EQ(dialog->cy, expected.height);
   EXPECT_EQ(dialog->style, static_cast<DWORD>(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_VISIBLE | WS_CAPTION |
-                                              WS_SYSMENU | WS_MINIMIZEBOX));
+                                              WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
   EXPECT_EQ(dialog->exStyle, static_cast<DWORD>(WS_EX_ACCEPTFILES | WS_EX_APPWINDOW));
 }
 
@@ -257,8 +257,19 @@ TEST(TemplateTest, LiveDialogPlacesEveryControlWhereTheTableSays) {
   GetClientRect(window, &client);
   RECT size{0, 0, KestrinDialog().width, KestrinDialog().height};
   MapDialogRect(window, &size);
-  EXPECT_EQ(client.right, size.right);
-  EXPECT_EQ(client.bottom, size.bottom);
+  // The template's size, unless the screen is too small for it: the system makes a resizable window no
+  // larger than the screen allows.
+  RECT frame = size;
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+  if (frame.right - frame.left <= GetSystemMetrics(SM_CXMAXTRACK) &&
+      frame.bottom - frame.top <= GetSystemMetrics(SM_CYMAXTRACK)) {
+    EXPECT_EQ(client.right, size.right);
+    EXPECT_EQ(client.bottom, size.bottom);
+  } else {
+    EXPECT_LE(client.right, size.right);
+    EXPECT_LE(client.bottom, size.bottom);
+  }
   EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
 
   LOGFONTA font{};
