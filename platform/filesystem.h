@@ -83,6 +83,16 @@ class FileSystem {
   // attribute). A file system that knows no write protection says true for every existing path.
   virtual bool Writable(const std::string& path) { return Lookup(path).found; }
 
+  // Questions asked before a change is made, for the user the program runs as, changing nothing (a
+  // planning file system asks them of the real one, so that a plan meets the refusals the real run would).
+  // EntryExists: an entry of that name is there, a dangling link included (Lookup follows links).
+  // MayChangeFolder: the user may create, rename and delete entries in the folder.
+  // MayRead: the user may open the file for reading.
+  // A file system that knows no permissions says true for every existing folder, and every existing path.
+  virtual bool EntryExists(const std::string& path) { return Lookup(path).found; }
+  virtual bool MayChangeFolder(const std::string& folder) { return Lookup(folder).directory; }
+  virtual bool MayRead(const std::string& path) { return Lookup(path).found; }
+
   // Deletes a file.
   virtual bool RemoveFile(const std::string& path) = 0;
 

@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "platform/posix/access_posix.h"
 #include "platform/posix/filesystem_posix.h"
 
 namespace kestrin {
@@ -85,6 +86,10 @@ class PosixFileSystem final : public FileSystem {
   bool Writable(const std::string& path) override {
     return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
   }
+
+  bool EntryExists(const std::string& path) override { return posix::EntryExists(path); }
+  bool MayChangeFolder(const std::string& folder) override { return posix::MayChangeFolder(folder); }
+  bool MayRead(const std::string& path) override { return posix::MayRead(path); }
 
   bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0 || Failed(); }
 

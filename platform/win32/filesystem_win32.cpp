@@ -233,6 +233,18 @@ class Win32FileSystem final : public FileSystem {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) == 0;
   }
 
+  // An entry of the name, a link whose target is gone included.
+  bool EntryExists(const std::string& path) override {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  // Opened for reading and closed again at once: the answer is the file's own access check.
+  bool MayRead(const std::string& path) override {
+    FileHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr));
+    return h.get() != INVALID_HANDLE_VALUE;
+  }
+
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0 || Failed(); }
 
   FsFailure LastFailure() override {
