@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/filesystem.h"
 #include "search/search.h"
 #include "search/walk.h"
 
@@ -119,18 +120,28 @@ int main(int argc, char** argv) {
 
   const auto start = std::chrono::steady_clock::now();
   kestrin::FileList files;
-  kestrin::CollectFiles(options.folder, files, options.recursive, options.includeHidden);
+  kestrin::CollectFiles(kestrin::CommandEnv{kestrin::Fs()}, options.folder, files, options.recursive,
+                        options.includeHidden);
   const auto walked = std::chrono::steady_clock::now();
 
   LineWriter out;
   auto print = [&files, &out](std::size_t i) { out.Line(files[i]); };
+  // Each result is printed as soon as it is found, as the dialog appends it to its list.
+  struct Printer : kestrin::CommandSink {
+    decltype(print)& line;
+    explicit Printer(decltype(print)& l) : line(l) {}
+    void Outcome(const kestrin::FileOutcome& outcome) override {
+      if (outcome.kind == kestrin::FileOutcome::Kind::Matched) line(outcome.index);
+    }
+  } printer(print);
   std::size_t kept = files.size();
   if (options.filters.AllAbsent()) {
     // The result is the walk's list itself: print it rather than a copy.
     for (std::size_t i = 0; i < files.size(); ++i) print(i);
   } else {
-    // Each result is printed as soon as it is found, as the dialog appends it to its list.
-    kept = kestrin::FilterFiles(files, options.filters, {nullptr, print}, {}, options.workers).size();
+    kept = kestrin::FilterFiles(kestrin::CommandEnv{kestrin::Fs(), nullptr, printer}, files, options.filters,
+                                options.workers)
+               .size();
   }
   out.Flush();
   const auto filtered = std::chrono::steady_clock::now();

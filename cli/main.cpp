@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/journal_fs.h"
 #include "fileops/copy.h"
 #include "fileops/default_paths.h"
+#include "fileops/planning_fs.h"
 #include "fileops/rename.h"
 #include "fileops/resource_names.h"
 #include "platform/console.h"
@@ -21,6 +21,7 @@
 #include "platform/path_style.h"
 #include "platform/user_folders.h"
 #include "primitives/command.h"
+#include "primitives/command_sink.h"
 #include "primitives/fs_query.h"
 #include "search/reference_report.h"
 #include "search/search.h"
@@ -203,10 +204,7 @@ std::optional<std::string> Filter(const std::optional<std::string>& text) {
 SearchFilters FiltersOf(const Options& options) {
   SearchFilters filters;
   filters.path = Filter(options.name);
-  if (std::optional<std::string> ext = Filter(options.ext)) {
-    // Leading dots are skipped: ".txt", "..txt" and "txt" are one filter; only dots leave it empty.
-    filters.extension = ext->substr(std::min(ext->find_first_not_of('.'), ext->size()));
-  }
+  if (std::optional<std::string> ext = Filter(options.ext)) filters.extension = ExtensionFilterFromText(*ext);
   filters.content = Filter(options.content);
   filters.ignoreCase = options.ignoreCase;
   return filters;
@@ -276,10 +274,6 @@ class Messages {
   Messages() : terminal_(StandardErrorIsTerminal()) {}
   ~Messages() { ClearProgress(); }
 
-  // Reports the failures added to the list since the last call.
-  void Flush(const FailureList& failures) {
-    for (; reported_ < failures.size(); ++reported_) Failed(failures[reported_]);
-  }
   void Failed(const Failure& failure) {
     ClearProgress();
     std::fprintf(stderr, "%s: %s: %s\n", kProgram, failure.path.c_str(), ReasonText(failure).c_str());
@@ -304,14 +298,13 @@ class Messages {
  private:
   bool terminal_;
   bool shown_ = false;
-  std::size_t reported_ = 0;
   std::size_t failed_ = 0;
 };
 
 // A folder operand as the window stores a chosen folder: ending in a separator. Not a folder: a usage
 // error.
 std::string FolderOperand(const std::string& text, const PathStyle& style) {
-  if (text.empty() || !IsDirectory(text)) throw UsageError{text + ": not a folder"};
+  if (text.empty() || !IsDirectory(Fs(), text)) throw UsageError{text + ": not a folder"};
   std::string folder = text;
   if (!style.EndsWithSeparator(folder)) folder.push_back(style.Separator());
   return folder;
@@ -330,37 +323,82 @@ void ExpectOperands(const Options& options, std::size_t count) {
   }
 }
 
-// Runs a command that stops when the stop flag is raised, with the failures reported as they come.
+// What the commands report: each failure on standard error as it comes, the progress of the command
+// under way while standard error is a terminal, and each file a batch renamed or copied on standard
+// output, as it is done.
+class Reports : public CommandSink {
+ public:
+  Reports(Messages& messages, Output& output) : messages_(messages), output_(output) {}
+
+  // The command about to run: its name in the progress line (none: no progress), and its file count.
+  void Begin(const char* what, std::size_t total) {
+    what_ = what;
+    total_ = total;
+  }
+  std::size_t done() const { return done_; }
+
+  void Progress(std::size_t index) override {
+    if (what_ != nullptr) messages_.Progress(what_, index, total_);
+  }
+  void Outcome(const FileOutcome& outcome) override {
+    switch (outcome.kind) {
+      case FileOutcome::Kind::Failed:
+        messages_.Failed(Failure{std::string(outcome.source), outcome.reason, std::string(outcome.detail)});
+        break;
+      case FileOutcome::Kind::Renamed:
+      case FileOutcome::Kind::Copied:
+        messages_.ClearProgress();
+        output_.Pair(outcome.source, outcome.target);
+        ++done_;
+        break;
+      case FileOutcome::Kind::Matched:
+      case FileOutcome::Kind::Skipped: break;
+    }
+  }
+  void End() override {
+    messages_.ClearProgress();
+    what_ = nullptr;
+  }
+
+ private:
+  Messages& messages_;
+  Output& output_;
+  const char* what_ = nullptr;
+  std::size_t total_ = 0;
+  std::size_t done_ = 0;
+};
+
+// Runs commands on the native file system (or, for a dry run, on a plan over it) that stop when the
+// stop flag is raised, with everything they report printed as it comes.
 struct Run {
   const PathStyle& style = NativePathStyle();
-  FailureList failures;
-  CommandContext context{&g_stop, &failures};
   Messages messages;
   Output output;
+  Reports reports{messages, output};
+  FileSystem& fs = Fs();
 
   // eachLine: as Output takes it.
   Run(const Options& options, bool eachLine) : output(options.nul, eachLine) {}
+
+  CommandEnv Env(FileSystem& on) { return CommandEnv{on, &g_stop, reports}; }
 
   // The files below the folder operand text. A top folder that cannot be listed is a folder that cannot
   // be used, as one that is not a folder.
   FileList Collect(const std::string& text, const Options& options) {
     const std::string folder = FolderOperand(text, style);
     FileList files;
-    const std::size_t before = failures.size();
-    CollectFiles(folder, files, options.recursive, options.hidden, style, context);
-    for (std::size_t i = before; i < failures.size(); ++i) {
-      if (failures[i].path == folder) throw UsageError{text + ": " + ReasonText(failures[i])};
+    FailureList failures;
+    FailureCollector collector(failures);
+    CollectFiles(CommandEnv{fs, &g_stop, collector}, folder, files, options.recursive, options.hidden, style);
+    for (const Failure& failure : failures.items()) {
+      if (failure.path == folder) throw UsageError{text + ": " + ReasonText(failure)};
     }
-    messages.Flush(failures);
+    for (const Failure& failure : failures.items()) messages.Failed(failure);
     return files;
   }
   FileList Search(const FileList& files, const Options& options) {
-    FilterProgress progress;
-    progress.position = [&](std::size_t i) { messages.Progress("search", i, files.size()); };
-    FileList results = FilterFiles(files, FiltersOf(options), progress, context);
-    messages.ClearProgress();
-    messages.Flush(failures);
-    return results;
+    reports.Begin("search", files.size());
+    return FilterFiles(Env(fs), files, FiltersOf(options));
   }
   // The exit status: that of an interrupt when one came, then that of a closed output; otherwise 0 when
   // the command had a result and no file failed, else 1.
@@ -394,15 +432,8 @@ int RefsCommand(const Options& options) {
   const FileList refFiles = run.Collect(options.operands[0], options);
   const FileList files = run.Collect(options.operands[1], options);
   const std::vector<std::string> names = ReferenceNames(refFiles, options.withDir, options.withExt, run.style);
-  const std::vector<std::size_t> counts = CountReferences(
-      files, names, options.ignoreCase,
-      [&](std::size_t i) {
-        run.messages.Progress("refs", i, files.size());
-        run.messages.Flush(run.failures);
-      },
-      run.context);
-  run.messages.ClearProgress();
-  run.messages.Flush(run.failures);
+  run.reports.Begin("refs", files.size());
+  const std::vector<std::size_t> counts = CountReferences(run.Env(run.fs), files, names, options.ignoreCase);
   // Stopped, the counts are those of part of the files: no line, rather than a resource said unused.
   for (std::size_t i = 0; i < refFiles.size() && !g_stop.Requested(); ++i) {
     if (options.unused && counts[i] != 0) continue;
@@ -411,55 +442,6 @@ int RefsCommand(const Options& options) {
   }
   return run.Status(run.output.lines() != 0);
 }
-
-// Runs a rename or copy batch through a journal, and prints where each file went.
-class Batch {
- public:
-  // everyFile: every file of the batch is to be handled (the copy), so one that went nowhere failed;
-  // otherwise (the rename) only a file whose move was tried and refused did. failedWords: the reason
-  // given when the command recorded none of its own.
-  Batch(Run& run, bool dryRun, bool everyFile, const char* failedWords)
-      : run_(run), journal_(Fs(), dryRun, run.style), use_(journal_), everyFile_(everyFile),
-        failedWords_(failedWords) {}
-
-  // The steps of the file at source begin now; those of the file begun before have ended.
-  void Begin(std::string_view source) {
-    End();
-    source_.assign(source);
-    active_ = true;
-    start_ = journal_.Journal().size();
-    failuresAtStart_ = run_.failures.size();
-  }
-  // The steps of the file begun last have ended: its line, or its failure.
-  void End() {
-    if (!active_) return;
-    active_ = false;
-    const std::size_t end = journal_.Journal().size();
-    const std::string target = journal_.Destination(source_, start_, end);
-    if (!target.empty()) {
-      run_.messages.ClearProgress();
-      run_.output.Pair(source_, target);
-      ++done_;
-    } else if (run_.failures.size() == failuresAtStart_ &&
-               (everyFile_ || journal_.Failed(source_, start_, end))) {
-      run_.failures.Add(source_, FailureReason::System, failedWords_);
-    }
-    run_.messages.Flush(run_.failures);
-  }
-  std::size_t done() const { return done_; }
-
- private:
-  Run& run_;
-  JournalFileSystem journal_;
-  ScopedFileSystem use_;
-  const bool everyFile_;
-  const char* failedWords_;
-  std::string source_;
-  bool active_ = false;
-  std::size_t start_ = 0;
-  std::size_t failuresAtStart_ = 0;
-  std::size_t done_ = 0;
-};
 
 int RenameCommand(const Options& options) {
   ExpectOperands(options, 1);
@@ -474,16 +456,12 @@ int RenameCommand(const Options& options) {
     throw UsageError{"rename: --new cannot hold a path separator"};
   }
   const FileList files = run.Collect(options.operands[0], options);
-  Batch batch(run, options.dryRun, false, "could not be renamed");
-  RenameFiles(
-      files, *options.oldText, newText, options.force,
-      [&](std::size_t i) {
-        batch.Begin(files[i]);  // position(i) comes before file i
-        run.messages.Progress("rename", i, files.size());
-      },
-      run.style, run.context);
-  batch.End();
-  return run.Status(batch.done() != 0);
+  // A dry run plans the batch: the same decisions, reported the same way, and nothing changed.
+  PlanningFileSystem plan(run.fs, run.style);
+  FileSystem& on = options.dryRun ? plan : run.fs;
+  run.reports.Begin("rename", files.size());
+  RenameFiles(run.Env(on), files, *options.oldText, newText, options.force, run.style);
+  return run.Status(run.reports.done() != 0);
 }
 
 int CopyCommand(const Options& options) {
@@ -501,24 +479,17 @@ int CopyCommand(const Options& options) {
   // The prefix the window proposes for the folder.
   const std::string prefix =
       options.prefix ? *options.prefix : ComputeDefaultCopyPaths(folder, true, run.style, HomeFolder()).prefix;
-  Batch batch(run, options.dryRun, true, "could not be copied");
-  PreparedFolder output = PrepareOutputFolder(*options.output, run.style);
+  PlanningFileSystem plan(run.fs, run.style);
+  FileSystem& on = options.dryRun ? plan : run.fs;
+  PreparedFolder output = PrepareOutputFolder(on, *options.output, run.style);
   if (!output.created && IsRelative(*options.output, run.style)) {
     // A relative folder none of whose folders exists yet: below the working folder, as "./" says.
-    output = PrepareOutputFolder(std::string(".") + run.style.Separator() + *options.output, run.style);
+    output = PrepareOutputFolder(on, std::string(".") + run.style.Separator() + *options.output, run.style);
   }
   if (!output.created) throw UsageError{output.path + ": cannot create the output folder"};
-  const std::string& outputFolder = output.path;
-  batch.Begin(results[0]);
-  CopyFiles(
-      results, prefix, outputFolder,
-      [&](std::size_t i) {
-        batch.End();  // position(i) comes after file i
-        if (i + 1 < results.size()) batch.Begin(results[i + 1]);
-        run.messages.Progress("copy", i, results.size());
-      },
-      run.style, run.context);
-  return run.Status(batch.done() != 0);
+  run.reports.Begin("copy", results.size());
+  CopyFiles(run.Env(on), results, prefix, output.path, run.style);
+  return run.Status(run.reports.done() != 0);
 }
 
 int Main(int argc, char** argv) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <utility>
@@ -95,112 +96,132 @@ std::string MapCopyTarget(std::string_view outputFolder, std::string_view relati
 
 namespace {
 
-// The identities of the files a copy batch copies from, gathered when the first target turns out to exist
-// already: the copy never replaces one of them.
+// What a copy batch must not replace: the files it copies from, gathered by identity when the first
+// target turns out to exist already, and the targets it has written itself.
 class CopyBatch {
  public:
-  explicit CopyBatch(const FileList& files) : files_(files) {}
+  CopyBatch(FileSystem& fs, const FileList& files) : fs_(fs), files_(files) {}
 
-  bool IsResult(const FileId& id) {
+  bool IsSource(const FileId& id) {
     if (!id.valid) return false;
     if (!gathered_) {
       gathered_ = true;
-      FileSystem& fs = Fs();
       std::string path;
       for (std::size_t i = 0; i < files_.size(); ++i) {
         path.assign(files_[i]);
-        const PathInfo info = fs.Lookup(path);
-        if (info.found && info.id.valid) ids_.insert({info.id.volume, info.id.index});
+        const PathInfo info = fs_.Lookup(path);
+        if (info.found && info.id.valid) Insert(sources_, info.id);
       }
     }
-    return ids_.count({id.volume, id.index}) != 0;
+    return Holds(sources_, id);
   }
 
+  // The batch has just written target.
+  void NoteWritten(const std::string& target) {
+    const PathInfo info = fs_.Lookup(target);
+    if (info.found) Insert(written_, info.id);
+  }
+  bool Wrote(const FileId& id) const { return Holds(written_, id); }
+
  private:
+  using Ids = std::set<std::pair<std::uint64_t, std::uint64_t>>;
+  static void Insert(Ids& ids, const FileId& id) {
+    if (id.valid) ids.insert({id.volume, id.index});
+  }
+  static bool Holds(const Ids& ids, const FileId& id) { return id.valid && ids.count({id.volume, id.index}) != 0; }
+
+  FileSystem& fs_;
   const FileList& files_;
   bool gathered_ = false;
-  std::set<std::pair<std::uint64_t, std::uint64_t>> ids_;
+  Ids sources_;
+  Ids written_;
 };
 
-// Copies one file as CopyOneFile describes; within a batch, a target that is one of the batch's own
-// files is never replaced either. Each failure is recorded with its reason.
-bool CopyEntry(const std::string& sourcePath, std::string_view copyPrefix, std::string_view outputFolder,
-               const PathStyle& style, CopyBatch* batch, const CommandContext& context) {
+enum class CopyResult : unsigned char { Copied, Failed, Interrupted };
+
+// Copies one file as CopyOneFile describes, entry index of the list, and reports its outcome; within a
+// batch, a target that is one of the batch's own files, or that the batch has written, is never
+// replaced either.
+CopyResult CopyEntry(const CommandEnv& env, const std::string& sourcePath, std::string_view copyPrefix,
+                     std::string_view outputFolder, const PathStyle& style, CopyBatch* batch, std::size_t index) {
+  const auto fail = [&](FailureReason reason, std::string_view detail = {}) {
+    env.Failed(index, sourcePath, reason, detail);
+    return CopyResult::Failed;
+  };
   const std::string_view source(sourcePath);
   const std::string_view relative = StartsWithNoCase(source, copyPrefix)
                                         ? source.substr(copyPrefix.size())
                                         : source.substr(RootLength(source, style));
   const std::string target = MapCopyTarget(outputFolder, relative, style);
-  if (target.empty() || target.size() >= style.PathLimit()) {
-    context.Fail(sourcePath, FailureReason::PathTooLong);
-    return false;
-  }
+  if (target.empty() || target.size() >= style.PathLimit()) return fail(FailureReason::PathTooLong);
 
-  FileSystem& fs = Fs();
+  FileSystem& fs = env.fs;
   // Only a regular file is copied; a vanished one has nothing to copy, and neither leaves new folders.
-  if (!IsRegularFile(sourcePath, context)) return false;
+  FsFailure why;
+  if (!IsRegularFile(fs, sourcePath, &why)) return fail(why.reason, why.detail);
   // A target that names the source itself (an empty prefix maps a file onto itself) is never written.
-  if (fs.SameFile(sourcePath, target)) {
-    context.Fail(sourcePath, FailureReason::BatchResult);
-    return false;
-  }
+  if (fs.SameFile(sourcePath, target)) return fail(FailureReason::BatchResult);
   // An existing target is replaced only when it is a regular file (or a link to one) that the user may
-  // write and that is not one of the files being copied.
+  // write, that is not one of the files being copied, and that this batch has not written.
   const PathInfo existing = fs.Lookup(target);
   if (existing.found) {
-    std::optional<FailureReason> kept;
-    if (existing.kind != EntryKind::File) {
-      kept = FailureReason::TargetExists;
-    } else if (batch != nullptr && batch->IsResult(existing.id)) {
-      kept = FailureReason::BatchResult;
-    } else if (!fs.Writable(target)) {
-      kept = FailureReason::ReadOnlyTarget;
-    }
-    if (kept) {
-      context.Fail(sourcePath, *kept);
-      return false;
-    }
+    if (existing.kind != EntryKind::File) return fail(FailureReason::TargetExists);
+    if (batch != nullptr && batch->Wrote(existing.id)) return fail(FailureReason::CopiedByBatch);
+    if (batch != nullptr && batch->IsSource(existing.id)) return fail(FailureReason::BatchResult);
+    if (!fs.Writable(target)) return fail(FailureReason::ReadOnlyTarget);
   }
   // A stop is seen between the chunks of a large file; the copy in progress then leaves nothing behind
-  // and, being neither done nor failed, is not recorded.
-  const StopFlag* stop = context.stop;
+  // and, being neither done nor failed, is not reported.
+  const StopFlag* stop = env.stop;
   const std::function<bool()> stopped = [stop] { return stop != nullptr && stop->Requested(); };
-  if (!EnsureDirectories(target, style) || !fs.CopyReplacing(sourcePath, target, stop ? stopped : nullptr)) {
-    if (!context.Stopped()) context.Fail(sourcePath, fs.LastFailure());
-    return false;
+  if (!EnsureDirectories(fs, target, style) || !fs.CopyReplacing(sourcePath, target, stop ? stopped : nullptr)) {
+    if (env.Stopped()) return CopyResult::Interrupted;
+    why = fs.LastFailure();
+    return fail(why.reason, why.detail);
   }
-  return true;
+  if (batch != nullptr) batch->NoteWritten(target);
+  env.Done(FileOutcome::Kind::Copied, index, sourcePath, target, existing.found);
+  return CopyResult::Copied;
 }
 
 }  // namespace
 
-bool CopyOneFile(const std::string& sourcePath, std::string_view copyPrefix, std::string_view outputFolder,
-                 const PathStyle& style) {
-  return CopyEntry(sourcePath, copyPrefix, outputFolder, style, nullptr, {});
+bool CopyOneFile(const CommandEnv& env, const std::string& sourcePath, std::string_view copyPrefix,
+                 std::string_view outputFolder, const PathStyle& style) {
+  bool copied = false;
+  if (!env.Stopped()) {
+    env.sink.Progress(0);
+    copied = CopyEntry(env, sourcePath, copyPrefix, outputFolder, style, nullptr, 0) == CopyResult::Copied;
+  }
+  env.sink.End();
+  return copied;
 }
 
-CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::string_view outputFolder,
-                     const std::function<void(std::size_t index)>& position, const PathStyle& style,
-                     const CommandContext& context) {
+CopyCounts CopyFiles(const CommandEnv& env, const FileList& files, std::string_view copyPrefix,
+                     std::string_view outputFolder, const PathStyle& style) {
   CopyCounts counts;
-  CopyBatch batch(files);
+  CopyBatch batch(env.fs, files);
   std::string source;
-  for (std::size_t i = 0; i < files.size() && !context.Stopped(); ++i) {
+  for (std::size_t i = 0; i < files.size() && !env.Stopped(); ++i) {
+    env.sink.Progress(i);
     source.assign(files[i]);
-    bool copied = false;
+    CopyResult result;
     if (files.kind(i) == EntryKind::Other) {
-      context.Fail(source, FailureReason::NotRegularFile);
+      env.Failed(i, source, FailureReason::NotRegularFile);
+      result = CopyResult::Failed;
     } else {
-      copied = CopyEntry(source, copyPrefix, outputFolder, style, &batch, context);
-      if (!copied && context.Stopped()) break;  // stopped half-way through this file: counted neither way
+      result = CopyEntry(env, source, copyPrefix, outputFolder, style, &batch, i);
     }
-    if (copied) {
+    // Each file is counted as it was reported; one cut short by a stop was not, and is not counted.
+    if (result == CopyResult::Copied) {
       ++counts.succeeded;
-    } else {
+    } else if (result == CopyResult::Failed) {
       ++counts.failed;
+    } else {
+      break;
     }
-    if (position) position(i);
   }
+  env.sink.End();
   return counts;
 }
 
@@ -210,10 +231,10 @@ std::string OutputFolderFromText(std::string_view boxText, const PathStyle& styl
   return folder;
 }
 
-PreparedFolder PrepareOutputFolder(std::string_view boxText, const PathStyle& style) {
+PreparedFolder PrepareOutputFolder(FileSystem& fs, std::string_view boxText, const PathStyle& style) {
   PreparedFolder folder;
   folder.path = OutputFolderFromText(boxText, style);
-  folder.created = !folder.path.empty() && EnsureDirectories(folder.path, style);
+  folder.created = !folder.path.empty() && EnsureDirectories(fs, folder.path, style);
   return folder;
 }
 

@@ -3,12 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
 #include "platform/path_style.h"
-#include "primitives/command.h"
+#include "primitives/command_sink.h"
 #include "primitives/file_list.h"
 
 namespace kestrin {
@@ -23,22 +22,24 @@ std::string MapCopyTarget(std::string_view outputFolder, std::string_view relati
 // False when the folders cannot be made, the target would not fit the path limit, or the copy fails
 // (a copy onto the source itself fails and leaves it untouched). An existing target is replaced only when
 // it is a regular file (or a link to one) that the user may write: a folder, a link to one or a
-// write-protected file is kept, and the copy fails.
-bool CopyOneFile(const std::string& sourcePath, std::string_view copyPrefix, std::string_view outputFolder,
-                 const PathStyle& style = NativePathStyle());
+// write-protected file is kept, and the copy fails. The sink hears of the file as index 0 of a list of
+// one, as CopyFiles reports each file, then End().
+bool CopyOneFile(const CommandEnv& env, const std::string& sourcePath, std::string_view copyPrefix,
+                 std::string_view outputFolder, const PathStyle& style = NativePathStyle());
 
 struct CopyCounts {
   std::uint32_t succeeded = 0;
   std::uint32_t failed = 0;
 };
 
-// Copies every file of the list in order, calling position(i) after file i was handled. A copy never
-// replaces one of the list's own files (by identity, whatever path it is reached by): it fails. Each
-// failure is recorded in the context's failures. A stop keeps the copies finished so far; the files not
-// reached count neither way.
-CopyCounts CopyFiles(const FileList& files, std::string_view copyPrefix, std::string_view outputFolder,
-                     const std::function<void(std::size_t index)>& position = {},
-                     const PathStyle& style = NativePathStyle(), const CommandContext& context = {});
+// Copies every file of the list in order. A copy never replaces one of the list's own files (by
+// identity, whatever path it is reached by), nor a file an earlier step of the same batch copied (two
+// sources that map to one target): it fails. The sink hears, for each file: Progress(i), then Copied
+// (with the target, and whether a file there was replaced) or Failed with the reason; End() last. The
+// counts are those of the outcomes. A stop keeps the copies finished so far; the file whose copy it cut
+// short and the files not reached count neither way, and are not reported.
+CopyCounts CopyFiles(const CommandEnv& env, const FileList& files, std::string_view copyPrefix,
+                     std::string_view outputFolder, const PathStyle& style = NativePathStyle());
 
 // The output folder as the copy and open commands use it: the box's text normalised, with a trailing
 // separator. Empty when nothing is left after normalising.
@@ -51,6 +52,7 @@ struct PreparedFolder {
   std::string path;
   bool created = false;
 };
-PreparedFolder PrepareOutputFolder(std::string_view boxText, const PathStyle& style = NativePathStyle());
+PreparedFolder PrepareOutputFolder(FileSystem& fs, std::string_view boxText,
+                                   const PathStyle& style = NativePathStyle());
 
 }  // namespace kestrin

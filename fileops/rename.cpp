@@ -29,10 +29,10 @@ bool IsPlainFileName(std::string_view name, const PathStyle& style) {
 }
 
 // True when the folder now lists an entry spelt exactly newName and none spelt exactly oldName.
-bool NameChanged(const std::string& folder, std::string_view oldName, std::string_view newName) {
+bool NameChanged(FileSystem& fs, const std::string& folder, std::string_view oldName, std::string_view newName) {
   bool newFound = false;
   bool oldFound = false;
-  const bool listed = Fs().Enumerate(folder, [&](const DirEntry& entry) {
+  const bool listed = fs.Enumerate(folder, [&](const DirEntry& entry) {
     newFound = newFound || entry.name == newName;
     oldFound = oldFound || entry.name == oldName;
   });
@@ -80,10 +80,12 @@ class RenameBatch {
 };
 
 // Why force may not replace the existing target, if it exists and may not: force replaces a regular file
-// (or a link to one) that the user may write, and never one of the batch's own files.
+// (or a link to one) that the user may write, and never one of the batch's own files. existed: a file
+// is there, which the move replaces.
 std::optional<FailureReason> KeptFromForce(FileSystem& fs, const std::string& target, RenameBatch* batch,
-                                           std::size_t index) {
+                                           std::size_t index, bool& existed) {
   const PathInfo existing = fs.Lookup(target);
+  existed = existing.found;
   if (!existing.found) return std::nullopt;  // nothing there, or a dangling link: the move decides
   if (existing.kind != EntryKind::File) return FailureReason::TargetExists;
   if (batch != nullptr && (batch->Moved(existing.id) || batch->StillToRename(target, index)))
@@ -92,38 +94,42 @@ std::optional<FailureReason> KeptFromForce(FileSystem& fs, const std::string& ta
   return std::nullopt;
 }
 
-// Renames one file as RenameOneFile describes; within a batch, entry index of it, also by the batch's
-// rules: a file the batch has moved is neither renamed again nor replaced, and neither is a file that a
-// later entry is still to rename.
-bool RenameEntry(const std::string& sourcePath, std::string_view oldString, std::string_view newString,
-                 bool force, const PathStyle& style, RenameBatch* batch, std::size_t index,
-                 const CommandContext& context) {
-  if (!StringsWithinLimit(oldString, newString)) return false;
+// Renames one file as RenameOneFile describes, entry index of the list, and reports its outcome; within a
+// batch, also by the batch's rules: a file the batch has moved is neither renamed again nor replaced, and
+// neither is a file that a later entry is still to rename.
+bool RenameEntry(const CommandEnv& env, const std::string& sourcePath, std::string_view oldString,
+                 std::string_view newString, bool force, const PathStyle& style, RenameBatch* batch,
+                 std::size_t index) {
   const std::string_view name = FileNamePart(sourcePath, style);
   std::string newName;
-  if (!ReplaceFirstNoCase(newName, name, oldString, newString)) return false;
-  if (!IsPlainFileName(newName, style)) return false;
+  const auto skip = [&] {
+    env.Done(FileOutcome::Kind::Skipped, index, sourcePath);
+    return false;
+  };
+  if (!ReplaceFirstNoCase(newName, name, oldString, newString)) return skip();
+  if (!IsPlainFileName(newName, style)) return skip();
   const std::string folder = DirectoryPart(sourcePath, style);
   const std::string target = folder + newName;
   if (target.size() >= style.PathLimit()) {
-    context.Fail(sourcePath, FailureReason::PathTooLong);
+    env.Failed(index, sourcePath, FailureReason::PathTooLong);
     return false;
   }
-  if (target == sourcePath) return false;  // the name stays as it is: nothing to rename
+  if (target == sourcePath) return skip();  // the name stays as it is: nothing to rename
 
-  FileSystem& fs = Fs();
+  FileSystem& fs = env.fs;
   FileId sourceId;
   if (batch != nullptr) {
     // Not found, the entry may still be a dangling link, which is renamed like a file: the move decides.
     const PathInfo source = fs.Lookup(sourcePath);
     // An earlier step put this file here (or it is listed twice): it has had its rename.
     if (batch->Moved(source.id)) {
-      context.Fail(sourcePath, FailureReason::ChangedByBatch);
+      env.Failed(index, sourcePath, FailureReason::ChangedByBatch);
       return false;
     }
     sourceId = source.id;
   }
   bool moved;
+  bool replaced = false;
   // The new name is another name of the source itself (the same name in another case on a file system
   // that ignores case, a short name, a hard link): never replace, which could remove the file. Where the
   // platform can rename a file in case only, this does; otherwise the file stays as it is. Such a move may
@@ -132,44 +138,53 @@ bool RenameEntry(const std::string& sourcePath, std::string_view oldString, std:
   if (fs.SameFile(sourcePath, target)) {
     moved = fs.MoveNoReplace(sourcePath, target);
     if (!moved) {
-      context.Fail(sourcePath, fs.LastFailure());
-    } else if (!NameChanged(folder, name, newName)) {
-      context.Fail(sourcePath, FailureReason::NameUnchanged);
+      env.Failed(index, sourcePath, fs.LastFailure());
+    } else if (!NameChanged(fs, folder, name, newName)) {
+      env.Failed(index, sourcePath, FailureReason::NameUnchanged);
       moved = false;
     }
   } else if (!force) {
     moved = fs.MoveNoReplace(sourcePath, target);
-    if (!moved) context.Fail(sourcePath, fs.LastFailure());
-  } else if (const std::optional<FailureReason> kept = KeptFromForce(fs, target, batch, index)) {
-    context.Fail(sourcePath, *kept);
+    if (!moved) env.Failed(index, sourcePath, fs.LastFailure());
+  } else if (const std::optional<FailureReason> kept = KeptFromForce(fs, target, batch, index, replaced)) {
+    env.Failed(index, sourcePath, *kept);
     return false;
   } else {
     moved = fs.MoveReplacing(sourcePath, target);
-    if (!moved) context.Fail(sourcePath, fs.LastFailure());
+    if (!moved) env.Failed(index, sourcePath, fs.LastFailure());
   }
-  if (moved && batch != nullptr) batch->NoteMoved(sourceId);
-  return moved;
+  if (!moved) return false;
+  if (batch != nullptr) batch->NoteMoved(sourceId);
+  env.Done(FileOutcome::Kind::Renamed, index, sourcePath, target, replaced);
+  return true;
 }
 
 }  // namespace
 
-bool RenameOneFile(const std::string& sourcePath, std::string_view oldString, std::string_view newString,
-                   bool force, const PathStyle& style) {
-  return RenameEntry(sourcePath, oldString, newString, force, style, nullptr, 0, {});
+bool RenameOneFile(const CommandEnv& env, const std::string& sourcePath, std::string_view oldString,
+                   std::string_view newString, bool force, const PathStyle& style) {
+  bool renamed = false;
+  if (StringsWithinLimit(oldString, newString) && !env.Stopped()) {
+    env.sink.Progress(0);
+    renamed = RenameEntry(env, sourcePath, oldString, newString, force, style, nullptr, 0);
+  }
+  env.sink.End();
+  return renamed;
 }
 
-std::uint32_t RenameFiles(const FileList& files, std::string_view oldString, std::string_view newString,
-                          bool force, const std::function<void(std::size_t index)>& position,
-                          const PathStyle& style, const CommandContext& context) {
-  if (!StringsWithinLimit(oldString, newString)) return 0;
-  RenameBatch batch(files, oldString, style);
+std::uint32_t RenameFiles(const CommandEnv& env, const FileList& files, std::string_view oldString,
+                          std::string_view newString, bool force, const PathStyle& style) {
   std::uint32_t renamed = 0;
-  std::string source;
-  for (std::size_t i = 0; i < files.size() && !context.Stopped(); ++i) {
-    if (position) position(i);
-    source.assign(files[i]);
-    if (RenameEntry(source, oldString, newString, force, style, &batch, i, context)) ++renamed;
+  if (StringsWithinLimit(oldString, newString)) {
+    RenameBatch batch(files, oldString, style);
+    std::string source;
+    for (std::size_t i = 0; i < files.size() && !env.Stopped(); ++i) {
+      env.sink.Progress(i);
+      source.assign(files[i]);
+      if (RenameEntry(env, source, oldString, newString, force, style, &batch, i)) ++renamed;
+    }
   }
+  env.sink.End();
   return renamed;
 }
 

@@ -4,12 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 
 #include "platform/path_style.h"
-#include "primitives/command.h"
+#include "primitives/command_sink.h"
 #include "primitives/file_list.h"
 
 namespace kestrin {
@@ -22,18 +21,20 @@ inline constexpr std::size_t kRenameTextLimit = 127;
 // when the target path would not fit the path limit. With force, an existing different file of the new
 // name is replaced in one step, but only a regular file (or a link to one) that the user may write: a
 // folder, a link to one or a write-protected file is kept, and the source is not renamed. The source
-// itself is never deleted, whatever alias the new name is.
-bool RenameOneFile(const std::string& sourcePath, std::string_view oldString, std::string_view newString,
-                   bool force, const PathStyle& style = NativePathStyle());
+// itself is never deleted, whatever alias the new name is. The sink hears of the file as index 0 of a
+// list of one, as RenameFiles reports each file, then End().
+bool RenameOneFile(const CommandEnv& env, const std::string& sourcePath, std::string_view oldString,
+                   std::string_view newString, bool force, const PathStyle& style = NativePathStyle());
 
-// Renames every file of the list in order, calling position(i) before file i; returns how many were
-// renamed. Old or new strings over the limit rename nothing (every file counts as not renamed). A batch
-// never undoes its own work: an entry whose file an earlier step moved there (or that is listed twice)
-// is skipped, and force never replaces a file the batch has renamed, nor the file of a later entry whose
-// name still holds the old string. Each file skipped or failed is recorded in the context's failures.
+// Renames every file of the list in order; returns how many were renamed. Old or new strings over the
+// limit rename nothing (every file counts as not renamed, and the sink hears only End()). A batch never
+// undoes its own work: an entry whose file an earlier step moved there (or that is listed twice) is
+// refused, and force never replaces a file the batch has renamed, nor the file of a later entry whose
+// name still holds the old string. The sink hears, for each file: Progress(i), then Renamed (with the
+// new path, and whether a file of that name was replaced), Skipped (the old string is not in its name,
+// or the new name is no name a file can take, or the same name), or Failed with the reason; End() last.
 // A stop leaves the files renamed so far renamed.
-std::uint32_t RenameFiles(const FileList& files, std::string_view oldString, std::string_view newString,
-                          bool force, const std::function<void(std::size_t index)>& position = {},
-                          const PathStyle& style = NativePathStyle(), const CommandContext& context = {});
+std::uint32_t RenameFiles(const CommandEnv& env, const FileList& files, std::string_view oldString,
+                          std::string_view newString, bool force, const PathStyle& style = NativePathStyle());
 
 }  // namespace kestrin

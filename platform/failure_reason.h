@@ -20,6 +20,7 @@ enum class FailureReason : unsigned char {
   ChangedByBatch,       // renamed, created or replaced by an earlier step of the same batch
   BatchResult,          // one of the batch's own files, which it never overwrites
   NameUnchanged,        // a rename the system reported done, while the folder still shows the old name
+  CopiedByBatch,        // the copy target was written by an earlier step of the same copy batch
   System,               // anything else: the system's own words are in Failure::detail
 };
 

@@ -14,6 +14,7 @@ const char* ReasonWords(FailureReason reason) {
     case FailureReason::ChangedByBatch: return "changed by an earlier step of this batch";
     case FailureReason::BatchResult: return "one of this batch's own files";
     case FailureReason::NameUnchanged: return "the system kept the old name";
+    case FailureReason::CopiedByBatch: return "another file of this batch was copied there";
     case FailureReason::System: break;
   }
   return "unknown error";

@@ -1,8 +1,9 @@
 #pragma once
 // What every long command (the walk, the search, the batch rename, the copy, the reference report) shares
 // with whoever started it: a stop flag that another thread may raise, and the list of the files the
-// command could not handle, each with the reason in words. The window and the command-line tool are two
-// front-ends on the same commands and read both the same way.
+// command could not handle, each with the reason in words (gathered from its reports by a
+// FailureCollector, primitives/command_sink.h). The window and the command-line tool are two front-ends
+// on the same commands and read both the same way.
 
 #include <atomic>
 #include <cstddef>
@@ -64,19 +65,6 @@ class FailureList {
 
  private:
   std::vector<Failure> items_;
-};
-
-// What a command takes besides its own inputs. Both parts are optional: a default context never stops
-// and forgets failures, which is what a caller that does not care passes.
-struct CommandContext {
-  const StopFlag* stop = nullptr;
-  FailureList* failures = nullptr;
-
-  bool Stopped() const noexcept { return stop != nullptr && stop->Requested(); }
-  void Fail(std::string_view path, FailureReason reason, std::string detail = {}) const {
-    if (failures != nullptr) failures->Add(path, reason, std::move(detail));
-  }
-  void Fail(std::string_view path, const FsFailure& why) const { Fail(path, why.reason, why.detail); }
 };
 
 }  // namespace kestrin

@@ -80,6 +80,32 @@ struct CommandEnv {
   CommandSink& sink = NullSink();
 
   bool Stopped() const noexcept { return stop != nullptr && stop->Requested(); }
+
+  // Reports the file at index (FileOutcome::kNoIndex outside a list) as failed.
+  void Failed(std::size_t index, std::string_view path, FailureReason reason, std::string_view detail = {}) const {
+    FileOutcome outcome;
+    outcome.kind = FileOutcome::Kind::Failed;
+    outcome.index = index;
+    outcome.source = path;
+    outcome.reason = reason;
+    outcome.detail = detail;
+    sink.Outcome(outcome);
+  }
+  void Failed(std::size_t index, std::string_view path, const FsFailure& why) const {
+    Failed(index, path, why.reason, why.detail);
+  }
+  // Reports a file's outcome of another kind: Matched and Skipped without a target, Renamed and Copied
+  // with theirs.
+  void Done(FileOutcome::Kind kind, std::size_t index, std::string_view path, std::string_view target = {},
+            bool replaced = false) const {
+    FileOutcome outcome;
+    outcome.kind = kind;
+    outcome.index = index;
+    outcome.source = path;
+    outcome.target = target;
+    outcome.replaced = replaced;
+    sink.Outcome(outcome);
+  }
 };
 
 }  // namespace kestrin

@@ -6,27 +6,26 @@
 
 namespace kestrin {
 
-bool IsDirectory(const std::string& path) { return Fs().Lookup(path).directory; }
+bool IsDirectory(FileSystem& fs, const std::string& path) { return fs.Lookup(path).directory; }
 
-bool PathExists(const std::string& path) { return Fs().Lookup(path).found; }
+bool PathExists(FileSystem& fs, const std::string& path) { return fs.Lookup(path).found; }
 
-bool IsRegularFile(const std::string& path, const CommandContext& context) {
-  FileSystem& fs = Fs();
+bool IsRegularFile(FileSystem& fs, const std::string& path, FsFailure* why) {
   const PathInfo info = fs.Lookup(path);
   if (!info.found) {
-    context.Fail(path, fs.LastFailure());
+    if (why != nullptr) *why = fs.LastFailure();
     return false;
   }
   if (info.kind != EntryKind::File) {
-    context.Fail(path, FailureReason::NotRegularFile);
+    if (why != nullptr) *why = FsFailure{FailureReason::NotRegularFile, {}};
     return false;
   }
   return true;
 }
 
-bool EnsureDirectories(std::string_view path, const PathStyle& style) {
+bool EnsureDirectories(FileSystem& fs, std::string_view path, const PathStyle& style) {
   std::string work(path);
-  if (PathExists(work)) return true;
+  if (PathExists(fs, work)) return true;
   const std::size_t n = path.size();
   if (n >= style.PathLimit()) return false;
 
@@ -57,7 +56,7 @@ bool EnsureDirectories(std::string_view path, const PathStyle& style) {
       break;
     }
     // An existing entry that is not a folder cannot hold the folders below it.
-    if (IsDirectory(work.substr(0, i))) {
+    if (IsDirectory(fs, work.substr(0, i))) {
       anchored = true;
       break;
     }
@@ -69,7 +68,7 @@ bool EnsureDirectories(std::string_view path, const PathStyle& style) {
     work[*it] = style.Separator();
     const auto next = std::next(it);
     const std::size_t end = next == cuts.rend() ? n : *next;
-    if (end != n && !Fs().MakeFolder(work.substr(0, end))) return false;
+    if (end != n && !fs.MakeFolder(work.substr(0, end))) return false;
   }
   return true;
 }

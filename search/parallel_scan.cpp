@@ -55,8 +55,8 @@ unsigned ScanWorkerCount(unsigned requested, std::size_t files) {
   return workers;
 }
 
-ScanQueue::ScanQueue(std::size_t count, std::size_t window, const CommandContext& context)
-    : count_(count), window_(window), batch_(std::max<std::size_t>(1, window / 4)), context_(context),
+ScanQueue::ScanQueue(std::size_t count, std::size_t window, const StopFlag* stop)
+    : count_(count), window_(window), batch_(std::max<std::size_t>(1, window / 4)), stop_(stop),
       ready_(window, 0) {}
 
 bool ScanQueue::RunReady(std::size_t from) const {
@@ -71,7 +71,7 @@ bool ScanQueue::RunReady(std::size_t from) const {
 bool ScanQueue::Claim(std::size_t& first, std::size_t& last, std::size_t run) {
   std::unique_lock<std::mutex> lock(mutex_);
   workerWake_.wait(lock, [&] { return closed_ || next_ >= count_ || next_ < released_ + window_; });
-  if (closed_ || next_ >= count_ || context_.Stopped()) {
+  if (closed_ || next_ >= count_ || (stop_ != nullptr && stop_->Requested())) {
     // Whoever closes tells the calling thread, which may be waiting for a file that will not come.
     if (!closed_) {
       closed_ = true;

@@ -8,7 +8,7 @@
 //         hit = s.Contains(std::string(files[i]));                  // on a worker thread
 //       },
 //       [&](std::size_t i, bool& hit) { ... },                      // calling thread: i = 0, 1, 2, ...
-//       context);
+//       env);
 //
 // The contract:
 // - makeState() is called once on each worker thread before its first file, and the state it returns is
@@ -19,12 +19,13 @@
 //   Two scans never share a state at the same time; anything else scan touches must be safe to use from
 //   several threads at once (reading the file list is).
 // - deliver(index, result) runs on the calling thread, for index 0, 1, 2, ... with no gap, each index
-//   after the file's failures have been appended to context.failures. It may move the result out. So a
-//   caller can drive a progress indicator that only rises and fill a list in order, with no lock.
+//   after env.sink has had Progress(index) and then the file's failures, each as a Failed outcome. It
+//   may move the result out, and report the file's other outcomes to the sink. So the sink sees every
+//   command's reports in one order, on the calling thread, with no lock.
 // - The workers claim runs of consecutive files (ParallelScanOptions::run), and a state may say which
 //   files it will take next: when it has a member Prepare(first, last), it is called on the worker with
 //   each run before the run's first file (a state may read the run's files ahead, together).
-// - The stop flag of context is looked at before each run is claimed: after a stop, no run is claimed,
+// - The stop flag of env is looked at before each run is claimed: after a stop, no run is claimed,
 //   and the runs already claimed are scanned (the scan looks at the flag itself) and delivered, so what
 //   was delivered is always a prefix of the list. A scan that reads a large file should look at the flag
 //   between chunks as well.
@@ -54,6 +55,7 @@
 
 #include "platform/filesystem.h"
 #include "primitives/command.h"
+#include "primitives/command_sink.h"
 #include "primitives/file_list.h"
 
 namespace kestrin {
@@ -111,6 +113,12 @@ class FileScanner {
   std::vector<std::string> ahead_;
 };
 
+// Tells the sink that file index is being delivered, and the failures its scan met.
+inline void ReportScanned(const CommandEnv& env, std::size_t index, const FailureList& failures) {
+  env.sink.Progress(index);
+  for (const Failure& failure : failures.items()) env.Failed(index, failure.path, failure.reason, failure.detail);
+}
+
 // The longest a ready result waits for the calling thread while the rest of its run is being scanned.
 inline constexpr std::chrono::milliseconds kScanDeliveryLatency{20};
 
@@ -122,7 +130,7 @@ unsigned ScanWorkerCount(unsigned requested, std::size_t files);
 // and when the scan is over. Used by ScanInParallel; its members are safe to call from any thread.
 class ScanQueue {
  public:
-  ScanQueue(std::size_t count, std::size_t window, const CommandContext& context);
+  ScanQueue(std::size_t count, std::size_t window, const StopFlag* stop);
   ScanQueue(const ScanQueue&) = delete;
   ScanQueue& operator=(const ScanQueue&) = delete;
 
@@ -151,7 +159,7 @@ class ScanQueue {
   const std::size_t count_;
   const std::size_t window_;
   const std::size_t batch_;  // a run of this many ready results wakes the calling thread
-  const CommandContext& context_;
+  const StopFlag* const stop_;
   std::mutex mutex_;
   std::condition_variable workerWake_;
   std::condition_variable callerWake_;
@@ -165,20 +173,20 @@ class ScanQueue {
 
 template <class Result, class MakeState, class Scan, class Deliver>
 void ScanInParallel(std::size_t count, MakeState&& makeState, Scan&& scan, Deliver&& deliver,
-                    const CommandContext& context = {}, const ParallelScanOptions& options = {}) {
+                    const CommandEnv& env, const ParallelScanOptions& options = {}) {
   const unsigned workers = ScanWorkerCount(options.workers, count);
   if (workers <= 1) {
     if (count == 0) return;
     auto state = makeState();
     FailureList failures;
     const std::size_t run = std::max<std::size_t>(1, options.run);
-    for (std::size_t i = 0; i < count && !context.Stopped(); ++i) {
+    for (std::size_t i = 0; i < count && !env.Stopped(); ++i) {
       if constexpr (requires { state.Prepare(i, i); }) {
         if (i % run == 0) state.Prepare(i, std::min(count, i + run));
       }
       Result result{};
       scan(state, i, result, failures);
-      if (context.failures != nullptr) context.failures->Append(std::move(failures));
+      ReportScanned(env, i, failures);
       failures.clear();
       deliver(i, result);
     }
@@ -191,7 +199,7 @@ void ScanInParallel(std::size_t count, MakeState&& makeState, Scan&& scan, Deliv
     FailureList failures;
   };
   std::vector<Slot> slots(window);
-  ScanQueue queue(count, window, context);
+  ScanQueue queue(count, window, env.stop);
   std::mutex errorMutex;
   std::exception_ptr error;
   const auto fail = [&](std::exception_ptr e) {
@@ -240,7 +248,7 @@ void ScanInParallel(std::size_t count, MakeState&& makeState, Scan&& scan, Deliv
       if (end == from) break;
       for (std::size_t i = from; i < end; ++i) {
         Slot& slot = slots[i % window];
-        if (context.failures != nullptr) context.failures->Append(std::move(slot.failures));
+        ReportScanned(env, i, slot.failures);
         deliver(i, slot.result);
       }
       queue.Release(end);

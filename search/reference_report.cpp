@@ -22,8 +22,8 @@ constexpr std::size_t kChunkSize = std::size_t{256} << 10;
 // the file system.
 class ReferenceReader {
  public:
-  ReferenceReader(FileSystem& fs, unsigned workers, const MultiSearcher& searcher, const CommandContext& context)
-      : files_(fs, workers), context_(context), stream_(searcher), buffer_(new unsigned char[kChunkSize]) {}
+  ReferenceReader(FileSystem& fs, unsigned workers, const MultiSearcher& searcher, const StopFlag* stop)
+      : files_(fs, workers), stop_(stop), stream_(searcher), buffer_(new unsigned char[kChunkSize]) {}
 
   // Tells the reader which files of [first, last) the worker's run opens.
   void AnnounceRun(const FileList& files, std::size_t first, std::size_t last) {
@@ -44,7 +44,7 @@ class ReferenceReader {
     stream_.Begin();
     bool content = false;
     // A stop between the reads of a large file keeps what the part read holds, as a read error does.
-    for (bool first = true; first || !context_.Stopped(); first = false) {
+    for (bool first = true; first || stop_ == nullptr || !stop_->Requested(); first = false) {
       // Bytes the reader holds in memory already (read ahead) are fed where they lie; the stream keeps the
       // few it needs for a name across the seam to the next chunk.
       const unsigned char* data = buffer_.get();
@@ -61,7 +61,7 @@ class ReferenceReader {
 
  private:
   FileScanner files_;
-  const CommandContext& context_;
+  const StopFlag* stop_;
   MultiSearchStream stream_;
   std::unique_ptr<unsigned char[]> buffer_;
   std::string path_;
@@ -69,11 +69,13 @@ class ReferenceReader {
 
 }  // namespace
 
-std::vector<std::size_t> CountReferences(const FileList& files, const std::vector<std::string>& names,
-                                         bool ignoreCase, const std::function<void(std::size_t index)>& position,
-                                         const CommandContext& context) {
+std::vector<std::size_t> CountReferences(const CommandEnv& env, const FileList& files,
+                                         const std::vector<std::string>& names, bool ignoreCase) {
   std::vector<std::size_t> counts(names.size(), 0);
-  if (files.empty() || names.empty()) return counts;
+  if (files.empty() || names.empty()) {
+    env.sink.End();
+    return counts;
+  }
 
   // Equal names are searched once.
   std::vector<std::string> patterns;
@@ -98,17 +100,17 @@ std::vector<std::size_t> CountReferences(const FileList& files, const std::vecto
   ParallelScanOptions options;
   options.run = kScanReadAheadRun;
   const unsigned readers = ScanWorkerCount(options.workers, files.size());
-  FileSystem& fs = Fs();
   ScanInParallel<std::vector<std::uint32_t>>(
-      files.size(), [&] { return Worker{ReferenceReader(fs, readers, searcher, context), files}; },
+      files.size(), [&] { return Worker{ReferenceReader(env.fs, readers, searcher, env.stop), files}; },
       [&](Worker& worker, std::size_t i, std::vector<std::uint32_t>& found, FailureList& failures) {
         worker.reader.Scan(files[i], files.kind(i), found, failures);
       },
       [&](std::size_t i, std::vector<std::uint32_t>& found) {
-        if (position) position(i);
         for (const std::uint32_t p : found) ++patternCounts[p];
+        if (!found.empty()) env.Done(FileOutcome::Kind::Matched, i, files[i]);
       },
-      context, options);
+      env, options);
+  env.sink.End();
   for (std::size_t k = 0; k < names.size(); ++k) counts[k] = patternCounts[patternOf[k]];
   return counts;
 }

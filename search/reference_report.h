@@ -3,11 +3,10 @@
 // found in one pass over the files.
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "primitives/command.h"
+#include "primitives/command_sink.h"
 #include "primitives/file_list.h"
 
 namespace kestrin {
@@ -19,13 +18,11 @@ namespace kestrin {
 //
 // Every file is read once, a chunk at a time (never whole), whatever the number of names, on one worker
 // per core; only regular files are read (the walk's kind decides first, the opened file's own kind
-// after), and an empty, missing or unreadable file holds no name. position(i) is called on the calling
-// thread before file i's result is counted, for i = 0, 1, 2, ... in list order. A stop returns the
-// counts of the files counted so far (a large file cut by it counts with the part read). Files that
-// could not be read are recorded in context.failures, in list order, with the reason.
-std::vector<std::size_t> CountReferences(const FileList& files, const std::vector<std::string>& names,
-                                         bool ignoreCase,
-                                         const std::function<void(std::size_t index)>& position = {},
-                                         const CommandContext& context = {});
+// after), and an empty, missing or unreadable file holds no name. The sink hears on the calling thread,
+// for i = 0, 1, 2, ... in list order: Progress(i) before file i's result is counted, then Failed when it
+// could not be read (with the reason), Matched when it holds at least one name; End() last. A stop
+// returns the counts of the files counted so far (a large file cut by it counts with the part read).
+std::vector<std::size_t> CountReferences(const CommandEnv& env, const FileList& files,
+                                         const std::vector<std::string>& names, bool ignoreCase);
 
 }  // namespace kestrin

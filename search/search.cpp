@@ -32,10 +32,9 @@ constexpr std::size_t kFirstReadSize = std::size_t{4} << 10;
 class ContentScanner {
  public:
   // workers: how many scanners read at the same time.
-  ContentScanner(FileSystem& fs, unsigned workers, std::string_view pattern, bool ignoreCase,
-                 const CommandContext& context = {})
+  ContentScanner(FileSystem& fs, unsigned workers, std::string_view pattern, bool ignoreCase, const StopFlag* stop)
       : files_(fs, workers),
-        stop_(context.stop),
+        stop_(stop),
         searcher_(pattern, ignoreCase),
         carry_(pattern.empty() ? 0 : pattern.size() - 1),
         readAt_((carry_ + 63) / 64 * 64),
@@ -121,10 +120,22 @@ bool BufferContains(const void* data, std::size_t length, std::string_view patte
   return SubstringSearcher(pattern, ignoreCase).Find(data, length) != SubstringSearcher::npos;
 }
 
-bool FileContains(const std::string& path, std::string_view pattern, bool ignoreCase,
-                  const CommandContext& context) {
-  if (context.Stopped() || !IsRegularFile(path, context)) return false;
-  return ContentScanner(Fs(), 1, pattern, ignoreCase, context).Contains(path, context.failures);
+bool FileContains(const CommandEnv& env, const std::string& path, std::string_view pattern, bool ignoreCase) {
+  bool found = false;
+  if (!env.Stopped()) {
+    env.sink.Progress(0);
+    FsFailure why;
+    if (!IsRegularFile(env.fs, path, &why)) {
+      env.Failed(0, path, why);
+    } else {
+      FailureList failures;
+      found = ContentScanner(env.fs, 1, pattern, ignoreCase, env.stop).Contains(path, &failures);
+      for (const Failure& failure : failures.items()) env.Failed(0, path, failure.reason, failure.detail);
+      if (found) env.Done(FileOutcome::Kind::Matched, 0, path);
+    }
+  }
+  env.sink.End();
+  return found;
 }
 
 const char* ExtensionOf(const char* path) {
@@ -137,17 +148,20 @@ std::string ExtensionFilterFromText(std::string_view boxText) {
   return std::string(boxText.substr(std::min(boxText.find_first_not_of('.'), boxText.size())));
 }
 
-FileList FilterFiles(const FileList& files, const SearchFilters& filters, const FilterProgress& progress,
-                     const CommandContext& context, unsigned workers) {
+FileList FilterFiles(const CommandEnv& env, const FileList& files, const SearchFilters& filters, unsigned workers) {
   FileList results;
   const std::size_t n = files.size();
+  const auto pass = [&](std::size_t i) {
+    results.push_back(files[i], files.kind(i));
+    env.Done(FileOutcome::Kind::Matched, i, files[i]);
+  };
   if (filters.AllAbsent()) {
     results.reserve(n, files.bytes());
-    for (std::size_t i = 0; i < n && !context.Stopped(); ++i) {
-      results.push_back(files[i], files.kind(i));
-      if (progress.passed) progress.passed(i);
-      if (progress.position) progress.position(i);
+    for (std::size_t i = 0; i < n && !env.Stopped(); ++i) {
+      env.sink.Progress(i);
+      pass(i);
     }
+    env.sink.End();
     return results;
   }
 
@@ -162,15 +176,12 @@ FileList FilterFiles(const FileList& files, const SearchFilters& filters, const 
     }
     return true;
   };
-  const auto pass = [&](std::size_t i) {
-    results.push_back(files[i], files.kind(i));
-    if (progress.passed) progress.passed(i);
-  };
   if (!filters.content) {
-    for (std::size_t i = 0; i < n && !context.Stopped(); ++i) {
-      if (progress.position) progress.position(i);
+    for (std::size_t i = 0; i < n && !env.Stopped(); ++i) {
+      env.sink.Progress(i);
       if (namePasses(files[i])) pass(i);
     }
+    env.sink.End();
     return results;
   }
 
@@ -188,11 +199,10 @@ FileList FilterFiles(const FileList& files, const SearchFilters& filters, const 
   options.workers = workers;
   options.run = kScanReadAheadRun;
   const unsigned scanners = ScanWorkerCount(workers, n);
-  FileSystem& fs = Fs();
   ScanInParallel<bool>(
       n,
       [&] {
-        return Worker{ContentScanner(fs, scanners, *filters.content, filters.ignoreCase, context), opened, files};
+        return Worker{ContentScanner(env.fs, scanners, *filters.content, filters.ignoreCase, env.stop), opened, files};
       },
       [&](Worker& worker, std::size_t i, bool& hit, FailureList& failures) {
         const std::string_view entry = files[i];
@@ -204,10 +214,10 @@ FileList FilterFiles(const FileList& files, const SearchFilters& filters, const 
         hit = worker.scanner.Contains(std::string(entry), &failures);
       },
       [&](std::size_t i, bool hit) {
-        if (progress.position) progress.position(i);
         if (hit) pass(i);
       },
-      context, options);
+      env, options);
+  env.sink.End();
   return results;
 }
 

@@ -2,12 +2,11 @@
 // Content, extension and path matching, and the filtering of a file list into search results.
 
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "primitives/command.h"
+#include "primitives/command_sink.h"
 #include "primitives/file_list.h"
 
 namespace kestrin {
@@ -17,11 +16,12 @@ namespace kestrin {
 bool BufferContains(const void* data, std::size_t length, std::string_view pattern, bool ignoreCase);
 
 // True when the content of the file contains pattern. A missing, unreadable, empty or non-regular file
-// never contains anything, not even the empty pattern, and is recorded in the context's failures. Files
-// of any size are searched in chunks, never held whole in memory. A stop (seen before the file is opened
-// and between its chunks) returns false at once: the part read so far did not hold the pattern.
-bool FileContains(const std::string& path, std::string_view pattern, bool ignoreCase,
-                  const CommandContext& context = {});
+// never contains anything, not even the empty pattern; a missing, unreadable or non-regular one is
+// reported as failed. Files of any size are searched in chunks, never held whole in memory. A stop (seen
+// before the file is opened and between its chunks) returns false at once: the part read so far did not
+// hold the pattern. The sink hears of the file as index 0 of a list of one: Progress(0), Matched when it
+// holds the pattern or Failed, then End().
+bool FileContains(const CommandEnv& env, const std::string& path, std::string_view pattern, bool ignoreCase);
 
 // The text after the last dot of path (a pointer into it; the end of the string when the path ends with
 // a dot), or null when path is null, empty or holds no dot. The scan does not stop at separators.
@@ -40,21 +40,13 @@ struct SearchFilters {
 // and "txt" are one filter; a text of dots only leaves the empty extension (paths that end with a dot).
 std::string ExtensionFilterFromText(std::string_view boxText);
 
-// What FilterFiles reports as it goes, so that a caller can drive a progress bar and fill a list in
-// order. With at least one filter: position(i) before file i is tested, then passed(i) if it passes.
-// With no filter: passed(i) then position(i), for every file.
-struct FilterProgress {
-  std::function<void(std::size_t index)> position;
-  std::function<void(std::size_t index)> passed;
-};
-
 // The entries of files that pass every present filter, in list order. A file's content is read only
 // when its path and extension tests passed, and only when it is a regular file; the content test runs on
-// `workers` threads (0: one per core), while position and passed are called on the calling thread, in
-// list order, as above. Files that could not be read, or are not regular files, are recorded in the
-// context's failures. A stop (seen between files, and between the chunks of a large file) returns the
-// entries that passed so far.
-FileList FilterFiles(const FileList& files, const SearchFilters& filters, const FilterProgress& progress = {},
-                     const CommandContext& context = {}, unsigned workers = 0);
+// `workers` threads (0: one per core), while the sink hears on the calling thread, in list order:
+// Progress(i) for each file come to, then Matched when it passes, or Failed when it could not be read or
+// is not a regular file; End() last. A stop (seen between files, and between the chunks of a large file)
+// returns the entries that passed so far.
+FileList FilterFiles(const CommandEnv& env, const FileList& files, const SearchFilters& filters,
+                     unsigned workers = 0);
 
 }  // namespace kestrin

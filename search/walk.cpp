@@ -13,10 +13,9 @@ namespace {
 
 class Walker {
  public:
-  Walker(FileSystem& fs, FileList& list, bool recursive, bool includeHidden, const PathStyle& style,
-         const CommandContext& context)
-      : context_(context),
-        fs_(fs),
+  Walker(const CommandEnv& env, FileList& list, bool recursive, bool includeHidden, const PathStyle& style)
+      : env_(env),
+        fs_(env.fs),
         list_(list),
         recursive_(recursive),
         includeHidden_(includeHidden),
@@ -26,7 +25,7 @@ class Walker {
   void Run(std::string_view folder) {
     if (folder.empty()) return;
     if (folder.size() > longest_) {
-      context_.Fail(folder, FailureReason::PathTooLong);
+      Fail(folder, FailureReason::PathTooLong);
       return;
     }
     // The path of the folder being listed grows and shrinks in place; with its full capacity reserved up
@@ -42,7 +41,7 @@ class Walker {
   void List() {
     const std::size_t base = path_.size();
     const bool listed = fs_.Enumerate(path_, [this, base](const DirEntry& entry) {
-      if (context_.Stopped()) return;
+      if (env_.Stopped()) return;
       if (entry.name.empty() || entry.name == "." || entry.name == "..") return;
       if (entry.hidden && !includeHidden_) return;  // before the folder test: hidden folders are not entered
       if (entry.kind != EntryKind::Directory) {
@@ -67,19 +66,26 @@ class Walker {
       if (Enter(entry.id)) {
         List();
       } else {
-        context_.Fail(path_, FailureReason::FolderAlreadyWalked);
+        Fail(path_, FailureReason::FolderAlreadyWalked);
       }
       path_.resize(base);
     });
     // The folder could not be opened, or its listing broke off: what it yielded is kept.
-    if (!listed) context_.Fail(path_, fs_.LastFailure());
+    if (!listed) {
+      const FsFailure why = fs_.LastFailure();
+      Fail(path_, why.reason, why.detail);
+    }
   }
 
   // Records an entry of the folder being listed whose path would exceed the path limit.
   void TooLong(std::string_view name) const {
     std::string path = path_;
     path.append(name);
-    context_.Fail(path, FailureReason::PathTooLong);
+    Fail(path, FailureReason::PathTooLong);
+  }
+
+  void Fail(std::string_view path, FailureReason reason, std::string_view detail = {}) const {
+    env_.Failed(FileOutcome::kNoIndex, path, reason, detail);
   }
 
   // Notes that the folder of this identity is being walked; false when it was already. A folder whose
@@ -89,7 +95,7 @@ class Walker {
     return walked_.insert({id.volume, id.index}).second;
   }
 
-  const CommandContext& context_;
+  const CommandEnv& env_;
   FileSystem& fs_;
   FileList& list_;
   const bool recursive_;
@@ -102,9 +108,10 @@ class Walker {
 
 }  // namespace
 
-void CollectFiles(std::string_view folder, FileList& list, bool recursive, bool includeHidden,
-                  const PathStyle& style, const CommandContext& context) {
-  Walker(Fs(), list, recursive, includeHidden, style, context).Run(folder);
+void CollectFiles(const CommandEnv& env, std::string_view folder, FileList& list, bool recursive,
+                  bool includeHidden, const PathStyle& style) {
+  Walker(env, list, recursive, includeHidden, style).Run(folder);
+  env.sink.End();
 }
 
 }  // namespace kestrin

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "platform/path_style.h"
-#include "primitives/command.h"
+#include "primitives/command_sink.h"
 #include "primitives/file_list.h"
 
 namespace kestrin {
@@ -14,9 +14,10 @@ namespace kestrin {
 // Hidden entries, hidden folders included, are skipped unless includeHidden; sub-folders are descended
 // only when recursive. Folders are never listed; entries already in the list stay in front. A path that
 // would not fit the style's path limit is skipped. Each folder (by its identity) is entered at most once:
-// reached again through another link, it is skipped and recorded as a failure. A stop leaves the files
+// reached again through another link, it is skipped and reported as failed. The walk reports to env.sink
+// only the failures (each outside any list: FileOutcome::kNoIndex), then End(). A stop leaves the files
 // listed so far.
-void CollectFiles(std::string_view folder, FileList& list, bool recursive, bool includeHidden,
-                  const PathStyle& style = NativePathStyle(), const CommandContext& context = {});
+void CollectFiles(const CommandEnv& env, std::string_view folder, FileList& list, bool recursive,
+                  bool includeHidden, const PathStyle& style = NativePathStyle());
 
 }  // namespace kestrin

@@ -13,7 +13,9 @@
 #include <memory>
 #include <thread>
 
+#include "platform/filesystem.h"
 #include "primitives/command.h"
+#include "primitives/command_sink.h"
 #include "ui/host.h"
 
 namespace kestrin {
@@ -66,10 +68,21 @@ class CommandRunner::Job {
   // The stop flag the command checks; the worker never lowers it.
   const StopFlag& Stop() const { return m_stop; }
   bool StopRequested() const { return m_stop.Requested(); }
-  // What a command takes: the stop flag, and the list of the files it could not handle.
-  CommandContext Context() { return CommandContext{&m_stop, &failures}; }
+  // Runs command(env) with the native file system, the stop flag, and the job's failure list gathering the
+  // failures it reports; every report also goes to `reports`.
+  template <class Command>
+  auto Run(Command&& command, CommandSink& reports = NullSink()) {
+    FailureCollector collector(failures, reports);
+    return command(CommandEnv{Fs(), &m_stop, collector});
+  }
   // The same for a step the user's stop does not cut short: only the window's closing ends it.
-  CommandContext ContextUntilClosed() { return CommandContext{&m_closing, &failures}; }
+  template <class Command>
+  auto RunUntilClosed(Command&& command) {
+    FailureCollector collector(failures);
+    return command(CommandEnv{Fs(), &m_closing, collector});
+  }
+  // The environment of a command whose failures the window does not list.
+  CommandEnv Unlisted() const { return CommandEnv{Fs(), &m_stop}; }
 
   // Runs call on the window thread, after everything posted before it.
   void Post(std::function<void()> call);

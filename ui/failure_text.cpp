@@ -16,6 +16,7 @@ const char* ReasonSourceText(FailureReason reason) {
     case FailureReason::ChangedByBatch: return text::kReasonChangedByBatch;
     case FailureReason::BatchResult: return text::kReasonBatchResult;
     case FailureReason::NameUnchanged: return text::kReasonNameUnchanged;
+    case FailureReason::CopiedByBatch: return text::kReasonCopiedByBatch;
     case FailureReason::System: break;
   }
   return text::kReasonUnknown;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -13,7 +14,9 @@
 #include "fileops/default_paths.h"
 #include "fileops/rename.h"
 #include "fileops/resource_names.h"
+#include "platform/filesystem.h"
 #include "platform/user_folders.h"
+#include "primitives/command_sink.h"
 #include "primitives/fs_query.h"
 #include "primitives/path_text.h"
 #include "search/reference_report.h"
@@ -102,6 +105,25 @@ void SetOutcomeStatus(DialogHost& host, bool stopped, const char* text,
   }
 }
 
+// A command's reports as the window takes them: each progress step, and each file that passed a search.
+// (The failures go to the job's list through a FailureCollector in front of it.)
+class ReportSink : public CommandSink {
+ public:
+  explicit ReportSink(std::function<void(std::size_t index)> progress,
+                      std::function<void(std::size_t index)> matched = {})
+      : progress_(std::move(progress)), matched_(std::move(matched)) {}
+  void Progress(std::size_t index) override {
+    if (progress_) progress_(index);
+  }
+  void Outcome(const FileOutcome& outcome) override {
+    if (outcome.kind == FileOutcome::Kind::Matched && matched_) matched_(outcome.index);
+  }
+
+ private:
+  std::function<void(std::size_t index)> progress_;
+  std::function<void(std::size_t index)> matched_;
+};
+
 }  // namespace
 
 CKestrinDlg::CKestrinDlg(DialogHost& host) : CKestrinDlg(host, NativePathStyle()) {}
@@ -152,7 +174,7 @@ void CKestrinDlg::StartWalk(int stopButton, std::string root, WalkFlags flags,
   StartCommand(stopButton, [root = std::move(root), flags, style = m_style,
                             done = std::move(done)](CommandRunner::Job& job) {
     FileList files;
-    CollectFiles(root, files, flags.recursive, flags.includeHidden, style, job.Context());
+    job.Run([&](const CommandEnv& env) { CollectFiles(env, root, files, flags.recursive, flags.includeHidden, style); });
     const bool stopped = job.StopRequested();
     job.Post([done, files = std::move(files), stopped]() mutable { done(std::move(files), stopped); });
   });
@@ -257,7 +279,7 @@ void CKestrinDlg::OnOpenFolderArgument(const std::string& path) {
   while (!folderText.empty() && !m_style.IsRoot(folderText) && m_style.EndsWithSeparator(folderText)) {
     folderText.pop_back();
   }
-  if (folderText.empty() || !IsDirectory(folderText)) {
+  if (folderText.empty() || !IsDirectory(Fs(), folderText)) {
     m_host.ShowMessage(FormatText(m_host.Translate(text::kNotAFolder), {path}),
                      m_host.Translate(text::kBadCopyPathCaption));
     return;
@@ -270,7 +292,7 @@ void CKestrinDlg::OnDropFiles(const std::vector<std::string>& paths) {
   // Only the first item counts; an empty one is no drop at all. Nothing is taken while a command runs.
   if (Running() || paths.empty() || paths.front().empty()) return;
   const std::string& path = paths.front();
-  if (IsDirectory(path)) {
+  if (IsDirectory(Fs(), path)) {
     DropFolder(path);
   } else if (m_host.CtrlHeld()) {
     DropSingleFile(path);
@@ -322,7 +344,9 @@ void CKestrinDlg::OnRecursiveClicked() {
     for (const std::string* root : {&input, &ref}) {
       if (root->empty()) continue;
       FileList files;
-      CollectFiles(*root, files, flags.recursive, flags.includeHidden, style, job.Context());
+      job.Run([&](const CommandEnv& env) {
+        CollectFiles(env, *root, files, flags.recursive, flags.includeHidden, style);
+      });
       const bool stopped = job.StopRequested();
       const bool isInput = root == &input;
       job.Post([this, files = std::move(files), stopped, isInput]() mutable {
@@ -349,7 +373,7 @@ void CKestrinDlg::OnSearch() {
     // One file, which may be large: a stop ends the search between two of its chunks. A file that cannot
     // be searched (missing, unreadable) holds nothing, which the status says; it is not listed as a failure.
     StartCommand(IDC_SEARCH, [this, pattern = *pattern, ignoreCase, path = m_inputPath](CommandRunner::Job& job) {
-      const bool found = FileContains(path, pattern, ignoreCase, CommandContext{job.Context().stop, nullptr});
+      const bool found = FileContains(job.Unlisted(), path, pattern, ignoreCase);
       const bool stopped = job.StopRequested();
       job.Post([this, found, stopped] {
         SetOutcomeStatus(m_host, stopped, found ? text::kStringFound : text::kStringNotFound);
@@ -379,17 +403,22 @@ void CKestrinDlg::OnSearch() {
   m_host.BeginListFill(IDC_RESULT_LIST, n);  // at most n lines
   StartCommand(IDC_SEARCH, [this, files = m_files, filters, allAbsent, n](CommandRunner::Job& job) {
     std::size_t reached = 0;  // files the search has come to
-    FilterProgress progress;
-    progress.position = [&job, &reached](std::size_t i) {
+    const auto position = [&job, &reached](std::size_t i) {
       reached = std::max(reached, i + 1);
       job.Progress(i);
     };
     // The window thread reads a result's line from the list the search was given, which the last call
     // below keeps alive: a result then costs no allocation of its own on the way.
-    progress.passed = [this, &job, list = files.get()](std::size_t i) {
+    const auto add = [this, &job, list = files.get()](std::size_t i) {
       job.Post([this, list, i] { m_host.ListAdd(IDC_RESULT_LIST, (*list)[i]); });
     };
-    FileList results = FilterFiles(*files, filters, progress, job.Context());
+    // Without a filter every file passes, and the bar moves after its line is added.
+    ReportSink reports = allAbsent ? ReportSink({}, [&](std::size_t i) {
+      add(i);
+      position(i);
+    })
+                                   : ReportSink(position, add);
+    FileList results = job.Run([&](const CommandEnv& env) { return FilterFiles(env, *files, filters); }, reports);
     const bool stopped = job.StopRequested();
     const std::size_t searched = stopped ? reached : n;
     job.Post([this, files, results = std::move(results), stopped, allAbsent, searched]() mutable {
@@ -465,13 +494,12 @@ void CKestrinDlg::OnBatchRename() {
   StartCommand(IDC_RENAME, [this, files = m_files, root = m_inputPath, style = m_style, oldString, newString, force,
                             flags, n](CommandRunner::Job& job) {
     std::size_t reached = 0;
-    const std::uint32_t renamed = RenameFiles(
-        *files, oldString, newString, force,
-        [&job, &reached](std::size_t i) {
-          reached = std::max(reached, i + 1);
-          job.Progress(i);
-        },
-        style, job.Context());
+    ReportSink reports([&job, &reached](std::size_t i) {
+      reached = std::max(reached, i + 1);
+      job.Progress(i);
+    });
+    const std::uint32_t renamed = job.Run(
+        [&](const CommandEnv& env) { return RenameFiles(env, *files, oldString, newString, force, style); }, reports);
     // A stop that came after the last file was handled stopped nothing.
     const bool stopped = reached < n && job.StopRequested();
     job.Post([this, n, reached, renamed, stopped] {
@@ -481,7 +509,9 @@ void CKestrinDlg::OnBatchRename() {
     // The list then holds the new names. Collecting it again is part of the rename, and quick: a stop
     // (before or during it) neither cuts it short nor replaces the rename's summary.
     FileList collected;
-    CollectFiles(root, collected, flags.recursive, flags.includeHidden, style, job.ContextUntilClosed());
+    job.RunUntilClosed([&](const CommandEnv& env) {
+      CollectFiles(env, root, collected, flags.recursive, flags.includeHidden, style);
+    });
     job.Post([this, collected = std::move(collected)]() mutable { m_files = Share(std::move(collected)); });
   });
 }
@@ -493,7 +523,7 @@ void CKestrinDlg::OnCopyFiles() {
     SetStatus(m_host, text::kCopyNoFiles);
     return;
   }
-  const PreparedFolder output = PrepareOutputFolder(m_host.GetText(IDC_COPY_OUTPUT), m_style);
+  const PreparedFolder output = PrepareOutputFolder(Fs(), m_host.GetText(IDC_COPY_OUTPUT), m_style);
   if (output.path.empty()) {
     SetStatus(m_host, text::kCopyNoPath);
     return;
@@ -507,8 +537,9 @@ void CKestrinDlg::OnCopyFiles() {
   BeginProgressRun(m_host, n);
   StartCommand(IDC_COPY, [this, files = m_results, style = m_style, copyPrefix,
                           outputPath = output.path](CommandRunner::Job& job) {
-    const CopyCounts counts = CopyFiles(
-        *files, copyPrefix, outputPath, [&job](std::size_t i) { job.Progress(i); }, style, job.Context());
+    ReportSink reports([&job](std::size_t i) { job.Progress(i); });
+    const CopyCounts counts = job.Run(
+        [&](const CommandEnv& env) { return CopyFiles(env, *files, copyPrefix, outputPath, style); }, reports);
     const bool stopped = job.StopRequested();
     job.Post([this, counts, stopped] {
       EndProgressRun(m_host);
@@ -518,7 +549,7 @@ void CKestrinDlg::OnCopyFiles() {
 }
 
 void CKestrinDlg::OnOpenCopyPath() {
-  const PreparedFolder output = PrepareOutputFolder(m_host.GetText(IDC_COPY_OUTPUT), m_style);
+  const PreparedFolder output = PrepareOutputFolder(Fs(), m_host.GetText(IDC_COPY_OUTPUT), m_style);
   if (output.path.empty()) return;
   if (!output.created) {
     m_host.ShowMessage(m_host.Translate(text::kBadCopyPath), m_host.Translate(text::kBadCopyPathCaption));
@@ -571,8 +602,9 @@ void CKestrinDlg::OnRefReport() {
 
   BeginProgressRun(m_host, m_files->size());
   StartCommand(IDC_REF_REPORT, [this, files = m_files, names = std::move(names), ignoreCase](CommandRunner::Job& job) {
-    std::vector<std::size_t> counts = CountReferences(
-        *files, names, ignoreCase, [&job](std::size_t i) { job.Progress(i); }, job.Context());
+    ReportSink reports([&job](std::size_t i) { job.Progress(i); });
+    std::vector<std::size_t> counts = job.Run(
+        [&](const CommandEnv& env) { return CountReferences(env, *files, names, ignoreCase); }, reports);
     const bool stopped = job.StopRequested();
     job.Post([this, counts = std::move(counts), stopped]() mutable {
       EndProgressRun(m_host);

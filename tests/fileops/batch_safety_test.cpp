@@ -24,6 +24,7 @@ namespace {
 
 using testing::ChildTrouble;
 using testing::DiskTest;
+using testing::FailuresTo;
 using testing::Expected;
 using testing::RunInChild;
 using testing::Snapshot;
@@ -62,7 +63,7 @@ TEST_F(DiskTest, ForcedBatchRenameNeverUndoesItsOwnWork) {
     FileList files;
     for (const char* name : c.list) files.push_back(tmp_.Join(folder + name));
     FailureList failures;
-    EXPECT_EQ(RenameFiles(files, c.oldString, c.newString, true, {}, NativePathStyle(), {nullptr, &failures}),
+    EXPECT_EQ(RenameFiles(FailuresTo(NativeFileSystem(), failures).env, files, c.oldString, c.newString, true, NativePathStyle()),
               c.renamed);
     EXPECT_EQ(Snapshot(tmp_.Join(folder)), Expected(c.after));
     std::vector<FailureReason> reasons;
@@ -77,9 +78,8 @@ TEST_F(DiskTest, CopyNeverReplacesOneOfItsOwnSources) {
   Make("in/x/a/f", "B");
   const testing::Files before = Snapshot(tmp_.Join("in"));
   FailureList failures;
-  const CopyCounts counts = CopyFiles(List({"in/a/f", "in/x/a/f"}), tmp_.Join("in"),
-                                      OutputFolderFromText(tmp_.Join("in/x/a/bak")), {}, NativePathStyle(),
-                                      {nullptr, &failures});
+  const CopyCounts counts = CopyFiles(FailuresTo(NativeFileSystem(), failures).env, List({"in/a/f", "in/x/a/f"}), tmp_.Join("in"),
+                                      OutputFolderFromText(tmp_.Join("in/x/a/bak")), NativePathStyle());
   EXPECT_EQ(counts.succeeded, 0u);
   EXPECT_EQ(counts.failed, 2u);
   EXPECT_EQ(Snapshot(tmp_.Join("in")), before);
@@ -99,12 +99,12 @@ TEST_F(DiskTest, WriteProtectedFilesAreNeverReplaced) {
   stdfs::permissions(lockedCopy, readOnly);
   const testing::Files before = Snapshot(tmp_.path());
 
-  const int renamed = RunInChild([&] { return static_cast<int>(RenameOneFile(tmp_.Join("ren/x_old.txt"), "old", "new", true)); },
+  const int renamed = RunInChild([&] { return static_cast<int>(RenameOneFile(CommandEnv{NativeFileSystem()}, tmp_.Join("ren/x_old.txt"), "old", "new", true)); },
                                  testing::Unprivileged(tmp_.path()));
   if (renamed == testing::kCannotDrop) GTEST_SKIP() << ChildTrouble(renamed);
   EXPECT_EQ(renamed, 0) << ChildTrouble(renamed);
   const int copied = RunInChild([&] {
-    const CopyCounts counts = CopyFiles(List({"in/f.txt"}), tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")));
+    const CopyCounts counts = CopyFiles(CommandEnv{NativeFileSystem()}, List({"in/f.txt"}), tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")));
     return static_cast<int>(counts.succeeded * 10 + counts.failed);
   }, testing::Unprivileged());
   EXPECT_EQ(copied, 1) << ChildTrouble(copied);
@@ -117,7 +117,7 @@ TEST_F(DiskTest, CopyKeepsTheModificationTime) {
   const std::string source = Make("in/old.txt", "old content");
   const auto then = stdfs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
   stdfs::last_write_time(source, then);
-  ASSERT_EQ(CopyFiles(List({"in/old.txt"}), tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out"))).succeeded, 1u);
+  ASSERT_EQ(CopyFiles(CommandEnv{NativeFileSystem()}, List({"in/old.txt"}), tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out"))).succeeded, 1u);
   const auto copied = stdfs::last_write_time(tmp_.Join("out/old.txt"));
   EXPECT_LT(std::chrono::abs(copied - then), std::chrono::seconds(2));
 }
@@ -132,8 +132,7 @@ TEST_F(DiskTest, CopyAndRenameTellWhyEachFileFailed) {
   const FileList files = List({"in/ok.txt", "in/gone.txt", "in/blocked/f.txt", "in/onto-folder.txt"});
   stdfs::remove(tmp_.Join("in/gone.txt"));
   FailureList failures;
-  const CopyCounts counts = CopyFiles(files, tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")), {},
-                                      NativePathStyle(), {nullptr, &failures});
+  const CopyCounts counts = CopyFiles(FailuresTo(NativeFileSystem(), failures).env, files, tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")), NativePathStyle());
   EXPECT_EQ(counts.succeeded, 1u);
   EXPECT_EQ(counts.failed, 3u);
   ASSERT_EQ(failures.size(), 3u);
@@ -146,8 +145,7 @@ TEST_F(DiskTest, CopyAndRenameTellWhyEachFileFailed) {
   Make("ren/x_old.txt", "source");
   Make("ren/x_new.txt", "other");
   failures.clear();
-  EXPECT_EQ(RenameFiles(List({"ren/x_old.txt", "ren/gone_old.txt"}), "old", "new", false, {}, NativePathStyle(),
-                        {nullptr, &failures}),
+  EXPECT_EQ(RenameFiles(FailuresTo(NativeFileSystem(), failures).env, List({"ren/x_old.txt", "ren/gone_old.txt"}), "old", "new", false, NativePathStyle()),
             0u);
   ASSERT_EQ(failures.size(), 2u);
   EXPECT_EQ(failures[0].reason, FailureReason::TargetExists) << ReasonText(failures[0]);
@@ -157,11 +155,16 @@ TEST_F(DiskTest, CopyAndRenameTellWhyEachFileFailed) {
 TEST_F(DiskTest, AStoppedRenameKeepsWhatItRenamed) {
   for (const char* name : {"r/a_old", "r/b_old", "r/c_old", "r/d_old"}) Make(name, name);
   StopFlag stop;
-  const auto position = [&](std::size_t i) {
-    if (i == 1) stop.Request();
-  };
-  EXPECT_EQ(RenameFiles(List({"r/a_old", "r/b_old", "r/c_old", "r/d_old"}), "_old", "_new", false, position,
-                        NativePathStyle(), {&stop, nullptr}),
+  // Raised as the second file is reported done: the third is not begun.
+  struct StopAfter : CommandSink {
+    StopFlag& stop;
+    explicit StopAfter(StopFlag& s) : stop(s) {}
+    void Outcome(const FileOutcome& outcome) override {
+      if (outcome.index == 1) stop.Request();
+    }
+  } sink(stop);
+  EXPECT_EQ(RenameFiles(CommandEnv{NativeFileSystem(), &stop, sink}, List({"r/a_old", "r/b_old", "r/c_old", "r/d_old"}),
+                        "_old", "_new", false),
             2u);
   EXPECT_EQ(Snapshot(tmp_.Join("r")),
             Expected({{"a_new", "r/a_old"}, {"b_new", "r/b_old"}, {"c_old", "r/c_old"}, {"d_old", "r/d_old"}}));
@@ -192,11 +195,10 @@ TEST_F(DiskTest, AStoppedCopyLeavesNoPartialOrTemporaryFile) {
   Make("in/z.txt", "z");
   Make("out/big.bin", "older copy");
   StopDuringCopy stopping;
-  ScopedFileSystem use(stopping);
   FailureList failures;
-  const CopyCounts counts = CopyFiles(List({"in/a.txt", "in/big.bin", "in/z.txt"}), tmp_.Join("in"),
-                                      OutputFolderFromText(tmp_.Join("out")), {}, NativePathStyle(),
-                                      {&stopping.stop, &failures});
+  const CopyCounts counts = CopyFiles(FailuresTo(stopping, failures, &stopping.stop).env,
+                                      List({"in/a.txt", "in/big.bin", "in/z.txt"}), tmp_.Join("in"),
+                                      OutputFolderFromText(tmp_.Join("out")));
   EXPECT_EQ(counts.succeeded, 1u);
   EXPECT_EQ(counts.failed, 0u);
   EXPECT_TRUE(failures.empty());
@@ -215,9 +217,8 @@ TEST_F(DiskTest, LinksToFoldersAreNeverReplaced) {
   const testing::Files before = Snapshot(tmp_.path());
 
   FailureList failures;
-  EXPECT_EQ(RenameFiles(List({"ren/x_old.txt"}), "old", "new", true, {}, NativePathStyle(), {nullptr, &failures}), 0u);
-  const CopyCounts counts = CopyFiles(List({"in/f.txt"}), tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")),
-                                      {}, NativePathStyle(), {nullptr, &failures});
+  EXPECT_EQ(RenameFiles(FailuresTo(NativeFileSystem(), failures).env, List({"ren/x_old.txt"}), "old", "new", true, NativePathStyle()), 0u);
+  const CopyCounts counts = CopyFiles(FailuresTo(NativeFileSystem(), failures).env, List({"in/f.txt"}), tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")), NativePathStyle());
   EXPECT_EQ(counts.succeeded, 0u);
   EXPECT_EQ(counts.failed, 1u);
   EXPECT_EQ(Snapshot(tmp_.path()), before);
@@ -242,7 +243,7 @@ TEST_F(DiskTest, CopyKeepsTheHolesOfASparseFile) {
   struct stat in {};
   ASSERT_EQ(stat(source.c_str(), &in), 0);
   if (in.st_blocks * 512 >= kSize / 2) GTEST_SKIP() << "this file system keeps no holes";
-  ASSERT_EQ(CopyFiles(List({"in/sparse.bin"}), tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out"))).succeeded, 1u);
+  ASSERT_EQ(CopyFiles(CommandEnv{NativeFileSystem()}, List({"in/sparse.bin"}), tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out"))).succeeded, 1u);
   struct stat out {};
   ASSERT_EQ(stat(tmp_.Join("out/sparse.bin").c_str(), &out), 0);
   EXPECT_EQ(out.st_size, kSize);

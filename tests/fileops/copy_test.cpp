@@ -1,10 +1,12 @@
 // The copy mapping and the single copy, on the in-memory file system with both path styles.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "fileops/copy.h"
+#include "support/event_sink.h"
 #include "support/memory_fs.h"
 #include "styles.h"
 
@@ -62,8 +64,7 @@ TEST(CopyTest, MapsAndCopiesEachWorkedCase) {
     EXPECT_EQ(MapCopyTarget(c.output, c.relative, c.style), c.target);
     testing::MemoryFileSystem mem(c.style);
     mem.AddFolder(c.style.windows ? "d:\\" : "/").AddFolder(c.style.windows ? "e:\\" : "/").AddFile(c.source, c.source);
-    ScopedFileSystem use(mem);
-    EXPECT_TRUE(CopyOneFile(c.source, c.prefix, c.output, c.style));
+    EXPECT_TRUE(CopyOneFile(CommandEnv{mem}, c.source, c.prefix, c.output, c.style));
     EXPECT_EQ(mem.Content(c.target), c.source);
     EXPECT_EQ(mem.Content(c.source), c.source);
   }
@@ -105,8 +106,7 @@ TEST(CopyTest, RefusedCopiesChangeNothing) {
     mem.AddFile("/t/in/a.txt", "a").AddFile("/t/in/dir.txt", "d").AddOther("/t/in/fifo");
     mem.AddAlias("/t/hard/a.txt", "/t/in/a.txt").AddFile("/t/folder/dir.txt/keep", "k");
     const std::vector<std::string> before = mem.Paths();
-    ScopedFileSystem use(mem);
-    EXPECT_FALSE(CopyOneFile(c.source, c.prefix, c.output, c.style));
+    EXPECT_FALSE(CopyOneFile(CommandEnv{mem}, c.source, c.prefix, c.output, c.style));
     EXPECT_EQ(mem.Paths(), before);
     EXPECT_EQ(mem.Content(c.style.windows ? "D:\\proj\\a.txt" : "/t/in/a.txt"), "a");
     EXPECT_EQ(mem.Content("/t/folder/dir.txt/keep"), "k");
@@ -115,10 +115,10 @@ TEST(CopyTest, RefusedCopiesChangeNothing) {
   testing::MemoryFileSystem mem(kWin);
   mem.AddFile("D:\\proj\\a.txt", "a");
   ScopedFileSystem use(mem);
-  EXPECT_TRUE(CopyOneFile("D:\\proj\\a.txt", "D:\\proj", longOut.substr(0, longOut.size() - 2) + "\\", kWin));
+  EXPECT_TRUE(CopyOneFile(CommandEnv{mem}, "D:\\proj\\a.txt", "D:\\proj", longOut.substr(0, longOut.size() - 2) + "\\", kWin));
 }
 
-TEST(CopyTest, BatchCountsEveryFileAndReportsPositionAfterEach) {
+TEST(CopyTest, BatchCountsEveryFileAndReportsEachAfterItsPosition) {
   testing::MemoryFileSystem mem(kPosix);
   mem.AddFile("/in/a", "1").AddFile("/in/x/a", "2").AddOther("/in/p").AddFile("/in/b", "new").AddFile("/out/x/b", "old");
   const char* const sources[] = {"/in/a", "/in/gone", "/in/p", "/in/b", "/in/x/a"};
@@ -126,15 +126,30 @@ TEST(CopyTest, BatchCountsEveryFileAndReportsPositionAfterEach) {
   FileList files;
   for (const char* source : sources) files.push_back(source, source[4] == 'p' ? EntryKind::Other : EntryKind::File);
   std::vector<std::size_t> positions;
-  ScopedFileSystem use(mem);
-  const CopyCounts counts = CopyFiles(files, "/in", "/out/x/", [&](std::size_t i) {
+  struct Sink : testing::EventSink {
+    std::function<void(std::size_t)> before;
+    void Progress(std::size_t i) override {
+      before(i);
+      EventSink::Progress(i);
+    }
+  } sink;
+  sink.before = [&](std::size_t i) {
     positions.push_back(i);
-    EXPECT_EQ(mem.Content(targets[i]), mem.Content(sources[i])) << i;  // already copied
-  }, kPosix);
-  EXPECT_EQ(counts.succeeded, 3u);
-  EXPECT_EQ(counts.failed, 2u);
+    if (i != 4 && *targets[i] != '\0') {
+      EXPECT_NE(mem.Content(targets[i]), mem.Content(sources[i])) << i;  // not copied yet
+    }
+  };
+  const CopyCounts counts = CopyFiles(CommandEnv{mem, nullptr, sink}, files, "/in", "/out/x/", kPosix);
   EXPECT_EQ(positions, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
-  EXPECT_EQ(mem.Content("/out/x/a"), "2");  // the later of two copies to one target wins
+  // The second file mapped to a target this batch wrote is refused: the first copy stays.
+  EXPECT_EQ(sink.Outcomes(), (std::vector<std::string>{"copied 0 /in/a -> /out/x/a", "failed 1 /in/gone: unknown error",
+                                                       "failed 2 /in/p: not a regular file",
+                                                       "copied 3 /in/b -> /out/x/b +replaced",
+                                                       "failed 4 /in/x/a: another file of this batch was copied there"}));
+  EXPECT_EQ(sink.events.back(), "end");
+  EXPECT_EQ(counts.succeeded, 2u);
+  EXPECT_EQ(counts.failed, 3u);
+  EXPECT_EQ(mem.Content("/out/x/a"), "1");
   EXPECT_EQ(mem.Content("/out/x/b"), "new");
   EXPECT_FALSE(mem.Exists("/out/x/p"));
 }
@@ -159,8 +174,7 @@ TEST(CopyTest, PrepareOutputFolderNormalisesThenCreates) {
     SCOPED_TRACE(c.boxText);
     testing::MemoryFileSystem mem(c.style);
     mem.AddFolder(c.style.windows ? "D:\\out" : "/out").AddFile(c.style.windows ? "D:\\blocked" : "/blocked", "f");
-    ScopedFileSystem use(mem);
-    const PreparedFolder folder = PrepareOutputFolder(c.boxText, c.style);
+    const PreparedFolder folder = PrepareOutputFolder(mem, c.boxText, c.style);
     EXPECT_EQ(folder.path, c.path);
     EXPECT_EQ(folder.created, c.created);
     EXPECT_EQ(mem.IsFolder(c.path), c.created);

@@ -14,7 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/filesystem.h"
 #include "primitives/file_list.h"
+#include "support/event_sink.h"
 #include "support/temp_folder.h"
 
 namespace kestrin::testing {

@@ -31,7 +31,7 @@ TEST_F(DiskTest, CopyMirrorsTheTreeAndReplacesOlderCopies) {
   Make("out/PublicRes/c.xml", "older copy");
   const Files sources = Snapshot(tmp_.Join("in"));
   const FileList files = List({"in/PublicRes/ui/a.png", "in/PublicRes/c.xml", "in/PlugApp/m/b.lua"});
-  const CopyCounts counts = CopyFiles(files, tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")));
+  const CopyCounts counts = CopyFiles(CommandEnv{NativeFileSystem()}, files, tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")));
   EXPECT_EQ(counts.succeeded, 3u);
   EXPECT_EQ(counts.failed, 0u);
   EXPECT_EQ(Snapshot(tmp_.Join("in")), sources);
@@ -59,8 +59,7 @@ TEST_F(DiskTest, FailedCopiesLeaveSourcesAndOlderCopiesWhole) {
       .Fail(testing::FsOp::CopyReplacing, "cut.txt")
       .Halfway(testing::FsOp::CopyReplacing, "half.txt")
       .Fail(testing::FsOp::MakeFolder, "sub");
-  ScopedFileSystem use(faulty);
-  const CopyCounts counts = CopyFiles(files, tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")));
+  const CopyCounts counts = CopyFiles(CommandEnv{faulty}, files, tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out")));
   EXPECT_EQ(counts.succeeded, 1u);
   EXPECT_EQ(counts.failed, 6u);
   EXPECT_EQ(Snapshot(tmp_.Join("in")), sources);
@@ -72,12 +71,20 @@ TEST_F(DiskTest, TwoResultsForOneTargetAndACopyOntoItself) {
   Make("in/x/f.txt", "first");
   Make("in/f.txt", "second");
   const Files sources = Snapshot(tmp_.Join("in"));
-  // Both map to out/x/f.txt: "x/f.txt" re-roots at the output's folder x. The later copy wins.
-  const CopyCounts counts = CopyFiles(List({"in/x/f.txt", "in/f.txt"}), tmp_.Join("in"), OutputFolderFromText(tmp_.Join("out/x")));
-  EXPECT_EQ(counts.succeeded, 2u);
-  EXPECT_EQ(Snapshot(tmp_.Join("out")), Expected({{"x/f.txt", "second"}}));
+  // Both map to out/x/f.txt: "x/f.txt" re-roots at the output's folder x. The batch never overwrites
+  // its own copy: the second is refused and reported, and the first stays.
+  FailureList failures;
+  const CopyCounts counts = CopyFiles(testing::FailuresTo(NativeFileSystem(), failures).env,
+                                      List({"in/x/f.txt", "in/f.txt"}), tmp_.Join("in"),
+                                      OutputFolderFromText(tmp_.Join("out/x")));
+  EXPECT_EQ(counts.succeeded, 1u);
+  EXPECT_EQ(counts.failed, 1u);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].path, tmp_.Join("in/f.txt"));
+  EXPECT_EQ(ReasonText(failures[0]), "another file of this batch was copied there");
+  EXPECT_EQ(Snapshot(tmp_.Join("out")), Expected({{"x/f.txt", "first"}}));
   // An empty prefix maps a file onto itself (on POSIX through the temporary folder's first folder name).
-  EXPECT_FALSE(CopyOneFile(tmp_.Join("in/f.txt"), "", OutputFolderFromText(tmp_.Join("out"))));
+  EXPECT_FALSE(CopyOneFile(CommandEnv{NativeFileSystem()}, tmp_.Join("in/f.txt"), "", OutputFolderFromText(tmp_.Join("out"))));
   EXPECT_EQ(Snapshot(tmp_.Join("in")), sources);
 }
 
@@ -115,7 +122,7 @@ TEST_F(DiskTest, RenameNeverLosesAFile) {
     } else if (c.other != nullptr) {
       Make(folder + "/" + c.other, "other");
     }
-    const bool renamed = RenameOneFile(source, c.oldString, c.newString, c.force);
+    const bool renamed = RenameOneFile(CommandEnv{NativeFileSystem()}, source, c.oldString, c.newString, c.force);
     const Files files = Snapshot(tmp_.Join(folder));
     EXPECT_EQ(renamed, files.count(c.file) == 0) << "the result tells whether the name changed";
     if (windows && c.aliasOnWindows) {

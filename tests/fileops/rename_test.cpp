@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "fileops/rename.h"
+#include "search/list_helpers.h"
+#include "support/event_sink.h"
 #include "support/faulty_fs.h"
 #include "support/memory_fs.h"
 #include "styles.h"
@@ -14,6 +16,8 @@ namespace kestrin {
 namespace {
 
 using namespace fileops_test;
+using testing::FailuresTo;
+using testing::ListOf;
 
 enum class Other { None, File, Folder, Alias };  // what already bears the new name
 
@@ -73,9 +77,7 @@ TEST(RenameTest, RenamesOrLeavesEachFileAndLosesNothing) {
     if (c.other == Other::Folder) mem.AddFile(other + c.style.Separator() + "keep", "other");
     if (c.other == Other::Alias) mem.AddAlias(other, source);
     const std::size_t entries = mem.Paths().size();
-    ScopedFileSystem use(mem);
-
-    EXPECT_EQ(RenameOneFile(source, c.oldString, c.newString, c.force, c.style), !c.renamedTo.empty());
+    EXPECT_EQ(RenameOneFile(CommandEnv{mem}, source, c.oldString, c.newString, c.force, c.style), !c.renamedTo.empty());
     if (c.renamedTo.empty()) {
       EXPECT_EQ(mem.Paths().size(), entries);
       EXPECT_EQ(mem.Content(source), "content");
@@ -96,9 +98,8 @@ TEST(RenameTest, PathLimitAndStringLimits) {
   const std::string fits = "D:\\" + std::string(250, 'd') + "\\a_old";  // renamed: 259 bytes
   const std::string over = "D:\\" + std::string(251, 'd') + "\\a_old";  // renamed: 260 bytes
   mem.AddFile(fits, "1").AddFile(over, "2");
-  ScopedFileSystem use(mem);
-  EXPECT_FALSE(RenameOneFile(over, "old", "new", false, kWin));
-  EXPECT_TRUE(RenameOneFile(fits, "old", "new", false, kWin));
+  EXPECT_FALSE(RenameOneFile(CommandEnv{mem}, over, "old", "new", false, kWin));
+  EXPECT_TRUE(RenameOneFile(CommandEnv{mem}, fits, "old", "new", false, kWin));
 
   // Strings over the limit are refused for the whole batch, even where the result would fit.
   const std::string o128(128, 'o');
@@ -106,10 +107,10 @@ TEST(RenameTest, PathLimitAndStringLimits) {
   mem.AddFile(longName, "3");
   FileList files;
   files.push_back(longName);
-  EXPECT_EQ(RenameFiles(files, o128, "n", true, {}, kWin), 0u);
-  EXPECT_EQ(RenameFiles(files, "", "n", true, {}, kWin), 0u);
+  EXPECT_EQ(RenameFiles(CommandEnv{mem}, files, o128, "n", true, kWin), 0u);
+  EXPECT_EQ(RenameFiles(CommandEnv{mem}, files, "", "n", true, kWin), 0u);
   EXPECT_EQ(mem.Content(longName), "3");
-  EXPECT_EQ(RenameFiles(files, o128.substr(1), "n", true, {}, kWin), 1u);  // 127 bytes
+  EXPECT_EQ(RenameFiles(CommandEnv{mem}, files, o128.substr(1), "n", true, kWin), 1u);  // 127 bytes
   EXPECT_EQ(mem.Content("D:\\f\\nox"), "3");
 }
 
@@ -119,13 +120,27 @@ TEST(RenameTest, BatchCountsAndReportsPositionBeforeEachFile) {
   FileList files;
   for (const char* path : {"/in/a_old", "/in/b", "/in/s/c_OLD"}) files.push_back(path);
   std::vector<std::size_t> positions;
-  ScopedFileSystem use(mem);
-  const std::uint32_t renamed = RenameFiles(files, "old", "new", false, [&](std::size_t i) {
+  testing::OnProgress sink([&](std::size_t i) {
     positions.push_back(i);
     EXPECT_TRUE(mem.Exists(files[i])) << "not yet renamed";
-  }, kPosix);
+  });
+  const std::uint32_t renamed = RenameFiles(CommandEnv{mem, nullptr, sink}, files, "old", "new", false, kPosix);
   EXPECT_EQ(renamed, 2u);
   EXPECT_EQ(positions, (std::vector<std::size_t>{0, 1, 2}));
+  // Each file's outcome after its progress step: renamed with its new path, or skipped.
+  testing::EventSink events;
+  mem.AddFile("/in/d_old", "d").AddFile("/in/d_new", "taken");
+  const std::uint32_t again =
+      RenameFiles(CommandEnv{mem, nullptr, events}, ListOf({"/in/a_new", "/in/d_old", "/in/x_old"}), "_old", "_new",
+                  false, kPosix);
+  EXPECT_EQ(again, 0u);
+  EXPECT_EQ(events.events, (std::vector<std::string>{"pos 0", "skipped 0 /in/a_new", "pos 1",
+                                                     "failed 1 /in/d_old: target exists", "pos 2",
+                                                     "failed 2 /in/x_old: vanished", "end"}));
+  events.events.clear();
+  EXPECT_EQ(RenameFiles(CommandEnv{mem, nullptr, events}, ListOf({"/in/d_old"}), "_old", "_new", true, kPosix), 1u);
+  EXPECT_EQ(events.events,
+            (std::vector<std::string>{"pos 0", "renamed 0 /in/d_old -> /in/d_new +replaced", "end"}));
   EXPECT_EQ(mem.Content("/in/a_new"), "a");
   EXPECT_EQ(mem.Content("/in/s/c_new"), "c");
 }
@@ -135,8 +150,7 @@ TEST(RenameTest, FailedForcedMoveLosesNeitherFile) {
   mem.AddFile("/in/x_old", "source").AddFile("/in/x_new", "other");
   testing::FaultyFileSystem faulty(mem);
   faulty.Fail(testing::FsOp::MoveReplacing);
-  ScopedFileSystem use(faulty);
-  EXPECT_FALSE(RenameOneFile("/in/x_old", "old", "new", true, kPosix));
+  EXPECT_FALSE(RenameOneFile(CommandEnv{faulty}, "/in/x_old", "old", "new", true, kPosix));
   EXPECT_EQ(mem.Content("/in/x_old"), "source");
   EXPECT_EQ(mem.Content("/in/x_new"), "other");
   EXPECT_EQ(faulty.Calls(testing::FsOp::RemoveFile), 0);
@@ -172,11 +186,10 @@ TEST(RenameTest, ARenameOntoAnotherNameOfItselfThatDoesNotHappenIsAFailure) {
     testing::FaultyFileSystem faulty(mem);
     if (c.fault == Fault::Fail) faulty.Fail(testing::FsOp::MoveNoReplace);
     if (c.fault == Fault::Pretend) faulty.Pretend(testing::FsOp::MoveNoReplace);
-    ScopedFileSystem use(faulty);
     FileList files;
     files.push_back(c.source);
     FailureList failures;
-    const std::uint32_t renamed = RenameFiles(files, c.oldString, c.newString, false, {}, c.style, {nullptr, &failures});
+    const std::uint32_t renamed = RenameFiles(FailuresTo(faulty, failures).env, files, c.oldString, c.newString, false, c.style);
     EXPECT_EQ(renamed, 0u);
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0].path, c.source);

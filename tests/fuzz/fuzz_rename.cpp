@@ -106,10 +106,7 @@ void Check(std::string_view name, std::string_view oldString, std::string_view n
   }
 
   bool renamed = false;
-  {
-    ScopedFileSystem use(memory);
-    renamed = RenameOneFile(source, oldString, newString, force, style);
-  }
+  renamed = RenameOneFile(CommandEnv{memory}, source, oldString, newString, force, style);
   const auto detail = [&] {
     return StyleName(style) + (force ? " force" : "") + " name=\"" + Printable(name) + "\" old=\"" +
            Printable(oldString) + "\" new=\"" + Printable(newString) + "\" other=\"" +

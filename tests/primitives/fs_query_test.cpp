@@ -87,8 +87,7 @@ TEST(EnsureDirectories, InMemoryTable) {
     for (const std::string& file : c.files) memory.AddFile(file, "x");
     FaultyFileSystem faulty(memory);
     if (!c.lookupsFailFor.empty()) faulty.Fail(FsOp::Lookup, c.lookupsFailFor);
-    ScopedFileSystem use(faulty);
-    EXPECT_EQ(EnsureDirectories(c.path, *c.style), c.expected);
+    EXPECT_EQ(EnsureDirectories(faulty, c.path, *c.style), c.expected);
     EXPECT_EQ(memory.MakeFolderCalls(), c.made);
     if (c.expected) {
       for (const std::string& made : c.made) EXPECT_TRUE(memory.IsFolder(made)) << made;
@@ -101,8 +100,7 @@ TEST(EnsureDirectories, StopsAtTheFirstFailedCreationKeepingWhatWasMade) {
   memory.AddFolder("/base");
   FaultyFileSystem faulty(memory);
   faulty.Fail(FsOp::MakeFolder, "/base/a/b");
-  ScopedFileSystem use(faulty);
-  EXPECT_FALSE(EnsureDirectories("/base/a/b/c/f", kPosix));
+  EXPECT_FALSE(EnsureDirectories(faulty, "/base/a/b/c/f", kPosix));
   EXPECT_EQ(memory.MakeFolderCalls(), Paths{"/base/a"});  // the refused call never reached the disk double
   EXPECT_TRUE(memory.IsFolder("/base/a"));
   EXPECT_FALSE(memory.Exists("/base/a/b"));
@@ -115,14 +113,12 @@ TEST(EnsureDirectories, AFolderThatAppearsAfterTheWalkIsAFailure) {
   FaultyFileSystem faulty(memory);
   faulty.Fail(FsOp::Lookup, "/base/a");  // the walk does not see "/base/a", creation then finds it there
   memory.AddFolder("/base/a");
-  ScopedFileSystem use(faulty);
-  EXPECT_FALSE(EnsureDirectories("/base/a/f", kPosix));
+  EXPECT_FALSE(EnsureDirectories(faulty, "/base/a/f", kPosix));
 }
 
 TEST(FsQuery, InMemoryLookups) {
   MemoryFileSystem memory(kPosix);
   memory.AddFolder("/base/dir").AddFile("/base/file.txt", "x").AddOther("/base/fifo");
-  ScopedFileSystem use(memory);
   struct Row {
     const char* path;
     bool exists;
@@ -133,8 +129,8 @@ TEST(FsQuery, InMemoryLookups) {
       {"/base/none", false, false}, {"", false, false},              {"/base/file.txt/", false, false},
   };
   for (const Row& r : rows) {
-    EXPECT_EQ(PathExists(r.path), r.exists) << r.path;
-    EXPECT_EQ(IsDirectory(r.path), r.directory) << r.path;
+    EXPECT_EQ(PathExists(memory, r.path), r.exists) << r.path;
+    EXPECT_EQ(IsDirectory(memory, r.path), r.directory) << r.path;
   }
 }
 
@@ -142,35 +138,35 @@ TEST(FsQuery, InMemoryLookups) {
 TEST(EnsureDirectories, OnDisk) {
   TempFolder tmp;
   const PathStyle& style = NativePathStyle();
-  ASSERT_TRUE(EnsureDirectories(tmp.Join("a/b/f.txt"), style));
-  EXPECT_TRUE(IsDirectory(tmp.Join("a")));
-  EXPECT_TRUE(IsDirectory(tmp.Join("a/b")));
-  EXPECT_FALSE(PathExists(tmp.Join("a/b/f.txt")));
+  ASSERT_TRUE(EnsureDirectories(NativeFileSystem(), tmp.Join("a/b/f.txt"), style));
+  EXPECT_TRUE(IsDirectory(NativeFileSystem(), tmp.Join("a")));
+  EXPECT_TRUE(IsDirectory(NativeFileSystem(), tmp.Join("a/b")));
+  EXPECT_FALSE(PathExists(NativeFileSystem(), tmp.Join("a/b/f.txt")));
 
-  ASSERT_TRUE(EnsureDirectories(tmp.Join("c/d/"), style));
-  EXPECT_TRUE(IsDirectory(tmp.Join("c/d")));
+  ASSERT_TRUE(EnsureDirectories(NativeFileSystem(), tmp.Join("c/d/"), style));
+  EXPECT_TRUE(IsDirectory(NativeFileSystem(), tmp.Join("c/d")));
 
-  ASSERT_TRUE(EnsureDirectories(tmp.Join("e/f"), style));
-  EXPECT_TRUE(IsDirectory(tmp.Join("e")));
-  EXPECT_FALSE(PathExists(tmp.Join("e/f")));
+  ASSERT_TRUE(EnsureDirectories(NativeFileSystem(), tmp.Join("e/f"), style));
+  EXPECT_TRUE(IsDirectory(NativeFileSystem(), tmp.Join("e")));
+  EXPECT_FALSE(PathExists(NativeFileSystem(), tmp.Join("e/f")));
 
   ASSERT_TRUE(testing::WriteFile(tmp.Join("file"), "x"));
-  EXPECT_TRUE(EnsureDirectories(tmp.Join("file"), style));
-  EXPECT_FALSE(EnsureDirectories(tmp.Join("file/"), style));
-  EXPECT_FALSE(EnsureDirectories(tmp.Join("file/x/y"), style));
-  EXPECT_TRUE(PathExists(tmp.Join("file")));
-  EXPECT_FALSE(IsDirectory(tmp.Join("file")));
-  EXPECT_FALSE(IsDirectory(tmp.Join("missing")));
-  EXPECT_FALSE(PathExists(tmp.Join("missing")));
+  EXPECT_TRUE(EnsureDirectories(NativeFileSystem(), tmp.Join("file"), style));
+  EXPECT_FALSE(EnsureDirectories(NativeFileSystem(), tmp.Join("file/"), style));
+  EXPECT_FALSE(EnsureDirectories(NativeFileSystem(), tmp.Join("file/x/y"), style));
+  EXPECT_TRUE(PathExists(NativeFileSystem(), tmp.Join("file")));
+  EXPECT_FALSE(IsDirectory(NativeFileSystem(), tmp.Join("file")));
+  EXPECT_FALSE(IsDirectory(NativeFileSystem(), tmp.Join("missing")));
+  EXPECT_FALSE(PathExists(NativeFileSystem(), tmp.Join("missing")));
 }
 
 #ifdef _WIN32
 TEST(EnsureDirectories, OnDiskDoubleByteFolderWithBackslashTrailByte) {
   TempFolder tmp;
   const std::string name = "\x95\x5C";  // a GBK character whose trail byte is '\'
-  ASSERT_TRUE(EnsureDirectories(tmp.path() + "\\" + name + "\\sub\\f.txt"));
-  EXPECT_TRUE(IsDirectory(tmp.path() + "\\" + name + "\\sub"));
-  EXPECT_FALSE(PathExists(tmp.path() + "\\\x95"));
+  ASSERT_TRUE(EnsureDirectories(NativeFileSystem(), tmp.path() + "\\" + name + "\\sub\\f.txt"));
+  EXPECT_TRUE(IsDirectory(NativeFileSystem(), tmp.path() + "\\" + name + "\\sub"));
+  EXPECT_FALSE(PathExists(NativeFileSystem(), tmp.path() + "\\\x95"));
 }
 #endif
 

@@ -109,7 +109,7 @@ TEST(Scale, TwoHundredThousandFilesAreWalkedAndSearched) {
   const std::size_t before = ResidentBytes();
   start = std::chrono::steady_clock::now();
   FileList files;
-  CollectFiles(root, files, true, false);
+  CollectFiles(CommandEnv{NativeFileSystem()}, root, files, true, false);
   const double walkSeconds = SecondsSince(start);
   const std::size_t grown = ResidentBytes() - std::min(before, ResidentBytes());
   ASSERT_EQ(files.size(), kFiles);
@@ -125,7 +125,7 @@ TEST(Scale, TwoHundredThousandFilesAreWalkedAndSearched) {
   filters.content = "needle";
   filters.ignoreCase = true;
   start = std::chrono::steady_clock::now();
-  const FileList found = FilterFiles(files, filters);
+  const FileList found = FilterFiles(CommandEnv{NativeFileSystem()}, files, filters);
   Figure("tree.content_search", SecondsSince(start), "s");
   EXPECT_EQ(found.size(), withNeedle);
 
@@ -173,12 +173,12 @@ TEST(Scale, FourGiBSparseFileIsSearchedWithoutHoldingIt) {
 
   const std::size_t peakBefore = PeakResidentBytes();
   auto start = std::chrono::steady_clock::now();
-  EXPECT_TRUE(FileContains(path, "NEEDLE", true));
+  EXPECT_TRUE(FileContains(CommandEnv{NativeFileSystem()}, path, "NEEDLE", true));
   const double seconds = SecondsSince(start);
   Figure("sparse.search_found", seconds, "s");
   Figure("sparse.throughput", static_cast<double>(size) / seconds / 1e9, "GB/s");
   start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(FileContains(path, "absent", false));
+  EXPECT_FALSE(FileContains(CommandEnv{NativeFileSystem()}, path, "absent", false));
   Figure("sparse.search_absent", SecondsSince(start), "s");
 
   // Single-file mode of the dialog on the same file.
@@ -210,7 +210,7 @@ TEST(Scale, FolderLinkCycleEnds) {
 
   auto start = std::chrono::steady_clock::now();
   FileList files;
-  CollectFiles(root, files, true, true);
+  CollectFiles(CommandEnv{NativeFileSystem()}, root, files, true, true);
   Figure("cycle.walk", SecondsSince(start), "s");
   std::vector<std::string> listed;
   for (std::size_t i = 0; i < files.size(); ++i) listed.emplace_back(files[i].substr(root.size()));
@@ -291,28 +291,28 @@ TEST(Scale, PathsAtThePlatformsLimit) {
   MakeFileBelow(folder, base, "ccc");   // two bytes past: skipped
 
   FileList files;
-  CollectFiles(base + "/", files, true, false);
+  CollectFiles(CommandEnv{NativeFileSystem()}, base + "/", files, true, false);
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].size(), longest);
-  EXPECT_TRUE(FileContains(std::string(files[0]), "needle", false));
+  EXPECT_TRUE(FileContains(CommandEnv{NativeFileSystem()}, std::string(files[0]), "needle", false));
   Figure("limit.longest_path_listed", static_cast<double>(files[0].size()), "bytes");
 
   // Folder creation: the longest missing path is worked on, one byte more is refused.
   const std::string parent = DeepFolder(base, longest - 60);
   const std::string atLimit = parent + "/x/" + std::string(longest - parent.size() - 3, 'f');
   ASSERT_EQ(atLimit.size(), longest);
-  EXPECT_TRUE(EnsureDirectories(atLimit));
+  EXPECT_TRUE(EnsureDirectories(NativeFileSystem(), atLimit));
   EXPECT_TRUE(stdfs::is_directory(parent + "/x"));
   const std::string overLimit = parent + "/y/" + std::string(longest - parent.size() - 2, 'f');
   ASSERT_EQ(overLimit.size(), longest + 1);
-  EXPECT_FALSE(EnsureDirectories(overLimit));
+  EXPECT_FALSE(EnsureDirectories(NativeFileSystem(), overLimit));
   EXPECT_FALSE(stdfs::exists(parent + "/y"));
 
   // A copy whose target would pass the limit fails and leaves nothing behind.
   const std::string source = tmp.Join("src.txt");
   ASSERT_TRUE(WriteSmallFile(source, "data"));
   const std::string output = parent + "/out/";
-  EXPECT_FALSE(CopyOneFile(source, tmp.path(), output + std::string(100, 'o') + "/"));
+  EXPECT_FALSE(CopyOneFile(CommandEnv{NativeFileSystem()}, source, tmp.path(), output + std::string(100, 'o') + "/"));
   EXPECT_FALSE(stdfs::exists(parent + "/out"));
 
   RemoveRelative(AT_FDCWD, (base + "/d").c_str());

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/filesystem.h"
 #include "search/search.h"
 #include "search/walk.h"
 #include "support/temp_folder.h"
@@ -33,14 +34,14 @@ TEST(SearchOnDisk, WalkThenFilterByContent) {
   ASSERT_TRUE(WriteFile(tmp.Join("sub/deeper/c.bin"), std::string("\0\xFFneedle", 8)));
 
   FileList files;
-  CollectFiles(tmp.path() + sep, files, true, false);
+  CollectFiles(CommandEnv{NativeFileSystem()}, tmp.path() + sep, files, true, false);
   EXPECT_THAT(Paths(files), UnorderedElementsAre(tmp.Join("a.txt"), tmp.Join("b.txt"), tmp.Join("empty.txt"),
                                                  tmp.Join("sub/deeper/c.bin")));
-  EXPECT_THAT(Paths(FilterFiles(files, {{}, {}, "needle", true})),
+  EXPECT_THAT(Paths(FilterFiles(CommandEnv{NativeFileSystem()}, files, {{}, {}, "needle", true})),
               UnorderedElementsAre(tmp.Join("a.txt"), tmp.Join("sub/deeper/c.bin")));
-  EXPECT_THAT(Paths(FilterFiles(files, {{}, "txt", "needle", false})), ::testing::IsEmpty());
-  EXPECT_TRUE(FileContains(tmp.Join("a.txt"), "Needle", false));
-  EXPECT_FALSE(FileContains(tmp.Join("sub"), "", false)) << "a folder holds nothing";
+  EXPECT_THAT(Paths(FilterFiles(CommandEnv{NativeFileSystem()}, files, {{}, "txt", "needle", false})), ::testing::IsEmpty());
+  EXPECT_TRUE(FileContains(CommandEnv{NativeFileSystem()}, tmp.Join("a.txt"), "Needle", false));
+  EXPECT_FALSE(FileContains(CommandEnv{NativeFileSystem()}, tmp.Join("sub"), "", false)) << "a folder holds nothing";
 }
 
 // A sparse file whose holes read as zeros, with the pattern at its very end.
@@ -55,9 +56,9 @@ TEST(SearchOnDisk, SparseFile) {
     out.write("NEEDLE", 6);
     ASSERT_TRUE(out.good());
   }
-  EXPECT_TRUE(FileContains(path, "needle", true));
-  EXPECT_TRUE(FileContains(path, std::string(1000, '\0') + "NEEDLE", false));
-  EXPECT_FALSE(FileContains(path, "NEEDLE!", false));
+  EXPECT_TRUE(FileContains(CommandEnv{NativeFileSystem()}, path, "needle", true));
+  EXPECT_TRUE(FileContains(CommandEnv{NativeFileSystem()}, path, std::string(1000, '\0') + "NEEDLE", false));
+  EXPECT_FALSE(FileContains(CommandEnv{NativeFileSystem()}, path, "NEEDLE!", false));
 }
 
 }  // namespace

@@ -41,7 +41,8 @@ Outcome RunScan(std::size_t count, ParallelScanOptions options, unsigned seed, s
   FailureList failures;
   StopFlag own;
   StopFlag& flag = stop != nullptr ? *stop : own;
-  const CommandContext context{&flag, &failures};
+  FailureCollector collector(failures);
+  const CommandEnv env{NativeFileSystem(), &flag, collector};
   std::atomic<std::size_t> states{0}, begun{0}, delivered{0};
   const std::size_t window =
       options.window != 0 ? options.window : DefaultScanWindow(ScanWorkerCount(options.workers, count));
@@ -77,7 +78,7 @@ Outcome RunScan(std::size_t count, ParallelScanOptions options, unsigned seed, s
         delivered = i + 1;
         if (i == stopAt) flag.Request();
       },
-      context, options);
+      env, options);
   for (const Failure& f : failures.items()) out.failures.push_back(f.path);
   out.states = states;
   out.begun = begun;
@@ -165,7 +166,7 @@ TEST(ParallelScan, ErrorsOfScanOrDeliveryReachTheCaller) {
                      [](int&, std::size_t i, int&, FailureList&) {
                        if (i == 20) throw std::runtime_error("scan");
                      },
-                     [](std::size_t, int&) {}, {}, {workers, 0}),
+                     [](std::size_t, int&) {}, CommandEnv{NativeFileSystem()}, {workers, 0}),
                  std::runtime_error);
     std::size_t last = 0;
     EXPECT_THROW(ScanInParallel<int>(
@@ -174,7 +175,7 @@ TEST(ParallelScan, ErrorsOfScanOrDeliveryReachTheCaller) {
                        last = i;
                        if (i == 30) throw std::logic_error("deliver");
                      },
-                     {}, {workers, 0}),
+                     CommandEnv{NativeFileSystem()}, {workers, 0}),
                  std::logic_error);
     EXPECT_EQ(last, 30u);
   }

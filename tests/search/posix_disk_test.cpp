@@ -22,6 +22,7 @@
 #include "search/search.h"
 #include "search/walk.h"
 #include "support/child_process.h"
+#include "support/event_sink.h"
 #include "support/faulty_fs.h"
 #include "support/temp_folder.h"
 #include "search/list_helpers.h"
@@ -29,6 +30,7 @@
 namespace kestrin {
 namespace {
 
+using testing::FailuresTo;
 using testing::ListOf;
 using testing::Paths;
 namespace fs = std::filesystem;
@@ -53,10 +55,10 @@ TEST(SearchOnPosixDisk, LinksAreFollowedButNeverRoundInCircles) {
   fs::create_symlink(tmp.Join("nowhere"), tmp.Join("dangling"));     // and so is a dangling one
 
   FileList files;
-  CollectFiles(tmp.path() + "/", files, true, true);
+  CollectFiles(CommandEnv{NativeFileSystem()}, tmp.path() + "/", files, true, true);
   EXPECT_THAT(Paths(files), UnorderedElementsAre(tmp.Join("a/b/f.txt"), tmp.Join("top.txt"), tmp.Join("out/o.txt"),
                                                  tmp.Join("a/file-link"), tmp.Join("dangling")));
-  EXPECT_THAT(Paths(FilterFiles(files, {{}, {}, "t", false})),
+  EXPECT_THAT(Paths(FilterFiles(CommandEnv{NativeFileSystem()}, files, {{}, {}, "t", false})),
               UnorderedElementsAre(tmp.Join("top.txt"), tmp.Join("a/file-link")));
 }
 
@@ -68,17 +70,17 @@ TEST(SearchOnPosixDisk, FifosAreListedButNeverRead) {
   fs::create_symlink(tmp.Join("pipe"), tmp.Join("pipe-link"));
 
   FileList files;
-  CollectFiles(tmp.path() + "/", files, false, false);
+  CollectFiles(CommandEnv{NativeFileSystem()}, tmp.path() + "/", files, false, false);
   ASSERT_EQ(files.size(), 4u);
   for (std::size_t i = 0; i < files.size(); ++i)
     EXPECT_EQ(files.kind(i), files[i].ends_with("a.txt") ? EntryKind::File : EntryKind::Other) << files[i];
   // Opening a FIFO that has no writer would block: the search must come back, with no match for it.
-  EXPECT_THAT(Paths(FilterFiles(files, {{}, {}, "", false})), UnorderedElementsAre(tmp.Join("a.txt")));
-  EXPECT_THAT(Paths(FilterFiles(files, {{}, "txt", {}, false})),
+  EXPECT_THAT(Paths(FilterFiles(CommandEnv{NativeFileSystem()}, files, {{}, {}, "", false})), UnorderedElementsAre(tmp.Join("a.txt")));
+  EXPECT_THAT(Paths(FilterFiles(CommandEnv{NativeFileSystem()}, files, {{}, "txt", {}, false})),
               UnorderedElementsAre(tmp.Join("a.txt"), tmp.Join("pipe.txt")));
-  EXPECT_FALSE(FileContains(tmp.Join("pipe"), "", false));
-  EXPECT_FALSE(FileContains(tmp.Join("pipe-link"), "", false));
-  EXPECT_FALSE(FileContains("/dev/zero", "x", false)) << "a device is never read";
+  EXPECT_FALSE(FileContains(CommandEnv{NativeFileSystem()}, tmp.Join("pipe"), "", false));
+  EXPECT_FALSE(FileContains(CommandEnv{NativeFileSystem()}, tmp.Join("pipe-link"), "", false));
+  EXPECT_FALSE(FileContains(CommandEnv{NativeFileSystem()}, "/dev/zero", "x", false)) << "a device is never read";
 }
 
 // The walk recorded a regular file; by the time of the search it is a link to an endless device. Only
@@ -88,12 +90,12 @@ TEST(SearchOnPosixDisk, AFileReplacedByADeviceAfterTheWalkIsNeverRead) {
   ASSERT_TRUE(WriteFile(tmp.Join("a.txt"), "x needle"));
   ASSERT_TRUE(WriteFile(tmp.Join("zero.txt"), "needle"));
   FileList files;
-  CollectFiles(tmp.path() + "/", files, false, false);
+  CollectFiles(CommandEnv{NativeFileSystem()}, tmp.path() + "/", files, false, false);
   ASSERT_EQ(files.size(), 2u);
   fs::remove(tmp.Join("zero.txt"));
   fs::create_symlink("/dev/zero", tmp.Join("zero.txt"));
   for (const char* pattern : {"needle", "x"}) {
-    const int found = RunInChild([&] { return static_cast<int>(FilterFiles(files, {{}, {}, pattern, false}).size()); },
+    const int found = RunInChild([&] { return static_cast<int>(FilterFiles(CommandEnv{NativeFileSystem()}, files, {{}, {}, pattern, false}).size()); },
                                  testing::TimeLimit(2));
     EXPECT_EQ(found, 1) << pattern << ": " << ChildTrouble(found);
   }
@@ -115,14 +117,14 @@ TEST(SearchOnPosixDisk, FolderLinksSideBySideDoNotMultiplyTheWalk) {
   }
   const int listed = RunInChild([&] {
     FileList files;
-    CollectFiles(tmp.Join("d0/"), files, true, false);
+    CollectFiles(CommandEnv{NativeFileSystem()}, tmp.Join("d0/"), files, true, false);
     return static_cast<int>(std::min<std::size_t>(files.size(), 99));
   }, testing::TimeLimit(5));
   ASSERT_EQ(listed, kLevels + 1) << ChildTrouble(listed);
 
   FileList files;
   FailureList failures;
-  CollectFiles(tmp.Join("d0/"), files, true, false, NativePathStyle(), {nullptr, &failures});
+  CollectFiles(FailuresTo(NativeFileSystem(), failures).env, tmp.Join("d0/"), files, true, false);
   // Every folder by one way down, each deeper than the one before; the other link of each is recorded.
   std::vector<std::string> walked = Paths(files);
   std::sort(walked.begin(), walked.end(), [](const std::string& x, const std::string& y) { return x.size() < y.size(); });
@@ -205,13 +207,13 @@ TEST(SearchOnPosixDisk, EveryFileSkippedIsRecordedWithItsReason) {
   ASSERT_TRUE(WriteFile(tmp.Join("later-fifo.txt"), "needle"));
   ASSERT_EQ(mkfifo(tmp.Join("fifo.txt").c_str(), 0600), 0);
   FileList files;
-  CollectFiles(tmp.path() + "/", files, false, false);
+  CollectFiles(CommandEnv{NativeFileSystem()}, tmp.path() + "/", files, false, false);
   fs::remove(tmp.Join("gone.txt"));
   fs::remove(tmp.Join("later-fifo.txt"));
   ASSERT_EQ(mkfifo(tmp.Join("later-fifo.txt").c_str(), 0600), 0);
 
   FailureList failures;
-  EXPECT_THAT(Paths(FilterFiles(files, {{}, {}, "needle", false}, {}, {nullptr, &failures})),
+  EXPECT_THAT(Paths(FilterFiles(FailuresTo(NativeFileSystem(), failures).env, files, {{}, {}, "needle", false})),
               UnorderedElementsAre(tmp.Join("a.txt")));
   auto reasons = Reasons(failures, tmp.path());
   std::sort(reasons.begin(), reasons.end());
@@ -228,9 +230,9 @@ TEST(SearchOnPosixDisk, EveryFileSkippedIsRecordedWithItsReason) {
   const int reason = RunInChild([&] {
     FailureList walked;
     FileList all;
-    CollectFiles(tmp.path() + "/", all, true, false, NativePathStyle(), {nullptr, &walked});
+    CollectFiles(FailuresTo(NativeFileSystem(), walked).env, tmp.path() + "/", all, true, false);
     FailureList searched;
-    FilterFiles(ListOf({tmp.Join("secret.txt")}), {{}, {}, "needle", false}, {}, {nullptr, &searched});
+    FilterFiles(FailuresTo(NativeFileSystem(), searched).env, ListOf({tmp.Join("secret.txt")}), {{}, {}, "needle", false});
     if (walked.size() != 1 || walked[0].path != tmp.Join("closed/") || searched.size() != 1) return 90;
     return walked[0].reason == FailureReason::PermissionDenied && searched[0].reason == FailureReason::PermissionDenied ? 0 : 91;
   }, testing::Unprivileged(tmp.path()));
@@ -285,9 +287,9 @@ TEST(SearchOnPosixDisk, MatchesAcrossTheEndOfTheBytesReadAhead) {
     }
     ASSERT_FALSE(holding.empty());
     for (const unsigned workers : {1u, 0u}) {
-      EXPECT_EQ(Paths(FilterFiles(ListOf(paths), {{}, {}, pattern, ignoreCase}, {}, {}, workers)), holding);
+      EXPECT_EQ(Paths(FilterFiles(CommandEnv{NativeFileSystem()}, ListOf(paths), {{}, {}, pattern, ignoreCase}, workers)), holding);
     }
-    EXPECT_EQ(CountReferences(ListOf(paths), names, ignoreCase), counts);
+    EXPECT_EQ(CountReferences(CommandEnv{NativeFileSystem()}, ListOf(paths), names, ignoreCase), counts);
   }
 }
 
@@ -317,7 +319,7 @@ TEST(SearchOnPosixDisk, ALowDescriptorLimitLosesNoFile) {
   ASSERT_EQ(holding.size(), 21u);
   std::sort(holding.begin(), holding.end());
   FileList files;
-  CollectFiles(tmp.path() + "/", files, true, false);
+  CollectFiles(CommandEnv{NativeFileSystem()}, tmp.path() + "/", files, true, false);
   ASSERT_EQ(files.size(), 3000u);
   for (const rlim_t limit : {rlim_t{20}, rlim_t{24}, rlim_t{32}, rlim_t{64}}) {
     for (const unsigned workers : {0u, 2u, 4u}) {
@@ -330,7 +332,8 @@ TEST(SearchOnPosixDisk, ALowDescriptorLimitLosesNoFile) {
             if (setrlimit(RLIMIT_NOFILE, &lowered) != 0) return 91;
             FailureList failures;
             const FileList found =
-                FilterFiles(files, {{}, {}, std::string("QuartzFalcon"), false}, {}, {nullptr, &failures}, workers);
+                FilterFiles(FailuresTo(NativeFileSystem(), failures).env, files,
+                            {{}, {}, std::string("QuartzFalcon"), false}, workers);
             if (!failures.empty()) return 10 + static_cast<int>(std::min<std::size_t>(failures.size(), 40));
             std::vector<std::string> paths = Paths(found);
             std::sort(paths.begin(), paths.end());
@@ -349,7 +352,7 @@ TEST(SearchOnPosixDisk, FilesTurningIntoFifosAndFoldersMidSearch) {
   TempFolder tmp;
   const std::vector<std::string> holding = MakeTreeWithWord(tmp, 1200, 1, "needle");
   FileList files;
-  CollectFiles(tmp.path() + "/", files, true, false);
+  CollectFiles(CommandEnv{NativeFileSystem()}, tmp.path() + "/", files, true, false);
   ASSERT_EQ(files.size(), 1200u);
   for (int round = 0; round < 4; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
@@ -372,7 +375,8 @@ TEST(SearchOnPosixDisk, FilesTurningIntoFifosAndFoldersMidSearch) {
       }
     });
     FailureList failures;
-    const FileList found = FilterFiles(files, {{}, {}, std::string("needle"), false}, {}, {nullptr, &failures}, 4);
+    const FileList found =
+        FilterFiles(FailuresTo(NativeFileSystem(), failures).env, files, {{}, {}, std::string("needle"), false}, 4);
     done = true;
     changer.join();
     std::set<std::string> failed;
@@ -403,11 +407,10 @@ TEST(SearchOnPosixDisk, AStoppedWalkKeepsTheFilesListedSoFar) {
   for (const char* name : {"a/1", "a/2", "b/stop-here", "b/3", "c/4", "d/5"})
     ASSERT_TRUE(WriteFile((fs::create_directories(fs::path(tmp.Join(name)).parent_path()), tmp.Join(name)), name));
   FileList full;
-  CollectFiles(tmp.path() + "/", full, true, false);
+  CollectFiles(CommandEnv{NativeFileSystem()}, tmp.path() + "/", full, true, false);
   StopAfterEntry stopping;
-  ScopedFileSystem use(stopping);
   FileList stopped;
-  CollectFiles(tmp.path() + "/", stopped, true, false, NativePathStyle(), {&stopping.stop, nullptr});
+  CollectFiles(CommandEnv{stopping, &stopping.stop}, tmp.path() + "/", stopped, true, false);
   std::vector<std::string> expected = Paths(full);
   const auto at = std::find(expected.begin(), expected.end(), tmp.Join("b/stop-here"));
   ASSERT_NE(at, expected.end());

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "platform/path_style.h"
 #include "search/parallel_scan.h"
 #include "search/search.h"
+#include "support/event_sink.h"
 #include "support/faulty_fs.h"
 #include "support/memory_fs.h"
 
@@ -25,19 +27,21 @@
 namespace kestrin {
 namespace {
 
+using testing::EventSink;
 using testing::FaultyFileSystem;
 using testing::FsOp;
 using testing::MemoryFileSystem;
+using testing::OnProgress;
 
 // One content search per name, as the search runs it.
-std::vector<std::size_t> CountOneByOne(const FileList& files, const std::vector<std::string>& names,
+std::vector<std::size_t> CountOneByOne(FileSystem& fs, const FileList& files, const std::vector<std::string>& names,
                                        bool ignoreCase) {
   std::vector<std::size_t> counts;
   for (const std::string& name : names) {
     SearchFilters filters;
     filters.content = name;
     filters.ignoreCase = ignoreCase;
-    counts.push_back(FilterFiles(files, filters).size());
+    counts.push_back(FilterFiles(CommandEnv{fs}, files, filters).size());
   }
   return counts;
 }
@@ -86,7 +90,6 @@ TEST(CountReferences, EqualsOneSearchPerNameOnRandomTrees) {
   for (int round = 0; round < 40; ++round) {
     const bool windows = round % 2 == 1;
     MemoryFileSystem mem(windows ? PathStyle::Windows(&GbkLeadBytes()) : PathStyle::Posix());
-    ScopedFileSystem use(mem);
     std::vector<std::string> names(1 + random() % 12);
     // In some rounds every name is 9 bytes or more, as resource names mostly are: the search then looks at
     // one position in a few only.
@@ -102,9 +105,9 @@ TEST(CountReferences, EqualsOneSearchPerNameOnRandomTrees) {
       SCOPED_TRACE(::testing::Message() << "round " << round << ", ignoreCase " << ignoreCase << ", names "
                                         << ::testing::PrintToString(names));
       std::vector<std::size_t> positions;
-      const std::vector<std::size_t> counts =
-          CountReferences(files, names, ignoreCase, [&](std::size_t i) { positions.push_back(i); });
-      ASSERT_EQ(counts, CountOneByOne(files, names, ignoreCase));
+      OnProgress sink([&](std::size_t i) { positions.push_back(i); });
+      const std::vector<std::size_t> counts = CountReferences(CommandEnv{mem, nullptr, sink}, files, names, ignoreCase);
+      ASSERT_EQ(counts, CountOneByOne(mem, files, names, ignoreCase));
       ASSERT_EQ(positions.size(), files.size());
       for (std::size_t i = 0; i < positions.size(); ++i) ASSERT_EQ(positions[i], i);
     }
@@ -117,13 +120,12 @@ TEST(CountReferences, EmptyNamesCountFilesWithContentAndEmptyInputsCountNothing)
   FileList files;
   for (const char* p : {"/in/a", "/in/empty", "/in/b", "/in/gone"}) files.push_back(p);
   files.push_back("/in/fifo", EntryKind::Other);
-  ScopedFileSystem use(mem);
-  EXPECT_EQ(CountReferences(files, {"", "b", ""}, false), (std::vector<std::size_t>{2, 1, 2}));
-  EXPECT_EQ(CountReferences(files, {}, false), std::vector<std::size_t>{});
-  std::size_t positions = 0;
-  EXPECT_EQ(CountReferences(FileList(), {"a", ""}, true, [&](std::size_t) { ++positions; }),
+  EXPECT_EQ(CountReferences(CommandEnv{mem}, files, {"", "b", ""}, false), (std::vector<std::size_t>{2, 1, 2}));
+  EXPECT_EQ(CountReferences(CommandEnv{mem}, files, {}, false), std::vector<std::size_t>{});
+  EventSink events;
+  EXPECT_EQ(CountReferences(CommandEnv{mem, nullptr, events}, FileList(), {"a", ""}, true),
             (std::vector<std::size_t>{0, 0}));
-  EXPECT_EQ(positions, 0u);
+  EXPECT_EQ(events.events, std::vector<std::string>{"end"});
 }
 
 TEST(CountReferences, FailuresInListOrderWithTheirReasons) {
@@ -141,12 +143,23 @@ TEST(CountReferences, FailuresInListOrderWithTheirReasons) {
   }
   FaultyFileSystem faulty(mem);
   faulty.FailReadAfter("/in/cut", 100).Fail(FsOp::OpenForRead, "/in/locked");
-  ScopedFileSystem use(faulty);
   FailureList failures;
-  const CommandContext context{nullptr, &failures};
+  EventSink events;
+  FailureCollector collector(failures, events);
   // What was read before a read error counts, as in the content search: "name" but not "late".
-  EXPECT_EQ(CountReferences(files, {"name", "late"}, false, {}, context), (std::vector<std::size_t>{21, 0}));
+  EXPECT_EQ(CountReferences(CommandEnv{faulty, nullptr, collector}, files, {"name", "late"}, false),
+            (std::vector<std::size_t>{21, 0}));
   ASSERT_EQ(failures.size(), 4u);
+  // Each file's reports follow its progress step: the cut file (index 4) both counts and failed.
+  const auto at = [&](const std::string& e) {
+    return std::find_if(events.events.begin(), events.events.end(),
+                        [&](const std::string& event) { return event.compare(0, e.size(), e) == 0; }) -
+           events.events.begin();
+  };
+  EXPECT_LT(at("pos 4"), at("failed 4 /in/cut: "));
+  EXPECT_LT(at("failed 4 /in/cut: "), at("matched 4"));
+  EXPECT_LT(at("matched 4"), at("pos 5"));
+  EXPECT_EQ(events.events.back(), "end");
   const std::vector<std::pair<std::string, FailureReason>> expected = {
       {"/in/cut", FailureReason::System},
       {"/in/gone", FailureReason::Vanished},
@@ -168,16 +181,13 @@ TEST(CountReferences, StopEndsWithThePrefixCounted) {
     mem.AddFile("/in/f" + std::to_string(i), "ref");
     files.push_back("/in/f" + std::to_string(i));
   }
-  ScopedFileSystem use(mem);
   StopFlag stop;
   std::size_t last = 0;
-  const std::vector<std::size_t> counts = CountReferences(
-      files, {"ref"}, false,
-      [&](std::size_t i) {
-        last = i;
-        if (i == 9) stop.Request();
-      },
-      CommandContext{&stop, nullptr});
+  OnProgress sink([&](std::size_t i) {
+    last = i;
+    if (i == 9) stop.Request();
+  });
+  const std::vector<std::size_t> counts = CountReferences(CommandEnv{mem, &stop, sink}, files, {"ref"}, false);
   EXPECT_GE(last, 9u);
   // The files already begun when the stop came are delivered (at most a window of them), none after.
   EXPECT_LE(last, 9u + kScanReadAheadRun + DefaultScanWindow(ScanWorkerCount(0, files.size())))
@@ -195,7 +205,8 @@ TEST(CountReferences, FileTurnedFifoAfterTheWalkIsNotRead) {
   files.push_back(tmp.Join("a.txt"));
   files.push_back(tmp.Join("b.txt"));  // listed as a regular file
   FailureList failures;
-  EXPECT_EQ(CountReferences(files, {"ref", ""}, false, {}, CommandContext{nullptr, &failures}),
+  FailureCollector collector(failures);
+  EXPECT_EQ(CountReferences(CommandEnv{NativeFileSystem(), nullptr, collector}, files, {"ref", ""}, false),
             (std::vector<std::size_t>{1, 1}));
   ASSERT_EQ(failures.size(), 1u);
   EXPECT_EQ(failures[0].reason, FailureReason::NotRegularFile);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -16,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/event_sink.h"
 #include "support/faulty_fs.h"
 #include "support/memory_fs.h"
 #include "search/list_helpers.h"
@@ -23,6 +25,7 @@
 namespace kestrin {
 namespace {
 
+using testing::EventSink;
 using testing::ListOf;
 using testing::Paths;
 using testing::FaultyFileSystem;
@@ -91,7 +94,6 @@ TEST(FilterFiles, EachFilterRule) {
   };
   RecordingFileSystem mem;
   for (const std::string& p : paths) mem.AddFile(p, "Hello World");
-  ScopedFileSystem use(mem);
   const FileList files = ListOf(paths);
 
   struct Case {
@@ -117,16 +119,15 @@ TEST(FilterFiles, EachFilterRule) {
       {"all three", {"work", "md", "hello", true}, {"/work/README.md"}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Paths(FilterFiles(files, c.filters)), c.want) << c.what;
+    EXPECT_EQ(Paths(FilterFiles(CommandEnv{mem}, files, c.filters)), c.want) << c.what;
   }
 }
 
 TEST(FilterFiles, ReadsOnlyFilesThatPassedThePathAndExtensionTests) {
   RecordingFileSystem mem;
   mem.AddFile("/in/a.txt", "needle").AddFile("/in/a.log", "needle").AddFile("/in/b.txt", "needle");
-  ScopedFileSystem use(mem);
   const FileList files = ListOf({"/in/a.txt", "/in/a.log", "/in/b.txt"});
-  EXPECT_THAT(Paths(FilterFiles(files, {"/in/a", "txt", "needle", false})), ElementsAre("/in/a.txt"));
+  EXPECT_THAT(Paths(FilterFiles(CommandEnv{mem}, files, {"/in/a", "txt", "needle", false})), ElementsAre("/in/a.txt"));
   EXPECT_THAT(mem.opened, ElementsAre("/in/a.txt"));
   EXPECT_EQ(mem.OpenHandles(), 0u) << "every file opened is closed";
 }
@@ -134,20 +135,19 @@ TEST(FilterFiles, ReadsOnlyFilesThatPassedThePathAndExtensionTests) {
 TEST(FilterFiles, ContentRulesForEmptyMissingAndSpecialFiles) {
   RecordingFileSystem mem;
   mem.AddFile("/in/empty", "").AddFile("/in/one", "x").AddOther("/in/fifo").AddFolder("/in/dir");
-  ScopedFileSystem use(mem);
   FileList files = ListOf({"/in/empty", "/in/one", "/in/missing"});
   files.push_back("/in/fifo", EntryKind::Other);
   files.push_back("/in/dir", EntryKind::Directory);
 
   // An empty content filter is found in every file that has a byte, and in no other.
-  EXPECT_THAT(Paths(FilterFiles(files, {{}, {}, "", false})), ElementsAre("/in/one"));
-  EXPECT_THAT(Paths(FilterFiles(files, {{}, {}, "x", true})), ElementsAre("/in/one"));
+  EXPECT_THAT(Paths(FilterFiles(CommandEnv{mem}, files, {{}, {}, "", false})), ElementsAre("/in/one"));
+  EXPECT_THAT(Paths(FilterFiles(CommandEnv{mem}, files, {{}, {}, "x", true})), ElementsAre("/in/one"));
   for (const std::string& opened : mem.opened) {
     EXPECT_NE(opened, "/in/fifo") << "a FIFO is never opened";
     EXPECT_NE(opened, "/in/dir");
   }
   // Without a content filter such entries are files like any other, and keep their kind.
-  const FileList all = FilterFiles(files, {"/in/", {}, {}, false});
+  const FileList all = FilterFiles(CommandEnv{mem}, files, {"/in/", {}, {}, false});
   ASSERT_EQ(all.size(), 5u);
   EXPECT_EQ(all.kind(3), EntryKind::Other);
 }
@@ -155,14 +155,13 @@ TEST(FilterFiles, ContentRulesForEmptyMissingAndSpecialFiles) {
 TEST(FileContains, LooksAPathUpBeforeOpeningIt) {
   RecordingFileSystem mem;
   mem.AddFile("/in/a", "abc").AddFile("/in/empty", "").AddOther("/in/fifo").AddFolder("/in/dir");
-  ScopedFileSystem use(mem);
-  EXPECT_TRUE(FileContains("/in/a", "B", true));
-  EXPECT_FALSE(FileContains("/in/a", "B", false));
-  EXPECT_TRUE(FileContains("/in/a", "", false));
-  EXPECT_FALSE(FileContains("/in/empty", "", false)) << "an empty file holds not even the empty pattern";
-  EXPECT_FALSE(FileContains("/in/missing", "", false));
-  EXPECT_FALSE(FileContains("/in/fifo", "", false));
-  EXPECT_FALSE(FileContains("/in/dir", "", false));
+  EXPECT_TRUE(FileContains(CommandEnv{mem}, "/in/a", "B", true));
+  EXPECT_FALSE(FileContains(CommandEnv{mem}, "/in/a", "B", false));
+  EXPECT_TRUE(FileContains(CommandEnv{mem}, "/in/a", "", false));
+  EXPECT_FALSE(FileContains(CommandEnv{mem}, "/in/empty", "", false)) << "an empty file holds not even the empty pattern";
+  EXPECT_FALSE(FileContains(CommandEnv{mem}, "/in/missing", "", false));
+  EXPECT_FALSE(FileContains(CommandEnv{mem}, "/in/fifo", "", false));
+  EXPECT_FALSE(FileContains(CommandEnv{mem}, "/in/dir", "", false));
   EXPECT_THAT(mem.opened, ElementsAre("/in/a", "/in/a", "/in/a", "/in/empty"));
 }
 
@@ -170,7 +169,6 @@ TEST(FileContains, LooksAPathUpBeforeOpeningIt) {
 // powers of two; and patterns longer than a chunk.
 TEST(FileContains, MatchesAcrossChunkBoundaries) {
   MemoryFileSystem mem;
-  ScopedFileSystem use(mem);
   const std::size_t first = std::size_t{4} << 10;
   const std::size_t chunk = std::size_t{256} << 10;
   const std::string pattern = "Boundary-Pattern";
@@ -179,9 +177,9 @@ TEST(FileContains, MatchesAcrossChunkBoundaries) {
       std::string content(3 * chunk + 100, '.');
       content.replace(boundary - back, pattern.size(), pattern);
       mem.AddFile("/f", content);
-      EXPECT_TRUE(FileContains("/f", pattern, false)) << "boundary " << boundary << " minus " << back;
-      EXPECT_TRUE(FileContains("/f", "bOUNDARY-pATTERN", true)) << "boundary " << boundary << " minus " << back;
-      EXPECT_FALSE(FileContains("/f", "Boundary-PatterN", false));
+      EXPECT_TRUE(FileContains(CommandEnv{mem}, "/f", pattern, false)) << "boundary " << boundary << " minus " << back;
+      EXPECT_TRUE(FileContains(CommandEnv{mem}, "/f", "bOUNDARY-pATTERN", true)) << "boundary " << boundary << " minus " << back;
+      EXPECT_FALSE(FileContains(CommandEnv{mem}, "/f", "Boundary-PatterN", false));
     }
   }
   // A pattern larger than a chunk, at the very end of a larger file.
@@ -190,16 +188,15 @@ TEST(FileContains, MatchesAcrossChunkBoundaries) {
   std::string content(3 * chunk, 'q');
   content += big;
   mem.AddFile("/big", content);
-  EXPECT_TRUE(FileContains("/big", big, false));
+  EXPECT_TRUE(FileContains(CommandEnv{mem}, "/big", big, false));
   big[778] = 'Y';
-  EXPECT_FALSE(FileContains("/big", big, false));
+  EXPECT_FALSE(FileContains(CommandEnv{mem}, "/big", big, false));
 }
 
 // A search through many files adapts how it reads them to where the pattern turns up; whichever way it
 // reads, a match across any of its read boundaries is found.
 TEST(FilterFiles, FindsMatchesAcrossReadBoundariesAfterManyFilesWithout) {
   MemoryFileSystem mem;
-  ScopedFileSystem use(mem);
   const std::size_t chunk = std::size_t{256} << 10;
   const std::string pattern = "Boundary-Pattern";
   std::vector<std::string> paths;
@@ -222,8 +219,8 @@ TEST(FilterFiles, FindsMatchesAcrossReadBoundariesAfterManyFilesWithout) {
     want.push_back(p);
     mem.AddFile(p, pattern + std::string(3 * chunk, '.'));
   }
-  EXPECT_EQ(Paths(FilterFiles(ListOf(paths), {{}, {}, pattern, false})), want);
-  EXPECT_EQ(Paths(FilterFiles(ListOf(paths), {{}, {}, "boundary-PATTERN", true})), want);
+  EXPECT_EQ(Paths(FilterFiles(CommandEnv{mem}, ListOf(paths), {{}, {}, pattern, false})), want);
+  EXPECT_EQ(Paths(FilterFiles(CommandEnv{mem}, ListOf(paths), {{}, {}, "boundary-PATTERN", true})), want);
 }
 
 TEST(FileContains, ShortReadsAndReadErrors) {
@@ -239,15 +236,13 @@ TEST(FileContains, ShortReadsAndReadErrors) {
       mem.AddFile("/short", text);
       FaultyFileSystem faulty(mem);
       faulty.ShortReads("/short", cut);
-      ScopedFileSystem use(faulty);
-      EXPECT_TRUE(FileContains("/short", "NEEDLE", true)) << "reads of " << cut << " bytes, pattern at " << at;
+      EXPECT_TRUE(FileContains(CommandEnv{faulty}, "/short", "NEEDLE", true)) << "reads of " << cut << " bytes, pattern at " << at;
     }
   }
   FaultyFileSystem faulty(mem);
   faulty.FailReadAfter("/broken", 50000);
-  ScopedFileSystem use(faulty);
-  EXPECT_FALSE(FileContains("/broken", "needle", false)) << "a read error is no match";
-  EXPECT_TRUE(FileContains("/broken", "xxxx", false)) << "a match before the error stands";
+  EXPECT_FALSE(FileContains(CommandEnv{faulty}, "/broken", "needle", false)) << "a read error is no match";
+  EXPECT_TRUE(FileContains(CommandEnv{faulty}, "/broken", "xxxx", false)) << "a match before the error stands";
   EXPECT_EQ(faulty.Calls(FsOp::OpenForRead), faulty.Calls(FsOp::Close));
 }
 
@@ -301,8 +296,7 @@ class HugeFileSystem : public MemoryFileSystem {
 
 TEST(FileContains, FileOverFourGigabytesIsReadInChunks) {
   HugeFileSystem huge;
-  ScopedFileSystem use(huge);
-  EXPECT_TRUE(FileContains("/huge", "needle", true)) << "every byte is read, with no offset wrapping at 2 or 4 GiB";
+  EXPECT_TRUE(FileContains(CommandEnv{huge}, "/huge", "needle", true)) << "every byte is read, with no offset wrapping at 2 or 4 GiB";
   EXPECT_GT(huge.largestRead, 0u);
   EXPECT_LE(huge.largestRead, std::size_t{1} << 20) << "never read whole";
 }
@@ -318,11 +312,12 @@ TEST(FileContains, AStopLeavesAHugeFileBetweenTwoChunks) {
     StopFlag stop;
     int reads = 0;
   } huge;
-  ScopedFileSystem use(huge);
   FailureList failures;
-  EXPECT_FALSE(FileContains("/huge", "needle", true, {&huge.stop, &failures}));
+  FailureCollector collector(failures);
+  const CommandEnv env{huge, &huge.stop, collector};
+  EXPECT_FALSE(FileContains(env, "/huge", "needle", true));
   EXPECT_EQ(huge.reads, 2);
-  EXPECT_FALSE(FileContains("/huge", "needle", true, {&huge.stop, &failures}));
+  EXPECT_FALSE(FileContains(env, "/huge", "needle", true));
   EXPECT_EQ(huge.reads, 2);
   EXPECT_TRUE(failures.empty());
 }
@@ -332,7 +327,6 @@ TEST(FileContains, RecordsEachFileItCannotSearchWithTheReason) {
   mem.AddOther("/in/fifo").AddFolder("/in/dir").AddFile("/in/bad", "abcdef");
   FaultyFileSystem faulty(mem);
   faulty.Vanish("/in/gone").FailReadAfter("/in/bad", 2);
-  ScopedFileSystem use(faulty);
   const std::pair<const char*, FailureReason> rows[] = {
       {"/in/gone", FailureReason::Vanished},
       {"/in/fifo", FailureReason::NotRegularFile},
@@ -341,40 +335,50 @@ TEST(FileContains, RecordsEachFileItCannotSearchWithTheReason) {
   };
   for (const auto& [path, reason] : rows) {
     FailureList failures;
-    EXPECT_FALSE(FileContains(path, "zzz", false, {nullptr, &failures}));
+    EventSink events;
+    FailureCollector collector(failures, events);
+    EXPECT_FALSE(FileContains(CommandEnv{faulty, nullptr, collector}, path, "zzz", false));
     ASSERT_EQ(failures.size(), 1u) << path;
     EXPECT_EQ(failures[0].path, path);
     EXPECT_EQ(failures[0].reason, reason) << path;
+    // The one file is reported as a list of one.
+    ASSERT_EQ(events.events.size(), 3u);
+    EXPECT_EQ(events.events.front(), "pos 0");
+    EXPECT_EQ(events.events.back(), "end");
   }
 }
 
 TEST(FilterFiles, ReportsProgressInOrder) {
   MemoryFileSystem mem;
   mem.AddFile("/d/a.txt", "1").AddFile("/d/b.md", "2").AddFile("/d/c.txt", "3");
-  ScopedFileSystem use(mem);
   const FileList files = ListOf({"/d/a.txt", "/d/b.md", "/d/c.txt"});
-  std::vector<std::string> events;
-  const FilterProgress progress{[&](std::size_t i) { events.push_back("pos " + std::to_string(i)); },
-                                [&](std::size_t i) { events.push_back("add " + std::to_string(i)); }};
+  EventSink sink;
+  std::vector<std::string>& events = sink.events;
+  const CommandEnv env{mem, nullptr, sink};
 
-  // With a filter: the position before each file, then the file if it passed.
-  FileList results = FilterFiles(files, {{}, "txt", {}, false}, progress);
+  // With a filter: the position before each file, then the file if it passed, and the end.
+  FileList results = FilterFiles(env, files, {{}, "txt", {}, false});
   EXPECT_THAT(Paths(results), ElementsAre("/d/a.txt", "/d/c.txt"));
-  EXPECT_THAT(events, ElementsAreArray({"pos 0", "add 0", "pos 1", "pos 2", "add 2"}));
+  EXPECT_THAT(events, ElementsAreArray({"pos 0", "matched 0", "pos 1", "pos 2", "matched 2", "end"}));
 
-  // With none: every file is added, then the position follows it.
+  // With none: every file passes, in the same order.
   events.clear();
-  results = FilterFiles(files, {}, progress);
+  results = FilterFiles(env, files, {});
   EXPECT_THAT(Paths(results), ElementsAre("/d/a.txt", "/d/b.md", "/d/c.txt"));
-  EXPECT_THAT(events, ElementsAreArray({"add 0", "pos 0", "add 1", "pos 1", "add 2", "pos 2"}));
+  EXPECT_THAT(events, ElementsAreArray({"pos 0", "matched 0", "pos 1", "matched 1", "pos 2", "matched 2", "end"}));
 
-  // No files: nothing reported.
+  // With content, read on workers: the same order, on this thread.
   events.clear();
-  EXPECT_TRUE(FilterFiles(FileList{}, {"x", {}, {}, false}, progress).empty());
-  EXPECT_TRUE(events.empty());
+  results = FilterFiles(env, files, {{}, {}, "2", false}, 2);
+  EXPECT_THAT(events, ElementsAreArray({"pos 0", "pos 1", "matched 1", "pos 2", "end"}));
 
-  // Progress callbacks are optional.
-  EXPECT_EQ(FilterFiles(files, {"/d/", {}, {}, false}).size(), 3u);
+  // No files: only the end.
+  events.clear();
+  EXPECT_TRUE(FilterFiles(env, FileList{}, {"x", {}, {}, false}).empty());
+  EXPECT_THAT(events, ElementsAre("end"));
+
+  // A sink is optional.
+  EXPECT_EQ(FilterFiles(CommandEnv{mem}, files, {"/d/", {}, {}, false}).size(), 3u);
 }
 
 }  // namespace
@@ -422,7 +426,6 @@ TEST(FilterFiles, ParallelResultsEqualTheSequentialOnes) {
   for (unsigned seed = 1; seed <= 6; ++seed) {
     MemoryFileSystem mem;
     const FileList files = RandomTree(mem, seed);
-    ScopedFileSystem use(mem);
     for (const SearchFilters& filters : {SearchFilters{{}, {}, "needle", false}, SearchFilters{{}, "txt", "needle", true},
                                          SearchFilters{"/d3/", {}, "a", false}}) {
       std::vector<std::vector<std::string>> results;
@@ -432,17 +435,24 @@ TEST(FilterFiles, ParallelResultsEqualTheSequentialOnes) {
         const std::thread::id caller = std::this_thread::get_id();
         std::vector<std::size_t> positions;
         std::vector<std::size_t> passed;
-        FilterProgress progress;
-        progress.position = [&](std::size_t i) {
+        struct Sink : CommandSink {
+          std::function<void(std::size_t)> position, pass;
+          void Progress(std::size_t i) override { position(i); }
+          void Outcome(const FileOutcome& o) override {
+            if (o.kind == FileOutcome::Kind::Matched) pass(o.index);
+          }
+        } sink;
+        sink.position = [&](std::size_t i) {
           EXPECT_EQ(std::this_thread::get_id(), caller);
           positions.push_back(i);
         };
-        progress.passed = [&](std::size_t i) {
+        sink.pass = [&](std::size_t i) {
           EXPECT_EQ(std::this_thread::get_id(), caller);
           passed.push_back(i);
         };
         FailureList failed;
-        results.push_back(Paths(FilterFiles(files, filters, progress, {nullptr, &failed}, workers)));
+        FailureCollector collector(failed, sink);
+        results.push_back(Paths(FilterFiles(CommandEnv{mem, nullptr, collector}, files, filters, workers)));
         failures.emplace_back();
         for (const Failure& f : failed.items()) failures.back().push_back(f.path + ": " + ReasonText(f));
         ASSERT_EQ(positions.size(), files.size());
@@ -479,16 +489,20 @@ TEST(FilterFiles, AStopKeepsWhatWasFoundAndLeavesALargeFileBetweenChunks) {
     mem.AddFile(path, i % 3 == 0 ? "needle" : "hay");
     files.push_back(path);
   }
-  ScopedFileSystem use(mem);
   for (unsigned workers : {1u, 3u}) {
     StopFlag stop;
     std::size_t last = 0;
-    FilterProgress progress;
-    progress.position = [&](std::size_t i) {
-      last = i;
-      if (i == 100) stop.Request();
-    };
-    const std::vector<std::string> found = Paths(FilterFiles(files, {{}, {}, "needle", false}, progress, {&stop, nullptr}, workers));
+    struct Sink : CommandSink {
+      std::size_t& last;
+      StopFlag& stop;
+      Sink(std::size_t& l, StopFlag& s) : last(l), stop(s) {}
+      void Progress(std::size_t i) override {
+        last = i;
+        if (i == 100) stop.Request();
+      }
+    } sink(last, stop);
+    const std::vector<std::string> found =
+        Paths(FilterFiles(CommandEnv{mem, &stop, sink}, files, {{}, {}, "needle", false}, workers));
     // Every file delivered is listed or not as a full search would have it: a prefix of its results.
     ASSERT_GE(last, 100u);
     ASSERT_LT(last, files.size() - 1) << "the stop was not seen";
@@ -499,8 +513,7 @@ TEST(FilterFiles, AStopKeepsWhatWasFoundAndLeavesALargeFileBetweenChunks) {
 
   StoppingFileSystem big;
   big.AddFile("/big", std::string(std::size_t{64} << 20, 'x'));
-  ScopedFileSystem useBig(big);
-  EXPECT_TRUE(FilterFiles(ListOf({"/big"}), {{}, {}, "needle", false}, {}, {&big.stop, nullptr}).empty());
+  EXPECT_TRUE(FilterFiles(CommandEnv{big, &big.stop}, ListOf({"/big"}), {{}, {}, "needle", false}).empty());
   EXPECT_LE(big.reads.load(), 3) << "the file was read on after the stop";
   EXPECT_EQ(big.OpenHandles(), 0u);
 }

@@ -23,18 +23,18 @@ using ::testing::IsEmpty;
 const PathStyle kWindows = PathStyle::Windows();
 const PathStyle kPosix = PathStyle::Posix();
 
-std::vector<std::string> Walk(std::string_view folder, bool recursive, bool includeHidden, const PathStyle& style) {
+std::vector<std::string> Walk(FileSystem& fs, std::string_view folder, bool recursive, bool includeHidden,
+                              const PathStyle& style) {
   FileList list;
-  CollectFiles(folder, list, recursive, includeHidden, style);
+  CollectFiles(CommandEnv{fs}, folder, list, recursive, includeHidden, style);
   return Paths(list);
 }
 
 TEST(CollectFiles, DepthFirstInEnumerationOrder) {
   MemoryFileSystem mem(kWindows);
   mem.AddFile("C:\\in\\a.txt").AddFile("C:\\in\\sub\\b.txt").AddFile("C:\\in\\z.txt");
-  ScopedFileSystem use(mem);
-  EXPECT_THAT(Walk("C:\\in\\", true, false, kWindows), ElementsAre("C:\\in\\a.txt", "C:\\in\\sub\\b.txt", "C:\\in\\z.txt"));
-  EXPECT_THAT(Walk("C:\\in\\", false, false, kWindows), ElementsAre("C:\\in\\a.txt", "C:\\in\\z.txt"));
+  EXPECT_THAT(Walk(mem, "C:\\in\\", true, false, kWindows), ElementsAre("C:\\in\\a.txt", "C:\\in\\sub\\b.txt", "C:\\in\\z.txt"));
+  EXPECT_THAT(Walk(mem, "C:\\in\\", false, false, kWindows), ElementsAre("C:\\in\\a.txt", "C:\\in\\z.txt"));
 }
 
 TEST(CollectFiles, HiddenEntriesAndFolders) {
@@ -46,7 +46,6 @@ TEST(CollectFiles, HiddenEntriesAndFolders) {
       .AddFile("C:\\in\\hdir\\vdir\\deep.txt")
       .AddFile("C:\\in\\vdir\\x")
       .AddFile("C:\\in\\vdir\\hx", "", true);
-  ScopedFileSystem use(mem);
   struct Case {
     bool recursive;
     bool hidden;
@@ -62,41 +61,37 @@ TEST(CollectFiles, HiddenEntriesAndFolders) {
         "C:\\in\\vdir\\x", "C:\\in\\vdir\\hx"}},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(Walk("C:\\in\\", c.recursive, c.hidden, kWindows), c.want) << c.recursive << c.hidden;
+    EXPECT_EQ(Walk(mem, "C:\\in\\", c.recursive, c.hidden, kWindows), c.want) << c.recursive << c.hidden;
 }
 
 TEST(CollectFiles, DotNamesAreHiddenOnPosix) {
   MemoryFileSystem mem(kPosix);
   mem.AddFile("/in/.profile").AddFile("/in/.git/config").AddFile("/in/src/.keep").AddFile("/in/src/main.c");
-  ScopedFileSystem use(mem);
-  EXPECT_THAT(Walk("/in/", true, false, kPosix), ElementsAre("/in/src/main.c"));
-  EXPECT_THAT(Walk("/in/", true, true, kPosix),
+  EXPECT_THAT(Walk(mem, "/in/", true, false, kPosix), ElementsAre("/in/src/main.c"));
+  EXPECT_THAT(Walk(mem, "/in/", true, true, kPosix),
               ElementsAre("/in/.profile", "/in/.git/config", "/in/src/.keep", "/in/src/main.c"));
 }
 
 TEST(CollectFiles, AppendsAndKeepsTheFolderTextAsGiven) {
   MemoryFileSystem mem(kWindows);
   mem.AddFile("C:\\in\\noext").AddFolder("C:\\in\\only\\sub").AddFolder("C:\\empty");
-  ScopedFileSystem use(mem);
-
   FileList list;
   list.push_back("earlier");
-  CollectFiles("C:\\in\\", list, true, false, kWindows);
+  CollectFiles(CommandEnv{mem}, "C:\\in\\", list, true, false, kWindows);
   EXPECT_THAT(Paths(list), ElementsAre("earlier", "C:\\in\\noext"));
 
-  EXPECT_THAT(Walk("C:\\in\\\\", false, false, kWindows), ElementsAre("C:\\in\\\\noext"));
-  EXPECT_THAT(Walk("C:\\in\\only\\", false, true, kWindows), IsEmpty()) << "folders are never listed";
-  EXPECT_THAT(Walk("C:\\empty\\", true, true, kWindows), IsEmpty());
-  EXPECT_THAT(Walk("C:\\missing\\", true, true, kWindows), IsEmpty());
-  EXPECT_THAT(Walk("", true, true, kWindows), IsEmpty());
+  EXPECT_THAT(Walk(mem, "C:\\in\\\\", false, false, kWindows), ElementsAre("C:\\in\\\\noext"));
+  EXPECT_THAT(Walk(mem, "C:\\in\\only\\", false, true, kWindows), IsEmpty()) << "folders are never listed";
+  EXPECT_THAT(Walk(mem, "C:\\empty\\", true, true, kWindows), IsEmpty());
+  EXPECT_THAT(Walk(mem, "C:\\missing\\", true, true, kWindows), IsEmpty());
+  EXPECT_THAT(Walk(mem, "", true, true, kWindows), IsEmpty());
 }
 
 TEST(CollectFiles, KeepsTheKindOfEachEntry) {
   MemoryFileSystem mem(kPosix);
   mem.AddFile("/in/a").AddOther("/in/pipe");
-  ScopedFileSystem use(mem);
   FileList list;
-  CollectFiles("/in/", list, true, true, kPosix);
+  CollectFiles(CommandEnv{mem}, "/in/", list, true, true, kPosix);
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list.kind(0), EntryKind::File);
   EXPECT_EQ(list.kind(1), EntryKind::Other);
@@ -118,11 +113,10 @@ TEST(CollectFiles, SkipsPathsOverThePathLimit) {
       .AddFile(root + fullFolder + "\\h")
       .AddFile(root + overFolder + "\\i")
       .AddFile(root + "last");
-  ScopedFileSystem use(mem);
-  const std::vector<std::string> got = Walk(root, true, false, kWindows);
+  const std::vector<std::string> got = Walk(mem, root, true, false, kWindows);
   EXPECT_THAT(got, ElementsAre(root + fits, root + folder + "\\f", root + "last"));
   for (const std::string& p : got) EXPECT_LE(p.size(), 259u);
-  EXPECT_THAT(Walk(std::string(260, 'C'), true, false, kWindows), IsEmpty());
+  EXPECT_THAT(Walk(mem, std::string(260, 'C'), true, false, kWindows), IsEmpty());
 }
 
 // Folder links on top of the in-memory file system: a link is listed as a folder that has its target's
@@ -180,8 +174,7 @@ TEST(CollectFiles, EachFolderIsEnteredOnceWhateverLinksLeadToIt) {
   mem.AddFolderLink("/top/a/", "up", "/top/");      // leads back to the top
   mem.AddFolderLink("/top/a/", "self", "/top/a/");  // leads to its own folder
   mem.AddFolderLink("/top/b/", "toA", "/top/a/");   // a side step to a folder walked already
-  ScopedFileSystem use(mem);
-  EXPECT_THAT(Walk("/top/", true, false, kPosix), ElementsAre("/top/f", "/top/a/g", "/top/b/h"));
+  EXPECT_THAT(Walk(mem, "/top/", true, false, kPosix), ElementsAre("/top/f", "/top/a/g", "/top/b/h"));
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
-// The journal of the command-line tool: a dry run of a rename or copy batch takes the decisions of the
-// real run (files that collide, names freed or taken by earlier steps, folders made on the way) and
-// changes nothing.
+// The planning file system: a rename or copy batch planned on it takes the decisions of the real run
+// (files that collide, names freed or taken by earlier steps, folders made on the way) and changes nothing.
 
-#include "cli/journal_fs.h"
+#include "fileops/planning_fs.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +13,7 @@
 #include "primitives/fs_query.h"
 #include "support/memory_fs.h"
 
-namespace kestrin::cli {
+namespace kestrin {
 namespace {
 
 using testing::MemoryFileSystem;
@@ -32,32 +31,32 @@ struct Tree {
   }
 };
 
-// Runs batch over a fresh copy of tree through a journal; returns where each listed file went.
+// Runs batch over a fresh copy of tree, for real or planned; returns where each listed file went (its
+// Renamed or Copied target, empty for none), as the sink heard it.
 template <class Batch>
-std::vector<std::string> RunBatch(const Tree& tree, bool dryRun, Batch batch) {
+std::vector<std::string> RunBatch(const Tree& tree, bool planned, Batch batch) {
   MemoryFileSystem mem(tree.style);
   tree.Fill(mem);
   const std::vector<std::string> before = mem.Paths();
-  JournalFileSystem journal(mem, dryRun, tree.style);
-  std::vector<std::string> went;
-  {
-    ScopedFileSystem use(journal);
-    const FileList files = tree.List();
-    std::vector<std::size_t> starts;
-    batch(files, starts);
-    starts.push_back(journal.Journal().size());
-    for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
-      went.push_back(journal.Destination(files[i], starts[i], starts[i + 1]));
+  PlanningFileSystem plan(mem, tree.style);
+  const FileList files = tree.List();
+  std::vector<std::string> went(files.size());
+  struct Sink : CommandSink {
+    std::vector<std::string>& went;
+    explicit Sink(std::vector<std::string>& w) : went(w) {}
+    void Outcome(const FileOutcome& o) override {
+      if (o.kind == FileOutcome::Kind::Renamed || o.kind == FileOutcome::Kind::Copied) went[o.index] = o.target;
     }
-  }
-  if (dryRun) {
-    EXPECT_EQ(mem.Paths(), before) << "a dry run changed the tree";
+  } sink(went);
+  batch(CommandEnv{planned ? static_cast<FileSystem&>(plan) : mem, nullptr, sink}, files);
+  if (planned) {
+    EXPECT_EQ(mem.Paths(), before) << "a plan changed the tree";
     for (const auto& [path, content] : tree.files) EXPECT_EQ(mem.Content(path), content);
   }
   return went;
 }
 
-TEST(JournalFileSystem, DryRunOfARenameTakesTheRealRunsDecisions) {
+TEST(PlanningFileSystem, APlannedRenameTakesTheRealRunsDecisions) {
   const PathStyle posix = PathStyle::Posix();
   const PathStyle win = PathStyle::Windows();
   struct Case {
@@ -82,10 +81,8 @@ TEST(JournalFileSystem, DryRunOfARenameTakesTheRealRunsDecisions) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.oldText + " -> " + c.newText + (c.force ? " forced" : ""));
-    const auto batch = [&](const FileList& files, std::vector<std::size_t>& starts) {
-      JournalFileSystem& journal = static_cast<JournalFileSystem&>(Fs());
-      RenameFiles(files, c.oldText, c.newText, c.force, [&](std::size_t) { starts.push_back(journal.Journal().size()); },
-                  c.tree.style);
+    const auto batch = [&](const CommandEnv& env, const FileList& files) {
+      RenameFiles(env, files, c.oldText, c.newText, c.force, c.tree.style);
     };
     const std::vector<std::string> real = RunBatch(c.tree, false, batch);
     EXPECT_EQ(real, c.went);
@@ -93,16 +90,12 @@ TEST(JournalFileSystem, DryRunOfARenameTakesTheRealRunsDecisions) {
   }
 }
 
-TEST(JournalFileSystem, DryRunOfACopyMakesNoFolderAndSeesItsOwnCopies) {
+TEST(PlanningFileSystem, APlannedCopyMakesNoFolderAndSeesItsOwnCopies) {
   const Tree tree{PathStyle::Posix(),
                   {{"/in/PublicRes/a.txt", "1"}, {"/in/PublicRes/sub/b.txt", "2"}, {"/in/c.txt", "3"}}};
-  const auto batch = [&](const FileList& files, std::vector<std::size_t>& starts) {
-    JournalFileSystem& journal = static_cast<JournalFileSystem&>(Fs());
-    ASSERT_TRUE(EnsureDirectories("/out/new/", tree.style));
-    starts.push_back(0);
-    CopyFiles(files, "/in/", "/out/new/", [&](std::size_t) { starts.push_back(journal.Journal().size()); },
-              tree.style);
-    starts.pop_back();
+  const auto batch = [&](const CommandEnv& env, const FileList& files) {
+    ASSERT_TRUE(EnsureDirectories(env.fs, "/out/new/", tree.style));
+    CopyFiles(env, files, "/in/", "/out/new/", tree.style);
   };
   const std::vector<std::string> real = RunBatch(tree, false, batch);
   EXPECT_EQ(real, (std::vector<std::string>{"/out/new/PublicRes/a.txt", "/out/new/PublicRes/sub/b.txt",
@@ -111,4 +104,4 @@ TEST(JournalFileSystem, DryRunOfACopyMakesNoFolderAndSeesItsOwnCopies) {
 }
 
 }  // namespace
-}  // namespace kestrin::cli
+}  // namespace kestrin

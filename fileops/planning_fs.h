@@ -1,0 +1,85 @@
+#pragma once
+// A planning file system: the file system as a batch would leave it, over a real one, changing nothing.
+//
+// Renames, copies, removals and new folders go into a record of its own that every later call sees (a
+// name taken by an earlier rename is taken, a folder made for one copy exists for the next). Every
+// question the record cannot answer goes to the real file system, permissions included: a change is
+// refused where the real one would refuse it, for the same reason (a source that is gone or unreadable,
+// a name held by a folder or by a dangling link, a folder the user may not change, a file the user may
+// not write). So a rename or copy batch run against it reports, through its sink, the outcomes the real
+// run will have: that is a dry run, or a preview.
+//
+// It is used by one thread at a time (the batch commands run on the caller's thread).
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "platform/filesystem.h"
+#include "platform/path_style.h"
+
+namespace kestrin {
+
+class PlanningFileSystem : public FileSystem {
+ public:
+  explicit PlanningFileSystem(FileSystem& real, const PathStyle& style = NativePathStyle());
+
+  PathInfo Lookup(const std::string& path) override;
+  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override;
+  bool MakeFolder(const std::string& path) override;
+  bool CopyReplacing(const std::string& from, const std::string& to,
+                     const std::function<bool()>& stopped = {}) override;
+  bool MoveNoReplace(const std::string& from, const std::string& to) override;
+  bool MoveReplacing(const std::string& from, const std::string& to) override;
+  bool Writable(const std::string& path) override;
+  bool EntryExists(const std::string& path) override;
+  bool MayChangeFolder(const std::string& folder) override;
+  bool MayRead(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+  bool SameFile(const std::string& a, const std::string& b) override;
+  FsResult<ReadHandle> OpenForRead(const std::string& path) override;
+  FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override;
+  void Close(ReadHandle handle) override;
+  FsFailure LastFailure() override;
+
+ private:
+  // What the plan made of a path.
+  enum class NodeKind : unsigned char {
+    Gone,      // removed, or moved away
+    File,      // a file put there (moved or copied)
+    Folder,    // a folder made
+    Dangling,  // a link whose target is gone, moved there
+  };
+  struct Node {
+    NodeKind kind = NodeKind::Gone;
+    std::string spelled;  // the path as it was written
+    std::string origin;   // File: the real file whose content it has; Dangling: the real link
+    bool copy = false;    // File: a copy the plan made (its own, and writable)
+    FileId id;
+  };
+
+  std::string Key(std::string_view path) const;
+  std::string Parent(std::string_view path) const;
+  const Node* Find(const std::string& path) const;
+  FileId NewId() { return FileId{~std::uint64_t{0}, nextId_++, true}; }
+  // Notes why a call fails now: a reason of the plan's own, or the real file system's answer.
+  bool Fail(FailureReason reason);
+  bool FailAsReal();
+  // The entry at path, a dangling link included, as the plan sees it.
+  bool Exists(const std::string& path);
+  // The folder above path is a folder the user may change; otherwise false, the reason noted.
+  bool ParentChangeable(const std::string& path);
+  // The node the entry at from becomes when moved or copied elsewhere; false (reason noted) when there is
+  // none to take.
+  bool Take(const std::string& from, bool copy, Node& node);
+
+  FileSystem& real_;
+  PathStyle style_;
+  std::map<std::string, Node> record_;  // by Key
+  std::uint64_t nextId_ = 1;
+  FsFailure lastFailure_;
+};
+
+}  // namespace kestrin
