@@ -29,6 +29,14 @@ void ListBox::Reset() {
 
 void ListBox::Add(const QString& line) {
   m_pending.append(line);
+  if (m_filling && !m_livePosted) {
+    // A long fill (a search that runs for seconds) shows its lines as they come, a few times a second.
+    m_livePosted = true;
+    QTimer::singleShot(kLiveFlushMs, this, [this] {
+      m_livePosted = false;
+      if (m_filling) Flush();
+    });
+  }
   if (!m_filling && !m_flushPosted) {
     // Lines added one by one outside a fill still reach the model in one block, once the handler ends.
     m_flushPosted = true;

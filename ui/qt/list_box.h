@@ -2,7 +2,8 @@
 // A list box as a dialog has it: unsorted lines in insertion order, single selection, a selection index
 // that is negative when nothing is selected. Lines are appended in bulk: they gather in a pending block
 // and reach the model in one insertion when the fill ends, before any query, or when the event loop
-// next runs, so 200,000 lines cost one model change instead of 200,000.
+// next runs, so 200,000 lines cost one model change instead of 200,000. During a fill they also reach it
+// every kLiveFlushMs, so that a long search shows its results as it finds them.
 
 #include <QContextMenuEvent>
 #include <QListView>
@@ -15,6 +16,9 @@ namespace kestrin::qt {
 
 class ListBox : public QListView {
  public:
+  // How often the lines of a fill in progress are shown, in milliseconds.
+  static constexpr int kLiveFlushMs = 250;
+
   explicit ListBox(QWidget* parent = nullptr);
 
   void Reset();                   // no lines, no selection
@@ -45,6 +49,7 @@ class ListBox : public QListView {
   QStringList m_pending;
   bool m_filling = false;
   bool m_flushPosted = false;
+  bool m_livePosted = false;  // the lines of the fill in progress will be shown
   bool m_quiet = false;  // the program is changing the lines: no selection notifications
 };
 

@@ -64,7 +64,17 @@ void Win32DialogHost::ListReset(int id) { SendMessageA(Item(id), LB_RESETCONTENT
 
 void Win32DialogHost::ListAdd(int id, std::string_view text) {
   const std::string terminated(text);
-  SendMessageA(Item(id), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(terminated.c_str()));
+  const HWND list = Item(id);
+  SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(terminated.c_str()));
+  // A long fill (a search that runs for seconds) shows its lines as they come, a few times a second.
+  const auto filling = m_fillShownAt.find(id);
+  if (filling == m_fillShownAt.end()) return;
+  const ULONGLONG now = GetTickCount64();
+  if (now - filling->second < kLiveRedrawMs) return;
+  filling->second = now;
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(list, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
 }
 
 int Win32DialogHost::ListCurSel(int id) { return static_cast<int>(SendMessageA(Item(id), LB_GETCURSEL, 0, 0)); }
@@ -120,11 +130,13 @@ void Win32DialogHost::SetCaption(int id, std::string_view caption) { SetText(id,
 void Win32DialogHost::BeginListFill(int id, std::size_t expectedLines) {
   const HWND list = Item(id);
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  m_fillShownAt[id] = GetTickCount64();
   const auto lines = static_cast<WPARAM>(expectedLines);
   SendMessageA(list, LB_INITSTORAGE, lines, static_cast<LPARAM>(lines) * kLineBytesHint);
 }
 
 void Win32DialogHost::EndListFill(int id) {
+  m_fillShownAt.erase(id);
   const HWND list = Item(id);
   SendMessageA(list, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list, nullptr, TRUE);

@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -113,6 +114,10 @@ class Win32DialogHost : public DialogHost {
     int sentPixel = -1;
     ULONGLONG sentAt = 0;
   } m_progress;
+
+  // The lists being filled, and when each last showed its lines.
+  static constexpr ULONGLONG kLiveRedrawMs = 250;
+  std::map<int, ULONGLONG> m_fillShownAt;
 };
 
 }  // namespace kestrin::win32

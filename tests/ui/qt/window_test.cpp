@@ -19,6 +19,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -152,6 +153,22 @@ TEST_F(WindowTest, ResizedTheListsAndBoxesTakeTheRoomAndButtonsMoveAlong) {
   w.resize(normal);
   QCoreApplication::processEvents();
   EXPECT_EQ(geometry(IDC_RESULT_LIST), results);
+}
+
+TEST(ListBoxFill, ShowsItsLinesAFewTimesASecondWhileAFillGoesOn) {
+  TestApp();
+  ListBox list;
+  list.resize(300, 200);
+  list.BeginFill(1000);
+  for (int i = 0; i < 500; ++i) list.Add(QString::number(i));
+  EXPECT_EQ(list.model()->rowCount(), 0) << "each line shown as it came";
+  QTest::qWait(ListBox::kLiveFlushMs * 2 + 100);
+  EXPECT_EQ(list.model()->rowCount(), 500) << "the lines of a fill in progress never showed";
+  EXPECT_EQ(list.verticalScrollBar()->value(), 0) << "the list was scrolled by force";
+  for (int i = 500; i < 1000; ++i) list.Add(QString::number(i));
+  list.EndFill();
+  EXPECT_EQ(list.model()->rowCount(), 1000);
+  EXPECT_EQ(list.Line(999), QStringLiteral("999"));
 }
 
 TEST(WindowSize, TheDefaultWhereItFitsElseTheRoomNeverBelowTheMinimum) {
