@@ -330,10 +330,12 @@ class Reports : public CommandSink {
  public:
   Reports(Messages& messages, Output& output) : messages_(messages), output_(output) {}
 
-  // The command about to run: its name in the progress line (none: no progress), and its file count.
-  void Begin(const char* what, std::size_t total) {
+  // The command about to run: its name in the progress line (none: no progress), its file count, and
+  // whether the files it matches are results to print.
+  void Begin(const char* what, std::size_t total, bool printMatches = false) {
     what_ = what;
     total_ = total;
+    printMatches_ = printMatches;
   }
   std::size_t done() const { return done_; }
 
@@ -352,6 +354,11 @@ class Reports : public CommandSink {
         ++done_;
         break;
       case FileOutcome::Kind::Matched:
+        if (printMatches_) {
+          messages_.ClearProgress();
+          output_.Line(outcome.source);
+        }
+        break;
       case FileOutcome::Kind::Skipped: break;
     }
   }
@@ -365,6 +372,7 @@ class Reports : public CommandSink {
   Output& output_;
   const char* what_ = nullptr;
   std::size_t total_ = 0;
+  bool printMatches_ = false;
   std::size_t done_ = 0;
 };
 
@@ -396,8 +404,9 @@ struct Run {
     for (const Failure& failure : failures.items()) messages.Failed(failure);
     return files;
   }
-  FileList Search(const FileList& files, const Options& options) {
-    reports.Begin("search", files.size());
+  // The files that pass the search options; printed as they are found when printMatches.
+  FileList Search(const FileList& files, const Options& options, bool printMatches) {
+    reports.Begin("search", files.size(), printMatches);
     return FilterFiles(Env(fs), files, FiltersOf(options));
   }
   // The exit status: that of an interrupt when one came, then that of a closed output; otherwise 0 when
@@ -418,9 +427,9 @@ struct Run {
 int SearchCommand(const Options& options) {
   ExpectOperands(options, 1);
   Run run(options, false);
-  const FileList results = run.Search(run.Collect(options.operands[0], options), options);
-  // After a stop, the files found so far: each of them holds what was asked for.
-  for (std::size_t i = 0; i < results.size(); ++i) run.output.Line(results[i]);
+  // Each result is printed as it is found, so that a reader that has seen enough can stop the search; a
+  // stop leaves those found so far, each of which holds what was asked for.
+  const FileList results = run.Search(run.Collect(options.operands[0], options), options, true);
   return run.Status(!results.empty());
 }
 
@@ -470,7 +479,7 @@ int CopyCommand(const Options& options) {
   Run run(options, true);
   if (OutputFolderFromText(*options.output, run.style).empty()) throw UsageError{"copy: --output names no folder"};
   const std::string folder = FolderOperand(options.operands[0], run.style);
-  const FileList results = run.Search(run.Collect(options.operands[0], options), options);
+  const FileList results = run.Search(run.Collect(options.operands[0], options), options, false);
   if (g_stop.Requested()) return run.Status(false);
   if (results.empty()) {
     std::fprintf(stderr, "%s: no files to copy\n", kProgram);

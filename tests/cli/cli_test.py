@@ -10,6 +10,7 @@ folders are named by their Z: drive paths and its bytes are GBK.
 """
 import argparse
 import os
+import random
 import re
 import shutil
 import signal
@@ -86,9 +87,11 @@ class Cli(unittest.TestCase):
         """The users a permission case runs as: root and an ordinary user, or this ordinary user."""
         return [None, 65534] if os.geteuid() == 0 else [None]
 
-    def start(self, *args):
+    def start(self, *args, ignoring=None):
+        """ignoring: a signal the program is started with ignored, as nohup or a background job starts it."""
         proc = subprocess.Popen(ARGS.emulator + [ARGS.cli] + list(args), stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE)
+                                stderr=subprocess.PIPE,
+                                preexec_fn=(lambda: signal.signal(ignoring, signal.SIG_IGN)) if ignoring else None)
         self.addCleanup(proc.stderr.close)
         self.addCleanup(proc.stdout.close)
         self.addCleanup(lambda: proc.poll() is not None or (proc.kill(), proc.wait()))
@@ -348,6 +351,7 @@ class Cli(unittest.TestCase):
             f.truncate(64 << 30)  # sparse: read at memory speed, seconds all the same
         cases = [
             (["search", "--content", "QuartzFalcon", self.p("in")], signal.SIGINT),
+            (["search", "--content", "QuartzFalcon", self.p("in")], signal.SIGHUP),
             (["refs", self.p("ref"), self.p("in")], signal.SIGTERM),
             (["refs", "--unused", self.p("ref"), self.p("in")], signal.SIGINT),
         ]
@@ -361,6 +365,17 @@ class Cli(unittest.TestCase):
                 stdout, stderr = proc.communicate(timeout=60)
                 self.assertEqual((proc.returncode, stdout, stderr), (128 + sig, b"", b""))
                 self.assertLess(time.time() - started, 5)
+
+    def test_a_signal_started_ignored_stays_ignored(self):
+        if ARGS.windows:
+            self.skipTest("POSIX signals")
+        self.many_files(2000, 1)
+        many = os.path.join(self.root, "many")
+        proc = self.start("rename", "--old", "_old", "--new", "_new", many, ignoring=signal.SIGHUP)
+        self.wait_for(proc, lambda: any("_new" in name for name in os.listdir(many)))
+        proc.send_signal(signal.SIGHUP)
+        stdout, stderr = proc.communicate(timeout=60)
+        self.assertEqual((proc.returncode, stderr, len(stdout.splitlines())), (0, b"", 2000))
 
     def test_closed_output_stops_quietly(self):
         self.many_files(3000, 1)
