@@ -496,6 +496,10 @@ int CopyCommand(const Options& options) {
     output = PrepareOutputFolder(on, std::string(".") + run.style.Separator() + *options.output, run.style);
   }
   if (!output.created) throw UsageError{output.path + ": cannot create the output folder"};
+  // An output folder the user may not write to is named once, rather than each source as failing.
+  if (!on.MayChangeFolder(output.path)) {
+    throw UsageError{output.path + ": " + ReasonText(Failure{output.path, FailureReason::PermissionDenied, {}})};
+  }
   run.reports.Begin("copy", results.size());
   CopyFiles(run.Env(on), results, prefix, output.path, run.style);
   return run.Status(run.reports.done() != 0);

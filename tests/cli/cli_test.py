@@ -278,6 +278,28 @@ class Cli(unittest.TestCase):
                     self.assertEqual((out, err), ("", f"kestrin-cli: {self.p('locked')}: permission denied "
                                                       "(see kestrin-cli --help)\n"))
 
+    def test_unwritable_output_folder_is_named(self):
+        if ARGS.windows:
+            self.skipTest("permissions are the POSIX side's")
+        ro = os.path.join(self.root, "ro")
+        os.makedirs(os.path.join(ro, "sub"))
+        os.chmod(ro, 0o555)
+        self.addCleanup(os.chmod, ro, 0o755)
+        for user in self.users():
+            if os.geteuid() == 0 and user is None:
+                continue  # root writes into any folder
+            for output, named in ((ro, ro), (os.path.join(ro, "new"), os.path.join(ro, "new"))):
+                for dry in ([], ["--dry-run"]):
+                    with self.subTest(output=output, dry=dry, user=user):
+                        out, err, _ = self.run_cli("copy", *dry, "--output", output, "--content", "nothing",
+                                                   self.p("in"), code=2, user=user)
+                        message = "permission denied" if output == ro else "cannot create the output folder"
+                        self.assertEqual((out, err), ("", f"kestrin-cli: {named}/: {message} "
+                                                          "(see kestrin-cli --help)\n"))
+            # A folder below it that the user may write to is as good as any.
+            os.chmod(os.path.join(ro, "sub"), 0o777)
+            self.run_cli("copy", "--output", os.path.join(ro, "sub"), "--prefix", self.p("in") + "/",
+                         "--content", "nothing", self.p("in"), code=0, user=user)
     def test_search_and_refs_give_one_reason_for_an_unreadable_file(self):
         if ARGS.windows:
             self.skipTest("permissions are the POSIX side's")
