@@ -415,6 +415,98 @@ class Cli(unittest.TestCase):
         renamed = [name for name in os.listdir(os.path.join(self.root, "many")) if "_new" in name]
         self.assertTrue(0 < len(renamed) < 3000, len(renamed))
 
+    def random_tree(self, rng, top):
+        """A tree where a rename of _old to _new, or a copy into top/out, meets what a batch can meet:
+        names taken, by files, folders and dangling links; read-only and unreadable files; folders the
+        user may not change. Returns the chmods to apply once the tree is built (and its owner set)."""
+        modes = []
+        folders = ["in", "in/a", "in/a/c", "in/b", "out", "out/a"]
+        for folder in folders:
+            os.makedirs(os.path.join(top, folder), exist_ok=True)
+        for i in range(rng.randint(4, 14)):
+            folder = rng.choice(folders[:4])
+            stem = rng.choice(["k", "m", "q", "k_old", "x"]) + str(rng.randint(0, 2))
+            ext = rng.choice([".txt", ".lua", "_old.txt", "_OLD.lua", "_new.txt"])
+            name = stem + ext
+            path = os.path.join(top, folder, name)
+            if os.path.lexists(path):
+                continue
+            kind = rng.choice(["file"] * 6 + ["dangling", "folder", "readonly", "unreadable"])
+            if kind == "dangling":
+                os.symlink(os.path.join(top, "nowhere", name), path)
+            elif kind == "folder":
+                os.mkdir(path)
+            else:
+                with open(path, "w") as f:
+                    f.write(f"{folder}/{name} {rng.randint(0, 3)}")
+                if kind != "file":
+                    modes.append((path, 0o444 if kind == "readonly" else 0))
+        # Some targets of the copy there already, in every way a target can be.
+        names = sorted(os.listdir(os.path.join(top, "in")))
+        for folder in ("out", "out/a"):
+            for name in rng.sample(names, k=min(2, len(names))):
+                path = os.path.join(top, folder, name)
+                if os.path.lexists(path):
+                    continue
+                kind = rng.choice(["file", "readonly", "folder", "dangling"])
+                if kind == "folder":
+                    os.mkdir(path)
+                elif kind == "dangling":
+                    os.symlink(os.path.join(top, "nowhere"), path)
+                else:
+                    with open(path, "w") as f:
+                        f.write("old copy")
+                    if kind == "readonly":
+                        modes.append((path, 0o444))
+        for folder in rng.sample(folders, k=rng.randint(0, 2)):
+            modes.append((os.path.join(top, folder), 0o555))
+        return modes
+
+    def tree_state(self, top):
+        state = {}
+        for folder, dirs, files in os.walk(top):
+            for name in dirs + files:
+                full = os.path.join(folder, name)
+                st = os.lstat(full)
+                content = None
+                if os.path.islink(full):
+                    content = os.readlink(full)
+                elif os.path.isfile(full):
+                    with open(full, "rb") as f:
+                        content = f.read()
+                state[os.path.relpath(full, top)] = (st.st_mode, content)
+        return state
+
+    def test_dry_run_says_what_the_real_run_does_on_random_trees(self):
+        if ARGS.windows:
+            self.skipTest("links and permissions of the POSIX side")
+        self.maxDiff = None
+        for user in self.users():
+            for seed in range(40):
+                rng = random.Random(seed)
+                top = os.path.join(self.root, f"t{user}-{seed}")
+                modes = self.random_tree(rng, top)
+                if user is not None:
+                    for folder, dirs, files in os.walk(top):
+                        for name in [folder] + [os.path.join(folder, n) for n in dirs + files]:
+                            os.chown(name, user, user, follow_symlinks=False)
+                for path, mode in modes:
+                    os.chmod(path, mode)
+                self.addCleanup(subprocess.run, ["chmod", "-R", "u+rwx", top])
+                if seed % 2 == 0:
+                    args = ["rename", "--old", "_old", "--new", "_new"]
+                    args += rng.sample(["--force", "--hidden"], k=rng.randint(0, 2))
+                else:
+                    args = ["copy", "--output", os.path.join(top, "out", rng.choice(["", "a", "new"])),
+                            "--prefix", os.path.join(top, "in") + "/"] + rng.choice([[], ["--ext", "txt"]])
+                args.append(os.path.join(top, "in"))
+                with self.subTest(user=user, seed=seed, args=args):
+                    before = self.tree_state(top)
+                    dry = self.run_cli(args[0], "--dry-run", *args[1:], user=user)
+                    self.assertEqual(self.tree_state(top), before)
+                    real = self.run_cli(*args, user=user)
+                    self.assertEqual(dry, real)
+
     def test_help_and_version(self):
         out, _, _ = self.run_cli("--help", code=0)
         self.assertIn("kestrin-cli refs", out)
