@@ -217,12 +217,14 @@ class Cli(unittest.TestCase):
         self.assertIn("kestrin-cli refs", out)
 
     def test_nul_separates_source_and_target(self):
-        self.tree({"in/tab\tname_old.txt": "x"})
+        name = "tab name" if ARGS.windows else "tab\tname"  # a TAB is no character of a Windows name
+        self.tree({f"in/{name}_old.txt": "x"})
         out, _, _ = self.run_cli("rename", "-0", "--old", "_old", "--new", "_new", self.p("in"), code=0)
-        self.assertEqual(out, self.p("in/tab\tname_old.txt") + "\0" + self.p("in/tab\tname_new.txt") + "\0")
+        self.assertEqual(out, self.p(f"in/{name}_old.txt") + "\0" + self.p(f"in/{name}_new.txt") + "\0")
         out, _, _ = self.run_cli("copy", "-0", "--output", self.p("out"), "--prefix", self.p("in") + self.sep,
                                  "--name", "tab", self.p("in"), code=0)
-        self.assertEqual(out, self.p("in/tab\tname_new.txt") + "\0" + self.p("out/tab\tname_new.txt") + "\0")
+        out_folder = self.p("out").lower() if ARGS.windows else self.p("out")  # Windows folds the output's case
+        self.assertEqual(out, self.p(f"in/{name}_new.txt") + "\0" + out_folder + self.sep + f"{name}_new.txt\0")
         out, _, _ = self.run_cli("refs", "-0", "--unused", self.p("ref"), self.p("in"), code=0)
         self.assertEqual(out, f"0\tui{self.sep}unused.png\0")  # a count and a path: a TAB as ever
 
@@ -254,7 +256,7 @@ class Cli(unittest.TestCase):
                 out, err, _ = self.run_cli("copy", *args, code=0, cwd=self.root)
                 self.assertEqual((out, err), (f"{self.p('in/b.lua')}\t{target}\n", ""))
                 self.assertEqual(dry, out)
-                self.assertEqual(self.read(target), self.read("in/b.lua"))
+                self.assertEqual(self.read(target.replace(s, "/")), self.read("in/b.lua"))
 
     def test_unreadable_top_folder_is_status_2(self):
         if ARGS.windows:
