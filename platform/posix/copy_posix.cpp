@@ -148,7 +148,7 @@ bool CopyReplacing(const std::string& from, const std::string& to, const std::fu
   const struct timespec times[2] = {source.st_atim, source.st_mtim};
   bool ok = CopyData(in, out, stopped) &&
             ((fchmod(out, source.st_mode & 0777) == 0 && futimens(out, times) == 0) || Failed());
-  ok = (close(out) == 0 || Failed()) && ok;
+  ok = (CloseDescriptor(out) || Failed()) && ok;
   if (ok && (rename(temp.c_str(), to.c_str()) == 0 || Failed())) return true;
   unlink(temp.c_str());
   return false;

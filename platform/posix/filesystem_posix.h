@@ -51,8 +51,9 @@ std::string FolderOf(const std::string& path);
 // where the system offers it.
 std::unique_ptr<FileReader> NewReader(const ReaderOptions& options);
 
-// Closes a descriptor and tells a race detector that its number may be handed to another thread now (a
-// descriptor the kernel closes or opens for a ring is a hand-over such a detector cannot see).
-void CloseDescriptor(int fd);
+// Closes a descriptor (false when the system reports an error), in a way a race detector can order with
+// the opens of a ring, which it does not see (reader_posix.cpp). Every descriptor of the file system is
+// closed this way.
+bool CloseDescriptor(int fd);
 
 }  // namespace kestrin::posix

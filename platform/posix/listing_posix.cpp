@@ -39,7 +39,7 @@ class FolderStream {
       return;
     }
 #endif
-    close(fd_);
+    CloseDescriptor(fd_);
   }
   FolderStream(const FolderStream&) = delete;
   FolderStream& operator=(const FolderStream&) = delete;

@@ -20,6 +20,8 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,27 +37,32 @@
 #endif
 #endif
 
-#ifdef KESTRIN_THREAD_SANITIZER
-extern "C" void __tsan_acquire(void* addr);
-extern "C" void __tsan_release(void* addr);
-#endif
-
 namespace kestrin::posix {
 
 namespace {
 
-// A descriptor number goes from one thread to another through the kernel: one thread closes it (itself,
-// or in its ring), the kernel hands the number to the next open, perhaps in another thread's ring. The
-// thread sanitizer sees the closes and opens made by calls it knows, but not those a ring makes, and would
-// take the new owner's use of the number for a race with the old owner's. Every close is published here
-// and every ring's opens take it up, which orders them as the kernel does.
+// A descriptor number goes from one thread to another through the kernel: one thread closes it, the kernel
+// hands the number to the next open, perhaps in another thread's ring. The thread sanitizer sees the closes
+// and opens made by calls it knows, but not those a ring makes, and would take the new owner's use of the
+// number for a race with the old owner's. So that it sees the order the kernel keeps, every close (the
+// call, or a ring run that holds closes) and every ring run's opens happen under one lock: a number a ring
+// opens was freed under the lock, before, and the lock orders the old owner's uses before the new owner's.
+// Without the sanitizer there is nothing to do.
 #ifdef KESTRIN_THREAD_SANITIZER
-char g_descriptorHandOver;
-void PublishCloses() { __tsan_release(&g_descriptorHandOver); }
-void TakeUpOpens() { __tsan_acquire(&g_descriptorHandOver); }
+std::recursive_mutex g_handOverLock;  // a ring given up within a hand-over closes its own descriptor
+class HandOver {
+ public:
+  HandOver() : lock_(g_handOverLock) {}
+  HandOver(const HandOver&) = delete;
+  HandOver& operator=(const HandOver&) = delete;
+
+ private:
+  std::lock_guard<std::recursive_mutex> lock_;
+};
 #else
-void PublishCloses() {}
-[[maybe_unused]] void TakeUpOpens() {}
+struct HandOver {
+  HandOver() {}  // NOLINT: nothing to hold
+};
 #endif
 
 bool OutOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
@@ -89,6 +96,7 @@ std::size_t OpenDescriptors() {
 #else
   const char* const listing = "/dev/fd";
 #endif
+  const HandOver handOver;  // the listing's own descriptor comes and goes
   DIR* dir = opendir(listing);
   if (dir == nullptr) return 16;
   std::size_t n = 0;
@@ -155,6 +163,7 @@ class PosixReader final : public FileReader {
     closingMost_ = std::min<std::size_t>(kRingEntries - kMostRun, share - runMost_);
     if (runMost_ < 2) return;
     // Where the system refuses io_uring (an old kernel, a sandbox), files are opened one by one.
+    const HandOver handOver;  // the ring's own descriptor
     ringReady_ = io_uring_queue_init(kRingEntries, &ring_, 0) >= 0;
 #else
     static_cast<void>(options);
@@ -169,7 +178,10 @@ class PosixReader final : public FileReader {
     CloseNow();
     CloseFolder();
 #ifdef KESTRIN_HAVE_IO_URING
-    if (ringReady_) io_uring_queue_exit(&ring_);
+    if (ringReady_) {
+      const HandOver handOver;
+      io_uring_queue_exit(&ring_);
+    }
 #endif
   }
   PosixReader(const PosixReader&) = delete;
@@ -367,7 +379,10 @@ class PosixReader final : public FileReader {
   // The descriptors whose closing was in the ring are left open rather than closed a second time: by now
   // their numbers may belong to files opened since, on any thread.
   bool GiveUpRing() {
-    io_uring_queue_exit(&ring_);
+    {
+      const HandOver handOver;
+      io_uring_queue_exit(&ring_);
+    }
     ringReady_ = false;
     return false;
   }
@@ -424,7 +439,7 @@ void PosixReader::Announce(const std::vector<std::string>& paths, std::size_t by
   // Open them all, and close what the last runs left; O_NONBLOCK, as OpenRegularFile: opening a FIFO
   // without a writer must not hang.
   if (count + closing_.size() > kRingEntries) CloseNow();
-  PublishCloses();
+  std::optional<HandOver> handOver(std::in_place);
   unsigned queued = 0;
   for (const int fd : closing_) {
     io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
@@ -449,9 +464,10 @@ void PosixReader::Announce(const std::vector<std::string>& paths, std::size_t by
           pending_[k].error = -result;
         }
       })) {
+    handOver.reset();
     return fail();
   }
-  TakeUpOpens();
+  handOver.reset();
   // What was opened is checked before a byte is read, as OpenRegularFile does; then the regular files are
   // read from their start.
   std::vector<std::int64_t>& sizes = sizes_;
@@ -528,9 +544,9 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-void CloseDescriptor(int fd) {
-  close(fd);
-  PublishCloses();
+bool CloseDescriptor(int fd) {
+  const HandOver handOver;
+  return close(fd) == 0;
 }
 
 std::unique_ptr<FileReader> NewReader(const ReaderOptions& options) { return std::make_unique<PosixReader>(options); }
