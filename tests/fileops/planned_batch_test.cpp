@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -144,8 +145,9 @@ std::vector<std::string> RunBatch(const std::string& root, bool copy, bool force
 }
 
 // Plans and runs each round's batch on two copies of one random tree; the number of rounds whose reports
-// differ, or whose plan changed its tree.
-int DifferingRounds(const std::string& base, bool copy, int rounds, bool report) {
+// differ, or whose plan changed its tree. seen gathers the words of every report, so that a test can tell
+// the trees met what they were made for.
+int DifferingRounds(const std::string& base, bool copy, int rounds, bool report, std::string* seen = nullptr) {
   int differing = 0;
   for (int round = 0; round < rounds; ++round) {
     const unsigned seed = 7919u * static_cast<unsigned>(round) + (copy ? 1u : 0u);
@@ -158,6 +160,9 @@ int DifferingRounds(const std::string& base, bool copy, int rounds, bool report)
     const std::vector<std::string> plan = RunBatch(planned, copy, force, true);
     const bool untouched = Snapshot(planned) == before;
     const std::vector<std::string> done = RunBatch(real, copy, force, false);
+    if (seen != nullptr) {
+      for (const std::string& event : done) seen->append(event).push_back('\n');
+    }
     if (plan != done || !untouched) {
       ++differing;
       if (report) {
@@ -179,7 +184,15 @@ TEST_F(PlannedBatchTest, ThePlanReportsWhatTheRealRunDoesOnRandomTrees) {
     SCOPED_TRACE(copy ? "copy" : "rename");
     const std::string base = tmp_.Join(copy ? "copy" : "rename");
     stdfs::create_directories(base);
-    DifferingRounds(base, copy, 40, true);
+    std::string seen;
+    DifferingRounds(base, copy, 40, true, &seen);
+    // The rounds met renames and copies done, over a file and not, and refused for each obstacle.
+    for (const char* words : {copy ? "copied " : "renamed ", "+replaced", ": target exists", ": vanished"}) {
+      EXPECT_NE(seen.find(words), std::string::npos) << words;
+    }
+    if (copy) {
+      EXPECT_NE(seen.find(": another file of this batch was copied there"), std::string::npos);
+    }
   }
 }
 
@@ -189,14 +202,20 @@ TEST_F(PlannedBatchTest, ThePlanReportsWhatTheRealRunDoesForAnOrdinaryUser) {
   stdfs::create_directories(base);
   const int result = RunInChild(
       [&] {
-        const int renames = DifferingRounds(base + "/rename", false, 40, false);
-        const int copies = DifferingRounds(base + "/copy", true, 40, false);
-        return renames * 10 + copies;
+        std::string seen;
+        const int renames = DifferingRounds(base + "/rename", false, 40, false, &seen);
+        const int copies = DifferingRounds(base + "/copy", true, 40, false, &seen);
+        // The user met what root does not: files and folders it may not read, write or change.
+        for (const char* words : {": permission denied", ": read-only target"}) {
+          if (seen.find(words) == std::string::npos) return 99;
+        }
+        return std::min(renames, 9) * 10 + std::min(copies, 9);
       },
       testing::Unprivileged(base));
   Unlock(base);
   if (result == testing::kCannotDrop) GTEST_SKIP() << ChildTrouble(result);
-  EXPECT_EQ(result, 0) << ChildTrouble(result) << " (rename rounds that differ x 10 + copy rounds that differ)";
+  EXPECT_EQ(result, 0) << ChildTrouble(result)
+                       << " (rename rounds that differ x 10 + copy rounds that differ; 99: no refusal met)";
 }
 
 // The copy's own stop check: a stop raised as one file is reported done ends the batch before the next
