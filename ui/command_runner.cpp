@@ -55,8 +55,9 @@ struct CommandRunner::Channel {
   }
 };
 
-CommandRunner::Job::Job(std::shared_ptr<Channel> channel, const StopFlag& stop, const StopFlag& closing)
-    : m_channel(std::move(channel)), m_stop(stop), m_closing(closing) {}
+CommandRunner::Job::Job(std::shared_ptr<Channel> channel, FileSystem& fs, const StopFlag& stop,
+                        const StopFlag& closing)
+    : m_channel(std::move(channel)), m_fs(fs), m_stop(stop), m_closing(closing) {}
 
 void CommandRunner::Job::Post(std::function<void()> call) {
   std::unique_lock<std::mutex> lock(m_channel->mutex);
@@ -81,8 +82,8 @@ void CommandRunner::Start(Work work, EndCall end) {
   m_stop.Reset();
   m_running = true;
   m_host.CommandStarting();
-  m_worker = std::thread([this, channel = m_channel, work = std::move(work), end = std::move(end)] {
-    Job job(channel, m_stop, m_closing);
+  m_worker = std::thread([this, channel = m_channel, &fs = Fs(), work = std::move(work), end = std::move(end)] {
+    Job job(channel, fs, m_stop, m_closing);
     work(job);
     // The end runs only while the window is open (the channel drops it otherwise), so this runner is there.
     job.Post([this, end, failures = std::move(job.failures)]() mutable {

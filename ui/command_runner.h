@@ -38,7 +38,8 @@ class CommandRunner {
   CommandRunner(const CommandRunner&) = delete;
   CommandRunner& operator=(const CommandRunner&) = delete;
 
-  // From the window thread while no command runs: lowers the stop flag and starts work on a new worker.
+  // From the window thread while no command runs: lowers the stop flag and starts work on a new worker,
+  // which works on the file system in force now (Fs()).
   // Running() holds until end has run on the window thread. A host that finishes every action before it
   // returns (a script, a test) runs the posted calls before Start returns.
   void Start(Work work, EndCall end);
@@ -63,26 +64,26 @@ class CommandRunner {
 // The worker's side of a running command.
 class CommandRunner::Job {
  public:
-  Job(std::shared_ptr<Channel> channel, const StopFlag& stop, const StopFlag& closing);
+  Job(std::shared_ptr<Channel> channel, FileSystem& fs, const StopFlag& stop, const StopFlag& closing);
 
   // The stop flag the command checks; the worker never lowers it.
   const StopFlag& Stop() const { return m_stop; }
   bool StopRequested() const { return m_stop.Requested(); }
-  // Runs command(env) with the native file system, the stop flag, and the job's failure list gathering the
-  // failures it reports; every report also goes to `reports`.
+  // Runs command(env) with the file system in force when the command started, the stop flag, and the job's
+  // failure list gathering the failures it reports; every report also goes to `reports`.
   template <class Command>
   auto Run(Command&& command, CommandSink& reports = NullSink()) {
     FailureCollector collector(failures, reports);
-    return command(CommandEnv{Fs(), &m_stop, collector});
+    return command(CommandEnv{m_fs, &m_stop, collector});
   }
   // The same for a step the user's stop does not cut short: only the window's closing ends it.
   template <class Command>
   auto RunUntilClosed(Command&& command) {
     FailureCollector collector(failures);
-    return command(CommandEnv{Fs(), &m_closing, collector});
+    return command(CommandEnv{m_fs, &m_closing, collector});
   }
   // The environment of a command whose failures the window does not list.
-  CommandEnv Unlisted() const { return CommandEnv{Fs(), &m_stop}; }
+  CommandEnv Unlisted() const { return CommandEnv{m_fs, &m_stop}; }
 
   // Runs call on the window thread, after everything posted before it.
   void Post(std::function<void()> call);
@@ -94,6 +95,7 @@ class CommandRunner::Job {
 
  private:
   std::shared_ptr<Channel> m_channel;
+  FileSystem& m_fs;
   const StopFlag& m_stop;
   const StopFlag& m_closing;
 };

@@ -53,7 +53,7 @@ inline constexpr const char* kReasonFolderAlreadyWalked = "目录已通过另一
 inline constexpr const char* kReasonChangedByBatch = "已被本批次的前一步改动";
 inline constexpr const char* kReasonBatchResult = "是本批次自己的文件";
 inline constexpr const char* kReasonNameUnchanged = "系统保留了旧文件名";
-inline constexpr const char* kReasonCopiedByBatch = "本批次的另一个文件已复制到此处";
+inline constexpr const char* kReasonCopiedByBatch = "本批次的另一个文件已拷贝到此处";
 inline constexpr const char* kReasonUnknown = "未知错误";
 
 // Message box of the open-copy-path command; its caption serves every message box.

@@ -77,7 +77,7 @@
     <message><source>已被本批次的前一步改动</source><translation>changed by an earlier step of this batch</translation></message>
     <message><source>是本批次自己的文件</source><translation>one of this batch's own files</translation></message>
     <message><source>系统保留了旧文件名</source><translation>the system kept the old name</translation></message>
-    <message><source>本批次的另一个文件已复制到此处</source><translation>another file of this batch was copied there</translation></message>
+    <message><source>本批次的另一个文件已拷贝到此处</source><translation>another file of this batch was copied there</translation></message>
     <message><source>未知错误</source><translation>unknown error</translation></message>
     <!-- The message box of the open-copy-path command. -->
     <message><source>非法的拷贝路径!</source><translation>Invalid copy path!</translation></message>
