@@ -111,13 +111,13 @@ Glob::Glob(std::string_view text, const PathStyle& style) : style_(style) {
         token = std::move(cls);
         i = end;
       } else {
-        token.text.assign(ch);
+        token.text = std::string(ch);
       }
     } else if (escapes && ch == "\\" && i + 1 < last) {
-      token.text.assign(chars[++i]);
+      token.text = std::string(chars[++i]);
       raw.append(chars[i]);
     } else {
-      token.text.assign(ch);
+      token.text = std::string(ch);
     }
     segment.tokens.push_back(std::move(token));
   }
