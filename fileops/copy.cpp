@@ -174,10 +174,15 @@ CopyResult CopyEntry(const CommandEnv& env, const std::string& sourcePath, std::
   // and, being neither done nor failed, is not reported.
   const StopFlag* stop = env.stop;
   const std::function<bool()> stopped = [stop] { return stop != nullptr && stop->Requested(); };
-  if (!EnsureDirectories(fs, target, style) || !fs.CopyReplacing(sourcePath, target, stop ? stopped : nullptr)) {
+  FsStatus copied;
+  if (!EnsureDirectories(fs, target, style, &copied.failure)) {
+    copied.ok = false;
+  } else {
+    copied = fs.CopyReplacing(sourcePath, target, stop ? stopped : nullptr);
+  }
+  if (!copied) {
     if (env.Stopped()) return CopyResult::Interrupted;
-    why = fs.LastFailure();
-    return fail(why.reason, why.detail);
+    return fail(copied.failure.reason, copied.failure.detail);
   }
   if (batch != nullptr) batch->NoteWritten(target);
   env.Done(FileOutcome::Kind::Copied, index, sourcePath, target, existing.found);

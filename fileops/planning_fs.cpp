@@ -32,21 +32,13 @@ const PlanningFileSystem::Node* PlanningFileSystem::Find(const std::string& path
   return it == record_.end() ? nullptr : &it->second;
 }
 
-bool PlanningFileSystem::Fail(FailureReason reason) {
-  lastFailure_ = FsFailure{reason, {}};
-  return false;
-}
-
-bool PlanningFileSystem::FailAsReal() {
-  lastFailure_ = real_.LastFailure();
-  return false;
-}
+FsFailure PlanningFileSystem::Fail(FailureReason reason) { return FsFailure{reason, {}}; }
 
 PathInfo PlanningFileSystem::Lookup(const std::string& path) {
   PathInfo info;
   if (const Node* node = Find(path)) {
     if (node->kind == NodeKind::Gone || node->kind == NodeKind::Dangling) {
-      Fail(FailureReason::Vanished);
+      info.failure = Fail(FailureReason::Vanished);
       return info;
     }
     info.found = true;
@@ -55,9 +47,7 @@ PathInfo PlanningFileSystem::Lookup(const std::string& path) {
     info.id = node->id;
     return info;
   }
-  info = real_.Lookup(path);
-  if (!info.found) FailAsReal();
-  return info;
+  return real_.Lookup(path);
 }
 
 bool PlanningFileSystem::Exists(const std::string& path) {
@@ -72,13 +62,14 @@ bool PlanningFileSystem::MayChangeFolder(const std::string& folder) {
   return real_.MayChangeFolder(folder);
 }
 
-bool PlanningFileSystem::ParentChangeable(const std::string& path) {
+FsStatus PlanningFileSystem::ParentChangeable(const std::string& path) {
   const std::string parent = Parent(path);
-  if (parent.empty() || parent == path) return true;  // a relative name: the current folder
+  if (parent.empty() || parent == path) return {};  // a relative name: the current folder
   const PathInfo info = Lookup(parent);
-  if (!info.found) return false;  // the reason is noted
+  if (!info.found) return info.failure;
   if (!info.directory) return Fail(FailureReason::Vanished);
-  return MayChangeFolder(parent) || Fail(FailureReason::PermissionDenied);
+  if (!MayChangeFolder(parent)) return Fail(FailureReason::PermissionDenied);
+  return {};
 }
 
 bool PlanningFileSystem::MayRead(const std::string& path) {
@@ -98,15 +89,14 @@ bool PlanningFileSystem::Writable(const std::string& path) {
   return real_.Writable(path);
 }
 
-bool PlanningFileSystem::Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) {
-  if (record_.empty()) {
-    return real_.Enumerate(folder, onEntry) || FailAsReal();
-  }
+FsStatus PlanningFileSystem::Enumerate(const std::string& folder,
+                                       const std::function<void(const DirEntry&)>& onEntry) {
+  if (record_.empty()) return real_.Enumerate(folder, onEntry);
   const std::string folderKey = Key(folder);
   std::string prefix = folder;
   if (!style_.EndsWithSeparator(prefix)) prefix.push_back(style_.Separator());
   std::set<std::string> listed;
-  const bool ok = real_.Enumerate(folder, [&](const DirEntry& entry) {
+  const FsStatus ok = real_.Enumerate(folder, [&](const DirEntry& entry) {
     const std::string path = prefix + std::string(entry.name);
     listed.insert(Key(path));
     const Node* node = Find(path);
@@ -120,13 +110,7 @@ bool PlanningFileSystem::Enumerate(const std::string& folder, const std::functio
       onEntry(changed);
     }
   });
-  if (!ok) {
-    const FsFailure why = real_.LastFailure();
-    if (!Lookup(folder).directory) {
-      lastFailure_ = why;
-      return false;
-    }
-  }
+  if (!ok && !Lookup(folder).directory) return ok;
   // What the plan added to this folder.
   for (const auto& [key, node] : record_) {
     if (node.kind == NodeKind::Gone || listed.count(key) != 0 ||
@@ -139,21 +123,21 @@ bool PlanningFileSystem::Enumerate(const std::string& folder, const std::functio
     entry.id = node.id;
     onEntry(entry);
   }
-  return true;
+  return {};
 }
 
-bool PlanningFileSystem::MakeFolder(const std::string& path) {
+FsStatus PlanningFileSystem::MakeFolder(const std::string& path) {
   if (Exists(path)) return Fail(FailureReason::TargetExists);
-  if (!ParentChangeable(path)) return false;
+  if (FsStatus parent = ParentChangeable(path); !parent) return parent;
   Node node;
   node.kind = NodeKind::Folder;
   node.spelled = path;
   node.id = NewId();
   record_[Key(path)] = node;
-  return true;
+  return {};
 }
 
-bool PlanningFileSystem::Take(const std::string& from, bool copy, Node& node) {
+FsStatus PlanningFileSystem::Take(const std::string& from, bool copy, Node& node) {
   node.spelled.clear();
   if (const Node* old = Find(from)) {
     if (old->kind == NodeKind::Gone) return Fail(FailureReason::Vanished);
@@ -164,15 +148,15 @@ bool PlanningFileSystem::Take(const std::string& from, bool copy, Node& node) {
     node = *old;
     node.copy = node.copy || copy;
     if (copy) node.id = NewId();
-    return true;
+    return {};
   }
   const PathInfo info = real_.Lookup(from);
   if (!info.found) {
     // A copy opens the file its path leads to; a rename moves the entry itself, a dangling link too.
-    if (copy || !real_.EntryExists(from)) return FailAsReal();
+    if (copy || !real_.EntryExists(from)) return info.failure;
     node.kind = NodeKind::Dangling;
     node.origin = from;
-    return true;
+    return {};
   }
   if (copy) {
     if (!real_.MayRead(from)) return Fail(FailureReason::PermissionDenied);
@@ -182,13 +166,13 @@ bool PlanningFileSystem::Take(const std::string& from, bool copy, Node& node) {
   node.origin = from;
   node.copy = copy;
   node.id = copy ? NewId() : info.id;
-  return true;
+  return {};
 }
 
-bool PlanningFileSystem::CopyReplacing(const std::string& from, const std::string& to,
-                                       const std::function<bool()>& stopped) {
+FsStatus PlanningFileSystem::CopyReplacing(const std::string& from, const std::string& to,
+                                           const std::function<bool()>& stopped) {
   Node node;
-  if (!Take(from, true, node)) return false;
+  if (FsStatus taken = Take(from, true, node); !taken) return taken;
   const PathInfo target = Lookup(to);
   if (target.found) {
     if (SameFile(from, to)) return Fail(FailureReason::TargetExists);  // the source itself
@@ -196,21 +180,22 @@ bool PlanningFileSystem::CopyReplacing(const std::string& from, const std::strin
     if (!Writable(to)) return Fail(FailureReason::ReadOnlyTarget);
   }
   // The copy is written beside the target and renamed over it.
-  if (!ParentChangeable(to)) return false;
+  if (FsStatus parent = ParentChangeable(to); !parent) return parent;
   if (stopped && stopped()) return Fail(FailureReason::System);
   node.spelled = to;
   record_[Key(to)] = node;
-  return true;
+  return {};
 }
 
-bool PlanningFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
+FsStatus PlanningFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
   Node node;
-  if (!Take(from, false, node)) return false;
+  if (FsStatus taken = Take(from, false, node); !taken) return taken;
   const bool sameKey = Key(from) == Key(to);
   // The same entry under another spelling, on a file system that ignores case: a rename in case only.
   const bool caseOnly = sameKey || (style_.windows && SameFile(from, to));
   if (!caseOnly && Exists(to)) return Fail(FailureReason::TargetExists);
-  if (!ParentChangeable(from) || !ParentChangeable(to)) return false;
+  if (FsStatus parent = ParentChangeable(from); !parent) return parent;
+  if (FsStatus parent = ParentChangeable(to); !parent) return parent;
   node.spelled = to;
   if (!sameKey) {
     Node gone;
@@ -218,10 +203,10 @@ bool PlanningFileSystem::MoveNoReplace(const std::string& from, const std::strin
     record_[Key(from)] = gone;
   }
   record_[Key(to)] = node;
-  return true;
+  return {};
 }
 
-bool PlanningFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+FsStatus PlanningFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
   // What is at the target is looked at first: a folder, or a file the user may not write, is kept.
   const PathInfo target = Lookup(to);
   if (target.found) {
@@ -229,8 +214,9 @@ bool PlanningFileSystem::MoveReplacing(const std::string& from, const std::strin
     if (!Writable(to)) return Fail(FailureReason::ReadOnlyTarget);
   }
   Node node;
-  if (!Take(from, false, node)) return false;
-  if (!ParentChangeable(from) || !ParentChangeable(to)) return false;
+  if (FsStatus taken = Take(from, false, node); !taken) return taken;
+  if (FsStatus parent = ParentChangeable(from); !parent) return parent;
+  if (FsStatus parent = ParentChangeable(to); !parent) return parent;
   const bool sameKey = Key(from) == Key(to);
   node.spelled = to;
   if (!sameKey) {
@@ -239,17 +225,17 @@ bool PlanningFileSystem::MoveReplacing(const std::string& from, const std::strin
     record_[Key(from)] = gone;
   }
   record_[Key(to)] = node;
-  return true;
+  return {};
 }
 
-bool PlanningFileSystem::RemoveFile(const std::string& path) {
+FsStatus PlanningFileSystem::RemoveFile(const std::string& path) {
   if (!Exists(path)) return Fail(FailureReason::Vanished);
   if (Lookup(path).directory) return Fail(FailureReason::NotRegularFile);
-  if (!ParentChangeable(path)) return false;
+  if (FsStatus parent = ParentChangeable(path); !parent) return parent;
   Node gone;
   gone.spelled = path;
   record_[Key(path)] = gone;
-  return true;
+  return {};
 }
 
 bool PlanningFileSystem::SameFile(const std::string& a, const std::string& b) {
@@ -274,7 +260,5 @@ FsResult<std::size_t> PlanningFileSystem::Read(ReadHandle handle, void* buffer, 
 }
 
 void PlanningFileSystem::Close(ReadHandle handle) { real_.Close(handle); }
-
-FsFailure PlanningFileSystem::LastFailure() { return lastFailure_; }
 
 }  // namespace kestrin

@@ -27,22 +27,21 @@ class PlanningFileSystem : public FileSystem {
   explicit PlanningFileSystem(FileSystem& real, const PathStyle& style = NativePathStyle());
 
   PathInfo Lookup(const std::string& path) override;
-  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override;
-  bool MakeFolder(const std::string& path) override;
-  bool CopyReplacing(const std::string& from, const std::string& to,
-                     const std::function<bool()>& stopped = {}) override;
-  bool MoveNoReplace(const std::string& from, const std::string& to) override;
-  bool MoveReplacing(const std::string& from, const std::string& to) override;
+  FsStatus Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override;
+  FsStatus MakeFolder(const std::string& path) override;
+  FsStatus CopyReplacing(const std::string& from, const std::string& to,
+                         const std::function<bool()>& stopped = {}) override;
+  FsStatus MoveNoReplace(const std::string& from, const std::string& to) override;
+  FsStatus MoveReplacing(const std::string& from, const std::string& to) override;
   bool Writable(const std::string& path) override;
   bool EntryExists(const std::string& path) override;
   bool MayChangeFolder(const std::string& folder) override;
   bool MayRead(const std::string& path) override;
-  bool RemoveFile(const std::string& path) override;
+  FsStatus RemoveFile(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   FsResult<ReadHandle> OpenForRead(const std::string& path) override;
   FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override;
   void Close(ReadHandle handle) override;
-  FsFailure LastFailure() override;
 
  private:
   // What the plan made of a path.
@@ -64,22 +63,19 @@ class PlanningFileSystem : public FileSystem {
   std::string Parent(std::string_view path) const;
   const Node* Find(const std::string& path) const;
   FileId NewId() { return FileId{~std::uint64_t{0}, nextId_++, true}; }
-  // Notes why a call fails now: a reason of the plan's own, or the real file system's answer.
-  bool Fail(FailureReason reason);
-  bool FailAsReal();
+  // A failure of the plan's own.
+  static FsFailure Fail(FailureReason reason);
   // The entry at path, a dangling link included, as the plan sees it.
   bool Exists(const std::string& path);
-  // The folder above path is a folder the user may change; otherwise false, the reason noted.
-  bool ParentChangeable(const std::string& path);
-  // The node the entry at from becomes when moved or copied elsewhere; false (reason noted) when there is
-  // none to take.
-  bool Take(const std::string& from, bool copy, Node& node);
+  // The folder above path is a folder the user may change; otherwise why not.
+  FsStatus ParentChangeable(const std::string& path);
+  // The node the entry at from becomes when moved or copied elsewhere; why not when there is none to take.
+  FsStatus Take(const std::string& from, bool copy, Node& node);
 
   FileSystem& real_;
   PathStyle style_;
   std::map<std::string, Node> record_;  // by Key
   std::uint64_t nextId_ = 1;
-  FsFailure lastFailure_;
 };
 
 }  // namespace kestrin

@@ -32,11 +32,11 @@ bool IsPlainFileName(std::string_view name, const PathStyle& style) {
 bool NameChanged(FileSystem& fs, const std::string& folder, std::string_view oldName, std::string_view newName) {
   bool newFound = false;
   bool oldFound = false;
-  const bool listed = fs.Enumerate(folder, [&](const DirEntry& entry) {
+  const FsStatus listed = fs.Enumerate(folder, [&](const DirEntry& entry) {
     newFound = newFound || entry.name == newName;
     oldFound = oldFound || entry.name == oldName;
   });
-  return listed && newFound && !oldFound;
+  return listed.ok && newFound && !oldFound;
 }
 
 // What a batch has done so far, so that no step undoes an earlier one or takes a file from a later one.
@@ -136,22 +136,25 @@ bool RenameEntry(const CommandEnv& env, const std::string& sourcePath, std::stri
   // also report success having changed nothing (a rename onto the same file is a no-op on some systems),
   // so it counts only when the folder spells the new name afterwards and no longer the old one.
   if (fs.SameFile(sourcePath, target)) {
-    moved = fs.MoveNoReplace(sourcePath, target);
+    const FsStatus move = fs.MoveNoReplace(sourcePath, target);
+    moved = move.ok;
     if (!moved) {
-      env.Failed(index, sourcePath, fs.LastFailure());
+      env.Failed(index, sourcePath, move.failure);
     } else if (!NameChanged(fs, folder, name, newName)) {
       env.Failed(index, sourcePath, FailureReason::NameUnchanged);
       moved = false;
     }
   } else if (!force) {
-    moved = fs.MoveNoReplace(sourcePath, target);
-    if (!moved) env.Failed(index, sourcePath, fs.LastFailure());
+    const FsStatus move = fs.MoveNoReplace(sourcePath, target);
+    moved = move.ok;
+    if (!moved) env.Failed(index, sourcePath, move.failure);
   } else if (const std::optional<FailureReason> kept = KeptFromForce(fs, target, batch, index, replaced)) {
     env.Failed(index, sourcePath, *kept);
     return false;
   } else {
-    moved = fs.MoveReplacing(sourcePath, target);
-    if (!moved) env.Failed(index, sourcePath, fs.LastFailure());
+    const FsStatus move = fs.MoveReplacing(sourcePath, target);
+    moved = move.ok;
+    if (!moved) env.Failed(index, sourcePath, move.failure);
   }
   if (!moved) return false;
   if (batch != nullptr) batch->NoteMoved(sourceId);

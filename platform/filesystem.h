@@ -1,6 +1,9 @@
 #pragma once
 // The file-system operations the core needs, as one small interface.
 //
+// Every call that can fail returns why with its result (FsStatus, FsResult, PathInfo::failure): the
+// system's error mapped to a reason, or the system's own words (FailureReason::System).
+//
 // Fs() is the implementation in force: the native one (POSIX or Win32) unless a test has put a double in
 // its place with ScopedFileSystem. Paths are 8-bit strings in the platform's code page, passed unchanged.
 
@@ -37,6 +40,7 @@ struct PathInfo {
   bool directory = false;  // FILE_ATTRIBUTE_DIRECTORY, or a link to a folder
   EntryKind kind = EntryKind::File;
   FileId id;
+  FsFailure failure;  // when not found: why (it is not there, or the system would not say)
 };
 
 struct DirEntry {
@@ -50,17 +54,18 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // Looks a path up, following links. Not found covers every failure.
+  // Looks a path up, following links. Not found covers every failure, and says why.
   virtual PathInfo Lookup(const std::string& path) = 0;
 
   // Calls onEntry for every entry of the folder, in the file system's order, "." and ".." left out.
-  // Returns false when the folder cannot be opened. onEntry may call Enumerate again: the walk descends
+  // Fails, with its reason, when the folder cannot be opened or its listing breaks off (the entries read
+  // before are handed out all the same). onEntry may call Enumerate again: the walk descends
   // into a sub-folder from inside the callback (the POSIX file system reads a folder whole before it hands
   // its entries out, so that a deep walk holds no folder open per level).
-  virtual bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) = 0;
+  virtual FsStatus Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) = 0;
 
-  // Creates one folder whose parent exists. False when it exists already or cannot be made.
-  virtual bool MakeFolder(const std::string& path) = 0;
+  // Creates one folder whose parent exists. Fails when it exists already or cannot be made.
+  virtual FsStatus MakeFolder(const std::string& path) = 0;
 
   // Copies a regular file, replacing the target. Never leaves a truncated target; copying a file onto
   // itself fails and leaves it untouched; a source that is not a regular file fails without being opened.
@@ -69,15 +74,15 @@ class FileSystem {
   // its holes.
   // stopped, when given, is asked between chunks of the copy: when it says true, the copy gives up and
   // leaves neither a partial target nor a temporary file.
-  virtual bool CopyReplacing(const std::string& from, const std::string& to,
-                             const std::function<bool()>& stopped = {}) = 0;
+  virtual FsStatus CopyReplacing(const std::string& from, const std::string& to,
+                                 const std::function<bool()>& stopped = {}) = 0;
 
   // Renames; fails, changing nothing, when the target exists.
-  virtual bool MoveNoReplace(const std::string& from, const std::string& to) = 0;
+  virtual FsStatus MoveNoReplace(const std::string& from, const std::string& to) = 0;
 
   // Renames, replacing an existing target in one step. Like CopyReplacing, it never replaces a folder,
   // a link to one, or a file the user may not write.
-  virtual bool MoveReplacing(const std::string& from, const std::string& to) = 0;
+  virtual FsStatus MoveReplacing(const std::string& from, const std::string& to) = 0;
 
   // True when the path exists and the user may write to it (on Windows: it lacks the read-only
   // attribute). A file system that knows no write protection says true for every existing path.
@@ -94,7 +99,7 @@ class FileSystem {
   virtual bool MayRead(const std::string& path) { return Lookup(path).found; }
 
   // Deletes a file.
-  virtual bool RemoveFile(const std::string& path) = 0;
+  virtual FsStatus RemoveFile(const std::string& path) = 0;
 
   // True when both paths exist and name the same file (one is an alias of the other).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
@@ -105,11 +110,6 @@ class FileSystem {
   // Reads up to size bytes: the count read, 0 at the end of the file.
   virtual FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) = 0;
   virtual void Close(ReadHandle handle) = 0;
-
-  // Why the latest call of this thread that reported failure did fail: the system's error mapped to a
-  // reason, or the system's own words. Asked right after that call; a file system that cannot tell says
-  // FailureReason::System without words. The reading calls return their failures themselves.
-  virtual FsFailure LastFailure() { return {}; }
 
   // A reader of files for the calling thread, which owns it (FileReader). This one opens, reads and
   // closes through OpenForRead, Read and Close.

@@ -1,5 +1,6 @@
 #include "primitives/fs_query.h"
 
+#include <utility>
 #include <vector>
 
 #include "platform/filesystem.h"
@@ -13,7 +14,7 @@ bool PathExists(FileSystem& fs, const std::string& path) { return fs.Lookup(path
 bool IsRegularFile(FileSystem& fs, const std::string& path, FsFailure* why) {
   const PathInfo info = fs.Lookup(path);
   if (!info.found) {
-    if (why != nullptr) *why = fs.LastFailure();
+    if (why != nullptr) *why = info.failure;
     return false;
   }
   if (info.kind != EntryKind::File) {
@@ -23,11 +24,16 @@ bool IsRegularFile(FileSystem& fs, const std::string& path, FsFailure* why) {
   return true;
 }
 
-bool EnsureDirectories(FileSystem& fs, std::string_view path, const PathStyle& style) {
+bool EnsureDirectories(FileSystem& fs, std::string_view path, const PathStyle& style, FsFailure* why) {
+  const auto fail = [why](FsFailure failure) {
+    if (why != nullptr) *why = std::move(failure);
+    return false;
+  };
   std::string work(path);
-  if (PathExists(fs, work)) return true;
+  PathInfo last = fs.Lookup(work);
+  if (last.found) return true;
   const std::size_t n = path.size();
-  if (n >= style.PathLimit()) return false;
+  if (n >= style.PathLimit()) return fail(FsFailure{FailureReason::PathTooLong, {}});
 
   // Separators (and, on Windows, drive colons) in the order they appear; the trail byte of a double-byte
   // character is neither.
@@ -56,19 +62,21 @@ bool EnsureDirectories(FileSystem& fs, std::string_view path, const PathStyle& s
       break;
     }
     // An existing entry that is not a folder cannot hold the folders below it.
-    if (IsDirectory(fs, work.substr(0, i))) {
+    last = fs.Lookup(work.substr(0, i));
+    if (last.directory) {
       anchored = true;
       break;
     }
   }
-  if (!anchored) return false;
+  if (!anchored) return fail(last.found ? FsFailure{FailureReason::TargetExists, {}} : last.failure);
 
   // Make forward, shallowest first: each cut but the deepest-placed ends a folder below the anchor.
   for (auto it = cuts.rbegin(); it != cuts.rend(); ++it) {
     work[*it] = style.Separator();
     const auto next = std::next(it);
     const std::size_t end = next == cuts.rend() ? n : *next;
-    if (end != n && !fs.MakeFolder(work.substr(0, end))) return false;
+    if (end == n) continue;
+    if (FsStatus made = fs.MakeFolder(work.substr(0, end)); !made) return fail(std::move(made.failure));
   }
   return true;
 }

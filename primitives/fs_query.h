@@ -25,6 +25,9 @@ bool IsRegularFile(FileSystem& fs, const std::string& path, FsFailure* why = nul
 // separator is a file name and is never created. True when they all exist afterwards. A path that exists
 // already gives true at once; a missing path at or over the style's path limit gives false; so does a
 // path with no existing ancestor and no anchor (a drive colon on Windows, the root '/' on POSIX).
-bool EnsureDirectories(FileSystem& fs, std::string_view path, const PathStyle& style = NativePathStyle());
+// why, when given, is told why it failed: the failure of the folder that could not be made, of the lookup
+// that found no folder to start from, or PathTooLong.
+bool EnsureDirectories(FileSystem& fs, std::string_view path, const PathStyle& style = NativePathStyle(),
+                       FsFailure* why = nullptr);
 
 }  // namespace kestrin

@@ -40,7 +40,7 @@ class Walker {
   // Lists the folder whose path is path_, descending into sub-folders as they are met.
   void List() {
     const std::size_t base = path_.size();
-    const bool listed = fs_.Enumerate(path_, [this, base](const DirEntry& entry) {
+    const FsStatus listed = fs_.Enumerate(path_, [this, base](const DirEntry& entry) {
       if (env_.Stopped()) return;
       if (entry.name.empty() || entry.name == "." || entry.name == "..") return;
       if (entry.hidden && !includeHidden_) return;  // before the folder test: hidden folders are not entered
@@ -71,10 +71,7 @@ class Walker {
       path_.resize(base);
     });
     // The folder could not be opened, or its listing broke off: what it yielded is kept.
-    if (!listed) {
-      const FsFailure why = fs_.LastFailure();
-      Fail(path_, why.reason, why.detail);
-    }
+    if (!listed) Fail(path_, listed.failure.reason, listed.failure.detail);
   }
 
   // Records an entry of the folder being listed whose path would exceed the path limit.

@@ -32,20 +32,19 @@ class FdCloser {
   int fd_;
 };
 
-off_t FailedOffset() {
-  Failed();
-  return -1;
-}
-
 // Writes the bytes of in from offset up to end to the same offsets of out: in the kernel where it can
 // (which also shares blocks on file systems that allow it), by read and write otherwise. Returns the
 // offset reached, which is short of end when in ended before it; -1 on an error or when stopped() said
-// true, which it is asked before each chunk.
-off_t CopyRange(int in, int out, off_t offset, off_t end, const std::function<bool()>& stopped) {
+// true, which it is asked before each chunk, with why in `why`.
+off_t CopyRange(int in, int out, off_t offset, off_t end, const std::function<bool()>& stopped, FsFailure& why) {
   const auto stop = [&] {
     if (!stopped || !stopped()) return false;
-    Refused(FailureReason::System);
+    why = Refusal(FailureReason::System);
     return true;
+  };
+  const auto failed = [&] {
+    why = LastError();
+    return off_t{-1};
   };
 #ifdef __linux__
   while (offset < end) {
@@ -64,7 +63,7 @@ off_t CopyRange(int in, int out, off_t offset, off_t end, const std::function<bo
     if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF ||
         errno == ETXTBSY || errno == EPERM)
       break;
-    return FailedOffset();
+    return failed();
   }
 #endif
   constexpr off_t kChunk = off_t{128} << 10;
@@ -75,14 +74,14 @@ off_t CopyRange(int in, int out, off_t offset, off_t end, const std::function<bo
     const ssize_t n = pread(in, buffer.get(), static_cast<std::size_t>(std::min(end - offset, kChunk)), offset);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return FailedOffset();
+      return failed();
     }
     if (n == 0) break;
     for (ssize_t written = 0; written < n;) {
       const ssize_t w = pwrite(out, buffer.get() + written, static_cast<std::size_t>(n - written), offset + written);
       if (w < 0) {
         if (errno == EINTR) continue;
-        return FailedOffset();
+        return failed();
       }
       written += w;
     }
@@ -93,27 +92,32 @@ off_t CopyRange(int in, int out, off_t offset, off_t end, const std::function<bo
 
 // Copies the regular file in to the empty file out, keeping its holes: only the stretches that hold
 // data are copied, and the length is set at the end. stopped is asked between chunks.
-bool CopyData(int in, int out, const std::function<bool()>& stopped) {
+FsStatus CopyData(int in, int out, const std::function<bool()>& stopped) {
   constexpr off_t kAll = std::numeric_limits<off_t>::max();
+  FsFailure why;
   off_t at = 0;
 #ifdef SEEK_DATA
   for (;;) {
     const off_t data = lseek(in, at, SEEK_DATA);
     if (data < 0) {
-      if (errno == ENXIO) break;                                 // nothing but a hole up to the end
-      if (errno != EINVAL && errno != EOPNOTSUPP) return Failed();
-      return CopyRange(in, out, at, kAll, stopped) >= 0;         // the file system cannot tell holes
+      if (errno == ENXIO) break;  // nothing but a hole up to the end
+      if (errno != EINVAL && errno != EOPNOTSUPP) return LastError();
+      // The file system cannot tell holes.
+      if (CopyRange(in, out, at, kAll, stopped, why) < 0) return why;
+      return {};
     }
     const off_t hole = lseek(in, data, SEEK_HOLE);
-    if (hole < 0) return Failed();
-    at = CopyRange(in, out, data, hole, stopped);
-    if (at < 0) return false;
+    if (hole < 0) return LastError();
+    at = CopyRange(in, out, data, hole, stopped, why);
+    if (at < 0) return why;
     if (at < hole) break;  // the file was cut short meanwhile
   }
   struct stat st;
-  return (fstat(in, &st) == 0 && ftruncate(out, st.st_size) == 0) || Failed();
+  if (fstat(in, &st) != 0 || ftruncate(out, st.st_size) != 0) return LastError();
+  return {};
 #else
-  return CopyRange(in, out, at, kAll, stopped) >= 0;
+  if (CopyRange(in, out, at, kAll, stopped, why) < 0) return why;
+  return {};
 #endif
 }
 
@@ -121,37 +125,38 @@ bool CopyData(int in, int out, const std::function<bool()>& stopped) {
 
 // A dangling link counts as nothing there; a regular file, or a link to one, may be replaced when the user
 // may write it; a folder, a link to a folder, a device or a write-protected file is kept.
-bool MayReplace(const char* target) {
+FsStatus MayReplace(const char* target) {
   struct stat st;
-  if (stat(target, &st) != 0) return true;  // the move itself reports what is wrong with the path
-  if (!S_ISREG(st.st_mode)) return Refused(FailureReason::TargetExists);
-  return faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) == 0 || Refused(FailureReason::ReadOnlyTarget);
+  if (stat(target, &st) != 0) return {};  // the move itself reports what is wrong with the path
+  if (!S_ISREG(st.st_mode)) return Refusal(FailureReason::TargetExists);
+  if (faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) != 0) return Refusal(FailureReason::ReadOnlyTarget);
+  return {};
 }
 
-bool CopyReplacing(const std::string& from, const std::string& to, const std::function<bool()>& stopped) {
+FsStatus CopyReplacing(const std::string& from, const std::string& to, const std::function<bool()>& stopped) {
   std::int64_t size = 0;
   const FsResult<int> opened = OpenRegularFile(AT_FDCWD, from.c_str(), size);
-  if (!opened) return Note(opened.failure);
+  if (!opened) return opened.failure;
   const int in = opened.value;
   FdCloser inCloser(in);
   struct stat source;
-  if (fstat(in, &source) != 0) return Failed();
+  if (fstat(in, &source) != 0) return LastError();
   struct stat target;
   if (stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino)
-    return Refused(FailureReason::TargetExists);  // the target is the source itself, under any name
-  if (!MayReplace(to.c_str())) return false;
+    return Refusal(FailureReason::TargetExists);  // the target is the source itself, under any name
+  if (FsStatus may = MayReplace(to.c_str()); !may) return may;
 
   // Write beside the target and rename over it, so that a failure leaves the old target whole.
   std::string temp = FolderOf(to) + ".kestrin-copy-XXXXXX";
   const int out = mkostemp(temp.data(), O_CLOEXEC);
-  if (out < 0) return Failed();
+  if (out < 0) return LastError();
   const struct timespec times[2] = {source.st_atim, source.st_mtim};
-  bool ok = CopyData(in, out, stopped) &&
-            ((fchmod(out, source.st_mode & 0777) == 0 && futimens(out, times) == 0) || Failed());
-  ok = (CloseDescriptor(out) || Failed()) && ok;
-  if (ok && (rename(temp.c_str(), to.c_str()) == 0 || Failed())) return true;
-  unlink(temp.c_str());
-  return false;
+  FsStatus done = CopyData(in, out, stopped);
+  if (done && (fchmod(out, source.st_mode & 0777) != 0 || futimens(out, times) != 0)) done = LastError();
+  if (!CloseDescriptor(out) && done) done = LastError();
+  if (done && rename(temp.c_str(), to.c_str()) != 0) done = LastError();
+  if (!done) unlink(temp.c_str());
+  return done;
 }
 
 }  // namespace kestrin::posix

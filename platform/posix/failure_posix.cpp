@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <system_error>
-#include <utility>
 
 #include "platform/posix/filesystem_posix.h"
 
@@ -24,8 +23,6 @@ FailureReason ReasonOf(int error) {
   }
 }
 
-thread_local FsFailure t_last;
-
 }  // namespace
 
 FsFailure FailureOf(int error) {
@@ -33,17 +30,8 @@ FsFailure FailureOf(int error) {
   return FsFailure{reason, reason == FailureReason::System ? std::system_category().message(error) : std::string()};
 }
 
+FsFailure LastError() { return FailureOf(errno); }
+
 FsFailure Refusal(FailureReason reason) { return FsFailure{reason, {}}; }
-
-bool Failed() { return Note(FailureOf(errno)); }
-
-bool Refused(FailureReason reason) { return Note(Refusal(reason)); }
-
-bool Note(FsFailure failure) {
-  t_last = std::move(failure);
-  return false;
-}
-
-FsFailure LastFailureOfThread() { return t_last; }
 
 }  // namespace kestrin::posix

@@ -32,13 +32,19 @@ namespace {
 
 using namespace posix;
 
+// The status of a call that returns 0 on success and sets errno on failure.
+FsStatus Done(int result) {
+  if (result == 0) return {};
+  return LastError();
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
   PathInfo Lookup(const std::string& path) override {
     PathInfo info;
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
-      Failed();
+      info.failure = LastError();
       return info;
     }
     info.found = true;
@@ -48,39 +54,40 @@ class PosixFileSystem final : public FileSystem {
     return info;
   }
 
-  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
+  FsStatus Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
     return ListFolder(folder, onEntry);
   }
 
-  bool MakeFolder(const std::string& path) override { return mkdir(path.c_str(), 0777) == 0 || Failed(); }
+  FsStatus MakeFolder(const std::string& path) override { return Done(mkdir(path.c_str(), 0777)); }
 
-  bool CopyReplacing(const std::string& from, const std::string& to,
-                     const std::function<bool()>& stopped) override {
+  FsStatus CopyReplacing(const std::string& from, const std::string& to,
+                         const std::function<bool()>& stopped) override {
     return posix::CopyReplacing(from, to, stopped);
   }
 
-  bool MoveNoReplace(const std::string& from, const std::string& to) override {
+  FsStatus MoveNoReplace(const std::string& from, const std::string& to) override {
 #ifdef __linux__
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return Failed();
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return LastError();
 #endif
     // The file system cannot rename without replacing: a hard link fails when the target exists.
     if (link(from.c_str(), to.c_str()) == 0) {
-      if (unlink(from.c_str()) == 0) return true;
-      Failed();
+      if (unlink(from.c_str()) == 0) return {};
+      FsFailure why = LastError();
       unlink(to.c_str());
-      return false;
+      return why;
     }
-    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return Failed();
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return LastError();
     // No hard links either (a folder, or a file system without links): test, then rename.
     struct stat st;
-    if (lstat(to.c_str(), &st) == 0) return Refused(FailureReason::TargetExists);
-    if (errno != ENOENT) return Failed();
-    return rename(from.c_str(), to.c_str()) == 0 || Failed();
+    if (lstat(to.c_str(), &st) == 0) return Refusal(FailureReason::TargetExists);
+    if (errno != ENOENT) return LastError();
+    return Done(rename(from.c_str(), to.c_str()));
   }
 
-  bool MoveReplacing(const std::string& from, const std::string& to) override {
-    return MayReplace(to.c_str()) && (rename(from.c_str(), to.c_str()) == 0 || Failed());
+  FsStatus MoveReplacing(const std::string& from, const std::string& to) override {
+    if (FsStatus may = MayReplace(to.c_str()); !may) return may;
+    return Done(rename(from.c_str(), to.c_str()));
   }
 
   bool Writable(const std::string& path) override {
@@ -91,9 +98,7 @@ class PosixFileSystem final : public FileSystem {
   bool MayChangeFolder(const std::string& folder) override { return posix::MayChangeFolder(folder); }
   bool MayRead(const std::string& path) override { return posix::MayRead(path); }
 
-  bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0 || Failed(); }
-
-  FsFailure LastFailure() override { return LastFailureOfThread(); }
+  FsStatus RemoveFile(const std::string& path) override { return Done(unlink(path.c_str())); }
 
   bool SameFile(const std::string& a, const std::string& b) override {
     struct stat sa;

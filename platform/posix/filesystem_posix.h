@@ -16,28 +16,22 @@ namespace kestrin::posix {
 
 // Why a call failed: errno mapped to a reason, with the system's words where no reason of ours names it.
 FsFailure FailureOf(int error);
+// The same for the errno the failed call just left.
+FsFailure LastError();
 // A refusal of our own, which no errno names (a target that may not be replaced, a file that is not
 // regular).
 FsFailure Refusal(FailureReason reason);
-
-// The latest failure of this thread, for FileSystem::LastFailure: the calls that do not return their
-// failure note it here. Failed() notes errno, Refused() a refusal, Note() a failure a call returned; all
-// three return false for the caller to return.
-bool Failed();
-bool Refused(FailureReason reason);
-bool Note(FsFailure failure);
-FsFailure LastFailureOfThread();
 
 EntryKind KindOf(mode_t mode);
 FileId IdOf(const struct stat& st);
 
 // Lists a folder: the entries are read whole, the folder closed, then each is handed out.
-bool ListFolder(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry);
+FsStatus ListFolder(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry);
 
 // CopyReplacing of the POSIX file system.
-bool CopyReplacing(const std::string& from, const std::string& to, const std::function<bool()>& stopped);
-// Whether the replacing calls may put a file where target is (the refusal noted when not).
-bool MayReplace(const char* target);
+FsStatus CopyReplacing(const std::string& from, const std::string& to, const std::function<bool()>& stopped);
+// Whether the replacing calls may put a file where target is: the refusal when not.
+FsStatus MayReplace(const char* target);
 
 // Opens path (relative to folder, or the current folder with AT_FDCWD) for reading, but only when it turns
 // out to be a regular file: the path may have been replaced by a link to a device since it was listed.

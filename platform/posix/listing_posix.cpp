@@ -172,9 +172,9 @@ struct BufferedEntry {
 
 }  // namespace
 
-bool ListFolder(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) {
+FsStatus ListFolder(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return Failed();
+  if (fd < 0) return LastError();
   // The folder is read whole and closed before its entries are handed out: a walk descends from inside
   // the callback, and would otherwise hold a descriptor for every level of a deep tree.
   std::string names;
@@ -196,8 +196,8 @@ bool ListFolder(const std::string& folder, const std::function<void(const DirEnt
     entry.id = e.id;
     onEntry(entry);
   }
-  if (error == 0) return true;
-  return Note(FailureOf(error));
+  if (error == 0) return {};
+  return FailureOf(error);
 }
 
 }  // namespace kestrin::posix

@@ -12,31 +12,6 @@ namespace kestrin {
 
 namespace {
 
-// Why the latest failed call of this thread failed: the error it left, or a refusal of our own (a target
-// that may not be replaced, a file that is not on disk), which no error code names.
-thread_local DWORD t_error = 0;
-thread_local bool t_refused = false;
-thread_local FailureReason t_refusal = FailureReason::System;
-
-// Notes GetLastError() as the reason of the call that fails now; false for the caller to return.
-bool Failed() {
-  t_error = GetLastError();
-  t_refused = false;
-  return false;
-}
-bool Refused(FailureReason reason) {
-  t_refused = true;
-  t_refusal = reason;
-  return false;
-}
-
-// A path no entry can bear (empty, or holding a wildcard), refused before the system is asked: the reason
-// is the one the system gives such a name, not whatever an earlier call left.
-bool NoSuchName() {
-  SetLastError(ERROR_INVALID_NAME);
-  return Failed();
-}
-
 FailureReason ReasonOf(DWORD error) {
   switch (error) {
     case ERROR_ACCESS_DENIED: return FailureReason::PermissionDenied;
@@ -64,6 +39,15 @@ FsFailure FailureOf(DWORD error) {
   const FailureReason reason = ReasonOf(error);
   return FsFailure{reason, reason == FailureReason::System ? ErrorText(error) : std::string()};
 }
+
+// The failure the latest call of this thread left (GetLastError).
+FsFailure LastError() { return FailureOf(GetLastError()); }
+
+// A path no entry can bear (empty, or holding a wildcard), refused before the system is asked, with the
+// reason the system gives such a name.
+FsFailure NoSuchName() { return FailureOf(ERROR_INVALID_NAME); }
+
+FsFailure Refusal(FailureReason reason) { return FsFailure{reason, {}}; }
 
 // Asked by CopyFileExA between chunks: the copy is cancelled (and its partial file removed) on a stop.
 DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE,
@@ -124,11 +108,18 @@ FileId IdOf(const std::string& path) {
 
 // Whether the replacing calls may put a file where target is: nothing there yet, or a file without the
 // read-only attribute. A folder (or a link to one) or a read-only file is kept.
-bool MayReplace(const std::string& target) {
+FsStatus MayReplace(const std::string& target) {
   const DWORD attributes = GetFileAttributesA(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // the call itself reports what is wrong
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Refused(FailureReason::TargetExists);
-  return (attributes & FILE_ATTRIBUTE_READONLY) == 0 || Refused(FailureReason::ReadOnlyTarget);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return {};  // the call itself reports what is wrong
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Refusal(FailureReason::TargetExists);
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return Refusal(FailureReason::ReadOnlyTarget);
+  return {};
+}
+
+// The status of a call that returns nonzero on success and leaves GetLastError() on failure.
+FsStatus Done(BOOL result) {
+  if (result != 0) return {};
+  return LastError();
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -136,7 +127,7 @@ class Win32FileSystem final : public FileSystem {
   PathInfo Lookup(const std::string& path) override {
     PathInfo info;
     if (path.empty() || HasWildcard(path)) {
-      NoSuchName();
+      info.failure = NoSuchName();
       return info;
     }
     DWORD attributes;
@@ -146,7 +137,7 @@ class Win32FileSystem final : public FileSystem {
       attributes = data.dwFileAttributes;
       FindClose(find);
     } else {
-      Failed();
+      info.failure = LastError();
       // A drive root, or a folder written with a trailing separator, is no entry FindFirstFileA finds.
       if (!EndsWithSeparator(path)) return info;
       attributes = GetFileAttributesA(path.c_str());
@@ -159,15 +150,18 @@ class Win32FileSystem final : public FileSystem {
     return info;
   }
 
-  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
+  FsStatus Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
     if (folder.empty() || HasWildcard(folder)) return NoSuchName();
     std::string prefix = folder;
     if (!EndsWithSeparator(prefix)) prefix += '\\';
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((prefix + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND || Failed();  // an empty drive root
+    if (find == INVALID_HANDLE_VALUE) {
+      if (GetLastError() == ERROR_FILE_NOT_FOUND) return {};  // an empty drive root
+      return LastError();
+    }
     DirEntry entry;
-    bool ok = true;
+    FsStatus ok;
     for (;;) {
       const char* name = data.cFileName;
       const bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -180,7 +174,7 @@ class Win32FileSystem final : public FileSystem {
         onEntry(entry);
       }
       if (!FindNextFileA(find, &data)) {
-        ok = GetLastError() == ERROR_NO_MORE_FILES || Failed();
+        if (GetLastError() != ERROR_NO_MORE_FILES) ok = LastError();
         break;
       }
     }
@@ -188,44 +182,43 @@ class Win32FileSystem final : public FileSystem {
     return ok;
   }
 
-  bool MakeFolder(const std::string& path) override {
-    return CreateDirectoryA(path.c_str(), nullptr) != 0 || Failed();
-  }
+  FsStatus MakeFolder(const std::string& path) override { return Done(CreateDirectoryA(path.c_str(), nullptr)); }
 
-  bool CopyReplacing(const std::string& from, const std::string& to,
-                     const std::function<bool()>& stopped) override {
+  FsStatus CopyReplacing(const std::string& from, const std::string& to,
+                         const std::function<bool()>& stopped) override {
     const PathInfo source = Lookup(from);
-    if (!source.found) return false;
-    if (source.kind != EntryKind::File) return Refused(FailureReason::NotRegularFile);
-    if (SameFile(from, to)) return Refused(FailureReason::TargetExists);
-    if (!MayReplace(to)) return false;
+    if (!source.found) return source.failure;
+    if (source.kind != EntryKind::File) return Refusal(FailureReason::NotRegularFile);
+    if (SameFile(from, to)) return Refusal(FailureReason::TargetExists);
+    if (FsStatus may = MayReplace(to); !may) return may;
     // Copy beside the target, then put the copy in its place in one step, so that a copy that fails
     // part-way leaves the old target whole.
     const std::size_t last = NativePathStyle().LastSeparator(to);
     const std::string folder = last == std::string::npos ? std::string(".") : to.substr(0, last + 1);
     char temp[MAX_PATH + 1];
     if (GetTempFileNameA(folder.c_str(), "kst", 0, temp) == 0) {
-      return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0 || Failed();  // no room for a temporary name
+      return Done(CopyFileA(from.c_str(), to.c_str(), FALSE));  // no room for a temporary name
     }
     const BOOL copied = stopped ? CopyFileExA(from.c_str(), temp, CopyProgress, const_cast<std::function<bool()>*>(&stopped),
                                               nullptr, 0)
                                 : CopyFileA(from.c_str(), temp, FALSE);
-    if (copied && MoveFileExA(temp, to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    Failed();
+    if (copied && MoveFileExA(temp, to.c_str(), MOVEFILE_REPLACE_EXISTING)) return {};
+    const FsFailure why = LastError();
     SetFileAttributesA(temp, FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(temp);
-    return false;
+    return why;
   }
 
-  bool MoveNoReplace(const std::string& from, const std::string& to) override {
+  FsStatus MoveNoReplace(const std::string& from, const std::string& to) override {
     // Two names of one file (a hard link): MoveFileA may report success while changing nothing. The same
     // name in another case is a real rename and goes ahead.
-    if (SameFile(from, to) && !SameNameButForCase(from, to)) return Refused(FailureReason::TargetExists);
-    return MoveFileA(from.c_str(), to.c_str()) != 0 || Failed();
+    if (SameFile(from, to) && !SameNameButForCase(from, to)) return Refusal(FailureReason::TargetExists);
+    return Done(MoveFileA(from.c_str(), to.c_str()));
   }
 
-  bool MoveReplacing(const std::string& from, const std::string& to) override {
-    return MayReplace(to) && (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0 || Failed());
+  FsStatus MoveReplacing(const std::string& from, const std::string& to) override {
+    if (FsStatus may = MayReplace(to); !may) return may;
+    return Done(MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING));
   }
 
   bool Writable(const std::string& path) override {
@@ -245,12 +238,7 @@ class Win32FileSystem final : public FileSystem {
     return h.get() != INVALID_HANDLE_VALUE;
   }
 
-  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0 || Failed(); }
-
-  FsFailure LastFailure() override {
-    if (t_refused) return FsFailure{t_refusal, {}};
-    return FailureOf(t_error);
-  }
+  FsStatus RemoveFile(const std::string& path) override { return Done(DeleteFileA(path.c_str())); }
 
   bool SameFile(const std::string& a, const std::string& b) override {
     const FileId x = IdOf(a);
@@ -266,7 +254,7 @@ class Win32FileSystem final : public FileSystem {
     if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       CloseHandle(h);
-      return FsFailure{FailureReason::NotRegularFile, {}};
+      return Refusal(FailureReason::NotRegularFile);
     }
     return reinterpret_cast<ReadHandle>(h);
   }

@@ -174,7 +174,7 @@ TEST_F(DiskTest, AStoppedRenameKeepsWhatItRenamed) {
 // A file system that raises the stop flag while one large file is being copied, between its chunks.
 class StopDuringCopy : public testing::FaultyFileSystem {
  public:
-  bool CopyReplacing(const std::string& from, const std::string& to, const std::function<bool()>& stopped) override {
+  FsStatus CopyReplacing(const std::string& from, const std::string& to, const std::function<bool()>& stopped) override {
     if (from.find("big") == std::string::npos) return FaultyFileSystem::CopyReplacing(from, to, stopped);
     int asks = 0;
     return FaultyFileSystem::CopyReplacing(from, to, [&] {

@@ -142,7 +142,7 @@ TEST(CopyTest, BatchCountsEveryFileAndReportsEachAfterItsPosition) {
   const CopyCounts counts = CopyFiles(CommandEnv{mem, nullptr, sink}, files, "/in", "/out/x/", kPosix);
   EXPECT_EQ(positions, (std::vector<std::size_t>{0, 1, 2, 3, 4}));
   // The second file mapped to a target this batch wrote is refused: the first copy stays.
-  EXPECT_EQ(sink.Outcomes(), (std::vector<std::string>{"copied 0 /in/a -> /out/x/a", "failed 1 /in/gone: unknown error",
+  EXPECT_EQ(sink.Outcomes(), (std::vector<std::string>{"copied 0 /in/a -> /out/x/a", "failed 1 /in/gone: vanished",
                                                        "failed 2 /in/p: not a regular file",
                                                        "copied 3 /in/b -> /out/x/b +replaced",
                                                        "failed 4 /in/x/a: another file of this batch was copied there"}));

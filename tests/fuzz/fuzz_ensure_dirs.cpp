@@ -48,7 +48,7 @@ void Check(std::string_view path, const PathStyle& style, const std::vector<std:
   const bool want = reference::EnsureDirectories(
       path, style, [&](const std::string& p) { return expectedTree.Lookup(p).found; },
       [&](const std::string& p) { return expectedTree.Lookup(p).directory; },
-      [&](const std::string& p) { return expectedTree.MakeFolder(p); });
+      [&](const std::string& p) { return expectedTree.MakeFolder(p).ok; });
 
   bool got = false;
   got = EnsureDirectories(actualTree, path, style);

@@ -172,7 +172,7 @@ TEST(PosixFileSystem, CopyFailingHalfWayKeepsTheOldTarget) {
   small.rlim_cur = 4096;
   void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool copied = NativeFileSystem().CopyReplacing(tmp.Join("big"), tmp.Join("target"));
+  const bool copied = NativeFileSystem().CopyReplacing(tmp.Join("big"), tmp.Join("target")).ok;
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, previous);
 
@@ -203,7 +203,7 @@ TEST(PosixFileSystem, DeepTreeDoesNotRunOutOfDescriptors) {
   int folders = 0;
   int files = 0;
   std::function<void(const std::string&)> walk = [&](const std::string& folder) {
-    const bool ok = NativeFileSystem().Enumerate(folder, [&](const DirEntry& e) {
+    const FsStatus ok = NativeFileSystem().Enumerate(folder, [&](const DirEntry& e) {
       if (e.kind == EntryKind::Directory) {
         ++folders;
         walk(folder + "/" + std::string(e.name));
@@ -468,6 +468,54 @@ TEST(PosixFileSystem, BytesSeenInPlaceOutliveLaterRuns) {
   reader->Close(held.value);
 }
 
+// Every call that fails returns its own reason with its result, whatever failed before it on this thread
+// or another.
+TEST(PosixFileSystem, EachFailedCallReturnsItsOwnReason) {
+  TempFolder tmp;
+  FileSystem& fs = NativeFileSystem();
+  ASSERT_TRUE(WriteFile(tmp.Join("a"), "a"));
+  ASSERT_TRUE(WriteFile(tmp.Join("b"), "b"));
+  ASSERT_TRUE(fs.MakeFolder(tmp.Join("dir")));
+  ASSERT_EQ(mkfifo(tmp.Join("fifo").c_str(), 0600), 0);
+  const std::string gone = tmp.Join("gone");
+  struct Row {
+    const char* what;
+    std::function<FsFailure()> call;
+    FailureReason reason;
+  };
+  const Row rows[] = {
+      {"lookup of a missing path", [&] { return fs.Lookup(gone).failure; }, FailureReason::Vanished},
+      {"listing of a missing folder", [&] { return fs.Enumerate(gone, [](const DirEntry&) {}).failure; },
+       FailureReason::Vanished},
+      {"folder made twice", [&] { return fs.MakeFolder(tmp.Join("dir")).failure; }, FailureReason::TargetExists},
+      {"folder in a missing folder", [&] { return fs.MakeFolder(gone + "/x").failure; }, FailureReason::Vanished},
+      {"copy of a FIFO", [&] { return fs.CopyReplacing(tmp.Join("fifo"), tmp.Join("c")).failure; },
+       FailureReason::NotRegularFile},
+      {"copy onto itself", [&] { return fs.CopyReplacing(tmp.Join("a"), tmp.Join("a")).failure; },
+       FailureReason::TargetExists},
+      {"copy onto a folder", [&] { return fs.CopyReplacing(tmp.Join("a"), tmp.Join("dir")).failure; },
+       FailureReason::TargetExists},
+      {"rename onto a file", [&] { return fs.MoveNoReplace(tmp.Join("a"), tmp.Join("b")).failure; },
+       FailureReason::TargetExists},
+      {"replacing rename onto a folder", [&] { return fs.MoveReplacing(tmp.Join("a"), tmp.Join("dir")).failure; },
+       FailureReason::TargetExists},
+      {"removal of a missing file", [&] { return fs.RemoveFile(gone).failure; }, FailureReason::Vanished},
+  };
+  for (const Row& row : rows) {
+    for (const Row& before : rows) {
+      if (before.reason == row.reason) continue;
+      SCOPED_TRACE(std::string(row.what) + " after " + before.what);
+      before.call();
+      std::thread([&] { before.call(); }).join();
+      const FsFailure why = row.call();
+      EXPECT_EQ(why.reason, row.reason);
+      EXPECT_EQ(why.detail, "");
+    }
+  }
+  EXPECT_EQ(ReadFile(tmp.Join("a")), "a");
+  EXPECT_EQ(ReadFile(tmp.Join("b")), "b");
+}
+
 // Readers on several threads at once, with nothing shared but the descriptor numbers the kernel hands
 // from one to the next: each reads every file whole and turns away every FIFO, run after run. (The threads
 // stage runs this under the race detector, which does not see a ring's opens and closes.)
@@ -624,7 +672,7 @@ TEST(WindowsFileSystem, MoveNoReplaceOntoAnExistingFileFails) {
   EXPECT_EQ(ReadFile(tmp.Join("b")), "a");
 }
 
-// Each way a copy fails leaves its own reason for LastFailure, never the one an earlier call left: a
+// Each way a copy fails returns its own reason, never the one an earlier call left: a
 // source that is not there, the copy beside the target (a source open without sharing), the step that puts
 // it in place (a target open without sharing), and the direct copy used when no temporary name can be
 // made (a target folder that does not exist). No temporary file stays behind.
@@ -654,16 +702,14 @@ TEST(WindowsFileSystem, EveryFailedCopySaysWhy) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     // Another reason first: the one a failed call before this copy leaves.
-    if (row.reasons.front() == FailureReason::Vanished) {
-      EXPECT_FALSE(fs.MoveNoReplace(a, tmp.Join("held.txt")));
-    } else {
-      EXPECT_FALSE(fs.Lookup(tmp.Join("none")).found);
-    }
-    const FailureReason before = fs.LastFailure().reason;
+    const FailureReason before = row.reasons.front() == FailureReason::Vanished
+                                     ? fs.MoveNoReplace(a, tmp.Join("held.txt")).failure.reason
+                                     : fs.Lookup(tmp.Join("none")).failure.reason;
     ASSERT_EQ(std::count(row.reasons.begin(), row.reasons.end(), before), 0);
 
-    EXPECT_FALSE(fs.CopyReplacing(row.from, row.to));
-    const FsFailure why = fs.LastFailure();
+    const FsStatus copied = fs.CopyReplacing(row.from, row.to);
+    EXPECT_FALSE(copied);
+    const FsFailure& why = copied.failure;
     EXPECT_NE(std::count(row.reasons.begin(), row.reasons.end(), why.reason), 0)
         << static_cast<int>(why.reason) << " " << why.detail;
     if (why.reason == FailureReason::System) {

@@ -32,7 +32,7 @@ std::string ReadAll(FileSystem& fs, const std::string& path, FsResult<std::size_
 
 Paths Listing(FileSystem& fs, const std::string& folder, bool* ok = nullptr) {
   Paths names;
-  const bool result = fs.Enumerate(folder, [&](const DirEntry& e) { names.emplace_back(e.name); });
+  const bool result = fs.Enumerate(folder, [&](const DirEntry& e) { names.emplace_back(e.name); }).ok;
   if (ok) *ok = result;
   return names;
 }
@@ -85,7 +85,7 @@ TEST(FaultyFileSystem, AfterAndTimesCountMatchingCalls) {
   faulty.Fail(FsOp::MakeFolder, "/out/", 1, 2);  // the 2nd and 3rd matching calls fail
   const std::vector<bool> expected = {true, false, false, true};
   for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(faulty.MakeFolder("/out/" + std::to_string(i)), expected[i]) << i;
+    EXPECT_EQ(faulty.MakeFolder("/out/" + std::to_string(i)).ok, expected[i]) << i;
   }
   EXPECT_TRUE(faulty.MakeFolder("/other"));  // never matched
   EXPECT_EQ(faulty.Calls(FsOp::MakeFolder), 5);

@@ -116,6 +116,33 @@ TEST(EnsureDirectories, AFolderThatAppearsAfterTheWalkIsAFailure) {
   EXPECT_FALSE(EnsureDirectories(faulty, "/base/a/f", kPosix));
 }
 
+// A failure says why: the folder that could not be made (its own reason, not an earlier call's), the
+// lookup that found nothing to start from, or a path over the limit.
+TEST(EnsureDirectories, SaysWhyItFailed) {
+  MemoryFileSystem mem(PathStyle::Posix());
+  mem.AddFolder("/out").AddFile("/out/file", "x");
+  FaultyFileSystem faulty(mem);
+  faulty.Fail(FsOp::MakeFolder, "/out/locked");
+  struct Case {
+    std::string path;
+    FailureReason reason;
+    std::string detail;
+  };
+  const Case cases[] = {
+      {"/out/file/a/b.txt", FailureReason::TargetExists, ""},       // a file where a folder is made
+      {"/out/locked/b.txt", FailureReason::System, "injected failure"},
+      {"rel/a/b.txt", FailureReason::Vanished, ""},                 // nothing to start from
+      {"/out/" + std::string(PathStyle::Posix().PathLimit(), 'n') + "/b.txt", FailureReason::PathTooLong, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path.substr(0, 40));
+    FsFailure why{FailureReason::ReadOnlyTarget, "left by an earlier call"};
+    EXPECT_FALSE(EnsureDirectories(faulty, c.path, PathStyle::Posix(), &why));
+    EXPECT_EQ(why.reason, c.reason);
+    EXPECT_EQ(why.detail, c.detail);
+  }
+}
+
 TEST(FsQuery, InMemoryLookups) {
   MemoryFileSystem memory(kPosix);
   memory.AddFolder("/base/dir").AddFile("/base/file.txt", "x").AddOther("/base/fifo");

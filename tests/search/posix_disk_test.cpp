@@ -393,7 +393,7 @@ TEST(SearchOnPosixDisk, FilesTurningIntoFifosAndFoldersMidSearch) {
 // A file system that raises a stop flag once the walk has been handed the entry named "stop-here".
 class StopAfterEntry : public testing::FaultyFileSystem {
  public:
-  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
+  FsStatus Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
     return FaultyFileSystem::Enumerate(folder, [&](const DirEntry& entry) {
       onEntry(entry);
       if (entry.name == "stop-here") stop.Request();

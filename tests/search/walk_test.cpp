@@ -132,9 +132,9 @@ class LinkingFileSystem : public MemoryFileSystem {
 
   PathInfo Lookup(const std::string& path) override { return MemoryFileSystem::Lookup(Resolve(path)); }
 
-  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
+  FsStatus Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
     const std::string real = Resolve(folder);
-    if (!MemoryFileSystem::Enumerate(real, onEntry)) return false;
+    if (FsStatus listed = MemoryFileSystem::Enumerate(real, onEntry); !listed) return listed;
     for (const Link& link : links_) {
       if (link.folder != real) continue;
       DirEntry entry;
@@ -143,7 +143,7 @@ class LinkingFileSystem : public MemoryFileSystem {
       entry.id = MemoryFileSystem::Lookup(link.target).id;
       onEntry(entry);
     }
-    return true;
+    return {};
   }
 
  private:

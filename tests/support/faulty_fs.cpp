@@ -5,10 +5,6 @@
 namespace kestrin::testing {
 
 namespace {
-// Whether a rule decided the latest failed call of this thread, and with what reason. Plain values: a
-// thread-local object with a destructor is not safe on every platform's worker threads.
-thread_local bool t_injected = false;
-thread_local FailureReason t_injectedReason = FailureReason::System;
 
 bool Contains(const std::string& path, const std::string& part) {
   return part.empty() || path.find(part) != std::string::npos;
@@ -65,57 +61,60 @@ FaultyFileSystem::Rule* FaultyFileSystem::Match(FsOp op, const std::string& path
     if (chosen == nullptr && turn >= rule.after && (rule.times < 0 || turn < rule.after + rule.times))
       chosen = &rule;
   }
-  t_injected = chosen != nullptr;
-  t_injectedReason = FailureReason::System;
   return chosen;
 }
 
 const FaultyFileSystem::Rule* FaultyFileSystem::Vanished(const std::string& path) const {
   const std::lock_guard<std::mutex> lock(mutex_);
   for (const Rule& rule : rules_) {
-    if (rule.effect == Effect::Vanish && Contains(path, rule.pathPart)) {
-      t_injected = true;
-      t_injectedReason = FailureReason::Vanished;
-      return &rule;
-    }
+    if (rule.effect == Effect::Vanish && Contains(path, rule.pathPart)) return &rule;
   }
   return nullptr;
 }
 
 PathInfo FaultyFileSystem::Lookup(const std::string& path) {
   Count(FsOp::Lookup);
-  if (Vanished(path) || Match(FsOp::Lookup, path)) return PathInfo{};
+  PathInfo missing;
+  if (Vanished(path)) {
+    missing.failure = Gone();
+    return missing;
+  }
+  if (Match(FsOp::Lookup, path)) {
+    missing.failure = Injected();
+    return missing;
+  }
   return inner_.Lookup(path);
 }
 
-bool FaultyFileSystem::Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) {
+FsStatus FaultyFileSystem::Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) {
   Count(FsOp::Enumerate);
-  if (Vanished(folder)) return false;
+  if (Vanished(folder)) return Gone();
   const Rule* rule = Match(FsOp::Enumerate, folder);
   if (rule == nullptr) return inner_.Enumerate(folder, onEntry);
-  if (rule->effect != Effect::Stop) return false;
+  if (rule->effect != Effect::Stop) return Injected();
   const std::size_t limit = rule->amount;
   std::size_t delivered = 0;
-  const bool ok = inner_.Enumerate(folder, [&](const DirEntry& entry) {
+  const FsStatus listed = inner_.Enumerate(folder, [&](const DirEntry& entry) {
     if (delivered < limit) {
       ++delivered;
       onEntry(entry);
     }
   });
-  (void)ok;
-  return false;
+  static_cast<void>(listed);
+  return Injected();
 }
 
-bool FaultyFileSystem::MakeFolder(const std::string& path) {
+FsStatus FaultyFileSystem::MakeFolder(const std::string& path) {
   Count(FsOp::MakeFolder);
-  if (Vanished(path) || Match(FsOp::MakeFolder, path)) return false;
+  if (Vanished(path)) return Gone();
+  if (Match(FsOp::MakeFolder, path)) return Injected();
   return inner_.MakeFolder(path);
 }
 
-bool FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::string& to,
-                                const std::function<bool()>& stopped) {
+FsStatus FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::string& to,
+                                    const std::function<bool()>& stopped) {
   Count(op);
-  if (Vanished(from) || Vanished(to)) return false;
+  if (Vanished(from) || Vanished(to)) return Gone();
   const Rule* rule = Match(op, from);
   if (rule == nullptr) {
     switch (op) {
@@ -127,40 +126,38 @@ bool FaultyFileSystem::Transfer(FsOp op, const std::string& from, const std::str
         return inner_.MoveReplacing(from, to);
     }
   }
-  if (rule->effect == Effect::Pretend) return true;
+  if (rule->effect == Effect::Pretend) return {};
   // Half-way: the target is there as by a copy, the source stays, and the call reports failure. A move
   // that may not replace leaves an existing target alone even then.
   if (rule->effect == Effect::Halfway && !(op == FsOp::MoveNoReplace && inner_.Lookup(to).found)) {
-    inner_.CopyReplacing(from, to);
+    static_cast<void>(inner_.CopyReplacing(from, to));
   }
-  return false;
+  return Injected();
 }
 
-bool FaultyFileSystem::CopyReplacing(const std::string& from, const std::string& to,
-                                     const std::function<bool()>& stopped) {
+FsStatus FaultyFileSystem::CopyReplacing(const std::string& from, const std::string& to,
+                                         const std::function<bool()>& stopped) {
   return Transfer(FsOp::CopyReplacing, from, to, stopped);
 }
 
-bool FaultyFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
+FsStatus FaultyFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
   return Transfer(FsOp::MoveNoReplace, from, to);
 }
 
-bool FaultyFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+FsStatus FaultyFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
   return Transfer(FsOp::MoveReplacing, from, to);
 }
 
-bool FaultyFileSystem::RemoveFile(const std::string& path) {
+FsStatus FaultyFileSystem::RemoveFile(const std::string& path) {
   Count(FsOp::RemoveFile);
-  if (Vanished(path) || Match(FsOp::RemoveFile, path)) return false;
+  if (Vanished(path)) return Gone();
+  if (Match(FsOp::RemoveFile, path)) return Injected();
   return inner_.RemoveFile(path);
 }
 
 FsFailure FaultyFileSystem::Injected() { return FsFailure{FailureReason::System, "injected failure"}; }
 
-FsFailure FaultyFileSystem::LastFailure() {
-  if (!t_injected) return inner_.LastFailure();
-  return FsFailure{t_injectedReason, t_injectedReason == FailureReason::System ? "injected failure" : ""};
-}
+FsFailure FaultyFileSystem::Gone() { return FsFailure{FailureReason::Vanished, {}}; }
 
 bool FaultyFileSystem::Writable(const std::string& path) { return !Vanished(path) && inner_.Writable(path); }
 
@@ -173,7 +170,7 @@ bool FaultyFileSystem::SameFile(const std::string& a, const std::string& b) {
 
 FsResult<ReadHandle> FaultyFileSystem::OpenForRead(const std::string& path) {
   Count(FsOp::OpenForRead);
-  if (Vanished(path)) return FsFailure{FailureReason::Vanished, {}};
+  if (Vanished(path)) return Gone();
   if (Match(FsOp::OpenForRead, path)) return Injected();
   FsResult<ReadHandle> opened = inner_.OpenForRead(path);
   if (opened) {

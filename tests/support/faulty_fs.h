@@ -71,14 +71,14 @@ class FaultyFileSystem : public FileSystem {
   int Calls(FsOp op) const;
 
   PathInfo Lookup(const std::string& path) override;
-  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override;
-  bool MakeFolder(const std::string& path) override;
-  bool CopyReplacing(const std::string& from, const std::string& to,
-                     const std::function<bool()>& stopped = {}) override;
-  FsFailure LastFailure() override;  // "injected failure" (or vanished) when a rule decided
-  bool MoveNoReplace(const std::string& from, const std::string& to) override;
-  bool MoveReplacing(const std::string& from, const std::string& to) override;
-  bool RemoveFile(const std::string& path) override;
+  // A failure a rule decided says "injected failure" (FailureReason::System), or Vanished.
+  FsStatus Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override;
+  FsStatus MakeFolder(const std::string& path) override;
+  FsStatus CopyReplacing(const std::string& from, const std::string& to,
+                         const std::function<bool()>& stopped = {}) override;
+  FsStatus MoveNoReplace(const std::string& from, const std::string& to) override;
+  FsStatus MoveReplacing(const std::string& from, const std::string& to) override;
+  FsStatus RemoveFile(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   bool Writable(const std::string& path) override;  // forwarded; false for a vanished path
   FsResult<ReadHandle> OpenForRead(const std::string& path) override;  // "injected failure", or vanished
@@ -103,12 +103,13 @@ class FaultyFileSystem : public FileSystem {
 
   // The failure a rule makes a call return.
   static FsFailure Injected();
+  static FsFailure Gone();
   // The rule that applies to this call, counting it against every rule it matches; null when none does.
   Rule* Match(FsOp op, const std::string& path);
   const Rule* Vanished(const std::string& path) const;
   // CopyReplacing, MoveNoReplace and MoveReplacing: the same faults, the inner call that differs.
-  bool Transfer(FsOp op, const std::string& from, const std::string& to,
-                const std::function<bool()>& stopped = {});
+  FsStatus Transfer(FsOp op, const std::string& from, const std::string& to,
+                    const std::function<bool()>& stopped = {});
   void Count(FsOp op) {
     const std::lock_guard<std::mutex> lock(mutex_);
     ++calls_[op];

@@ -263,7 +263,10 @@ std::vector<std::string> MemoryFileSystem::Paths() const {
 PathInfo MemoryFileSystem::Lookup(const std::string& path) {
   PathInfo info;
   const Node* node = Find(path);
-  if (node == nullptr) return info;
+  if (node == nullptr) {
+    info.failure = FsFailure{FailureReason::Vanished, {}};
+    return info;
+  }
   info.found = true;
   info.kind = node->kind;
   info.directory = node->kind == EntryKind::Directory;
@@ -271,9 +274,10 @@ PathInfo MemoryFileSystem::Lookup(const std::string& path) {
   return info;
 }
 
-bool MemoryFileSystem::Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) {
+FsStatus MemoryFileSystem::Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) {
   const Node* node = Find(folder);
-  if (node == nullptr || node->kind != EntryKind::Directory) return false;
+  if (node == nullptr) return FsFailure{FailureReason::Vanished, {}};
+  if (node->kind != EntryKind::Directory) return Refused();
   struct Snapshot {
     std::string name;
     bool hidden;
@@ -293,23 +297,29 @@ bool MemoryFileSystem::Enumerate(const std::string& folder, const std::function<
     entry.id = s.id;
     onEntry(entry);
   }
-  return true;
+  return {};
 }
 
-bool MemoryFileSystem::MakeFolder(const std::string& path) {
+FsStatus MemoryFileSystem::MakeFolder(const std::string& path) {
   makeFolderCalls_.push_back(path);
   std::string leaf;
   Node* parent = FindParent(path, leaf);
-  if (parent == nullptr || Child(*parent, leaf) != nullptr) return false;
+  if (parent == nullptr) return FsFailure{FailureReason::Vanished, {}};
+  if (Child(*parent, leaf) != nullptr) return FsFailure{FailureReason::TargetExists, {}};
   auto node = std::make_unique<Node>();
   node->name = leaf;
   node->data = std::make_shared<Data>(Data{nullptr, NewId()});
   Attach(*parent, std::move(node));
-  return true;
+  return {};
 }
 
-bool MemoryFileSystem::CopyReplacing(const std::string& from, const std::string& to,
-                                     const std::function<bool()>&) {
+FsStatus MemoryFileSystem::CopyReplacing(const std::string& from, const std::string& to,
+                                         const std::function<bool()>&) {
+  if (Copy(from, to)) return {};
+  return Find(from) == nullptr ? FsFailure{FailureReason::Vanished, {}} : Refused();
+}
+
+bool MemoryFileSystem::Copy(const std::string& from, const std::string& to) {
   const Node* source = Find(from);
   if (source == nullptr || source->kind != EntryKind::File) return false;
   if (Parse(to).trailing) return false;
@@ -359,30 +369,26 @@ bool MemoryFileSystem::Move(const std::string& from, const std::string& to, bool
   return true;
 }
 
-namespace {
-// Why the latest refused move of this thread was refused, as the native file systems tell it.
-thread_local FailureReason t_lastFailure = FailureReason::System;
-}  // namespace
+FsFailure MemoryFileSystem::Refused() { return FsFailure{FailureReason::System, "refused by the memory file system"}; }
 
-bool MemoryFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
-  const bool moved = Move(from, to, false);
-  if (!moved) {
-    t_lastFailure = Find(from) == nullptr ? FailureReason::Vanished
-                    : Find(to) != nullptr ? FailureReason::TargetExists
-                                          : FailureReason::System;
-  }
-  return moved;
+FsStatus MemoryFileSystem::MoveNoReplace(const std::string& from, const std::string& to) {
+  if (Move(from, to, false)) return {};
+  if (Find(from) == nullptr) return FsFailure{FailureReason::Vanished, {}};
+  if (Find(to) != nullptr) return FsFailure{FailureReason::TargetExists, {}};
+  return Refused();
 }
 
-FsFailure MemoryFileSystem::LastFailure() { return FsFailure{t_lastFailure, {}}; }
+FsStatus MemoryFileSystem::MoveReplacing(const std::string& from, const std::string& to) {
+  if (Move(from, to, true)) return {};
+  return Find(from) == nullptr ? FsFailure{FailureReason::Vanished, {}} : Refused();
+}
 
-bool MemoryFileSystem::MoveReplacing(const std::string& from, const std::string& to) { return Move(from, to, true); }
-
-bool MemoryFileSystem::RemoveFile(const std::string& path) {
+FsStatus MemoryFileSystem::RemoveFile(const std::string& path) {
   Node* node = Find(path);
-  if (node == nullptr || node->kind == EntryKind::Directory) return false;
+  if (node == nullptr) return FsFailure{FailureReason::Vanished, {}};
+  if (node->kind == EntryKind::Directory) return Refused();
   Detach(*node);
-  return true;
+  return {};
 }
 
 bool MemoryFileSystem::SameFile(const std::string& a, const std::string& b) {

@@ -24,7 +24,10 @@
 // - CopyReplacing copies a File-kind entry only (not a folder, not an Other), refuses a target that is the
 //   source itself (the same name or an alias) or a folder, and gives the copy a new identity; the copy
 //   keeps the source's hidden flag, as the Windows copy keeps attributes.
-// - MoveNoReplace fails on any existing target (LastFailure then says TargetExists); MoveReplacing
+// - Failures say why: Vanished for a missing path, TargetExists for a name taken (MakeFolder,
+//   MoveNoReplace), NotRegularFile for a folder or an Other opened for reading, and the words "refused by
+//   the memory file system" for every other refusal.
+// - MoveNoReplace fails on any existing target; MoveReplacing
 //   replaces a file but not a folder. Moving a
 //   folder into itself fails. Renaming an entry onto itself (the same entry, another case on a Windows
 //   style) succeeds and takes the new spelling.
@@ -80,14 +83,13 @@ class MemoryFileSystem : public FileSystem {
 
   // FileSystem.
   PathInfo Lookup(const std::string& path) override;
-  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override;
-  bool MakeFolder(const std::string& path) override;
-  bool CopyReplacing(const std::string& from, const std::string& to,
-                     const std::function<bool()>& stopped = {}) override;  // never stops half-way
-  bool MoveNoReplace(const std::string& from, const std::string& to) override;
-  bool MoveReplacing(const std::string& from, const std::string& to) override;
-  FsFailure LastFailure() override;  // the reason of the latest refused MoveNoReplace
-  bool RemoveFile(const std::string& path) override;
+  FsStatus Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override;
+  FsStatus MakeFolder(const std::string& path) override;
+  FsStatus CopyReplacing(const std::string& from, const std::string& to,
+                         const std::function<bool()>& stopped = {}) override;  // never stops half-way
+  FsStatus MoveNoReplace(const std::string& from, const std::string& to) override;
+  FsStatus MoveReplacing(const std::string& from, const std::string& to) override;
+  FsStatus RemoveFile(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   FsResult<ReadHandle> OpenForRead(const std::string& path) override;
   FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override;
@@ -112,6 +114,9 @@ class MemoryFileSystem : public FileSystem {
   std::unique_ptr<Node> Detach(Node& node);
   FileId NewId();
   bool Move(const std::string& from, const std::string& to, bool replace);
+  bool Copy(const std::string& from, const std::string& to);
+  // The failure of a call this double refuses where the native file systems would say why in their words.
+  static FsFailure Refused();
   bool HiddenOf(const Node& node) const;
 
   PathStyle style_;

@@ -33,27 +33,26 @@ class GateFileSystem : public FileSystem {
   }
 
   PathInfo Lookup(const std::string& path) override { return inner_.Lookup(path); }
-  bool Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
+  FsStatus Enumerate(const std::string& folder, const std::function<void(const DirEntry&)>& onEntry) override {
     Gate(At::Enumerate, folder);
     return inner_.Enumerate(folder, onEntry);
   }
-  bool MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
-  bool CopyReplacing(const std::string& from, const std::string& to,
+  FsStatus MakeFolder(const std::string& path) override { return inner_.MakeFolder(path); }
+  FsStatus CopyReplacing(const std::string& from, const std::string& to,
                      const std::function<bool()>& stopped = {}) override {
     Gate(At::Copy, from);
     return inner_.CopyReplacing(from, to, stopped);
   }
   bool Writable(const std::string& path) override { return inner_.Writable(path); }
-  FsFailure LastFailure() override { return inner_.LastFailure(); }
-  bool MoveNoReplace(const std::string& from, const std::string& to) override {
+  FsStatus MoveNoReplace(const std::string& from, const std::string& to) override {
     Gate(At::Move, from);
     return inner_.MoveNoReplace(from, to);
   }
-  bool MoveReplacing(const std::string& from, const std::string& to) override {
+  FsStatus MoveReplacing(const std::string& from, const std::string& to) override {
     Gate(At::Move, from);
     return inner_.MoveReplacing(from, to);
   }
-  bool RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
+  FsStatus RemoveFile(const std::string& path) override { return inner_.RemoveFile(path); }
   bool SameFile(const std::string& a, const std::string& b) override { return inner_.SameFile(a, b); }
   FsResult<ReadHandle> OpenForRead(const std::string& path) override {
     Gate(At::Read, path);
