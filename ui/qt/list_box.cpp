@@ -5,6 +5,35 @@
 
 namespace kestrin::qt {
 
+int LineModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(m_lines.size());
+}
+
+QVariant LineModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= m_lines.size() || (role != Qt::DisplayRole && role != Qt::EditRole)) {
+    return QVariant();
+  }
+  return m_lines[index.row()];
+}
+
+void LineModel::Clear() {
+  beginResetModel();
+  m_lines.clear();
+  endResetModel();
+}
+
+void LineModel::Append(QStringList&& lines) {
+  if (lines.isEmpty()) return;
+  const int first = static_cast<int>(m_lines.size());
+  beginInsertRows(QModelIndex(), first, first + static_cast<int>(lines.size()) - 1);
+  if (m_lines.isEmpty()) {
+    m_lines = std::move(lines);
+  } else {
+    m_lines.append(std::move(lines));
+  }
+  endInsertRows();
+}
+
 ListBox::ListBox(QWidget* parent) : QListView(parent) {
   setModel(&m_model);
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -23,7 +52,7 @@ ListBox::ListBox(QWidget* parent) : QListView(parent) {
 void ListBox::Reset() {
   m_pending.clear();
   m_quiet = true;
-  m_model.setStringList({});
+  m_model.Clear();
   m_quiet = false;
 }
 
@@ -60,15 +89,7 @@ void ListBox::EndFill() {
 void ListBox::Flush() {
   if (m_pending.isEmpty()) return;
   m_quiet = true;
-  if (m_model.rowCount() == 0) {
-    m_model.setStringList(std::move(m_pending));
-  } else {
-    const int first = m_model.rowCount();
-    m_model.insertRows(first, static_cast<int>(m_pending.size()));
-    for (qsizetype i = 0; i < m_pending.size(); ++i) {
-      m_model.setData(m_model.index(first + static_cast<int>(i)), m_pending[i]);
-    }
-  }
+  m_model.Append(std::move(m_pending));
   m_pending = QStringList();
   m_quiet = false;
 }

@@ -9,10 +9,22 @@
 #include <QListView>
 #include <QMouseEvent>
 #include <QStringList>
-#include <QStringListModel>
+#include <QAbstractListModel>
 #include <functional>
 
 namespace kestrin::qt {
+
+// The lines of a list box: appended a block at a time, in one insertion the view hears of once.
+class LineModel : public QAbstractListModel {
+ public:
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  void Clear();
+  void Append(QStringList&& lines);
+
+ private:
+  QStringList m_lines;
+};
 
 class ListBox : public QListView {
  public:
@@ -45,7 +57,7 @@ class ListBox : public QListView {
  private:
   void Flush();
 
-  QStringListModel m_model;
+  LineModel m_model;
   QStringList m_pending;
   bool m_filling = false;
   bool m_flushPosted = false;
