@@ -139,7 +139,7 @@ void CKestrinDlg::Stop() {
 }
 
 void CKestrinDlg::StartCommand(int stopButton, CommandRunner::Work work) {
-  m_failures.clear();
+  ClearFailures();
   m_stopButton = stopButton;
   for (const ControlDef& def : KestrinControls()) {
     if (def.id < 0 || def.id == stopButton || def.id == IDC_PROGRESS) continue;
@@ -147,6 +147,20 @@ void CKestrinDlg::StartCommand(int stopButton, CommandRunner::Work work) {
   }
   if (stopButton != 0) m_host.SetCaption(stopButton, m_host.Translate(text::kStop));
   m_runner.Start(std::move(work), [this](FailureList failures) { EndCommand(std::move(failures)); });
+}
+
+void CKestrinDlg::ClearFailures() {
+  m_failures.clear();
+  ShowFailureCount();
+}
+
+void CKestrinDlg::ShowFailureCount() {
+  // Told to the host only when it changes, so that a command without failures looks as it always did.
+  const std::size_t count = m_failures.size();
+  if (count == m_failuresShown) return;
+  if (count != 0) m_host.SetCaption(IDC_FAILURES, FormatText(m_host.Translate(text::kFailuresButton), {Count(count)}));
+  if ((count != 0) != (m_failuresShown != 0)) m_host.Show(IDC_FAILURES, count != 0);
+  m_failuresShown = count;
 }
 
 void CKestrinDlg::EndCommand(FailureList failures) {
@@ -159,6 +173,7 @@ void CKestrinDlg::EndCommand(FailureList failures) {
     m_host.Enable(def.id, true);
   }
   m_stopButton = 0;
+  ShowFailureCount();
 }
 
 bool CKestrinDlg::OnStatusClicked() {
@@ -221,7 +236,8 @@ bool CKestrinDlg::OnCommand(int id, Notify notify) {
         case IDC_OPEN_COPY_PATH: OnOpenCopyPath(); return true;
         case IDC_COPY: OnCopyFiles(); return true;
         case IDC_REF_REPORT: OnRefReport(); return true;
-        case IDC_STATUS: return OnStatusClicked();
+        case IDC_STATUS:
+        case IDC_FAILURES: return OnStatusClicked();
         default: return false;
       }
     case Notify::SelChange:
@@ -362,7 +378,7 @@ void CKestrinDlg::OnRecursiveClicked() {
 }
 
 void CKestrinDlg::OnSearch() {
-  m_failures.clear();
+  ClearFailures();
   if (m_singleFileMode) {
     const std::optional<std::string> pattern = ReadFilter(m_host, IDC_SEARCH_TEXT);
     if (!pattern) {
@@ -471,7 +487,7 @@ void CKestrinDlg::OnOpenFailed(const std::string& path) {
 }
 
 void CKestrinDlg::OnBatchRename() {
-  m_failures.clear();
+  ClearFailures();
   // The list box empties whatever follows; m_results keeps the last search's entries.
   m_host.ListReset(IDC_RESULT_LIST);
   const std::size_t n = m_files->size();
@@ -517,7 +533,7 @@ void CKestrinDlg::OnBatchRename() {
 }
 
 void CKestrinDlg::OnCopyFiles() {
-  m_failures.clear();
+  ClearFailures();
   const std::size_t n = m_results->size();
   if (n == 0) {
     SetStatus(m_host, text::kCopyNoFiles);
@@ -585,7 +601,7 @@ void CKestrinDlg::OnRefDblClk() {
 }
 
 void CKestrinDlg::OnRefReport() {
-  m_failures.clear();
+  ClearFailures();
   if (m_refFiles.empty()) {
     SetStatus(m_host, text::kRefReportNoRefs);
     return;

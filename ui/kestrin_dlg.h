@@ -125,6 +125,10 @@ class CKestrinDlg {
   void StartCommand(int stopButton, CommandRunner::Work work);
   // On the window thread, the last step of every command: the controls as they were.
   void EndCommand(FailureList failures);
+  // The failures forgotten (a new command begins), and the failures button hidden.
+  void ClearFailures();
+  // The failures button: "%d个失败" while the last command left failures, hidden otherwise.
+  void ShowFailureCount();
   // A walk of root under flags on the worker; done receives the files listed (all, or those listed before
   // a stop) on the window thread.
   void StartWalk(int stopButton, std::string root, WalkFlags flags,
@@ -154,6 +158,7 @@ class CKestrinDlg {
   FileList m_refFiles;              // every file below m_refPath, walk order
   std::vector<std::size_t> m_refCounts;  // the last reference report's counts, one per m_refFiles entry
   FailureList m_failures;           // what the last command could not handle
+  std::size_t m_failuresShown = 0;  // the count the failures button shows; 0: hidden
 
   DialogHost& m_host;
   PathStyle m_style;

@@ -55,6 +55,7 @@ ControlRect AnchoredRect(ControlAnchor anchor, ControlRect atDefaultSize, int ex
     case kAnchorRightStretch: edges = {kSplit, 10, 0, 0}; break;
     case kAnchorRightPane: edges = {kSplit, 10, 0, 10}; break;
     case kAnchorBottom: edges = {0, 10, 10, 10}; break;
+    case kAnchorBottomRight: edges = {10, 10, 10, 10}; break;
   }
   // Each edge is rounded on its own, so that neighbours that move by the same share stay as far apart.
   const auto share = [](int tenths, int extra) { return (tenths * extra + (extra < 0 ? -5 : 5)) / 10; };

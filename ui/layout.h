@@ -39,6 +39,7 @@ enum ControlAnchor : unsigned char {
   kAnchorRightStretch,  // a box of the reference column: moves with the split, takes the rest of the width
   kAnchorRightPane,     // the reference list: as a box of its column, and all the extra height
   kAnchorBottom,        // the status row: moves with the extra height, takes all the width
+  kAnchorBottomRight,   // beside the status box: moves with the extra height and all the extra width
 };
 
 struct ControlRect {

@@ -37,6 +37,8 @@ inline constexpr const char* kStop = "停止";
 // A reference list line after a report: the line's path and its count.
 inline constexpr const char* kRefCountLine = "%s  (%d)";
 
+// The button beside the status box while the last command left failures: their number.
+inline constexpr const char* kFailuresButton = "%d个失败";
 // The list of the last command's failures.
 inline constexpr const char* kFailuresCaption = "未完成的文件";
 inline constexpr const char* kCopyAll = "复制";

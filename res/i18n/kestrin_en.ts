@@ -55,6 +55,7 @@
     <message><source>拷贝失败, 无法创建拷贝路径:%s.</source><translation>Copy failed, cannot create the copy output path:%s.</translation></message>
     <message><source>拷贝完成, 其中成功:%d个, 失败:%d个.</source><translation>Copy done, succeeded:%d, failed:%d.</translation></message>
     <message><source>已停止, </source><translation>Stopped, </translation></message>
+    <message><source>%d个失败</source><translation>%d failed</translation></message>
     <message><source>已停止, 目录下已列出%d个文件.</source><translation>Stopped, %d files of the folder listed.</translation></message>
     <message><source>没有引用文件可统计.</source><translation>No reference files to count.</translation></message>
     <message><source>没有输入文件可统计引用.</source><translation>No input files to count references in.</translation></message>

@@ -140,8 +140,37 @@ TEST(ProgressRun, CopySetsEachPositionAfterTheFile) {
   EXPECT_EQ(w.host.Only({"Copy"}), (Lines{"Copy /p/in/a", "Copy /p/in/b"}));
   ExpectRun(w.host, w.host.Only({"Range", "Pos", "Show", "SetText"}),
             (Lines{"Range 0..1", "Pos 0", "Show IDC_PROGRESS 1", "Show IDC_STATUS 0", "Pos 0", "Pos 1",
-                   "Show IDC_PROGRESS 0", "Show IDC_STATUS 1", "SetText IDC_STATUS: 拷贝完成, 其中成功:1个, 失败:1个."}));
+                   "Show IDC_PROGRESS 0", "Show IDC_STATUS 1", "SetText IDC_STATUS: 拷贝完成, 其中成功:1个, 失败:1个.",
+                   "Show IDC_FAILURES 1"}));
   EXPECT_EQ(w.fs.Content("/out/in/a"), "1");
+}
+
+// The button beside the status box: the number of files the last command could not handle, shown only
+// while there are some, and a click on it lists them as a click on the status box does.
+TEST(FailuresButton, ShowsTheLastCommandsFailuresAndHidesWithoutThem) {
+  Window w;
+  w.fs.AddFile("/p/in/a", "1").AddFile("/p/in/b", "2").AddFile("/p/in/c", "3");
+  w.Browse("/p/in");
+  EXPECT_FALSE(w.host.Visible(IDC_FAILURES));
+  w.dlg.OnSearch();
+  w.host.Type(IDC_PATH_PREFIX, "/p/");
+  w.host.Type(IDC_COPY_OUTPUT, "/out");
+  {
+    FaultyFileSystem faulty(w.fs);
+    faulty.Fail(FsOp::CopyReplacing, "/p/in/b");
+    faulty.Fail(FsOp::CopyReplacing, "/p/in/c");
+    ScopedFileSystem use(faulty);
+    w.dlg.OnCopyFiles();
+  }
+  EXPECT_TRUE(w.host.Visible(IDC_FAILURES));
+  EXPECT_EQ(w.host.Text(IDC_FAILURES), "2个失败");
+  EXPECT_TRUE(w.dlg.OnCommand(IDC_FAILURES, Notify::Clicked));
+  ASSERT_EQ(w.host.FailureLists().size(), 1u);
+  EXPECT_EQ(w.host.FailureLists().back().size(), 2u);
+  // A search without failures: the button goes.
+  w.dlg.OnSearch();
+  EXPECT_FALSE(w.host.Visible(IDC_FAILURES));
+  EXPECT_FALSE(w.dlg.OnCommand(IDC_FAILURES, Notify::Clicked));
 }
 
 TEST(ProgressRun, RangeHoldsCountsBeyondSixteenBits) {

@@ -48,7 +48,8 @@ TEST(Driver, StartDumpInContractOrder) {
             "text IDC_RENAME_OLD: \ntext IDC_RENAME_NEW: \n"
             "check IDC_RECURSIVE: 1\ncheck IDC_IGNORE_CASE: 0\ncheck IDC_NAME_WITH_DIR: 0\n"
             "check IDC_NAME_WITH_EXT: 0\ncheck IDC_INCLUDE_HIDDEN: 0\ncheck IDC_FORCE_RENAME: 0\n"
-            "shown IDC_STATUS: 1\nshown IDC_PROGRESS: 0\nprogress: 0..100 0\nrunning: 0\n"
+            "shown IDC_STATUS: 1\nshown IDC_PROGRESS: 0\nshown IDC_FAILURES: 0\ncaption IDC_FAILURES: \n"
+            "progress: 0..100 0\nrunning: 0\n"
             "enabled IDC_COPY: 1\nenabled IDC_COPY_OUTPUT: 1\nenabled IDC_PATH_PREFIX: 1\n"
             "enabled IDC_OPEN_COPY_PATH: 1\nenabled IDC_PROGRESS: 1\nenabled IDC_RESULT_LIST: 1\n"
             "enabled IDC_REF_LIST: 1\nenabled IDC_OPEN_INPUT: 1\nenabled IDC_OPEN_REF: 1\n"
@@ -57,7 +58,7 @@ TEST(Driver, StartDumpInContractOrder) {
             "enabled IDC_REF_PATH: 1\nenabled IDC_RENAME_OLD: 1\nenabled IDC_RENAME: 1\n"
             "enabled IDC_RECURSIVE: 1\nenabled IDC_IGNORE_CASE: 1\nenabled IDC_NAME_WITH_DIR: 1\n"
             "enabled IDC_NAME_WITH_EXT: 1\nenabled IDC_INCLUDE_HIDDEN: 1\nenabled IDC_RENAME_NEW: 1\n"
-            "enabled IDC_FORCE_RENAME: 1\nenabled IDC_REF_REPORT: 1\nend\n");
+            "enabled IDC_FORCE_RENAME: 1\nenabled IDC_REF_REPORT: 1\nenabled IDC_FAILURES: 1\nend\n");
 }
 
 TEST(Driver, InvalidLinesStopTheRunWithStatusTwo) {

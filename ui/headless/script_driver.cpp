@@ -183,6 +183,8 @@ class Driver {
     }
     m_out << "shown IDC_STATUS: " << (m_host.Visible(IDC_STATUS) ? 1 : 0) << '\n';
     m_out << "shown IDC_PROGRESS: " << (m_host.Visible(IDC_PROGRESS) ? 1 : 0) << '\n';
+    m_out << "shown IDC_FAILURES: " << (m_host.Visible(IDC_FAILURES) ? 1 : 0) << '\n';
+    m_out << "caption IDC_FAILURES: " << EscapeText(m_host.Text(IDC_FAILURES)) << '\n';
     m_out << "progress: " << m_host.ProgressLower() << ".." << m_host.ProgressUpper() << ' ' << m_host.ProgressPos()
          << '\n';
     m_out << "running: " << (m_dialog.Running() ? 1 : 0) << '\n';

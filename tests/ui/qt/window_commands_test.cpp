@@ -116,5 +116,27 @@ TEST_F(WindowCommandsTest, AClickOnTheStatusBoxListsTheLastCommandsFailures) {
   EXPECT_EQ(h->host.failureLists[0], std::vector<std::string>{tree.Path("in/a.txt") + ": 目标已存在"});  // the window's language
 }
 
+TEST_F(WindowCommandsTest, TheFailuresButtonShowsWhileTheLastCommandLeftFailures) {
+  tree.File("in/a.txt", "x");
+  tree.File("in/a.new", "taken");
+  h = std::make_unique<Harness>();
+  h->host.folders.push_back(tree.Path("in"));
+  QTest::mouseClick(h->window.Button(IDC_OPEN_INPUT), Qt::LeftButton);
+  QAbstractButton* failures = h->window.Button(IDC_FAILURES);
+  ASSERT_NE(failures, nullptr);
+  EXPECT_FALSE(failures->isVisible());
+  h->window.Edit(IDC_RENAME_OLD)->setText(QStringLiteral(".txt"));
+  h->window.Edit(IDC_RENAME_NEW)->setText(QStringLiteral(".new"));
+  QTest::mouseClick(h->window.Button(IDC_RENAME), Qt::LeftButton);
+  ASSERT_TRUE(failures->isVisible());
+  EXPECT_EQ(failures->text(), QStringLiteral("1个失败"));
+  QTest::mouseClick(failures, Qt::LeftButton);
+  ASSERT_EQ(h->host.failureLists.size(), 1u);
+  EXPECT_EQ(h->host.failureLists[0].size(), 1u);
+  // A command that leaves none takes it away.
+  QTest::mouseClick(h->window.Button(IDC_SEARCH), Qt::LeftButton);
+  EXPECT_FALSE(failures->isVisible());
+}
+
 }  // namespace
 }  // namespace kestrin::qt::testing

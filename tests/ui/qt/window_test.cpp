@@ -186,7 +186,7 @@ TEST_F(WindowTest, ControlsSitWhereTheLayoutTablePutsThem) {
   };
   const Spot spots[] = {
       {IDC_SEARCH, 453, 99, 26, 15},      {IDC_RESULT_LIST, 12, 119, 470, 351}, {IDC_REF_LIST, 492, 144, 315, 331},
-      {IDC_STATUS, 7, 480, 800, 14},      {IDC_PROGRESS, 7, 489, 800, 12},      {IDC_COPY_OUTPUT, 72, 47, 520, 14},
+      {IDC_STATUS, 7, 480, 748, 14},      {IDC_PROGRESS, 7, 489, 800, 12},      {IDC_COPY_OUTPUT, 72, 47, 520, 14},
       {IDC_FORCE_RENAME, 681, 13, 121, 13}, {IDC_RENAME, 680, 87, 63, 15},
   };
   const BaseUnits u = h->window.Units();
@@ -230,6 +230,8 @@ TEST_F(WindowTest, TabVisitsTheControlsInTheTableOrder) {
     if (def.id >= 0 && (def.styles & kTabStop)) expected.push_back(h->window.Control(def.id));
   }
   ASSERT_EQ(h->window.TabOrder(), expected);
+  // A hidden control takes no focus: the failures button is hidden until a command leaves failures.
+  std::erase_if(expected, [](QWidget* control) { return control->isHidden(); });
   expected.front()->setFocus();
   for (std::size_t i = 1; i <= expected.size(); ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
