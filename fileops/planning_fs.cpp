@@ -196,13 +196,7 @@ FsStatus PlanningFileSystem::MoveNoReplace(const std::string& from, const std::s
   if (!caseOnly && Exists(to)) return Fail(FailureReason::TargetExists);
   if (FsStatus parent = ParentChangeable(from); !parent) return parent;
   if (FsStatus parent = ParentChangeable(to); !parent) return parent;
-  node.spelled = to;
-  if (!sameKey) {
-    Node gone;
-    gone.spelled = from;
-    record_[Key(from)] = gone;
-  }
-  record_[Key(to)] = node;
+  Moved(from, to, std::move(node));
   return {};
 }
 
@@ -217,15 +211,18 @@ FsStatus PlanningFileSystem::MoveReplacing(const std::string& from, const std::s
   if (FsStatus taken = Take(from, false, node); !taken) return taken;
   if (FsStatus parent = ParentChangeable(from); !parent) return parent;
   if (FsStatus parent = ParentChangeable(to); !parent) return parent;
-  const bool sameKey = Key(from) == Key(to);
+  Moved(from, to, std::move(node));
+  return {};
+}
+
+void PlanningFileSystem::Moved(const std::string& from, const std::string& to, Node node) {
   node.spelled = to;
-  if (!sameKey) {
+  if (Key(from) != Key(to)) {
     Node gone;
     gone.spelled = from;
     record_[Key(from)] = gone;
   }
-  record_[Key(to)] = node;
-  return {};
+  record_[Key(to)] = std::move(node);
 }
 
 FsStatus PlanningFileSystem::RemoveFile(const std::string& path) {

@@ -71,6 +71,9 @@ class PlanningFileSystem : public FileSystem {
   FsStatus ParentChangeable(const std::string& path);
   // The node the entry at from becomes when moved or copied elsewhere; why not when there is none to take.
   FsStatus Take(const std::string& from, bool copy, Node& node);
+  // The record after a rename: node under its new name, and the old name gone (unless the two are one
+  // name, as a change of case only is where names fold).
+  void Moved(const std::string& from, const std::string& to, Node node);
 
   FileSystem& real_;
   PathStyle style_;
