@@ -43,9 +43,6 @@ class LineMatcher {
   // The end of the text: delivers its last line when it has no newline and holds the pattern.
   bool Finish(const OnLine& onLine);
 
-  // Every line begun so far, the unfinished one included.
-  std::uint64_t LinesSeen() const { return number_ - (partialLength_ == 0 ? 1 : 0); }
-
  private:
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 

@@ -336,15 +336,28 @@ std::string Numbered(int i) {
 
 // A search stopped a moment in ends early: it lists a strict prefix of what the whole search lists, and
 // says it was stopped. (A search that went on to the end after the stop would list every result.)
-TEST(StoppedSearch, ListsAStrictPrefixOfTheFullResults) {
-  MemoryFileSystem fs(PathStyle::Posix());
-  for (int i = 0; i < 3000; ++i) fs.AddFile("/in/" + Numbered(i) + ".txt", i % 3 == 0 ? "a key" : "none");
-  GateFileSystem gate(fs, At::Read, "/in/00030.txt");
-  ScopedFileSystem use(gate);
+// 3,000 files /in/00000.txt... (their content by number) as the input folder, the reads held at the 31st.
+struct GatedInput {
+  explicit GatedInput(const std::function<std::string(int)>& content) {
+    for (int i = 0; i < 3000; ++i) fs.AddFile("/in/" + Numbered(i) + ".txt", content(i));
+  }
+  void Open() {
+    host.QueueBrowseAnswer("/in");
+    dlg.OnOpenInputFolder();
+  }
+  MemoryFileSystem fs{PathStyle::Posix()};
+  GateFileSystem gate{fs, At::Read, "/in/00030.txt"};
+  ScopedFileSystem use{gate};
   headless::HeadlessHost host;
-  CKestrinDlg dlg(host, PathStyle::Posix());
-  host.QueueBrowseAnswer("/in");
-  dlg.OnOpenInputFolder();
+  CKestrinDlg dlg{host, PathStyle::Posix()};
+};
+
+TEST(StoppedSearch, ListsAStrictPrefixOfTheFullResults) {
+  GatedInput in([](int i) { return i % 3 == 0 ? "a key" : "none"; });
+  in.Open();
+  headless::HeadlessHost& host = in.host;
+  CKestrinDlg& dlg = in.dlg;
+  GateFileSystem& gate = in.gate;
   host.Type(IDC_SEARCH_TEXT, "key");
   dlg.OnSearch();
   const Lines full = host.Lines(IDC_RESULT_LIST);
@@ -363,15 +376,12 @@ TEST(StoppedSearch, ListsAStrictPrefixOfTheFullResults) {
 // A stopped reference report changes no list: no counts beside the reference lines, the results as they
 // were, and a status that says it was stopped.
 TEST(StoppedRefReport, ChangesNoList) {
-  MemoryFileSystem fs(PathStyle::Posix());
-  for (int i = 0; i < 3000; ++i) fs.AddFile("/in/" + Numbered(i) + ".txt", i % 2 == 0 ? "btn" : "icon");
-  fs.AddFile("/ref/btn.png").AddFile("/ref/icon.png").AddFile("/ref/unused.png");
-  GateFileSystem gate(fs, At::Read, "/in/00030.txt");
-  ScopedFileSystem use(gate);
-  headless::HeadlessHost host;
-  CKestrinDlg dlg(host, PathStyle::Posix());
-  host.QueueBrowseAnswer("/in");
-  dlg.OnOpenInputFolder();
+  GatedInput in([](int i) { return i % 2 == 0 ? "btn" : "icon"; });
+  in.fs.AddFile("/ref/btn.png").AddFile("/ref/icon.png").AddFile("/ref/unused.png");
+  in.Open();
+  headless::HeadlessHost& host = in.host;
+  CKestrinDlg& dlg = in.dlg;
+  GateFileSystem& gate = in.gate;
   host.QueueBrowseAnswer("/ref");
   dlg.OnOpenRefFolder();
   host.Type(IDC_SEARCH_TEXT, "icon");

@@ -43,6 +43,17 @@ class WindowCommandsTest : public ::testing::Test {
     gate.WaitReached();
   }
 
+  // in/a.txt, to be renamed onto in/a.new, which is taken: the window opened on in/.
+  void OpenRenameOntoATakenName() {
+    tree.File("in/a.txt", "x");
+    tree.File("in/a.new", "taken");
+    h = std::make_unique<Harness>();
+    h->host.folders.push_back(tree.Path("in"));
+    QTest::mouseClick(h->window.Button(IDC_OPEN_INPUT), Qt::LeftButton);
+    h->window.Edit(IDC_RENAME_OLD)->setText(QStringLiteral(".txt"));
+    h->window.Edit(IDC_RENAME_NEW)->setText(QStringLiteral(".new"));
+  }
+
   Tree tree;
   GateFileSystem gate{NativeFileSystem(), GateFileSystem::At::Read, "c.txt"};
   ScopedFileSystem use{gate};
@@ -101,15 +112,9 @@ TEST_F(WindowCommandsTest, TheStopButtonStopsAndClosingWaitsForTheCommand) {
 }
 
 TEST_F(WindowCommandsTest, AClickOnTheStatusBoxListsTheLastCommandsFailures) {
-  tree.File("in/a.txt", "x");
-  tree.File("in/a.new", "taken");
-  h = std::make_unique<Harness>();
-  h->host.folders.push_back(tree.Path("in"));
-  QTest::mouseClick(h->window.Button(IDC_OPEN_INPUT), Qt::LeftButton);
+  OpenRenameOntoATakenName();
   QTest::mouseClick(h->window.Edit(IDC_STATUS), Qt::LeftButton);
   EXPECT_TRUE(h->host.failureLists.empty());  // nothing failed yet: nothing to show
-  h->window.Edit(IDC_RENAME_OLD)->setText(QStringLiteral(".txt"));
-  h->window.Edit(IDC_RENAME_NEW)->setText(QStringLiteral(".new"));
   QTest::mouseClick(h->window.Button(IDC_RENAME), Qt::LeftButton);
   QTest::mouseClick(h->window.Edit(IDC_STATUS), Qt::LeftButton);
   ASSERT_EQ(h->host.failureLists.size(), 1u);
@@ -117,16 +122,10 @@ TEST_F(WindowCommandsTest, AClickOnTheStatusBoxListsTheLastCommandsFailures) {
 }
 
 TEST_F(WindowCommandsTest, TheFailuresButtonShowsWhileTheLastCommandLeftFailures) {
-  tree.File("in/a.txt", "x");
-  tree.File("in/a.new", "taken");
-  h = std::make_unique<Harness>();
-  h->host.folders.push_back(tree.Path("in"));
-  QTest::mouseClick(h->window.Button(IDC_OPEN_INPUT), Qt::LeftButton);
+  OpenRenameOntoATakenName();
   QAbstractButton* failures = h->window.Button(IDC_FAILURES);
   ASSERT_NE(failures, nullptr);
   EXPECT_FALSE(failures->isVisible());
-  h->window.Edit(IDC_RENAME_OLD)->setText(QStringLiteral(".txt"));
-  h->window.Edit(IDC_RENAME_NEW)->setText(QStringLiteral(".new"));
   QTest::mouseClick(h->window.Button(IDC_RENAME), Qt::LeftButton);
   ASSERT_TRUE(failures->isVisible());
   EXPECT_EQ(failures->text(), QStringLiteral("1个失败"));
