@@ -1,0 +1,162 @@
+#pragma once
+// What kestrin-cli writes: results on standard output, failures and progress on standard error, and the
+// sink that turns a command's reports into them.
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/options.h"
+#include "platform/console.h"
+#include "primitives/command.h"
+#include "primitives/command_sink.h"
+
+namespace kestrin::cli {
+
+// Raised by Ctrl-C, a termination request, or a write to standard output that failed: the command
+// stops between files, as the window's stop button stops it.
+extern StopFlag g_stop;
+void RaiseStop();
+
+// Standard output, one line per result, each ended by a newline or, with -0, a NUL. A write that fails
+// (the reader of a pipe went away, a full disk) raises the stop, and nothing more is written.
+class Output {
+ public:
+  // eachLine: every line reaches the system as it is written, not when a buffer fills (a rename or copy
+  // says at once what it did, whatever ends the process after).
+  Output(bool nul, bool eachLine) : nul_(nul), eachLine_(eachLine) {}
+  void Line(std::string_view text) { Write(text, nullptr); }
+  // SOURCE and TARGET, separated by a TAB, or with -0 by a NUL.
+  void Pair(std::string_view source, std::string_view target) { Write(source, &target); }
+  std::size_t lines() const { return lines_; }
+
+  // Flushes what is buffered. The errno of the first write that failed, or 0.
+  int Finish() {
+    errno = 0;
+    if (error_ == 0 && std::fflush(stdout) != 0) Fail();
+    return error_;
+  }
+  // The first write that failed did because the reader went away.
+  bool brokenPipe() const { return brokenPipe_; }
+
+ private:
+  void Write(std::string_view first, const std::string_view* second) {
+    if (error_ != 0) return;
+    errno = 0;
+    const char end = nul_ ? '\0' : '\n';
+    bool ok = std::fwrite(first.data(), 1, first.size(), stdout) == first.size();
+    if (ok && second != nullptr) {
+      ok = std::fputc(nul_ ? '\0' : '\t', stdout) != EOF &&
+           std::fwrite(second->data(), 1, second->size(), stdout) == second->size();
+    }
+    ok = ok && std::fputc(end, stdout) != EOF && (!eachLine_ || std::fflush(stdout) == 0);
+    if (!ok) {
+      Fail();
+      return;
+    }
+    ++lines_;
+  }
+  void Fail() {
+    const int error = errno;
+    brokenPipe_ = BrokenPipe(error);
+    error_ = error != 0 ? error : EIO;
+    RaiseStop();
+  }
+
+  bool nul_;
+  bool eachLine_;
+  int error_ = 0;
+  bool brokenPipe_ = false;
+  std::size_t lines_ = 0;
+};
+
+// Standard error: the failures of a command as it meets them, and its progress while standard error is
+// a terminal.
+class Messages {
+ public:
+  Messages() : terminal_(StandardErrorIsTerminal()) {}
+  ~Messages() { ClearProgress(); }
+
+  void Failed(const Failure& failure) {
+    ClearProgress();
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, failure.path.c_str(), ReasonText(failure).c_str());
+    ++failed_;
+  }
+  std::size_t failed() const { return failed_; }
+
+  // Shows "what i/n", at most a few hundred times a run.
+  void Progress(const char* what, std::size_t i, std::size_t n) {
+    if (!terminal_ || n == 0) return;
+    const std::size_t step = n / 200 + 1;
+    if (i % step != 0 && i + 1 != n) return;
+    std::fprintf(stderr, "\r%s %s/%s", what, std::to_string(i + 1).c_str(), std::to_string(n).c_str());
+    shown_ = true;
+  }
+  void ClearProgress() {
+    if (!shown_) return;
+    std::fprintf(stderr, "\r%*s\r", 40, "");
+    shown_ = false;
+  }
+
+ private:
+  bool terminal_;
+  bool shown_ = false;
+  std::size_t failed_ = 0;
+};
+
+// What the commands report: each failure on standard error as it comes, the progress of the command
+// under way while standard error is a terminal, and each file a batch renamed or copied on standard
+// output, as it is done.
+class Reports : public CommandSink {
+ public:
+  Reports(Messages& messages, Output& output) : messages_(messages), output_(output) {}
+
+  // The command about to run: its name in the progress line (none: no progress), its file count, and
+  // whether the files it matches are results to print.
+  void Begin(const char* what, std::size_t total, bool printMatches = false) {
+    what_ = what;
+    total_ = total;
+    printMatches_ = printMatches;
+  }
+  std::size_t done() const { return done_; }
+
+  void Progress(std::size_t index) override {
+    if (what_ != nullptr) messages_.Progress(what_, index, total_);
+  }
+  void Outcome(const FileOutcome& outcome) override {
+    switch (outcome.kind) {
+      case FileOutcome::Kind::Failed:
+        messages_.Failed(Failure{std::string(outcome.source), outcome.reason, std::string(outcome.detail)});
+        break;
+      case FileOutcome::Kind::Renamed:
+      case FileOutcome::Kind::Copied:
+        messages_.ClearProgress();
+        output_.Pair(outcome.source, outcome.target);
+        ++done_;
+        break;
+      case FileOutcome::Kind::Matched:
+        if (printMatches_) {
+          messages_.ClearProgress();
+          output_.Line(outcome.source);
+        }
+        break;
+      case FileOutcome::Kind::Skipped: break;
+    }
+  }
+  void End() override {
+    messages_.ClearProgress();
+    what_ = nullptr;
+  }
+
+ private:
+  Messages& messages_;
+  Output& output_;
+  const char* what_ = nullptr;
+  std::size_t total_ = 0;
+  bool printMatches_ = false;
+  std::size_t done_ = 0;
+};
+
+}  // namespace kestrin::cli
