@@ -60,9 +60,20 @@ TEST(DefaultCopyPathsTest, HomeFolderOnPosix) {
       {kPosix, "/home/u", "/home/u/", "/home/u/bak"},
       {kPosix, "/home/u/proj/src/", "/home/u/", "/home/u/bak"},
       {kPosix, "/home/u/proj/PublicRes/ui/", "/home/u/proj", "/home/u/proj/bak"},
-      {kPosix, "/home/user2/x/", "/", "/bak"},
-      {kPosix, "/var/tmp/kout/", "/", "/bak"},
+      // Outside it, the parent folder is dropped and the copies go to bak in the home folder.
+      {kPosix, "/home/user2/x/", "/home/user2/", "/home/u/bak"},
+      {kPosix, "/var/tmp/kout/", "/var/tmp/", "/home/u/bak"},
+      {kPosix, "/srv/game/proj", "/srv/game/", "/home/u/bak"},
+      {kPosix, "/srv/game/proj//", "/srv/game/", "/home/u/bak"},
+      {kPosix, "/home/u2", "/home/", "/home/u/bak"},
+      {kPosix, "/srv", "/", "/home/u/bak"},
+      {kPosix, "/", "/", "/home/u/bak"},
+      {kPosix, "//", "/", "/home/u/bak"},
+      {kPosix, "/srv/PublicRes/ui", "/srv", "/srv/bak"},
+      {kPosix, "/srv/PublicRes", "/srv/", "/home/u/bak"},
+      {kPosix, "srv/x", "srv/x", "srv/x/bak"},
       {kWin, "/home/u/x/", "/home/u/x/", "/home/u/x/\\bak"},
+      {kWin, "D:\\srv\\x", "D:\\", "D:\\\\bak"},
   };
   for (const char* home : {"/home/u", "/home/u/"}) {
     for (const DefaultsCase& c : cases) {
@@ -71,6 +82,29 @@ TEST(DefaultCopyPathsTest, HomeFolderOnPosix) {
     }
   }
   EXPECT_EQ(ComputeDefaultCopyPaths("/srv/x", true, kPosix, "/").output, "/bak");
+  EXPECT_EQ(ComputeDefaultCopyPaths("/srv/x", true, kPosix, "/").prefix, "/srv/");
+}
+
+// The defaults outside the home folder copy each file below bak in the home folder under the input
+// folder's own name, whatever folders the two paths share.
+TEST(DefaultCopyPathsTest, OutsideTheHomeFolderTheCopiesKeepTheFoldersName) {
+  const struct {
+    const char* folder;
+    const char* file;
+    const char* target;
+  } cases[] = {
+      {"/srv/game/proj", "/srv/game/proj/a/b.txt", "/home/u/bak/proj/a/b.txt"},
+      {"/tmp/x/proj/", "/tmp/x/proj/c.txt", "/home/u/bak/proj/c.txt"},
+      {"/bak", "/bak/d.txt", "/home/u/bak/d.txt"},
+  };
+  for (const auto& c : cases) {
+    const DefaultCopyPaths paths = ComputeDefaultCopyPaths(c.folder, true, kPosix, "/home/u");
+    const std::string file = c.file;
+    ASSERT_TRUE(file.starts_with(paths.prefix)) << c.folder;
+    EXPECT_EQ(MapCopyTarget(OutputFolderFromText(paths.output, kPosix), file.substr(paths.prefix.size()), kPosix),
+              c.target)
+        << c.folder;
+  }
 }
 
 TEST(DefaultCopyPathsTest, OutputFolderFromBoxText) {
