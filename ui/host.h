@@ -19,6 +19,17 @@ struct FailureLine {
   std::string reason;
 };
 
+// What a rename would do now, as its preview shows it, in the order of the files it acts on.
+struct RenamePreview {
+  struct Rename {
+    std::string source;
+    std::string target;
+  };
+  std::vector<Rename> renames;    // each file the rename would move, and where to
+  std::vector<FailureLine> kept;  // each file whose name holds the old text but would keep it, and why
+  std::string count;              // the line that counts both, in the window's language
+};
+
 class DialogHost {
  public:
   virtual ~DialogHost() = default;
@@ -36,6 +47,8 @@ class DialogHost {
   virtual void Show(int id, bool visible) = 0;
   virtual void Enable(int id, bool enabled) = 0;             // a disabled control takes no input
   virtual void SetCaption(int id, std::string_view caption) = 0;  // a push button's caption
+  // The text shown while the mouse rests on the control (in the window's language); empty: none.
+  virtual void SetToolTip(int id, std::string_view text) = 0;
 
   // A list box is about to receive many lines (a search result or a reference folder): hosts may suspend
   // redrawing and reserve storage until EndListFill. Progress positions set meanwhile must still show.
@@ -54,6 +67,12 @@ class DialogHost {
   // The files the last command could not handle, each with its path and reason, in a modal list whose
   // text the user can copy: a line "PATH: REASON" each.
   virtual void ShowFailures(const std::vector<FailureLine>& failures) = 0;
+  // A rename's preview, in a modal dialog (IDD_PREVIEW) with its lines (IDC_PREVIEW_LIST), its count
+  // (IDC_PREVIEW_COUNT) and two buttons, run the rename now (IDC_PREVIEW_RUN) and close
+  // (IDC_PREVIEW_CLOSE). It returns at once: the dialog shows once the window's current call has
+  // returned, and the button the user takes reaches the dialog as a click on it
+  // (CKestrinDlg::OnCommand); closing the preview otherwise counts as IDC_PREVIEW_CLOSE.
+  virtual void ShowPreview(const RenamePreview& preview) = 0;
 
   // Opens a file or folder with its associated program. False when the desktop cannot open it (no program
   // for it); a host that learns of that only later tells the window, which reports it the same way.

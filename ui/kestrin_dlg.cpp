@@ -12,12 +12,14 @@
 
 #include "fileops/copy.h"
 #include "fileops/default_paths.h"
+#include "fileops/planning_fs.h"
 #include "fileops/rename.h"
 #include "fileops/resource_names.h"
 #include "platform/filesystem.h"
 #include "platform/user_folders.h"
 #include "primitives/command_sink.h"
 #include "primitives/fs_query.h"
+#include "primitives/nocase.h"
 #include "primitives/path_text.h"
 #include "search/reference_report.h"
 #include "search/search.h"
@@ -124,6 +126,69 @@ class ReportSink : public CommandSink {
   std::function<void(std::size_t index)> matched_;
 };
 
+// A rename's reports as the window takes them: each progress step, and each file's outcome.
+class RenameSink : public CommandSink {
+ public:
+  RenameSink(std::function<void(std::size_t index)> progress, std::function<void(const FileOutcome&)> outcome)
+      : progress_(std::move(progress)), outcome_(std::move(outcome)) {}
+  void Progress(std::size_t index) override { progress_(index); }
+  void Outcome(const FileOutcome& outcome) override { outcome_(outcome); }
+
+ private:
+  std::function<void(std::size_t index)> progress_;
+  std::function<void(const FileOutcome&)> outcome_;
+};
+
+// What a rename run against the planning file system would do, gathered on the worker: each rename, and
+// each file whose name holds the old text that would keep it, with the failure or the text that says why.
+struct PlannedRename {
+  std::vector<RenamePreview::Rename> renames;
+  struct Kept {
+    std::string path;
+    std::optional<Failure> failure;
+    const char* why = nullptr;  // a skipped file: the text of its reason
+  };
+  std::vector<Kept> kept;
+
+  void Take(const FileOutcome& outcome, std::string_view oldString, std::string_view newString,
+            const PathStyle& style) {
+    switch (outcome.kind) {
+      case FileOutcome::Kind::Renamed:
+        renames.push_back({std::string(outcome.source), std::string(outcome.target)});
+        break;
+      case FileOutcome::Kind::Failed:
+        kept.push_back({std::string(outcome.source),
+                        Failure{std::string(outcome.source), outcome.reason, std::string(outcome.detail)}});
+        break;
+      case FileOutcome::Kind::Skipped: {
+        // A name without the old text is no part of the rename; one with it would keep its name because
+        // the new name is the same, or none a file can take.
+        const std::string_view name = FileNamePart(outcome.source, style);
+        std::string newName;
+        if (!ReplaceFirstNoCase(newName, name, oldString, newString)) break;
+        kept.push_back({std::string(outcome.source), std::nullopt,
+                        newName == name ? text::kPreviewSameName : text::kPreviewBadName});
+        break;
+      }
+      default:
+        break;
+    }
+  }
+
+  // The preview as the window shows it, the reasons and the count in its language.
+  RenamePreview Shown(DialogHost& host) && {
+    RenamePreview preview;
+    preview.renames = std::move(renames);
+    const auto words = [&host](FailureReason reason) { return host.Translate(ReasonSourceText(reason)); };
+    for (const Kept& k : kept) {
+      preview.kept.push_back(FailureLine{k.path, k.failure ? ReasonText(*k.failure, words) : host.Translate(k.why)});
+    }
+    preview.count = FormatText(host.Translate(text::kPreviewCount),
+                               {Count(preview.renames.size()), Count(preview.kept.size())});
+    return preview;
+  }
+};
+
 }  // namespace
 
 CKestrinDlg::CKestrinDlg(DialogHost& host) : CKestrinDlg(host, NativePathStyle()) {}
@@ -169,11 +234,18 @@ void CKestrinDlg::EndCommand(FailureList failures) {
     if (const ControlDef* def = FindControl(m_stopButton)) m_host.SetCaption(m_stopButton, m_host.Translate(def->caption));
   }
   for (const ControlDef& def : KestrinControls()) {
-    if (def.id < 0 || def.id == m_stopButton || def.id == IDC_PROGRESS) continue;
+    if (def.id < 0 || def.id == m_stopButton || def.id == IDC_PROGRESS || def.id == IDC_UNDO) continue;
     m_host.Enable(def.id, true);
   }
   m_stopButton = 0;
+  UpdateUndoButton();
   ShowFailureCount();
+  if (m_previewToShow) {
+    const RenamePreview preview = std::move(*m_previewToShow);
+    m_previewToShow.reset();
+    m_previewOpen = true;
+    m_host.ShowPreview(preview);
+  }
 }
 
 bool CKestrinDlg::OnStatusClicked() {
@@ -215,6 +287,9 @@ CKestrinDlg::WalkFlags CKestrinDlg::ReadWalkFlags() {
 
 bool CKestrinDlg::OnInitDialog() {
   m_host.SetChecked(IDC_RECURSIVE, true);
+  m_host.SetToolTip(IDC_PATH_PREFIX, m_host.Translate(text::kPathPrefixTip));
+  m_host.SetToolTip(IDC_COPY_OUTPUT, m_host.Translate(text::kCopyOutputTip));
+  UpdateUndoButton();
   return true;
 }
 
@@ -233,6 +308,12 @@ bool CKestrinDlg::OnCommand(int id, Notify notify) {
         case IDC_SEARCH: OnSearch(); return true;
         case IDC_OPEN_REF: OnOpenRefFolder(); return true;
         case IDC_RENAME: OnBatchRename(); return true;
+        case IDC_RENAME_PREVIEW: OnRenamePreview(); return true;
+        case IDC_PREVIEW_RUN:
+        case IDC_PREVIEW_CLOSE:
+          if (!m_previewOpen) return false;
+          OnPreviewAnswer(id == IDC_PREVIEW_RUN);
+          return true;
         case IDC_OPEN_COPY_PATH: OnOpenCopyPath(); return true;
         case IDC_COPY: OnCopyFiles(); return true;
         case IDC_REF_REPORT: OnRefReport(); return true;
@@ -407,6 +488,7 @@ void CKestrinDlg::OnSearch() {
 
   m_results = Share({});
   m_host.ListReset(IDC_RESULT_LIST);
+  m_resultsListed = true;
   const std::size_t n = m_files->size();
   if (n == 0) {
     SetStatus(m_host, text::kNoFilesToSearch);
@@ -486,42 +568,94 @@ void CKestrinDlg::OnOpenFailed(const std::string& path) {
                      m_host.Translate(text::kBadCopyPathCaption));
 }
 
+std::optional<CKestrinDlg::RenameRequest> CKestrinDlg::ReadRenameRequest(bool resultsOnly) {
+  RenameRequest request;
+  request.resultsOnly = resultsOnly;
+  // Only results the list shows: after a rename of every file it shows none.
+  request.files = !resultsOnly ? m_files : m_resultsListed ? m_results : Share({});
+  if (request.files->empty()) {
+    SetStatus(m_host, text::kNoFilesToRename);
+    return std::nullopt;
+  }
+  request.oldString = m_host.GetText(IDC_RENAME_OLD);
+  if (request.oldString.empty()) {
+    SetStatus(m_host, text::kNoOldName);
+    return std::nullopt;
+  }
+  request.newString = m_host.GetText(IDC_RENAME_NEW);
+  request.force = m_host.IsChecked(IDC_FORCE_RENAME);
+  return request;
+}
+
+void CKestrinDlg::FillResultList() {
+  m_host.ListReset(IDC_RESULT_LIST);
+  m_host.BeginListFill(IDC_RESULT_LIST, m_results->size());
+  for (std::size_t i = 0; i < m_results->size(); ++i) m_host.ListAdd(IDC_RESULT_LIST, (*m_results)[i]);
+  m_host.EndListFill(IDC_RESULT_LIST);
+  m_resultsListed = true;
+}
+
 void CKestrinDlg::OnBatchRename() {
   ClearFailures();
-  // The list box empties whatever follows; m_results keeps the last search's entries.
-  m_host.ListReset(IDC_RESULT_LIST);
-  const std::size_t n = m_files->size();
-  if (n == 0) {
-    SetStatus(m_host, text::kNoFilesToRename);
-    return;
+  const bool resultsOnly = m_host.IsChecked(IDC_RENAME_RESULTS_ONLY);
+  // Over every file the list box empties whatever follows (m_results keeps the last search's entries);
+  // over the results it shows them again under their new names.
+  if (!resultsOnly) {
+    m_host.ListReset(IDC_RESULT_LIST);
+    m_resultsListed = false;
   }
-  const std::string oldString = m_host.GetText(IDC_RENAME_OLD);
-  if (oldString.empty()) {
-    SetStatus(m_host, text::kNoOldName);
-    return;
-  }
-  const std::string newString = m_host.GetText(IDC_RENAME_NEW);
-  const bool force = m_host.IsChecked(IDC_FORCE_RENAME);
+  std::optional<RenameRequest> request = ReadRenameRequest(resultsOnly);
+  if (!request) return;
+  const std::size_t n = request->files->size();
 
   BeginProgressRun(m_host, n);
+  if (resultsOnly) m_host.ListReset(IDC_RESULT_LIST);
   // The list is collected anew after the renames, with the walk flags the boxes hold (they cannot change
   // while the command runs).
   const WalkFlags flags = ReadWalkFlags();
-  StartCommand(IDC_RENAME, [this, files = m_files, root = m_inputPath, style = m_style, oldString, newString, force,
-                            flags, n](CommandRunner::Job& job) {
+  StartCommand(IDC_RENAME, [this, request = std::move(*request), root = m_inputPath, style = m_style, flags,
+                            n](CommandRunner::Job& job) {
     std::size_t reached = 0;
-    ReportSink reports([&job, &reached](std::size_t i) {
-      reached = std::max(reached, i + 1);
-      job.Progress(i);
-    });
+    std::vector<std::pair<std::size_t, std::string>> moved;  // results only: each renamed entry's new path
+    RenameSink reports(
+        [&job, &reached](std::size_t i) {
+          reached = std::max(reached, i + 1);
+          job.Progress(i);
+        },
+        [&](const FileOutcome& outcome) {
+          if (request.resultsOnly && outcome.kind == FileOutcome::Kind::Renamed) {
+            moved.emplace_back(outcome.index, std::string(outcome.target));
+          }
+        });
     const std::uint32_t renamed = job.Run(
-        [&](const CommandEnv& env) { return RenameFiles(env, *files, oldString, newString, force, style); }, reports);
+        [&](const CommandEnv& env) {
+          return RenameFiles(env, *request.files, request.oldString, request.newString, request.force, style);
+        },
+        reports);
     // A stop that came after the last file was handled stopped nothing.
     const bool stopped = reached < n && job.StopRequested();
     job.Post([this, n, reached, renamed, stopped] {
       EndProgressRun(m_host);
       SetOutcomeStatus(m_host, stopped, text::kRenameSummary, {Count(stopped ? reached : n), Count(renamed)});
     });
+    if (request.resultsOnly) {
+      // The results under the names they have now, in their order (the outcomes come in it too).
+      const FileList& before = *request.files;
+      FileList after;
+      after.reserve(before.size(), before.bytes());
+      std::size_t next = 0;
+      for (std::size_t i = 0; i < before.size(); ++i) {
+        if (next < moved.size() && moved[next].first == i) {
+          after.push_back(moved[next++].second, before.kind(i));
+        } else {
+          after.push_back(before[i], before.kind(i));
+        }
+      }
+      job.Post([this, after = std::move(after)]() mutable {
+        m_results = Share(std::move(after));
+        FillResultList();
+      });
+    }
     // The list then holds the new names. Collecting it again is part of the rename, and quick: a stop
     // (before or during it) neither cuts it short nor replaces the rename's summary.
     FileList collected;
@@ -530,6 +664,49 @@ void CKestrinDlg::OnBatchRename() {
     });
     job.Post([this, collected = std::move(collected)]() mutable { m_files = Share(std::move(collected)); });
   });
+}
+
+void CKestrinDlg::OnRenamePreview() {
+  ClearFailures();
+  std::optional<RenameRequest> request = ReadRenameRequest(m_host.IsChecked(IDC_RENAME_RESULTS_ONLY));
+  if (!request) return;
+  const std::size_t n = request->files->size();
+
+  BeginProgressRun(m_host, n);
+  StartCommand(IDC_RENAME_PREVIEW, [this, request = std::move(*request), style = m_style, n](CommandRunner::Job& job) {
+    std::size_t reached = 0;
+    PlannedRename plan;
+    RenameSink reports(
+        [&job, &reached](std::size_t i) {
+          reached = std::max(reached, i + 1);
+          job.Progress(i);
+        },
+        [&](const FileOutcome& outcome) { plan.Take(outcome, request.oldString, request.newString, style); });
+    // The rename itself, on a file system that records what it would change: the outcomes are those the
+    // real run would have now. Its failures are no failures of the window's.
+    const CommandEnv env = job.Unlisted();
+    PlanningFileSystem planning(env.fs, style);
+    RenameFiles(CommandEnv{planning, env.stop, reports}, *request.files, request.oldString, request.newString,
+                request.force, style);
+    const bool stopped = reached < n && job.StopRequested();
+    job.Post([this, stopped, plan = std::move(plan)]() mutable {
+      EndProgressRun(m_host);
+      if (stopped) {
+        SetStoppedStatus(m_host, text::kPreviewStopped);
+        return;
+      }
+      m_previewToShow = std::move(plan).Shown(m_host);
+    });
+  });
+}
+
+void CKestrinDlg::UpdateUndoButton() {
+  m_host.Enable(IDC_UNDO, false);
+}
+
+void CKestrinDlg::OnPreviewAnswer(bool run) {
+  m_previewOpen = false;
+  if (run) OnBatchRename();
 }
 
 void CKestrinDlg::OnCopyFiles() {
@@ -565,13 +742,15 @@ void CKestrinDlg::OnCopyFiles() {
 }
 
 void CKestrinDlg::OnOpenCopyPath() {
-  const PreparedFolder output = PrepareOutputFolder(Fs(), m_host.GetText(IDC_COPY_OUTPUT), m_style);
-  if (output.path.empty()) return;
-  if (!output.created) {
-    m_host.ShowMessage(m_host.Translate(text::kBadCopyPath), m_host.Translate(text::kBadCopyPathCaption));
+  const std::string folder = OutputFolderFromText(m_host.GetText(IDC_COPY_OUTPUT), m_style);
+  if (folder.empty()) return;
+  // Only a folder that is there opens: a copy makes the output folder, opening it never does.
+  if (!IsDirectory(Fs(), folder)) {
+    m_host.ShowMessage(FormatText(m_host.Translate(text::kNotAFolder), {folder}),
+                       m_host.Translate(text::kBadCopyPathCaption));
     return;
   }
-  OpenWithDesktop(output.path);
+  OpenWithDesktop(folder);
 }
 
 void CKestrinDlg::OnOpenRefFolder() {
@@ -640,6 +819,7 @@ void CKestrinDlg::OnRefReport() {
         m_host.ListAdd(IDC_RESULT_LIST, m_refFiles[i]);
       }
       m_results = Share(std::move(unused));
+      m_resultsListed = true;
       SetStatus(m_host, text::kRefReportSummary, {Count(m_refFiles.size()), Count(m_results->size())});
     });
   });

@@ -73,6 +73,9 @@ class CKestrinDlg {
   void OnSearch();
   void OnResultDblClk();
   void OnBatchRename();
+  // The preview of what OnBatchRename would do now, in the host's preview dialog; its answer comes back
+  // as a click on IDC_PREVIEW_RUN (the rename runs) or IDC_PREVIEW_CLOSE.
+  void OnRenamePreview();
   void OnCopyFiles();
   void OnOpenCopyPath();
   void OnOpenRefFolder();
@@ -145,6 +148,24 @@ class CKestrinDlg {
   void DropFolder(std::string folder);
   void DropSingleFile(const std::string& path);
   void DropSearchName(const std::string& path);
+  // What a rename or its preview works on, read from the boxes: the files (every collected file, or with
+  // IDC_RENAME_RESULTS_ONLY the result list's), the two texts and force. Nothing, with the status saying
+  // why, when there is nothing to rename.
+  struct RenameRequest {
+    SharedList files;
+    std::string oldString;
+    std::string newString;
+    bool force = false;
+    bool resultsOnly = false;
+  };
+  std::optional<RenameRequest> ReadRenameRequest(bool resultsOnly);
+  // The result list shows results anew (m_results, one line each).
+  void FillResultList();
+  // The undo button: enabled while a batch can be undone, its tooltip naming the batch.
+  void UpdateUndoButton();
+  // A preview answered: run is the click on IDC_PREVIEW_RUN.
+  void OnPreviewAnswer(bool run);
+
   // Steps of a browse after the folder was chosen: the new input folder is collected and shown.
   void OpenInputFolder(const std::string& folderText);
   // Hands path to the desktop and reports a failure.
@@ -154,11 +175,14 @@ class CKestrinDlg {
   bool m_singleFileMode = false;
   SharedList m_files = Share({});   // every file below m_inputPath, walk order
   SharedList m_results = Share({}); // the last search's matches, in the order of m_files
+  bool m_resultsListed = false;     // the result list shows m_results (a rename of every file empties it)
   std::string m_refPath;            // reference folder, ending in a separator
   FileList m_refFiles;              // every file below m_refPath, walk order
   std::vector<std::size_t> m_refCounts;  // the last reference report's counts, one per m_refFiles entry
   FailureList m_failures;           // what the last command could not handle
   std::size_t m_failuresShown = 0;  // the count the failures button shows; 0: hidden
+  std::optional<RenamePreview> m_previewToShow;  // a preview made, shown when its command has ended
+  bool m_previewOpen = false;       // the host shows a preview, whose answer is still to come
 
   DialogHost& m_host;
   PathStyle m_style;

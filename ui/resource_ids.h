@@ -8,6 +8,12 @@
 #define IDD_FAILURES 103
 #define IDC_FAILURE_TEXT 1400
 #define IDC_FAILURE_COPY 1401
+// The preview of a rename (every host): its lines, its count and its two buttons.
+#define IDD_PREVIEW 104
+#define IDC_PREVIEW_LIST 1410
+#define IDC_PREVIEW_COUNT 1411
+#define IDC_PREVIEW_RUN 1412
+#define IDC_PREVIEW_CLOSE 1413
 
 #define IDC_COPY 1007
 #define IDC_COPY_OUTPUT 1010
@@ -36,3 +42,6 @@
 #define IDC_FORCE_RENAME 1355
 #define IDC_REF_REPORT 1356
 #define IDC_FAILURES 1357
+#define IDC_UNDO 1361
+#define IDC_RENAME_PREVIEW 1362
+#define IDC_RENAME_RESULTS_ONLY 1363

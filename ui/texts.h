@@ -58,12 +58,27 @@ inline constexpr const char* kReasonNameUnchanged = "系统保留了旧文件名
 inline constexpr const char* kReasonCopiedByBatch = "本批次的另一个文件已拷贝到此处";
 inline constexpr const char* kReasonUnknown = "未知错误";
 
-// Message box of the open-copy-path command; its caption serves every message box.
-inline constexpr const char* kBadCopyPath = "非法的拷贝路径!";
+// The caption of every message box.
 inline constexpr const char* kBadCopyPathCaption = "提示";
-// Message boxes: the folder named on the command line is none; the desktop has no program for a file.
+// Message boxes: the folder named on the command line, or the output folder to open, is none; the desktop
+// has no program for a file.
 inline constexpr const char* kNotAFolder = "不是目录:%s.";
 inline constexpr const char* kCannotOpen = "无法打开:%s.";
+
+// Tooltips of the two copy path boxes.
+inline constexpr const char* kPathPrefixTip = "拷贝时从每个文件的路径中去掉的开头部分, 路径的其余部分保留在输出目录下.";
+inline constexpr const char* kCopyOutputTip = "拷贝的文件放到此目录下, 各自保留路径前缀之后的目录.";
+
+// The preview of a rename: its caption, buttons and count, and why a file whose name holds the old text
+// would keep its name.
+inline constexpr const char* kPreviewCaption = "批量修改预览";
+inline constexpr const char* kPreviewRun = "立即修改";
+inline constexpr const char* kPreviewClose = "关闭";
+inline constexpr const char* kPreviewCount = "将修改%d个文件, %d个文件不能修改.";
+inline constexpr const char* kPreviewSameName = "新文件名与旧文件名相同";
+inline constexpr const char* kPreviewBadName = "新文件名不可用";
+// A preview stopped before its end shows nothing.
+inline constexpr const char* kPreviewStopped = "预览未完成.";
 
 // Context menu of the result and reference lists.
 inline constexpr const char* kMenuOpen = "打开";

@@ -36,6 +36,9 @@
     <message><source>强行修改,如有重名文件则删除</source><translation>Force: delete a file of the new name</translation></message>
     <message><source>拷贝文件</source><translation>Copy files</translation></message>
     <message><source>打开拷贝路径</source><translation>Open output</translation></message>
+    <message><source>预览</source><translation>Preview</translation></message>
+    <message><source>撤销</source><translation>Undo</translation></message>
+    <message><source>只改结果</source><translation>Results only</translation></message>
     <!-- The folder browser. -->
     <message><source>统计引用</source><translation>Count uses</translation></message>
     <message><source>Select input folder</source><translation>Select input folder</translation></message>
@@ -81,12 +84,22 @@
     <message><source>本批次的另一个文件已拷贝到此处</source><translation>another file of this batch was copied there</translation></message>
     <message><source>未知错误</source><translation>unknown error</translation></message>
     <!-- The message box of the open-copy-path command. -->
-    <message><source>非法的拷贝路径!</source><translation>Invalid copy path!</translation></message>
     <message><source>提示</source><translation>Notice</translation></message>
     <!-- Messages and the context menu of the lists. -->
     <message><source>不是目录:%s.</source><translation>Not a folder:%s.</translation></message>
     <message><source>无法打开:%s.</source><translation>Cannot open:%s.</translation></message>
     <message><source>打开所在目录</source><translation>Open containing folder</translation></message>
     <message><source>复制完整路径</source><translation>Copy full path</translation></message>
+    <!-- The tooltips of the copy path boxes. -->
+    <message><source>拷贝时从每个文件的路径中去掉的开头部分, 路径的其余部分保留在输出目录下.</source><translation>The start of each file's path that a copy drops; the rest of the path is kept below the output folder.</translation></message>
+    <message><source>拷贝的文件放到此目录下, 各自保留路径前缀之后的目录.</source><translation>The folder the copies go to, each keeping the folders of its path after the prefix.</translation></message>
+    <!-- The rename preview. -->
+    <message><source>批量修改预览</source><translation>Rename preview</translation></message>
+    <message><source>立即修改</source><translation>Rename now</translation></message>
+    <message><source>关闭</source><translation>Close</translation></message>
+    <message><source>将修改%d个文件, %d个文件不能修改.</source><translation>%d files to rename, %d cannot be renamed.</translation></message>
+    <message><source>新文件名与旧文件名相同</source><translation>the new name is the old one</translation></message>
+    <message><source>新文件名不可用</source><translation>not a usable file name</translation></message>
+    <message><source>预览未完成.</source><translation>preview not finished.</translation></message>
 </context>
 </TS>

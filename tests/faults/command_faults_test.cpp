@@ -53,10 +53,10 @@ TEST_F(CopyFaultTest, OutputFolderThatCannotBeMadeIsReportedAndNothingIsCopied) 
   EXPECT_FALSE(host_.Visible(IDC_PROGRESS));
   EXPECT_EQ(faulty_.Calls(FsOp::CopyReplacing), 0);
 
-  // Opening the copy path says so in a message box, and opens nothing.
+  // Opening the copy path says there is no such folder in a message box, and opens nothing.
   dialog_.OnOpenCopyPath();
   ASSERT_EQ(host_.Messages().size(), 1u);
-  EXPECT_EQ(host_.Messages()[0].text, text::kBadCopyPath);
+  EXPECT_EQ(host_.Messages()[0].text, Fill(text::kNotAFolder, {folder}));
   EXPECT_EQ(host_.Messages()[0].caption, text::kBadCopyPathCaption);
   EXPECT_TRUE(host_.Opened().empty());
   EXPECT_FALSE(std::filesystem::exists(Folder("out")));
@@ -81,7 +81,7 @@ TEST_F(CopyFaultTest, OutputFolderBlockedByAFileOrTooLongIsReportedWhole) {
   EXPECT_EQ(Status(), Fill(text::kCopyCannotCreate, {OutputFolderFromText(tooLong)}));
   dialog_.OnOpenCopyPath();
   ASSERT_EQ(host_.Messages().size(), 1u);
-  EXPECT_EQ(host_.Messages()[0].text, text::kBadCopyPath);
+  EXPECT_EQ(host_.Messages()[0].text, Fill(text::kNotAFolder, {OutputFolderFromText(tooLong)}));
   EXPECT_TRUE(host_.Opened().empty());
   EXPECT_EQ(faulty_.Calls(FsOp::CopyReplacing), 0);
   ExpectTree("in", {{"a.txt", "a"}});

@@ -114,8 +114,8 @@ TEST(ProgressRun, RenameSetsEachPositionBeforeTheFileThenCollectsAgain) {
   EXPECT_EQ(w.host.Only({"Move"}),
             (Lines{"Move /in/a_old.txt -> /in/a_new.txt", "Move /in/c_OLD.txt -> /in/c_new.txt"}));
   ExpectRun(w.host, w.host.Only({"ListReset", "GetText", "IsChecked", "Range", "Pos", "Show", "SetText"}),
-            (Lines{"ListReset IDC_RESULT_LIST", "GetText IDC_RENAME_OLD", "GetText IDC_RENAME_NEW",
-                   "IsChecked IDC_FORCE_RENAME", "Range 0..2", "Pos 0", "Show IDC_PROGRESS 1", "Show IDC_STATUS 0",
+            (Lines{"IsChecked IDC_RENAME_RESULTS_ONLY", "ListReset IDC_RESULT_LIST", "GetText IDC_RENAME_OLD",
+                   "GetText IDC_RENAME_NEW", "IsChecked IDC_FORCE_RENAME", "Range 0..2", "Pos 0", "Show IDC_PROGRESS 1", "Show IDC_STATUS 0",
                    "IsChecked IDC_RECURSIVE", "IsChecked IDC_INCLUDE_HIDDEN", "Pos 0", "Pos 1", "Pos 2",
                    "Show IDC_PROGRESS 0", "Show IDC_STATUS 1", "SetText IDC_STATUS: 搜索3个文件,修改了2个符合条件的文件."}));
   ASSERT_EQ(w.dlg.Files().size(), 3u);
@@ -285,7 +285,7 @@ TEST(InputModes, FolderDropAndBrowseProposeCopyPaths) {
   EXPECT_EQ(w.host.Text(IDC_PATH_PREFIX), "/proj");
   EXPECT_EQ(w.host.Text(IDC_COPY_OUTPUT), "/proj/bak");
   w.Browse("/proj/PublicRes");  // the browser's text lacks the separator after the resource folder
-  EXPECT_EQ(w.host.Text(IDC_PATH_PREFIX), "/");
+  EXPECT_EQ(w.host.Text(IDC_PATH_PREFIX), "/proj/");
   w.Browse("/empty");
   EXPECT_EQ(w.host.Text(IDC_PATH_PREFIX), "");
   EXPECT_EQ(w.host.Text(IDC_COPY_OUTPUT), "");
@@ -463,23 +463,33 @@ TEST(Failures, WindowsOutputFolderIsReportedNormalised) {
   EXPECT_EQ(w.Status(), "拷贝失败, 无法创建拷贝路径:e:\\out\\dir\\.");
 }
 
-TEST(OpenCopyPath, CreatesAndOpensOrShowsTheMessage) {
+// Opening the output folder never makes it: a folder that is not there is reported as none, one that a
+// copy made opens.
+TEST(OpenCopyPath, OpensOnlyAFolderThatIsThere) {
   Window w;
-  w.fs.AddFile("/file");
+  w.fs.AddFile("/file").AddFile("/in/a.txt");
   w.dlg.OnOpenCopyPath();  // empty box: nothing at all
   EXPECT_EQ(w.host.log, Lines{"GetText IDC_COPY_OUTPUT"});
 
-  w.host.Type(IDC_COPY_OUTPUT, "/out//x");
-  w.dlg.OnOpenCopyPath();
-  EXPECT_TRUE(w.fs.IsFolder("/out/x"));
-  EXPECT_EQ(w.host.Opened(), Lines{"/out/x/"});
+  for (const char* box : {"/out//x", "/file/sub", "/file"}) {
+    w.host.Type(IDC_COPY_OUTPUT, box);
+    w.dlg.OnOpenCopyPath();
+  }
+  EXPECT_FALSE(w.fs.Exists("/out"));
+  EXPECT_FALSE(w.fs.Exists("/file/sub"));
+  EXPECT_TRUE(w.host.Opened().empty());
+  std::vector<std::string> messages;
+  for (const headless::Message& m : w.host.Messages()) messages.push_back(m.caption + " " + m.text);
+  EXPECT_EQ(messages, (Lines{"提示 不是目录:/out/x/.", "提示 不是目录:/file/sub/.", "提示 不是目录:/file/."}));
 
-  w.host.Type(IDC_COPY_OUTPUT, "/file/sub");
+  w.Browse("/in");
+  w.dlg.OnSearch();
+  w.host.Type(IDC_COPY_OUTPUT, "/out//x");
+  w.dlg.OnCopyFiles();
   w.dlg.OnOpenCopyPath();
-  ASSERT_EQ(w.host.Messages().size(), 1u);
-  EXPECT_EQ(w.host.Messages()[0].caption, "提示");
-  EXPECT_EQ(w.host.Messages()[0].text, "非法的拷贝路径!");
-  EXPECT_EQ(w.Status(), "");  // the open command never writes the status box
+  EXPECT_EQ(w.host.Opened(), Lines{"/out/x/"});
+  EXPECT_EQ(w.host.Messages().size(), 3u);
+  EXPECT_EQ(w.Status(), "拷贝完成, 其中成功:1个, 失败:0个.");  // the open command never writes the status box
 }
 
 TEST(Browsers, EachStartsWhereItWasLastConfirmed) {
@@ -601,7 +611,13 @@ TEST(MessageMap, EachNotificationReachesItsHandler) {
       {IDC_OPEN_REF, Notify::Clicked, true, {"Browse Select input folder"}},
       {IDC_RECURSIVE, Notify::Clicked, true, {"IsChecked IDC_RECURSIVE"}},
       {IDC_SEARCH, Notify::Clicked, true, {"GetText IDC_NAME_FILTER"}},
-      {IDC_RENAME, Notify::Clicked, true, {"ListReset IDC_RESULT_LIST", "SetText IDC_STATUS: 没有文件可修改."}},
+      {IDC_RENAME, Notify::Clicked, true,
+       {"IsChecked IDC_RENAME_RESULTS_ONLY", "ListReset IDC_RESULT_LIST", "SetText IDC_STATUS: 没有文件可修改."}},
+      {IDC_RENAME_PREVIEW, Notify::Clicked, true,
+       {"IsChecked IDC_RENAME_RESULTS_ONLY", "SetText IDC_STATUS: 没有文件可修改."}},
+      {IDC_PREVIEW_RUN, Notify::Clicked, false, {}},  // no preview is open
+      {IDC_PREVIEW_CLOSE, Notify::Clicked, false, {}},
+      {IDC_RENAME_RESULTS_ONLY, Notify::Clicked, false, {}},
       {IDC_COPY, Notify::Clicked, true, {"SetText IDC_STATUS: 拷贝失败, 没有可以拷贝的文件."}},
       {IDC_OPEN_COPY_PATH, Notify::Clicked, true, {"GetText IDC_COPY_OUTPUT"}},
       {IDC_RESULT_LIST, Notify::SelChange, true, {}},

@@ -48,6 +48,7 @@ TEST(Driver, StartDumpInContractOrder) {
             "text IDC_RENAME_OLD: \ntext IDC_RENAME_NEW: \n"
             "check IDC_RECURSIVE: 1\ncheck IDC_IGNORE_CASE: 0\ncheck IDC_NAME_WITH_DIR: 0\n"
             "check IDC_NAME_WITH_EXT: 0\ncheck IDC_INCLUDE_HIDDEN: 0\ncheck IDC_FORCE_RENAME: 0\n"
+            "check IDC_RENAME_RESULTS_ONLY: 0\n"
             "shown IDC_STATUS: 1\nshown IDC_PROGRESS: 0\nshown IDC_FAILURES: 0\ncaption IDC_FAILURES: \n"
             "progress: 0..100 0\nrunning: 0\n"
             "enabled IDC_COPY: 1\nenabled IDC_COPY_OUTPUT: 1\nenabled IDC_PATH_PREFIX: 1\n"
@@ -58,7 +59,10 @@ TEST(Driver, StartDumpInContractOrder) {
             "enabled IDC_REF_PATH: 1\nenabled IDC_RENAME_OLD: 1\nenabled IDC_RENAME: 1\n"
             "enabled IDC_RECURSIVE: 1\nenabled IDC_IGNORE_CASE: 1\nenabled IDC_NAME_WITH_DIR: 1\n"
             "enabled IDC_NAME_WITH_EXT: 1\nenabled IDC_INCLUDE_HIDDEN: 1\nenabled IDC_RENAME_NEW: 1\n"
-            "enabled IDC_FORCE_RENAME: 1\nenabled IDC_REF_REPORT: 1\nenabled IDC_FAILURES: 1\nend\n");
+            "enabled IDC_FORCE_RENAME: 1\nenabled IDC_REF_REPORT: 1\nenabled IDC_FAILURES: 1\n"
+            "enabled IDC_UNDO: 0\nenabled IDC_RENAME_PREVIEW: 1\nenabled IDC_RENAME_RESULTS_ONLY: 1\n"
+            "tooltip IDC_COPY_OUTPUT: 拷贝的文件放到此目录下, 各自保留路径前缀之后的目录.\n"
+            "tooltip IDC_PATH_PREFIX: 拷贝时从每个文件的路径中去掉的开头部分, 路径的其余部分保留在输出目录下.\nend\n");
 }
 
 TEST(Driver, InvalidLinesStopTheRunWithStatusTwo) {
@@ -105,7 +109,8 @@ TEST(Driver, ClicksSelectionsAndSideEffects) {
                         "select IDC_REF_LIST 7\ndump\n"           // none: the handler finds no line
                         "dblclk IDC_REF_LIST 1\ndump\n"           // a pick, then the search
                         "set IDC_COPY_OUTPUT " + root + sep + "f" + sep + "x\nclick IDC_OPEN_COPY_PATH\n"
-                        "set IDC_COPY_OUTPUT " + root + sep + "out\nclick IDC_OPEN_COPY_PATH\n");
+                        "set IDC_COPY_OUTPUT " + root + sep + "out\nclick IDC_OPEN_COPY_PATH\n"
+                        "set IDC_COPY_OUTPUT " + root + sep + "ref\nclick IDC_OPEN_COPY_PATH\n");
   EXPECT_EQ(run.status, 0);
   std::istringstream dumps(run.out);
   std::vector<std::string> searchTexts, statuses, checks, effects;
@@ -119,9 +124,12 @@ TEST(Driver, ClicksSelectionsAndSideEffects) {
   EXPECT_EQ(statuses.back(), "没有文件可查找.");
   EXPECT_EQ(checks[0], "check IDC_RECURSIVE: 1");
   EXPECT_EQ(checks[1], "check IDC_IGNORE_CASE: 1");
-  const std::string out = style.windows ? "c:\\out\\" : "/out/";
-  EXPECT_EQ(effects, (std::vector<std::string>{"message: 提示: 非法的拷贝路径!", "open: " + out}));
-  EXPECT_TRUE(fs.IsFolder(root + sep + "out"));
+  // Only a folder that is there opens: opening makes none.
+  const std::string dir = style.windows ? "c:\\" : "/";
+  EXPECT_EQ(effects, (std::vector<std::string>{"message: 提示: 不是目录:" + dir + "f" + sep + "x" + sep + ".",
+                                               "message: 提示: 不是目录:" + dir + "out" + sep + ".",
+                                               "open: " + dir + "ref" + sep}));
+  EXPECT_FALSE(fs.Exists(root + sep + "out"));
 }
 
 TEST(Driver, EscapesControlBytesOnly) {

@@ -8,7 +8,8 @@ Script lines that start with "#>" prepare the folder before the run (the driver 
     #> locale NAME           the driver runs with LC_ALL=NAME (default C.UTF-8: the texts as they are)
 REL is relative to the temporary folder, written with '/'. In the script and in the expected transcript
 @TMP@ stands for the temporary folder as the driver sees it, and @tmp@ for it in lower case (Windows folder
-paths are lowered when normalised). On Linux the driver runs with HOME set to @TMP@/home.
+paths are lowered when normalised), and on Linux @TMPDIR@/ for the folder that holds it. On Linux the driver
+runs with HOME set to @TMP@/home.
 
 The transcript is the driver's standard output, then "--- stderr" and its error output when there is any,
 "--- exit N" when the status is not 0, and "--- files" with every file of the folder afterwards as
@@ -17,9 +18,9 @@ The transcript is the driver's standard output, then "--- stderr" and its error 
 The driver's language is pinned by the script, never taken from the machine running the tests: the other
 locale variables are removed and LC_ALL set (under Wine the emulator sets the locale of code page 936).
 
-The order in which a folder's entries come is the file system's own, so the lines of each list printed by
-a dump are compared sorted by text (and numbered again from 0); a script picks a line by its index only
-where the list's order is fixed (a list of one line, for instance).
+The order in which a folder's entries come is the file system's own, so the lines of each list, and those of
+a rename preview, printed by a dump are compared sorted by text (and numbered again from 0); a script picks a
+line by its index only where the list's order is fixed (a list of one line, for instance).
 
 With --windows the driver is a Windows executable run through --emulator (Wine): the folder is named by
 its Z: drive path, and script and transcript are converted between UTF-8 (the files here) and GBK (the
@@ -55,16 +56,17 @@ def unescape(text: str) -> bytes:
     return bytes(out)
 
 
-LIST_LINE = re.compile(r"^list (IDC_\w+)\[(\d+)\]: (.*)$")
+LIST_LINE = re.compile(r"^(list IDC_\w+|preview|preview kept)\[(\d+)\]: (.*)$")
 
 
 def sort_lists(transcript: str) -> str:
-    """Each run of list lines of one control sorted by text and numbered again."""
+    """Each run of list lines of one control, and of the lines of a rename preview, sorted by text and
+    numbered again."""
     out, run, control = [], [], None
 
     def flush():
         for i, text in enumerate(sorted(run)):
-            out.append(f"list {control}[{i}]: {text}")
+            out.append(f"{control}[{i}]: {text}")
         run.clear()
 
     for line in transcript.split("\n"):
@@ -141,6 +143,8 @@ def main() -> int:
         prepare(script, root)
         seen = ("Z:" + root.replace("/", "\\")) if args.windows else root
         places = {"@TMP@": seen, "@tmp@": seen.lower()}
+        if not args.windows:  # the folder that holds it, which the copy defaults of @TMP@ name
+            places["@TMPDIR@/"] = os.path.dirname(seen) + "/"
 
         def place(text: str) -> str:
             for key, value in places.items():
@@ -168,7 +172,10 @@ def main() -> int:
 
         if args.update:
             with open(expected_path, "w", encoding="utf-8", newline="\n") as f:
-                f.write(transcript.replace(places["@TMP@"], "@TMP@").replace(places["@tmp@"], "@tmp@"))
+                written = transcript.replace(places["@TMP@"], "@TMP@").replace(places["@tmp@"], "@tmp@")
+                if "@TMPDIR@/" in places:
+                    written = written.replace(places["@TMPDIR@/"], "@TMPDIR@/")
+                f.write(written)
             return 0
         with open(expected_path, encoding="utf-8") as f:
             expected = place(f.read())

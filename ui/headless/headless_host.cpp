@@ -94,6 +94,15 @@ void HeadlessHost::SetCaption(int id, std::string_view caption) {
   state.text.assign(caption);
 }
 
+void HeadlessHost::SetToolTip(int id, std::string_view text) { State(id, "SetToolTip").toolTip.assign(text); }
+
+const std::string& HeadlessHost::ToolTip(int id) const { return State(id).toolTip; }
+
+void HeadlessHost::ShowPreview(const RenamePreview& preview) {
+  m_preview = preview;
+  ++m_previewsShown;
+}
+
 void HeadlessHost::BeginListFill(int id, std::size_t) {
   List(id, "BeginListFill");
   ++m_openListFills;

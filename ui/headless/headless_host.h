@@ -63,6 +63,7 @@ class HeadlessHost : public DialogHost {
   void Show(int id, bool visible) override;
   void Enable(int id, bool enabled) override;
   void SetCaption(int id, std::string_view caption) override;
+  void SetToolTip(int id, std::string_view text) override;
   void BeginListFill(int id, std::size_t expectedLines) override;  // checked to pair with EndListFill
   void EndListFill(int id) override;
   std::string Translate(const char* text) override;
@@ -71,6 +72,8 @@ class HeadlessHost : public DialogHost {
   bool ShellOpen(const std::string& path) override;  // recorded; opens always succeed
   bool CtrlHeld() override;
   void ShowFailures(const std::vector<FailureLine>& failures) override;  // recorded: the lines as the window lists them
+  // Open until ClosePreview: what a script reads from it and answers it with.
+  void ShowPreview(const RenamePreview& preview) override;
 
   // Posted calls wait in a queue for the thread that drives the window (the one that made the host). From
   // the start of a command that the dialog awaits (CommandStarting) until AwaitCommand returns, that
@@ -101,6 +104,9 @@ class HeadlessHost : public DialogHost {
   // The list's selection becomes index, or none when index is outside its lines. True when it changed.
   bool Select(int id, long long index);
 
+  // The preview goes (the caller then hands the dialog the button that closed it).
+  void ClosePreview() { m_preview.reset(); }
+
   // Scripted services.
   void QueueBrowseAnswer(std::optional<std::string> answer);  // next browser answers, in order; none left: cancel
   void SetCtrlHeld(bool held) { m_ctrlHeld = held; }
@@ -118,6 +124,10 @@ class HeadlessHost : public DialogHost {
   // The same lines, kept as a list box keeps many of them: in one block rather than a string each.
   const FileList& LineList(int id) const;
   int Selection(int id) const;
+  const std::string& ToolTip(int id) const;
+  // The open preview, or null.
+  const RenamePreview* Preview() const { return m_preview ? &*m_preview : nullptr; }
+  std::size_t PreviewsShown() const { return m_previewsShown; }
   int ProgressLower() const { return m_progressLower; }
   int ProgressUpper() const { return m_progressUpper; }
   int ProgressPos() const { return m_progressPos; }
@@ -134,6 +144,7 @@ class HeadlessHost : public DialogHost {
   struct ControlState {
     const ControlDef* def = nullptr;
     std::string text;
+    std::string toolTip;
     bool checked = false;
     bool visible = true;
     bool enabled = true;
@@ -160,6 +171,8 @@ class HeadlessHost : public DialogHost {
   std::vector<Message> m_messages;
   std::size_t m_openListFills = 0;
   std::vector<std::vector<std::string>> m_failureLists;
+  std::optional<RenamePreview> m_preview;
+  std::size_t m_previewsShown = 0;
 
   std::mutex m_postMutex;
   std::deque<std::function<void()>> m_posted;

@@ -141,6 +141,14 @@ class Driver {
   }
 
   bool Click(std::string_view argument) {
+    // The preview's two buttons, while it is open.
+    for (const int button : {IDC_PREVIEW_RUN, IDC_PREVIEW_CLOSE}) {
+      if (argument != (button == IDC_PREVIEW_RUN ? "IDC_PREVIEW_RUN" : "IDC_PREVIEW_CLOSE")) continue;
+      if (m_host.Preview() == nullptr) return false;
+      m_host.ClosePreview();
+      m_dialog.OnCommand(button, Notify::Clicked);
+      return true;
+    }
     const std::optional<int> id = ControlByName(argument);
     if (!id) return false;
     const ControlKind kind = m_host.Control(*id).kind;
@@ -210,6 +218,22 @@ class Driver {
     for (std::size_t i = 0; i < failures.size(); ++i) {
       m_out << "failure[" << i << "]: " << EscapeText(failures[i].path) << ": " << EscapeText(failures[i].reason)
             << '\n';
+    }
+    for (const ControlDef* def : ControlsOfKind()) {
+      const std::string& tip = m_host.ToolTip(def->id);
+      if (!tip.empty()) m_out << "tooltip " << def->name << ": " << EscapeText(tip) << '\n';
+    }
+    // The open preview: each rename as SOURCE<TAB>TARGET, each file that would keep its name with why.
+    if (const RenamePreview* preview = m_host.Preview()) {
+      m_out << "preview count: " << EscapeText(preview->count) << '\n';
+      for (std::size_t i = 0; i < preview->renames.size(); ++i) {
+        m_out << "preview[" << i << "]: " << EscapeText(preview->renames[i].source) << '\t'
+              << EscapeText(preview->renames[i].target) << '\n';
+      }
+      for (std::size_t i = 0; i < preview->kept.size(); ++i) {
+        m_out << "preview kept[" << i << "]: " << EscapeText(preview->kept[i].path) << ": "
+              << EscapeText(preview->kept[i].reason) << '\n';
+      }
     }
     m_out << "end\n";
   }

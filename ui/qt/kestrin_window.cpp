@@ -241,6 +241,8 @@ void KestrinWindow::OpenFailed(const std::string& path) {
   if (m_dialog) m_dialog->OnOpenFailed(path);
 }
 
+void KestrinWindow::PreviewAnswered(int button) { Route(button, Notify::Clicked); }
+
 void KestrinWindow::ShowEntryMenu(int listId, int row, QPoint globalPos) {
   if (!m_dialog || !m_dialog->EntryPath(listId, row)) return;
   QMenu menu(this);

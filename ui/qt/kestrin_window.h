@@ -68,6 +68,8 @@ class KestrinWindow : public QDialog {
 
   // The desktop reported, after the fact, that it could not open path.
   void OpenFailed(const std::string& path);
+  // The rename's preview was closed with button (IDC_PREVIEW_RUN or IDC_PREVIEW_CLOSE).
+  void PreviewAnswered(int button);
   // The context menu of line row of a list, at a point of the screen; its command goes to the dialog.
   void ShowEntryMenu(int listId, int row, QPoint globalPos);
 

@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
@@ -30,6 +31,7 @@
 #include "ui/qt/byte_text.h"
 #include "ui/qt/kestrin_window.h"
 #include "ui/qt/list_box.h"
+#include "ui/resource_ids.h"
 #include "ui/texts.h"
 
 namespace kestrin::qt {
@@ -124,6 +126,10 @@ void QtDialogHost::Enable(int id, bool enabled) {
 
 void QtDialogHost::SetCaption(int id, std::string_view caption) {
   if (QAbstractButton* button = m_window.Button(id)) button->setText(ToQString(caption));
+}
+
+void QtDialogHost::SetToolTip(int id, std::string_view text) {
+  if (QWidget* control = m_window.Control(id)) control->setToolTip(ToQString(text));
 }
 
 void QtDialogHost::BeginListFill(int id, std::size_t expectedLines) {
@@ -222,6 +228,43 @@ void QtDialogHost::ShowFailures(const std::vector<FailureLine>& failures) {
   layout->addWidget(buttons);
   box.resize(m_window.width() * 2 / 3, m_window.height() / 2);
   box.exec();
+}
+
+void QtDialogHost::ShowPreview(const RenamePreview& preview) {
+  auto* box = new QDialog(&m_window);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setObjectName(QStringLiteral("preview"));
+  box->setWindowTitle(ToQString(Translate(text::kPreviewCaption)));
+  auto* layout = new QVBoxLayout(box);
+  auto* count = new QLabel(ToQString(preview.count), box);
+  count->setObjectName(QStringLiteral("previewCount"));
+  layout->addWidget(count);
+  auto* list = new QListWidget(box);
+  list->setObjectName(QStringLiteral("previewList"));
+  list->setUniformItemSizes(true);
+  // Paths keep their bytes where they are not UTF-8: as the file system names them.
+  const auto path = [](const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); };
+  QStringList lines;
+  lines.reserve(static_cast<qsizetype>(preview.renames.size() + preview.kept.size()));
+  for (const RenamePreview::Rename& rename : preview.renames) {
+    lines.push_back(path(rename.source) + QStringLiteral(" \u2192 ") + path(rename.target));
+  }
+  for (const FailureLine& kept : preview.kept) lines.push_back(path(kept.path) + QStringLiteral(": ") + ToQString(kept.reason));
+  list->addItems(lines);
+  layout->addWidget(list);
+  auto* buttons = new QDialogButtonBox(box);
+  QPushButton* run = buttons->addButton(ToQString(Translate(text::kPreviewRun)), QDialogButtonBox::AcceptRole);
+  run->setObjectName(QStringLiteral("previewRun"));
+  QPushButton* close = buttons->addButton(ToQString(Translate(text::kPreviewClose)), QDialogButtonBox::RejectRole);
+  close->setObjectName(QStringLiteral("previewClose"));
+  close->setDefault(true);  // Enter never renames by accident
+  QObject::connect(buttons, &QDialogButtonBox::accepted, box, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, box, &QDialog::reject);
+  QObject::connect(box, &QDialog::finished, &m_window, [window = &m_window](int result) {
+    window->PreviewAnswered(result == QDialog::Accepted ? IDC_PREVIEW_RUN : IDC_PREVIEW_CLOSE);
+  });
+  box->resize(m_window.width() * 2 / 3, m_window.height() * 2 / 3);
+  box->open();
 }
 
 void QtDialogHost::PostToWindow(std::function<void()> call) {

@@ -24,6 +24,7 @@ class QtDialogHost : public DialogHost {
   void Show(int id, bool visible) override;
   void Enable(int id, bool enabled) override;
   void SetCaption(int id, std::string_view caption) override;
+  void SetToolTip(int id, std::string_view text) override;
   void BeginListFill(int id, std::size_t expectedLines) override;
   void EndListFill(int id) override;
 
@@ -37,6 +38,9 @@ class QtDialogHost : public DialogHost {
   bool ShellOpen(const std::string& path) override;
   bool CtrlHeld() override;
   void ShowFailures(const std::vector<FailureLine>& failures) override;
+  // A dialog modal to the window, opened without a loop of its own (QDialog::open): its answer reaches the
+  // window's dialog as a click on IDC_PREVIEW_RUN or IDC_PREVIEW_CLOSE once it is closed.
+  void ShowPreview(const RenamePreview& preview) override;
   // Queued to the window's thread; dropped if the window is gone by then.
   void PostToWindow(std::function<void()> call) override;
   // The path as text, and as a file URL with its exact bytes for programs that take files.

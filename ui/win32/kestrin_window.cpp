@@ -298,6 +298,9 @@ bool CKestrinWindow::OnMessage(UINT message, WPARAM, LPARAM lParam) {
     case kRunPostedMessage:
       m_host->RunPosted();
       return true;
+    case kShowPreviewMessage:
+      if (const int answer = m_host->RunPreview()) m_dlg.OnCommand(answer, Notify::Clicked);
+      return true;
     case WM_SIZE:
       Relayout();
       return true;

@@ -127,6 +127,32 @@ void Win32DialogHost::Enable(int id, bool enabled) {
 
 void Win32DialogHost::SetCaption(int id, std::string_view caption) { SetText(id, caption); }
 
+void Win32DialogHost::SetToolTip(int id, std::string_view text) {
+  const HWND control = Item(id);
+  if (control == nullptr) return;
+  if (m_toolTips == nullptr) {
+    m_toolTips = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_dialog, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    if (m_toolTips == nullptr) return;
+    SendMessageA(m_toolTips, TTM_SETMAXTIPWIDTH, 0, 400);  // a sentence wraps instead of crossing the screen
+  }
+  std::string tip(text);
+  // The size of the structure every version of the common controls knows.
+  TTTOOLINFOA tool{};
+  tool.cbSize = TTTOOLINFOA_V2_SIZE;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = m_dialog;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = tip.data();
+  const bool known = std::find(m_toolTipIds.begin(), m_toolTipIds.end(), id) != m_toolTipIds.end();
+  if (known) {
+    SendMessageA(m_toolTips, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  } else if (SendMessageA(m_toolTips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != 0) {
+    m_toolTipIds.push_back(id);
+  }
+}
+
 void Win32DialogHost::BeginListFill(int id, std::size_t expectedLines) {
   const HWND list = Item(id);
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -308,6 +334,90 @@ void Win32DialogHost::ShowFailures(const std::vector<FailureLine>& failures) {
   for (const FailureLine& failure : failures) text.lines += failure.path + ": " + failure.reason + "\r\n";
   DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FAILURES), m_dialog, &FailuresProc,
                   reinterpret_cast<LPARAM>(&text));
+}
+
+namespace {
+
+constexpr TemplateText kPreviewDialogTexts[] = {
+    {0, text::kPreviewCaption},
+    {IDC_PREVIEW_RUN, text::kPreviewRun},
+    {IDC_PREVIEW_CLOSE, text::kPreviewClose},
+};
+
+// The width in pixels a preview's list scrolls over, for its longest lines.
+constexpr WPARAM kPreviewListExtent = 4000;
+
+struct PreviewShown {
+  Win32DialogHost* host;
+  const RenamePreview* preview;
+};
+
+INT_PTR CALLBACK PreviewProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      const auto* shown = reinterpret_cast<const PreviewShown*>(lParam);
+      if (shown->host->Language() == UiLanguage::English) {
+        for (const TemplateText& t : kPreviewDialogTexts) {
+          const char* english = TextIn(UiLanguage::English, t.text);
+          if (t.id == 0) {
+            SetWindowTextA(window, english);
+          } else {
+            SetDlgItemTextA(window, t.id, english);
+          }
+        }
+      }
+      const RenamePreview& preview = *shown->preview;
+      SetDlgItemTextA(window, IDC_PREVIEW_COUNT, preview.count.c_str());
+      const HWND list = GetDlgItem(window, IDC_PREVIEW_LIST);
+      SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+      SendMessageA(list, LB_INITSTORAGE, preview.renames.size() + preview.kept.size(), 0);
+      std::string line;
+      for (const RenamePreview::Rename& rename : preview.renames) {
+        line = rename.source + " -> " + rename.target;
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+      }
+      for (const FailureLine& kept : preview.kept) {
+        line = kept.path + ": " + kept.reason;
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+      }
+      SendMessageA(list, LB_SETHORIZONTALEXTENT, kPreviewListExtent, 0);
+      SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+      return TRUE;
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_PREVIEW_RUN:
+          EndDialog(window, IDC_PREVIEW_RUN);
+          return TRUE;
+        case IDC_PREVIEW_CLOSE:
+        case IDCANCEL:
+          EndDialog(window, IDC_PREVIEW_CLOSE);
+          return TRUE;
+        default:
+          return FALSE;
+      }
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+std::span<const TemplateText> PreviewDialogTexts() { return kPreviewDialogTexts; }
+
+void Win32DialogHost::ShowPreview(const RenamePreview& preview) {
+  m_preview = preview;
+  if (m_dialog != nullptr) PostMessageA(m_dialog, kShowPreviewMessage, 0, 0);
+}
+
+int Win32DialogHost::RunPreview() {
+  if (!m_preview) return 0;
+  const RenamePreview preview = std::move(*m_preview);
+  m_preview.reset();
+  PreviewShown shown{this, &preview};
+  const INT_PTR answer = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PREVIEW), m_dialog,
+                                         &PreviewProc, reinterpret_cast<LPARAM>(&shown));
+  return answer == IDC_PREVIEW_RUN ? IDC_PREVIEW_RUN : IDC_PREVIEW_CLOSE;
 }
 
 void Win32DialogHost::PostToWindow(std::function<void()> call) {

@@ -31,9 +31,13 @@ struct TemplateText {
 // Every text of the failures dialog's template (IDD_FAILURES), which the dialog shows translated when the
 // window runs in English, as the main window shows its layout's captions.
 std::span<const TemplateText> FailuresDialogTexts();
+// The same for the rename preview's template (IDD_PREVIEW).
+std::span<const TemplateText> PreviewDialogTexts();
 
 // Posted to the dialog when calls wait for the window's thread.
 inline constexpr UINT kRunPostedMessage = WM_APP + 1;
+// Posted to the dialog when a rename preview waits to be shown.
+inline constexpr UINT kShowPreviewMessage = WM_APP + 2;
 
 class Win32DialogHost : public DialogHost {
  public:
@@ -64,6 +68,8 @@ class Win32DialogHost : public DialogHost {
   // A disabled control that had the focus hands it to the dialog, which then still gets Escape.
   void Enable(int id, bool enabled) override;
   void SetCaption(int id, std::string_view caption) override;
+  // Through one tooltip control of the dialog's, made at the first tooltip.
+  void SetToolTip(int id, std::string_view text) override;
   void BeginListFill(int id, std::size_t expectedLines) override;
   void EndListFill(int id) override;
 
@@ -80,6 +86,11 @@ class Win32DialogHost : public DialogHost {
   // The failures in a modal dialog (template IDD_FAILURES): a read-only text of "path: reason" lines and
   // a button that copies them all.
   void ShowFailures(const std::vector<FailureLine>& failures) override;
+  // Kept here; a kShowPreviewMessage posted to the dialog has the window's thread show it (RunPreview).
+  void ShowPreview(const RenamePreview& preview) override;
+  // On the window's thread, at kShowPreviewMessage: the preview kept, in a modal dialog (template
+  // IDD_PREVIEW); the button that closed it, IDC_PREVIEW_RUN or IDC_PREVIEW_CLOSE, or 0 when none was kept.
+  int RunPreview();
   // Queued here; a kRunPostedMessage posted to the dialog has the window's thread run them (RunPosted).
   void PostToWindow(std::function<void()> call) override;
   // On the window's thread, at kRunPostedMessage: every call queued so far, in order.
@@ -105,6 +116,9 @@ class Win32DialogHost : public DialogHost {
   std::mutex m_postMutex;
   std::deque<std::function<void()>> m_posted;
   std::string m_settingsKey = DefaultSettingsKey();
+  HWND m_toolTips = nullptr;
+  std::vector<int> m_toolTipIds;  // the controls the tooltip control knows
+  std::optional<RenamePreview> m_preview;
 
   // What the progress bar shows: its range, its width in pixels, and the last position sent and when.
   struct Progress {

@@ -5,6 +5,11 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -135,6 +140,32 @@ TEST_F(WindowCommandsTest, TheFailuresButtonShowsWhileTheLastCommandLeftFailures
   // A command that leaves none takes it away.
   QTest::mouseClick(h->window.Button(IDC_SEARCH), Qt::LeftButton);
   EXPECT_FALSE(failures->isVisible());
+}
+
+// The preview is a dialog modal to the window, with the dialog's lines and count; closing it renames
+// nothing, its run button renames.
+TEST_F(WindowCommandsTest, ThePreviewListsTheRenameAndItsButtonsAnswerIt) {
+  tree.File("in/b.txt", "y");
+  OpenRenameOntoATakenName();
+  const auto preview = [this] { return h->window.findChild<QDialog*>(QStringLiteral("preview")); };
+  for (const bool run : {false, true}) {
+    SCOPED_TRACE(run ? "run" : "close");
+    QTest::mouseClick(h->window.Button(IDC_RENAME_PREVIEW), Qt::LeftButton);
+    ASSERT_TRUE(ProcessUntil([&] { return preview() != nullptr && preview()->isVisible(); }));
+    EXPECT_EQ(preview()->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(preview()->findChild<QLabel*>(QStringLiteral("previewCount"))->text(),
+              QStringLiteral("将修改1个文件, 1个文件不能修改."));
+    const QListWidget* list = preview()->findChild<QListWidget*>(QStringLiteral("previewList"));
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text().toStdString(), tree.Path("in/b.txt") + " \u2192 " + tree.Path("in/b.new"));
+    EXPECT_EQ(list->item(1)->text().toStdString(), tree.Path("in/a.txt") + ": 目标已存在");
+    QTest::mouseClick(preview()->findChild<QPushButton*>(run ? QStringLiteral("previewRun") : QStringLiteral("previewClose")),
+                      Qt::LeftButton);
+    ASSERT_TRUE(ProcessUntil([&] { return preview() == nullptr && !h->dialog.Running(); }));
+    EXPECT_EQ(QFileInfo::exists(QString::fromStdString(tree.Path("in/b.new"))), run);
+    EXPECT_NE(QFileInfo::exists(QString::fromStdString(tree.Path("in/b.txt"))), run);
+  }
+  EXPECT_EQ(h->window.Edit(IDC_STATUS)->text(), QStringLiteral("搜索3个文件,修改了1个符合条件的文件."));
 }
 
 }  // namespace

@@ -58,7 +58,8 @@ void Type(QWidget* widget, const QString& text) {
   }
 }
 
-const int kButtons[] = {IDC_OPEN_INPUT, IDC_OPEN_REF, IDC_SEARCH, IDC_RENAME, IDC_COPY, IDC_OPEN_COPY_PATH};
+const int kButtons[] = {IDC_OPEN_INPUT, IDC_OPEN_REF,       IDC_SEARCH,        IDC_RENAME,
+                         IDC_COPY,       IDC_OPEN_COPY_PATH, IDC_RENAME_PREVIEW};
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -186,8 +187,8 @@ TEST_F(WindowTest, ControlsSitWhereTheLayoutTablePutsThem) {
   };
   const Spot spots[] = {
       {IDC_SEARCH, 453, 99, 26, 15},      {IDC_RESULT_LIST, 12, 119, 470, 351}, {IDC_REF_LIST, 492, 144, 315, 331},
-      {IDC_STATUS, 7, 480, 748, 14},      {IDC_PROGRESS, 7, 489, 800, 12},      {IDC_COPY_OUTPUT, 72, 47, 520, 14},
-      {IDC_FORCE_RENAME, 681, 13, 121, 13}, {IDC_RENAME, 680, 87, 63, 15},
+      {IDC_STATUS, 7, 480, 748, 14},      {IDC_PROGRESS, 7, 489, 800, 12},      {IDC_COPY_OUTPUT, 72, 47, 476, 14},
+      {IDC_FORCE_RENAME, 637, 13, 165, 13}, {IDC_RENAME, 637, 87, 63, 15},   {IDC_RENAME_PREVIEW, 703, 87, 40, 15},
   };
   const BaseUnits u = h->window.Units();
   for (const Spot& s : spots) {
@@ -230,8 +231,9 @@ TEST_F(WindowTest, TabVisitsTheControlsInTheTableOrder) {
     if (def.id >= 0 && (def.styles & kTabStop)) expected.push_back(h->window.Control(def.id));
   }
   ASSERT_EQ(h->window.TabOrder(), expected);
-  // A hidden control takes no focus: the failures button is hidden until a command leaves failures.
-  std::erase_if(expected, [](QWidget* control) { return control->isHidden(); });
+  // A hidden control takes no focus: the failures button is hidden until a command leaves failures. Nor
+  // does a disabled one: the undo button, until there is a batch to undo.
+  std::erase_if(expected, [](QWidget* control) { return control->isHidden() || !control->isEnabled(); });
   expected.front()->setFocus();
   for (std::size_t i = 1; i <= expected.size(); ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -274,15 +276,18 @@ TEST_F(WindowTest, EachButtonReachesItsHandler) {
   EXPECT_EQ(Text(Edit(IDC_REF_PATH)), tree.Root() + "/");
   EXPECT_EQ(h->window.List(IDC_REF_LIST)->Count(), 2);
 
+  // Only a folder that is there opens; opening makes none.
   Edit(IDC_COPY_OUTPUT)->setText(QString::fromStdString(tree.Path("out")));
   Click(IDC_OPEN_COPY_PATH);
-  ASSERT_EQ(h->host.opened.size(), 1u);
-  EXPECT_EQ(h->host.opened[0], tree.Path("out/"));
-  EXPECT_TRUE(QFileInfo(QString::fromStdString(tree.Path("out"))).isDir());
-
+  EXPECT_TRUE(h->host.opened.empty());
+  EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(tree.Path("out"))));
   Edit(IDC_COPY_OUTPUT)->setText(QString::fromStdString(tree.Path("a.txt/cannot")));
   Click(IDC_OPEN_COPY_PATH);
-  EXPECT_EQ(h->host.messages, std::vector<std::string>{"提示: 非法的拷贝路径!"});
+  EXPECT_EQ(h->host.messages, (std::vector<std::string>{"提示: 不是目录:" + tree.Path("out/") + ".",
+                                                        "提示: 不是目录:" + tree.Path("a.txt/cannot/") + "."}));
+  Edit(IDC_COPY_OUTPUT)->setText(QString::fromStdString(tree.Root()));
+  Click(IDC_OPEN_COPY_PATH);
+  EXPECT_EQ(h->host.opened, std::vector<std::string>{tree.Root() + "/"});
 
   // The recursive box toggles itself, then walks again.
   Click(IDC_RECURSIVE);
@@ -653,10 +658,10 @@ TEST_F(WindowTest, EnterInTheMessageBoxClosesIt) {
         EXPECT_FALSE(modal->isVisible()) << "Enter did not close the message box";
       },
       &acted);
-  real.ShowMessage(text::kBadCopyPath, text::kBadCopyPathCaption);
+  real.ShowMessage("不是目录:/x.", text::kBadCopyPathCaption);
   EXPECT_TRUE(acted);
   EXPECT_EQ(title, QStringLiteral("提示"));
-  EXPECT_EQ(text, QStringLiteral("非法的拷贝路径!"));
+  EXPECT_EQ(text, QStringLiteral("不是目录:/x."));
   EXPECT_TRUE(Status().empty()) << "Enter in the message box ran the search";
 }
 

@@ -11,6 +11,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/layout.h"
@@ -301,17 +302,22 @@ TEST(TemplateTest, LiveDialogPlacesEveryControlWhereTheTableSays) {
 
 // The failures dialog shows its template's texts in the window's language: the caption and every text of
 // a control are the ones it translates, and each has its English counterpart.
-TEST(TemplateTest, EveryTextOfTheFailuresDialogHasItsTranslation) {
-  const std::optional<DialogTemplate> dialog = LoadDialogTemplate(IDD_FAILURES);
-  ASSERT_TRUE(dialog.has_value());
-  std::set<std::pair<int, std::string>> texts{{0, dialog->title}};
-  for (const TemplateItem& item : dialog->items) {
-    if (!item.title.empty()) texts.emplace(item.id, item.title);
+TEST(TemplateTest, EveryTextOfTheFailuresAndPreviewDialogsHasItsTranslation) {
+  const std::pair<int, std::span<const TemplateText>> dialogs[] = {{IDD_FAILURES, FailuresDialogTexts()},
+                                                                   {IDD_PREVIEW, PreviewDialogTexts()}};
+  for (const auto& [id, listed] : dialogs) {
+    SCOPED_TRACE(id);
+    const std::optional<DialogTemplate> dialog = LoadDialogTemplate(id);
+    ASSERT_TRUE(dialog.has_value());
+    std::set<std::pair<int, std::string>> texts{{0, dialog->title}};
+    for (const TemplateItem& item : dialog->items) {
+      if (!item.title.empty()) texts.emplace(item.id, item.title);
+    }
+    std::set<std::pair<int, std::string>> translated;
+    for (const TemplateText& t : listed) translated.emplace(t.id, t.text);
+    EXPECT_EQ(texts, translated);
+    for (const auto& [item, text] : texts) EXPECT_NE(EnglishText(text), nullptr) << item << " \"" << text << "\"";
   }
-  std::set<std::pair<int, std::string>> translated;
-  for (const TemplateText& t : FailuresDialogTexts()) translated.emplace(t.id, t.text);
-  EXPECT_EQ(texts, translated);
-  for (const auto& [id, text] : texts) EXPECT_NE(EnglishText(text), nullptr) << id << " \"" << text << "\"";
 }
 
 }  // namespace
