@@ -833,5 +833,46 @@ TEST(DialogWindowLanguage, TheFailuresDialogInEachLanguage) {
   }
 }
 
+// The preview dialog speaks the window's language and lists the preview's lines; its run button and its
+// closing are the two answers it hands back, once.
+TEST(DialogWindowLanguage, ThePreviewDialogInEachLanguageAndItsAnswers) {
+  RenamePreview preview;
+  preview.renames.push_back({"C:\\in\\a_old.txt", "C:\\in\\a_new.txt"});
+  preview.kept.push_back({"C:\\in\\b_old.txt", "target exists"});
+  preview.count = "1, 1";
+  const std::pair<UiLanguage, int> cases[] = {{UiLanguage::Chinese, IDC_PREVIEW_RUN}, {UiLanguage::English, IDCANCEL}};
+  for (const auto& [language, answer] : cases) {
+    Win32DialogHost host;
+    host.SetLanguage(language);
+    host.ShowPreview(preview);  // without a window: kept for RunPreview
+    std::vector<std::string> lines;
+    int chosen = 0;
+    const testing::SeenWindow seen = testing::AnswerModal(
+        [&] { chosen = host.RunPreview(); }, answer, {},
+        [&](HWND window) {
+          lines.clear();
+          const HWND list = GetDlgItem(window, IDC_PREVIEW_LIST);
+          const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+          for (LRESULT i = 0; i < count; ++i) {
+            std::string line(static_cast<std::size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
+            SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()));
+            lines.push_back(line.c_str());
+          }
+          return count == 2;
+        });
+    ASSERT_NE(seen.window, nullptr);
+    EXPECT_EQ(seen.title, TextIn(language, text::kPreviewCaption));
+    for (const std::string& caption :
+         {std::string(TextIn(language, text::kPreviewRun)), std::string(TextIn(language, text::kPreviewClose)),
+          std::string("1, 1")}) {
+      EXPECT_NE(std::find(seen.texts.begin(), seen.texts.end(), caption), seen.texts.end()) << caption;
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"C:\\in\\a_old.txt -> C:\\in\\a_new.txt",
+                                               "C:\\in\\b_old.txt: target exists"}));
+    EXPECT_EQ(chosen, answer == IDC_PREVIEW_RUN ? IDC_PREVIEW_RUN : IDC_PREVIEW_CLOSE);
+    EXPECT_EQ(host.RunPreview(), 0);
+  }
+}
+
 }  // namespace
 }  // namespace kestrin::win32
