@@ -132,6 +132,7 @@ class Reports : public CommandSink {
         break;
       case FileOutcome::Kind::Renamed:
       case FileOutcome::Kind::Copied:
+      case FileOutcome::Kind::Removed:
         messages_.ClearProgress();
         output_.Pair(outcome.source, outcome.target);
         ++done_;

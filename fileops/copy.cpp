@@ -10,6 +10,7 @@
 
 #include "fileops/path_scan.h"
 #include "fileops/resource_names.h"
+#include "fileops/undo_journal.h"
 #include "platform/filesystem.h"
 #include "primitives/fs_query.h"
 #include "primitives/nocase.h"
@@ -174,16 +175,45 @@ CopyResult CopyEntry(const CommandEnv& env, const std::string& sourcePath, std::
   // and, being neither done nor failed, is not reported.
   const StopFlag* stop = env.stop;
   const std::function<bool()> stopped = [stop] { return stop != nullptr && stop->Requested(); };
+  // A batch with a journal writes the step down before it takes it, each folder it makes, and where a
+  // file it replaces went: into the trash, not under the copy.
+  BatchJournal* journal = batch != nullptr ? env.journal : nullptr;
+  TrashedFile trashed;
+  if (journal != nullptr) {
+    if (const FsStatus written = journal->Step(index, BatchKind::Copy, sourcePath, target, fs.Stamp(sourcePath).value);
+        !written) {
+      return fail(FailureReason::JournalUnwritable, written.failure.detail);
+    }
+    if (fs.EntryExists(target)) {
+      trashed = TrashForBatch(fs, *journal, index, target);
+      if (!trashed.status) {
+        static_cast<void>(journal->Abandoned(index));
+        return fail(trashed.status.failure.reason, trashed.status.failure.detail);
+      }
+    }
+  }
+  const auto noteFolder = [journal](const std::string& folder) -> FsStatus {
+    const FsStatus written = journal->Folder(folder);
+    if (!written) return FsFailure{FailureReason::JournalUnwritable, written.failure.detail};
+    return {};
+  };
   FsStatus copied;
-  if (!EnsureDirectories(fs, target, style, &copied.failure)) {
+  if (!EnsureDirectories(fs, target, style, &copied.failure,
+                         journal != nullptr ? std::function<FsStatus(const std::string&)>(noteFolder) : nullptr)) {
     copied.ok = false;
   } else {
     copied = fs.CopyReplacing(sourcePath, target, stop ? stopped : nullptr);
   }
   if (!copied) {
+    // The replaced file comes back from the trash: the step was not taken.
+    if (!trashed.where.empty() && fs.RestoreFromTrash(trashed.where, target)) {
+      static_cast<void>(journal->UndidStep("trash", index));
+    }
+    if (journal != nullptr) static_cast<void>(journal->Abandoned(index));
     if (env.Stopped()) return CopyResult::Interrupted;
     return fail(copied.failure.reason, copied.failure.detail);
   }
+  if (journal != nullptr) static_cast<void>(journal->Done(index, fs.Stamp(target).value));
   if (batch != nullptr) batch->NoteWritten(target);
   env.Done(FileOutcome::Kind::Copied, index, sourcePath, target, existing.found);
   return CopyResult::Copied;

@@ -235,6 +235,50 @@ FsStatus PlanningFileSystem::RemoveFile(const std::string& path) {
   return {};
 }
 
+FsResult<FileStamp> PlanningFileSystem::Stamp(const std::string& path) {
+  if (const Node* node = Find(path)) {
+    if (node->kind == NodeKind::Gone) return Fail(FailureReason::Vanished);
+    if (node->kind == NodeKind::File && !node->copy) return real_.Stamp(node->origin);
+    if (node->kind == NodeKind::Dangling) return real_.Stamp(node->origin);
+    FileStamp stamp;
+    stamp.id = node->id;
+    return stamp;
+  }
+  return real_.Stamp(path);
+}
+
+FsResult<std::string> PlanningFileSystem::MoveToTrash(const std::string& path,
+                                                      const std::function<FsStatus(const std::string&)>& beforeMove) {
+  if (!Exists(path)) return Fail(FailureReason::Vanished);
+  if (FsStatus parent = ParentChangeable(path); !parent) return parent.failure;
+  if (beforeMove) {
+    if (FsStatus heard = beforeMove(path); !heard) return heard.failure;
+  }
+  Node gone;
+  gone.spelled = path;
+  record_[Key(path)] = gone;
+  return path;
+}
+
+FsStatus PlanningFileSystem::RestoreFromTrash(const std::string& trashed, const std::string& original) {
+  if (!Exists(trashed)) return Fail(FailureReason::NotInTrash);
+  return MoveNoReplace(trashed, original);
+}
+
+FsStatus PlanningFileSystem::RemoveEmptyFolder(const std::string& path) {
+  const PathInfo info = Lookup(path);
+  if (!info.found) return info.failure;
+  if (!info.directory) return Fail(FailureReason::System);
+  bool empty = true;
+  if (FsStatus listed = Enumerate(path, [&empty](const DirEntry&) { empty = false; }); !listed) return listed;
+  if (!empty) return Fail(FailureReason::TargetExists);
+  if (FsStatus parent = ParentChangeable(path); !parent) return parent;
+  Node gone;
+  gone.spelled = path;
+  record_[Key(path)] = gone;
+  return {};
+}
+
 bool PlanningFileSystem::SameFile(const std::string& a, const std::string& b) {
   if (Find(a) == nullptr && Find(b) == nullptr) return real_.SameFile(a, b);
   const PathInfo x = Lookup(a);

@@ -38,6 +38,13 @@ class PlanningFileSystem : public FileSystem {
   bool MayChangeFolder(const std::string& folder) override;
   bool MayRead(const std::string& path) override;
   FsStatus RemoveFile(const std::string& path) override;
+  FsResult<FileStamp> Stamp(const std::string& path) override;
+  // The plan's trash: the entry is gone from its place; where it went is its own path, since nothing moved.
+  FsResult<std::string> MoveToTrash(const std::string& path,
+                                    const std::function<FsStatus(const std::string&)>& beforeMove = {}) override;
+  // A real trashed file planned back into place, as a rename that replaces nothing.
+  FsStatus RestoreFromTrash(const std::string& trashed, const std::string& original) override;
+  FsStatus RemoveEmptyFolder(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   FsResult<ReadHandle> OpenForRead(const std::string& path) override;
   FsResult<std::size_t> Read(ReadHandle handle, void* buffer, std::size_t size) override;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "fileops/path_scan.h"
+#include "fileops/undo_journal.h"
 #include "platform/ascii_case.h"
 #include "platform/filesystem.h"
 #include "primitives/nocase.h"
@@ -94,6 +95,21 @@ std::optional<FailureReason> KeptFromForce(FileSystem& fs, const std::string& ta
   return std::nullopt;
 }
 
+// The forced move of a journalled batch: whatever is at target goes into the trash, written down where
+// it went, then the source moves to the freed name. A failure leaves the replaced file where it was.
+FsStatus MoveIntoTrashed(const CommandEnv& env, BatchJournal& journal, std::size_t index, const std::string& source,
+                         const std::string& target) {
+  FileSystem& fs = env.fs;
+  if (fs.EntryExists(target)) {
+    const TrashedFile trashed = TrashForBatch(fs, journal, index, target);
+    if (!trashed.status) return trashed.status;
+    const FsStatus move = fs.MoveNoReplace(source, target);
+    if (!move && fs.RestoreFromTrash(trashed.where, target)) static_cast<void>(journal.UndidStep("trash", index));
+    return move;
+  }
+  return fs.MoveReplacing(source, target);
+}
+
 // Renames one file as RenameOneFile describes, entry index of the list, and reports its outcome; within a
 // batch, also by the batch's rules: a file the batch has moved is neither renamed again nor replaced, and
 // neither is a file that a later entry is still to rename.
@@ -128,6 +144,20 @@ bool RenameEntry(const CommandEnv& env, const std::string& sourcePath, std::stri
     }
     sourceId = source.id;
   }
+  // A batch with a journal writes each step down before it takes it, and puts a file it replaces into the
+  // trash rather than over it, so that undo can take the step back.
+  BatchJournal* journal = batch != nullptr ? env.journal : nullptr;
+  bool announced = false;
+  const auto announce = [&]() {
+    if (journal == nullptr) return true;
+    announced = true;
+    const FsStatus written = journal->Step(index, BatchKind::Rename, sourcePath, target, fs.Stamp(sourcePath).value);
+    if (!written) {
+      env.Failed(index, sourcePath, FailureReason::JournalUnwritable, written.failure.detail);
+      announced = false;
+    }
+    return written.ok;
+  };
   bool moved;
   bool replaced = false;
   // The new name is another name of the source itself (the same name in another case on a file system
@@ -136,6 +166,7 @@ bool RenameEntry(const CommandEnv& env, const std::string& sourcePath, std::stri
   // also report success having changed nothing (a rename onto the same file is a no-op on some systems),
   // so it counts only when the folder spells the new name afterwards and no longer the old one.
   if (fs.SameFile(sourcePath, target)) {
+    if (!announce()) return false;
     const FsStatus move = fs.MoveNoReplace(sourcePath, target);
     moved = move.ok;
     if (!moved) {
@@ -145,18 +176,28 @@ bool RenameEntry(const CommandEnv& env, const std::string& sourcePath, std::stri
       moved = false;
     }
   } else if (!force) {
+    if (!announce()) return false;
     const FsStatus move = fs.MoveNoReplace(sourcePath, target);
     moved = move.ok;
     if (!moved) env.Failed(index, sourcePath, move.failure);
   } else if (const std::optional<FailureReason> kept = KeptFromForce(fs, target, batch, index, replaced)) {
     env.Failed(index, sourcePath, *kept);
     return false;
+  } else if (journal != nullptr) {
+    if (!announce()) return false;
+    const FsStatus move = MoveIntoTrashed(env, *journal, index, sourcePath, target);
+    moved = move.ok;
+    if (!moved) env.Failed(index, sourcePath, move.failure);
   } else {
     const FsStatus move = fs.MoveReplacing(sourcePath, target);
     moved = move.ok;
     if (!moved) env.Failed(index, sourcePath, move.failure);
   }
-  if (!moved) return false;
+  if (!moved) {
+    if (announced) static_cast<void>(journal->Abandoned(index));
+    return false;
+  }
+  if (journal != nullptr) static_cast<void>(journal->Done(index, fs.Stamp(target).value));
   if (batch != nullptr) batch->NoteMoved(sourceId);
   env.Done(FileOutcome::Kind::Renamed, index, sourcePath, target, replaced);
   return true;

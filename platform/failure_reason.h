@@ -21,6 +21,12 @@ enum class FailureReason : unsigned char {
   BatchResult,          // one of the batch's own files, which it never overwrites
   NameUnchanged,        // a rename the system reported done, while the folder still shows the old name
   CopiedByBatch,        // the copy target was written by an earlier step of the same copy batch
+  TrashUnavailable,     // the file to be replaced could not be put into the trash, so it was kept
+  JournalUnwritable,    // the undo journal could not be written, so the step was not taken
+  MovedSinceBatch,      // undo: the file is no longer the one the batch left there
+  ChangedSinceBatch,    // undo: the copy was changed after the batch made it
+  NotInTrash,           // undo: the replaced file is no longer in the trash
+  UnfinishedStep,       // undo: the step was cut short, and what it left cannot be told from a user's file
   System,               // anything else: the system's own words are in Failure::detail
 };
 

@@ -29,6 +29,32 @@ std::unique_ptr<FileReader> FileSystem::NewReader(const ReaderOptions& options) 
   return std::make_unique<PlainReader>(*this);
 }
 
+FsResult<FileStamp> FileSystem::Stamp(const std::string& path) {
+  const PathInfo info = Lookup(path);
+  if (!info.found) return info.failure;
+  FileStamp stamp;
+  stamp.id = info.id;
+  return stamp;
+}
+
+FsResult<std::string> FileSystem::MoveToTrash(const std::string& path,
+                                              const std::function<FsStatus(const std::string&)>& beforeMove) {
+  static_cast<void>(path);
+  static_cast<void>(beforeMove);
+  return FsFailure{FailureReason::TrashUnavailable, {}};
+}
+
+FsStatus FileSystem::RestoreFromTrash(const std::string& trashed, const std::string& original) {
+  static_cast<void>(original);
+  static_cast<void>(trashed);
+  return FsFailure{FailureReason::NotInTrash, {}};
+}
+
+FsStatus FileSystem::RemoveEmptyFolder(const std::string& path) {
+  static_cast<void>(path);
+  return FsFailure{FailureReason::System, "folders cannot be removed here"};
+}
+
 FileSystem& Fs() { return g_replacement != nullptr ? *g_replacement : NativeFileSystem(); }
 
 ScopedFileSystem::ScopedFileSystem(FileSystem& replacement) : previous_(g_replacement) {

@@ -43,6 +43,17 @@ struct PathInfo {
   FsFailure failure;  // when not found: why (it is not there, or the system would not say)
 };
 
+// What undo checks to tell that a file is still the one a batch left: the entry itself (a link is not
+// followed), its size and its modification time in nanoseconds since 1970.
+struct FileStamp {
+  FileId id;
+  std::uint64_t size = 0;
+  std::int64_t mtimeNs = 0;
+  friend bool operator==(const FileStamp& a, const FileStamp& b) {
+    return a.id == b.id && a.size == b.size && a.mtimeNs == b.mtimeNs;
+  }
+};
+
 struct DirEntry {
   std::string_view name;  // valid only during the callback
   bool hidden = false;    // FILE_ATTRIBUTE_HIDDEN on Windows; a name beginning with '.' on POSIX
@@ -100,6 +111,23 @@ class FileSystem {
 
   // Deletes a file.
   virtual FsStatus RemoveFile(const std::string& path) = 0;
+
+  // The stamp of the entry at path, a link itself rather than what it leads to. This default knows only
+  // the identity Lookup gives.
+  virtual FsResult<FileStamp> Stamp(const std::string& path);
+
+  // Moves a file into the user's trash (platform/trash.h): where it now lies there, to hand back to
+  // RestoreFromTrash. beforeMove, when given, hears where it will lie before it moves, where the system
+  // can tell beforehand (else just after); a failure it returns leaves the file where it is. A file system
+  // without a trash refuses (TrashUnavailable).
+  virtual FsResult<std::string> MoveToTrash(const std::string& path,
+                                            const std::function<FsStatus(const std::string&)>& beforeMove = {});
+  // Puts a trashed file back at original, never replacing an entry there, and drops what the trash kept
+  // about it.
+  virtual FsStatus RestoreFromTrash(const std::string& trashed, const std::string& original);
+
+  // Deletes a folder, only when it is empty.
+  virtual FsStatus RemoveEmptyFolder(const std::string& path);
 
   // True when both paths exist and name the same file (one is an alias of the other).
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;

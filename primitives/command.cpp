@@ -15,6 +15,12 @@ const char* ReasonWords(FailureReason reason) {
     case FailureReason::BatchResult: return "one of this batch's own files";
     case FailureReason::NameUnchanged: return "the system kept the old name";
     case FailureReason::CopiedByBatch: return "another file of this batch was copied there";
+    case FailureReason::TrashUnavailable: return "the file to be replaced could not be moved to the trash";
+    case FailureReason::JournalUnwritable: return "the undo journal could not be written";
+    case FailureReason::MovedSinceBatch: return "no longer the file the batch left there";
+    case FailureReason::ChangedSinceBatch: return "changed since the batch";
+    case FailureReason::NotInTrash: return "no longer in the trash";
+    case FailureReason::UnfinishedStep: return "the step was cut short and cannot be checked";
     case FailureReason::System: break;
   }
   return "unknown error";

@@ -13,6 +13,7 @@
 namespace kestrin {
 
 class FileSystem;
+class BatchJournal;
 
 // One file's outcome. The views are valid only during the call that delivers it.
 struct FileOutcome {
@@ -22,6 +23,7 @@ struct FileOutcome {
     Copied,   // source was copied to target; replaced: a file that was there before was replaced
     Skipped,  // there was nothing to do for the file (a rename whose old string is not in its name)
     Failed,   // the file could not be handled, or was left alone on purpose: reason and detail say why
+    Removed,  // undo: the copy at source was deleted; target is the file it was copied from
   };
   static constexpr std::size_t kNoIndex = static_cast<std::size_t>(-1);
 
@@ -78,6 +80,10 @@ struct CommandEnv {
   FileSystem& fs;
   const StopFlag* stop = nullptr;
   CommandSink& sink = NullSink();
+  // Where a rename or copy batch writes down each step before taking it, so that undo can take it back
+  // (fileops/undo_journal.h); null for a preview, a dry run, or a batch that is not to be undone. With a
+  // journal, a file the batch replaces goes to the trash instead of being lost.
+  BatchJournal* journal = nullptr;
 
   bool Stopped() const noexcept { return stop != nullptr && stop->Requested(); }
 
@@ -94,8 +100,8 @@ struct CommandEnv {
   void Failed(std::size_t index, std::string_view path, const FsFailure& why) const {
     Failed(index, path, why.reason, why.detail);
   }
-  // Reports a file's outcome of another kind: Matched and Skipped without a target, Renamed and Copied
-  // with theirs.
+  // Reports a file's outcome of another kind: Matched and Skipped without a target, Renamed, Copied and
+  // Removed with theirs.
   void Done(FileOutcome::Kind kind, std::size_t index, std::string_view path, std::string_view target = {},
             bool replaced = false) const {
     FileOutcome outcome;

@@ -24,7 +24,8 @@ bool IsRegularFile(FileSystem& fs, const std::string& path, FsFailure* why) {
   return true;
 }
 
-bool EnsureDirectories(FileSystem& fs, std::string_view path, const PathStyle& style, FsFailure* why) {
+bool EnsureDirectories(FileSystem& fs, std::string_view path, const PathStyle& style, FsFailure* why,
+                       const std::function<FsStatus(const std::string&)>& beforeMaking) {
   const auto fail = [why](FsFailure failure) {
     if (why != nullptr) *why = std::move(failure);
     return false;
@@ -76,7 +77,11 @@ bool EnsureDirectories(FileSystem& fs, std::string_view path, const PathStyle& s
     const auto next = std::next(it);
     const std::size_t end = next == cuts.rend() ? n : *next;
     if (end == n) continue;
-    if (FsStatus made = fs.MakeFolder(work.substr(0, end)); !made) return fail(std::move(made.failure));
+    const std::string folder = work.substr(0, end);
+    if (beforeMaking) {
+      if (FsStatus noted = beforeMaking(folder); !noted) return fail(std::move(noted.failure));
+    }
+    if (FsStatus made = fs.MakeFolder(folder); !made) return fail(std::move(made.failure));
   }
   return true;
 }

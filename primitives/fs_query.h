@@ -1,6 +1,7 @@
 #pragma once
 // File-system queries and folder creation, on the file system the caller names (platform/filesystem.h).
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,10 @@ bool IsRegularFile(FileSystem& fs, const std::string& path, FsFailure* why = nul
 // path with no existing ancestor and no anchor (a drive colon on Windows, the root '/' on POSIX).
 // why, when given, is told why it failed: the failure of the folder that could not be made, of the lookup
 // that found no folder to start from, or PathTooLong.
+// beforeMaking, when given, hears of each folder just before it is made; a failure it returns is the
+// call's, and that folder is not made.
 bool EnsureDirectories(FileSystem& fs, std::string_view path, const PathStyle& style = NativePathStyle(),
-                       FsFailure* why = nullptr);
+                       FsFailure* why = nullptr,
+                       const std::function<FsStatus(const std::string&)>& beforeMaking = {});
 
 }  // namespace kestrin

@@ -17,6 +17,12 @@ const char* ReasonSourceText(FailureReason reason) {
     case FailureReason::BatchResult: return text::kReasonBatchResult;
     case FailureReason::NameUnchanged: return text::kReasonNameUnchanged;
     case FailureReason::CopiedByBatch: return text::kReasonCopiedByBatch;
+    case FailureReason::TrashUnavailable: return text::kReasonTrashUnavailable;
+    case FailureReason::JournalUnwritable: return text::kReasonJournalUnwritable;
+    case FailureReason::MovedSinceBatch: return text::kReasonMovedSinceBatch;
+    case FailureReason::ChangedSinceBatch: return text::kReasonChangedSinceBatch;
+    case FailureReason::NotInTrash: return text::kReasonNotInTrash;
+    case FailureReason::UnfinishedStep: return text::kReasonUnfinishedStep;
     case FailureReason::System: break;
   }
   return text::kReasonUnknown;

@@ -56,6 +56,12 @@ inline constexpr const char* kReasonChangedByBatch = "已被本批次的前一�
 inline constexpr const char* kReasonBatchResult = "是本批次自己的文件";
 inline constexpr const char* kReasonNameUnchanged = "系统保留了旧文件名";
 inline constexpr const char* kReasonCopiedByBatch = "本批次的另一个文件已拷贝到此处";
+inline constexpr const char* kReasonTrashUnavailable = "无法将被替换的文件移到回收站";
+inline constexpr const char* kReasonJournalUnwritable = "无法写入撤销记录";
+inline constexpr const char* kReasonMovedSinceBatch = "已不是批次留下的文件";
+inline constexpr const char* kReasonChangedSinceBatch = "批次之后已被修改";
+inline constexpr const char* kReasonNotInTrash = "已不在回收站中";
+inline constexpr const char* kReasonUnfinishedStep = "该步骤未完成,无法核对";
 inline constexpr const char* kReasonUnknown = "未知错误";
 
 // The caption of every message box.

@@ -11,6 +11,7 @@
 
 #include "platform/posix/access_posix.h"
 #include "platform/posix/filesystem_posix.h"
+#include "platform/trash.h"
 
 namespace kestrin {
 
@@ -99,6 +100,25 @@ class PosixFileSystem final : public FileSystem {
   bool MayRead(const std::string& path) override { return posix::MayRead(path); }
 
   FsStatus RemoveFile(const std::string& path) override { return Done(unlink(path.c_str())); }
+
+  FsResult<FileStamp> Stamp(const std::string& path) override {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return LastError();
+    FileStamp stamp;
+    stamp.id = IdOf(st);
+    stamp.size = static_cast<std::uint64_t>(st.st_size);
+    stamp.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return stamp;
+  }
+
+  FsResult<std::string> MoveToTrash(const std::string& path,
+                                    const std::function<FsStatus(const std::string&)>& beforeMove) override {
+    return kestrin::MoveToTrash(path, beforeMove);
+  }
+  FsStatus RestoreFromTrash(const std::string& trashed, const std::string& original) override {
+    return kestrin::RestoreFromTrash(trashed, original);
+  }
+  FsStatus RemoveEmptyFolder(const std::string& path) override { return Done(rmdir(path.c_str())); }
 
   bool SameFile(const std::string& a, const std::string& b) override {
     struct stat sa;

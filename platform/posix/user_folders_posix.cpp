@@ -37,6 +37,14 @@ std::string HomeFolder() {
   return WithoutTrailingSlashes(home);
 }
 
+std::string StateFolder() {
+  const char* env = std::getenv("XDG_STATE_HOME");
+  if (env != nullptr && env[0] == '/') return WithoutTrailingSlashes(std::string(env)) + "/kestrin";
+  const std::string home = HomeFolder();
+  if (home.empty()) return {};
+  return (home == "/" ? std::string() : home) + "/.local/state/kestrin";
+}
+
 std::string AbsolutePath(const std::string& path) {
   if (path.empty()) return {};
   std::string whole;

@@ -82,6 +82,12 @@
     <message><source>是本批次自己的文件</source><translation>one of this batch's own files</translation></message>
     <message><source>系统保留了旧文件名</source><translation>the system kept the old name</translation></message>
     <message><source>本批次的另一个文件已拷贝到此处</source><translation>another file of this batch was copied there</translation></message>
+    <message><source>无法将被替换的文件移到回收站</source><translation>the file to be replaced could not be moved to the trash</translation></message>
+    <message><source>无法写入撤销记录</source><translation>the undo journal could not be written</translation></message>
+    <message><source>已不是批次留下的文件</source><translation>no longer the file the batch left there</translation></message>
+    <message><source>批次之后已被修改</source><translation>changed since the batch</translation></message>
+    <message><source>已不在回收站中</source><translation>no longer in the trash</translation></message>
+    <message><source>该步骤未完成,无法核对</source><translation>the step was cut short and cannot be checked</translation></message>
     <message><source>未知错误</source><translation>unknown error</translation></message>
     <!-- The message box of the open-copy-path command. -->
     <message><source>提示</source><translation>Notice</translation></message>

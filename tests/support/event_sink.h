@@ -31,6 +31,9 @@ class EventSink : public CommandSink {
         events.push_back(std::string(o.kind == FileOutcome::Kind::Renamed ? "renamed " : "copied ") + index + " " +
                          source + " -> " + std::string(o.target) + (o.replaced ? " +replaced" : ""));
         break;
+      case FileOutcome::Kind::Removed:
+        events.push_back("removed " + index + " " + source + " (copy of " + std::string(o.target) + ")");
+        break;
       case FileOutcome::Kind::Skipped: events.push_back("skipped " + index + " " + source); break;
       case FileOutcome::Kind::Failed:
         events.push_back("failed " + index + " " + source + ": " +
