@@ -9,6 +9,7 @@
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/run.h"
+#include "cli/undo_command.h"
 #include "fileops/copy.h"
 #include "fileops/default_paths.h"
 #include "fileops/planning_fs.h"
@@ -70,7 +71,10 @@ int RenameCommand(const Options& options) {
   PlanningFileSystem plan(run.fs, run.style);
   FileSystem& on = options.dryRun ? plan : run.fs;
   run.reports.Begin("rename", files.size());
-  RenameFiles(run.Env(on), files, *options.oldText, newText, options.force, run.style);
+  const BatchJournalScope journal(BatchKind::Rename, !options.dryRun);
+  CommandEnv env = run.Env(on);
+  env.journal = journal.get();
+  RenameFiles(env, files, *options.oldText, newText, options.force, run.style);
   return run.Status(run.reports.done() != 0);
 }
 
@@ -102,7 +106,10 @@ int CopyCommand(const Options& options) {
     throw UsageError{output.path + ": " + ReasonText(Failure{output.path, FailureReason::PermissionDenied, {}})};
   }
   run.reports.Begin("copy", results.size());
-  CopyFiles(run.Env(on), results, prefix, output.path, run.style);
+  const BatchJournalScope journal(BatchKind::Copy, !options.dryRun);
+  CommandEnv env = run.Env(on);
+  env.journal = journal.get();
+  CopyFiles(env, results, prefix, output.path, run.style);
   return run.Status(run.reports.done() != 0);
 }
 
@@ -130,6 +137,7 @@ int Main(int argc, char** argv) {
     if (options.command == "refs") return RefsCommand(options);
     if (options.command == "rename") return RenameCommand(options);
     if (options.command == "copy") return CopyCommand(options);
+    if (options.command == "undo") return UndoCommand(options);
     throw UsageError{"unknown command " + options.command};
   } catch (const UsageError& error) {
     std::fprintf(stderr, "%s: %s (see %s --help)\n", kProgram, error.message.c_str(), kProgram);

@@ -15,6 +15,7 @@ const char kHelp[] =
     "                     [-0] FOLDER\n"
     "  kestrin-cli copy   --output DIR [--prefix PREFIX] [--dry-run] [--name TEXT] [--ext EXT]\n"
     "                     [--content TEXT] [--ignore-case] [--hidden] [--no-recursive] [-0] FOLDER\n"
+    "  kestrin-cli undo   [--list] [--dry-run] [-0]\n"
     "  kestrin-cli --help | --version\n"
     "\n"
     "search  prints the paths of the files below FOLDER that pass every filter given: --name, a part of\n"
@@ -30,6 +31,11 @@ const char kHelp[] =
     "file that would be, changing nothing. Sub-folders are searched unless --no-recursive; hidden\n"
     "entries only with --hidden; --ignore-case folds ASCII letters. -0 ends lines with NUL, and\n"
     "separates SOURCE and TARGET with NUL too.\n"
+    "undo    takes back the newest rename or copy not yet taken back (the last 20 are kept; a file they\n"
+    "        replaced went to the trash) and prints TARGET<TAB>SOURCE for each step taken back: where the\n"
+    "        file was and where it is again (a copy deleted: the copy and its source). A file changed,\n"
+    "        moved or replaced since is left alone and reported. --dry-run shows what undo would do;\n"
+    "        --list prints KIND<TAB>FILES<TAB>START<TAB>STATE for each kept batch, newest first.\n"
     "\n"
     "Each file that fails is reported on standard error with its reason. Exit status: 0 success (for\n"
     "search, at least one result); 1 no result, or at least one file failed; 2 a usage error or a folder\n"
@@ -61,10 +67,11 @@ const OptionSpec kOptions[] = {
     {"--old", "rename", &Options::oldText},
     {"--new", "rename", &Options::newText},
     {"--force", "rename", nullptr, &Options::force},
-    {"--dry-run", "rename copy", nullptr, &Options::dryRun},
+    {"--dry-run", "rename copy undo", nullptr, &Options::dryRun},
+    {"--list", "undo", nullptr, &Options::list},
     {"--output", "copy", &Options::output},
     {"--prefix", "copy", &Options::prefix},
-    {"-0", "search refs rename copy", nullptr, &Options::nul},
+    {"-0", "search refs rename copy undo", nullptr, &Options::nul},
 };
 
 bool Takes(std::string_view commands, std::string_view command) {

@@ -39,6 +39,7 @@ struct Options {
   bool unused = false;
   bool force = false;
   bool dryRun = false;
+  bool list = false;
   bool nul = false;
 };
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <thread>
 
+#include "fileops/undo_journal.h"
 #include "platform/filesystem.h"
 #include "primitives/command.h"
 #include "primitives/command_sink.h"
@@ -75,6 +76,19 @@ class CommandRunner::Job {
   auto Run(Command&& command, CommandSink& reports = NullSink()) {
     FailureCollector collector(failures, reports);
     return command(CommandEnv{m_fs, &m_stop, collector});
+  }
+  // The same for a rename or copy batch, with its undo journal (fileops/undo_journal.h) when it works on
+  // the disk itself: in the state folder, where undo finds it. A test's double of the file system keeps
+  // no journal, and a batch runs without one where none can be written.
+  template <class Command>
+  auto RunJournalled(BatchKind kind, Command&& command, CommandSink& reports) {
+    std::unique_ptr<JournalFile> journal = &m_fs == &NativeFileSystem() ? JournalStore().Start(kind) : nullptr;
+    FailureCollector collector(failures, reports);
+    CommandEnv env{m_fs, &m_stop, collector};
+    env.journal = journal ? &journal->journal() : nullptr;
+    auto result = command(env);
+    if (journal) journal->Finish();
+    return result;
   }
   // The same for a step the user's stop does not cut short: only the window's closing ends it.
   template <class Command>

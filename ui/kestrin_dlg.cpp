@@ -627,7 +627,8 @@ void CKestrinDlg::OnBatchRename() {
             moved.emplace_back(outcome.index, std::string(outcome.target));
           }
         });
-    const std::uint32_t renamed = job.Run(
+    const std::uint32_t renamed = job.RunJournalled(
+        BatchKind::Rename,
         [&](const CommandEnv& env) {
           return RenameFiles(env, *request.files, request.oldString, request.newString, request.force, style);
         },
@@ -731,7 +732,8 @@ void CKestrinDlg::OnCopyFiles() {
   StartCommand(IDC_COPY, [this, files = m_results, style = m_style, copyPrefix,
                           outputPath = output.path](CommandRunner::Job& job) {
     ReportSink reports([&job](std::size_t i) { job.Progress(i); });
-    const CopyCounts counts = job.Run(
+    const CopyCounts counts = job.RunJournalled(
+        BatchKind::Copy,
         [&](const CommandEnv& env) { return CopyFiles(env, *files, copyPrefix, outputPath, style); }, reports);
     const bool stopped = job.StopRequested();
     job.Post([this, counts, stopped] {

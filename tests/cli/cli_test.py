@@ -66,10 +66,10 @@ class Cli(unittest.TestCase):
                 out[rel] = None if os.path.isdir(full) else self.read(rel)
         return out
 
-    def run_cli(self, *args, code=None, cwd=None, user=None):
-        """user: run as that ordinary uid (root only; any other user runs as itself)."""
+    def run_cli(self, *args, code=None, cwd=None, user=None, env=None):
+        """user: run as that ordinary uid (root only; any other user runs as itself). env: the environment."""
         run = subprocess.run(self.as_user(user) + ARGS.emulator + [ARGS.cli] + list(args), capture_output=True,
-                             timeout=300, cwd=cwd)
+                             timeout=300, cwd=cwd, env=env)
         out = run.stdout.decode(self.enc).replace("\r\n", "\n")
         err = "".join(line for line in run.stderr.decode(self.enc, "replace").replace("\r\n", "\n")
                       .splitlines(True) if not line.startswith("wine: ") and ":fixme:" not in line)
@@ -508,6 +508,76 @@ class Cli(unittest.TestCase):
                     self.assertEqual(self.tree_state(top), before)
                     real = self.run_cli(*args, user=user)
                     self.assertEqual(dry, real)
+
+    def full_state(self, top, skip=()):
+        """Every entry below top but those in skip: its mode, and for a file its size, time and content."""
+        state = {}
+        for folder, dirs, files in os.walk(top):
+            dirs[:] = [d for d in dirs if os.path.relpath(os.path.join(folder, d), top) not in skip]
+            for name in dirs + files:
+                full = os.path.join(folder, name)
+                st = os.lstat(full)
+                entry = (st.st_mode,)
+                if os.path.islink(full):
+                    entry += (os.readlink(full),)
+                elif os.path.isfile(full):
+                    with open(full, "rb") as f:
+                        entry += (st.st_size, st.st_mtime_ns, f.read())
+                state[os.path.relpath(full, top)] = entry
+        return state
+
+    def test_undo_takes_back_a_rename_and_a_copy_newest_first(self):
+        if ARGS.windows:
+            self.skipTest("the POSIX trash and modes")
+        for user in self.users():
+            with self.subTest(user=user):
+                top = os.path.join(self.root, f"u{user}")
+                self.tree({f"u{user}/{rel}": text for rel, text in {
+                    "in/x_old.txt": "x", "in/y_old.txt": "y", "in/y_new.txt": "replaced y",
+                    "in/sub/z_old.txt": "z", "in/sub/w.txt": "w", "out/in/x_new.txt": "older copy"}.items()})
+                os.chmod(os.path.join(top, "in/x_old.txt"), 0o444)
+                os.utime(os.path.join(top, "out/in/x_new.txt"), ns=(1, 1600000000123456789))
+                env = dict(os.environ, XDG_STATE_HOME=os.path.join(top, ".state"),
+                           XDG_DATA_HOME=os.path.join(top, ".data"))
+                if user is not None:
+                    for folder, dirs, files in os.walk(top):
+                        for name in [folder] + [os.path.join(folder, n) for n in dirs + files]:
+                            os.chown(name, user, user)
+                skip = (".state", ".data")
+                before = self.full_state(top, skip)
+                out, _, _ = self.run_cli("undo", user=user, env=env, code=1)
+                self.assertEqual(out, "")
+                self.run_cli("rename", "--old", "_old", "--new", "_new", "--force", self.p(f"u{user}/in"),
+                             user=user, env=env, code=0)
+                copied, _, _ = self.run_cli("copy", "--output", self.p(f"u{user}/out"), "--prefix",
+                                            self.p(f"u{user}") + "/", "--ext", "txt", self.p(f"u{user}/in"),
+                                            user=user, env=env, code=0)
+                self.assertEqual(len(copied.splitlines()), 4)
+                listed, _, _ = self.run_cli("undo", "--list", user=user, env=env, code=0)
+                self.assertRegex(listed, r"^copy\t4\t\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\tcan undo\n"
+                                         r"rename\t3\t[-0-9: ]+\tcan undo\n$")
+                after_batches = self.full_state(top, skip)
+                # The copy first: each copy deleted, the older copy it replaced back from the trash.
+                dry, _, _ = self.run_cli("undo", "--dry-run", user=user, env=env, code=0)
+                self.assertEqual(self.full_state(top, skip), after_batches)
+                out, err, _ = self.run_cli("undo", user=user, env=env, code=0)
+                self.assertEqual((out, err), (dry, ""))
+                lines = out.splitlines()
+                self.assertEqual(len(lines), 5)
+                self.assertIn(self.p(f"u{user}/out/in/y_new.txt") + "\t" + self.p(f"u{user}/in/y_new.txt"), lines)
+                self.assertIn(os.path.join(top, ".data/Trash/files/x_new.txt") + "\t"
+                              + self.p(f"u{user}/out/in/x_new.txt"), lines)
+                # Then the rename, with the file it replaced back from the trash.
+                out, _, _ = self.run_cli("undo", "-0", user=user, env=env, code=0)
+                self.assertEqual(out.count("\0"), 8)
+                self.assertIn(self.p(f"u{user}/in/sub/z_new.txt") + "\0" + self.p(f"u{user}/in/sub/z_old.txt") + "\0", out)
+                self.assertEqual(self.full_state(top, skip), before)
+                listed, _, _ = self.run_cli("undo", "--list", user=user, env=env, code=0)
+                self.assertEqual([line.split("\t")[3] for line in listed.splitlines()], ["undone", "undone"])
+                _, err, _ = self.run_cli("undo", user=user, env=env, code=1)
+                self.assertEqual(err, "kestrin-cli: nothing to undo\n")
+                _, err, _ = self.run_cli("undo", "extra", user=user, env=env, code=2)
+                self.assertIn("unexpected operand extra", err)
 
     def test_help_and_version(self):
         out, _, _ = self.run_cli("--help", code=0)
