@@ -3,7 +3,8 @@
 # warm page cache, prints the medians and the ratios, and checks that Kestrin finds the same files as grep.
 # Then measures the in-memory search (Google Benchmark) and the peak memory of a search through a
 # 4 GiB sparse file, and last the reference report: 2,000 reference files against one content search and
-# against ripgrep with all names in one pass.
+# against ripgrep with all names in one pass. And undo: a rename of 20,000 files taken back by
+# kestrin-cli undo, against the rename's own time.
 #
 #   bench/run.sh
 #
@@ -13,7 +14,7 @@
 #   KESTRIN_BENCH_SEED    corpus seed (default: 1)
 #   KESTRIN_BENCH_RUNS    timed runs per command; the median counts (default: 11)
 #   KESTRIN_BENCH_SPARSE  0 to skip the sparse-file check (it needs 4 GiB of page cache for a moment)
-#   KESTRIN_BENCH_ONLY    refs: only the reference report
+#   KESTRIN_BENCH_ONLY    refs: only the reference report; undo: only the undo
 #   KESTRIN_BENCH_WORKERS threads of Kestrin's content search (default: one per core)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -51,6 +52,49 @@ trap 'rm -rf "$tmp"' EXIT
 median_of() { tr ' ' '\n' | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r <= g) ? "ok" : "MISSED" }'; }
+
+# Undo of a batch rename: 20,000 small files in 1,000 folders, each name holding "_old", renamed by
+# kestrin-cli (journal written, every tenth over a file of the new name, which goes to the trash) and taken
+# back by kestrin-cli undo; interleaved rounds, each leaving the tree as it began. The journals and the
+# trash live in the run's temporary folder.
+undo_bench() {
+  local tree="$tmp/undo-tree" rt="" ut=""
+  export XDG_STATE_HOME="$tmp/undo-state" XDG_DATA_HOME="$tmp/undo-data"
+  for ((d = 0; d < 1000; d++)); do
+    mkdir -p "$tree/d$d"
+    for ((f = 0; f < 20; f++)); do
+      echo "file $d $f" >"$tree/d$d/f${f}_old.txt"
+      if [ $((f % 10)) -eq 0 ]; then echo "in the way" >"$tree/d$d/f${f}_new.txt"; fi
+    done
+  done
+  local before after
+  before=$(cd "$tree" && find . -type f -printf '%p %s %T@ %m\n' | sort | md5sum)
+  for ((round = 0; round <= runs; round++)); do
+    local start mid end
+    start=$EPOCHREALTIME
+    "$cli" rename --old _old --new _new --force "$tree" >/dev/null
+    mid=$EPOCHREALTIME
+    "$cli" undo >/dev/null
+    end=$EPOCHREALTIME
+    [ "$round" -eq 0 ] && continue
+    rt+="$(awk -v s="$start" -v e="$mid" 'BEGIN { printf "%.2f", (e - s) * 1000 }') "
+    ut+="$(awk -v s="$mid" -v e="$end" 'BEGIN { printf "%.2f", (e - s) * 1000 }') "
+  done
+  after=$(cd "$tree" && find . -type f -printf '%p %s %T@ %m\n' | sort | md5sum)
+  [ "$before" = "$after" ] || echo "undo: the tree did NOT come back as it was"
+  local r u
+  r=$(median_of <<<"$rt") u=$(median_of <<<"$ut")
+  echo
+  echo "== undo of a 20,000-file rename (kestrin-cli, 2,000 replaced files to the trash and back), median of $runs runs, in ms"
+  printf '%-10s %9s %9s %8s  %s\n' case rename undo undo/rename "goal 1.50"
+  printf '%-10s %9.1f %9.1f %8s  %s\n' "20k files" "$r" "$u" "$(ratio "$u" "$r")" "$(verdict "$(ratio "$u" "$r")" 1.50)"
+  unset XDG_STATE_HOME XDG_DATA_HOME
+}
+
+if [ "$only" = undo ]; then
+  undo_bench
+  exit 0
+fi
 
 # The reference report: 2,000 reference files beside the corpus (made once per seed), named after 1,500
 # identifiers of the corpus spread over every frequency, from the most common to ones found in a single
@@ -309,4 +353,5 @@ echo
 echo "== in-memory search (Google Benchmark; bytes_per_second from CPU time)"
 "$build/bench/kestrin-search-membench" --benchmark_min_time=0.3 2>/dev/null
 
+undo_bench
 refs_report

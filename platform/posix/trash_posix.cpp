@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <random>
 #include <string>
 
 #include "platform/posix/filesystem_posix.h"
@@ -115,9 +116,15 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
-// The name under files/ of the nth try: the file's own name, then NAME.2, NAME.3, ...
+// The name under files/ of the nth try: the file's own name, then NAME.2 to NAME.4, then NAME with a
+// random number, so that a batch trashing many files of one name does not try every taken one in turn.
 std::string Candidate(const std::string& name, unsigned n) {
-  return n == 1 ? name : name + "." + std::to_string(n);
+  if (n == 1) return name;
+  if (n <= 4) return name + "." + std::to_string(n);
+  static std::mt19937_64 random(std::random_device{}() ^ static_cast<std::uint64_t>(getpid()));
+  char suffix[24];
+  std::snprintf(suffix, sizeof suffix, ".%016llx", static_cast<unsigned long long>(random()));
+  return name + suffix;
 }
 
 // The info file of a trashed file: files/NAME -> info/NAME.trashinfo; empty when the path is not one.
@@ -157,7 +164,7 @@ FsResult<std::string> MoveToTrash(const std::string& path,
   if (trash.empty()) return Unavailable();
   const std::string name = absolute.substr(absolute.find_last_of('/') + 1);
   const std::string info = "[Trash Info]\nPath=" + TrashInfoPath(absolute) + "\nDeletionDate=" + DeletionDate() + "\n";
-  for (unsigned n = 1; n < 10000; ++n) {
+  for (unsigned n = 1; n < 64; ++n) {
     const std::string entry = Candidate(name, n);
     const std::string infoPath = trash + "/info/" + entry + ".trashinfo";
     // The info file claims the name: made exclusively, before the file moves in.
