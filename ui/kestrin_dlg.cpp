@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 #include "fileops/copy.h"
@@ -15,6 +17,7 @@
 #include "fileops/planning_fs.h"
 #include "fileops/rename.h"
 #include "fileops/resource_names.h"
+#include "fileops/undo.h"
 #include "platform/filesystem.h"
 #include "platform/user_folders.h"
 #include "primitives/command_sink.h"
@@ -125,6 +128,36 @@ class ReportSink : public CommandSink {
   std::function<void(std::size_t index)> progress_;
   std::function<void(std::size_t index)> matched_;
 };
+
+// The newest batch undo would take back, from the journals of the disk itself: a test's double of the file
+// system keeps none.
+std::optional<BatchSummary> UndoableBatch(FileSystem& fs) {
+  if (&fs != &NativeFileSystem()) return std::nullopt;
+  const std::optional<std::pair<std::string, JournalRecord>> newest = JournalStore().Newest();
+  if (!newest) return std::nullopt;
+  BatchSummary batch;
+  batch.path = newest->first;
+  batch.kind = newest->second.kind;
+  batch.files = newest->second.steps.size();
+  batch.startTime = newest->second.startTime;
+  return batch;
+}
+
+// When a batch started, as its tooltip names it: the local time, with the day when it was not today.
+// (The window thread alone asks.)
+std::string BatchTime(std::int64_t startTime) {
+  const std::time_t start = static_cast<std::time_t>(startTime);
+  const std::time_t now = std::time(nullptr);
+  std::tm nowTm{};
+  if (const std::tm* local = std::localtime(&now)) nowTm = *local;
+  const std::tm* local = std::localtime(&start);
+  if (local == nullptr) return {};
+  const std::tm startTm = *local;
+  char text[32];
+  const bool today = startTm.tm_year == nowTm.tm_year && startTm.tm_yday == nowTm.tm_yday;
+  const std::size_t length = std::strftime(text, sizeof text, today ? "%H:%M" : "%Y-%m-%d %H:%M", &startTm);
+  return std::string(text, length);
+}
 
 // A rename's reports as the window takes them: each progress step, and each file's outcome.
 class RenameSink : public CommandSink {
@@ -238,7 +271,7 @@ void CKestrinDlg::EndCommand(FailureList failures) {
     m_host.Enable(def.id, true);
   }
   m_stopButton = 0;
-  UpdateUndoButton();
+  ShowUndoBatch(std::move(m_undoBatch));
   ShowFailureCount();
   if (m_previewToShow) {
     const RenamePreview preview = std::move(*m_previewToShow);
@@ -289,7 +322,7 @@ bool CKestrinDlg::OnInitDialog() {
   m_host.SetChecked(IDC_RECURSIVE, true);
   m_host.SetToolTip(IDC_PATH_PREFIX, m_host.Translate(text::kPathPrefixTip));
   m_host.SetToolTip(IDC_COPY_OUTPUT, m_host.Translate(text::kCopyOutputTip));
-  UpdateUndoButton();
+  ShowUndoBatch(UndoableBatch(Fs()));
   return true;
 }
 
@@ -309,6 +342,7 @@ bool CKestrinDlg::OnCommand(int id, Notify notify) {
         case IDC_OPEN_REF: OnOpenRefFolder(); return true;
         case IDC_RENAME: OnBatchRename(); return true;
         case IDC_RENAME_PREVIEW: OnRenamePreview(); return true;
+        case IDC_UNDO: OnUndo(); return true;
         case IDC_PREVIEW_RUN:
         case IDC_PREVIEW_CLOSE:
           if (!m_previewOpen) return false;
@@ -664,6 +698,7 @@ void CKestrinDlg::OnBatchRename() {
       CollectFiles(env, root, collected, flags.recursive, flags.includeHidden, style);
     });
     job.Post([this, collected = std::move(collected)]() mutable { m_files = Share(std::move(collected)); });
+    job.Post([this, next = UndoableBatch(job.Unlisted().fs)] { m_undoBatch = next; });
   });
 }
 
@@ -701,8 +736,69 @@ void CKestrinDlg::OnRenamePreview() {
   });
 }
 
-void CKestrinDlg::UpdateUndoButton() {
-  m_host.Enable(IDC_UNDO, false);
+void CKestrinDlg::ShowUndoBatch(std::optional<BatchSummary> batch) {
+  m_undoBatch = std::move(batch);
+  m_host.Enable(IDC_UNDO, m_undoBatch.has_value());
+  if (!m_undoBatch) {
+    m_host.SetToolTip(IDC_UNDO, {});
+    return;
+  }
+  const char* tip = m_undoBatch->kind == BatchKind::Copy ? text::kUndoCopyTip : text::kUndoRenameTip;
+  m_host.SetToolTip(IDC_UNDO, FormatText(m_host.Translate(tip), {Count(m_undoBatch->files), BatchTime(m_undoBatch->startTime)}));
+}
+
+void CKestrinDlg::OnUndo() {
+  ClearFailures();
+  // The input folder is collected anew after a rename is taken back, as after the rename.
+  const WalkFlags flags = ReadWalkFlags();
+  const std::string root = m_singleFileMode ? std::string() : m_inputPath;
+  StartCommand(IDC_UNDO, [this, root, flags, style = m_style](CommandRunner::Job& job) {
+    const std::optional<BatchSummary> batch = UndoableBatch(job.Unlisted().fs);
+    if (!batch) {
+      job.Post([this] {
+        SetStatus(m_host, text::kUndoNothing);
+        m_undoBatch.reset();
+      });
+      return;
+    }
+    // A step is taken back in one or two actions (its move or copy, and a file it replaced): the bar
+    // goes by the steps.
+    job.Post([this, steps = batch->files] { BeginProgressRun(m_host, std::max<std::size_t>(steps, 1)); });
+    // Where each renamed file has gone back to, for the result list.
+    std::unordered_map<std::string, std::string> returned;
+    RenameSink reports([&job, steps = batch->files](std::size_t i) { job.Progress(std::min(i, steps - 1)); },
+                       [&](const FileOutcome& outcome) {
+                         if (outcome.kind == FileOutcome::Kind::Renamed) {
+                           returned.emplace(std::string(outcome.source), std::string(outcome.target));
+                         }
+                       });
+    const UndoCounts counts = job.Run(
+        [&](const CommandEnv& env) { return UndoNewestBatch(env, JournalStore(), /*dryRun=*/false); }, reports);
+    const bool stopped = job.StopRequested();
+    job.Post([this, counts, stopped, returned = std::move(returned)] {
+      EndProgressRun(m_host);
+      SetOutcomeStatus(m_host, stopped, text::kUndoSummary, {Count(counts.undone), Count(counts.failed)});
+      if (!m_resultsListed || returned.empty()) return;
+      // The results under the names they have again.
+      FileList results;
+      results.reserve(m_results->size(), m_results->bytes());
+      for (std::size_t i = 0; i < m_results->size(); ++i) {
+        const auto back = returned.find(std::string((*m_results)[i]));
+        results.push_back(back != returned.end() ? std::string_view(back->second) : (*m_results)[i],
+                          m_results->kind(i));
+      }
+      m_results = Share(std::move(results));
+      FillResultList();
+    });
+    if (batch->kind == BatchKind::Rename && !root.empty()) {
+      FileList collected;
+      job.RunUntilClosed([&](const CommandEnv& env) {
+        CollectFiles(env, root, collected, flags.recursive, flags.includeHidden, style);
+      });
+      job.Post([this, collected = std::move(collected)]() mutable { m_files = Share(std::move(collected)); });
+    }
+    job.Post([this, next = UndoableBatch(job.Unlisted().fs)] { m_undoBatch = next; });
+  });
 }
 
 void CKestrinDlg::OnPreviewAnswer(bool run) {
@@ -740,6 +836,7 @@ void CKestrinDlg::OnCopyFiles() {
       EndProgressRun(m_host);
       SetOutcomeStatus(m_host, stopped, text::kCopySummary, {Count(counts.succeeded), Count(counts.failed)});
     });
+    job.Post([this, next = UndoableBatch(job.Unlisted().fs)] { m_undoBatch = next; });
   });
 }
 

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "fileops/undo_journal.h"
 #include "platform/path_style.h"
 #include "primitives/command.h"
 #include "primitives/file_list.h"
@@ -76,6 +77,8 @@ class CKestrinDlg {
   // The preview of what OnBatchRename would do now, in the host's preview dialog; its answer comes back
   // as a click on IDC_PREVIEW_RUN (the rename runs) or IDC_PREVIEW_CLOSE.
   void OnRenamePreview();
+  // Takes the newest rename or copy batch back (kept in the journals of the disk itself), as a command.
+  void OnUndo();
   void OnCopyFiles();
   void OnOpenCopyPath();
   void OnOpenRefFolder();
@@ -161,8 +164,8 @@ class CKestrinDlg {
   std::optional<RenameRequest> ReadRenameRequest(bool resultsOnly);
   // The result list shows results anew (m_results, one line each).
   void FillResultList();
-  // The undo button: enabled while a batch can be undone, its tooltip naming the batch.
-  void UpdateUndoButton();
+  // The undo button: enabled while batch names a batch that can be undone, its tooltip naming it.
+  void ShowUndoBatch(std::optional<BatchSummary> batch);
   // A preview answered: run is the click on IDC_PREVIEW_RUN.
   void OnPreviewAnswer(bool run);
 
@@ -183,6 +186,7 @@ class CKestrinDlg {
   std::size_t m_failuresShown = 0;  // the count the failures button shows; 0: hidden
   std::optional<RenamePreview> m_previewToShow;  // a preview made, shown when its command has ended
   bool m_previewOpen = false;       // the host shows a preview, whose answer is still to come
+  std::optional<BatchSummary> m_undoBatch;  // the batch the undo button takes back, if any
 
   DialogHost& m_host;
   PathStyle m_style;

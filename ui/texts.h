@@ -86,6 +86,13 @@ inline constexpr const char* kPreviewBadName = "新文件名不可用";
 // A preview stopped before its end shows nothing.
 inline constexpr const char* kPreviewStopped = "预览未完成.";
 
+// The undo button's tooltip, naming the batch it takes back (its files, and when it ran); the status after
+// an undo.
+inline constexpr const char* kUndoRenameTip = "撤销修改%d个文件名, %s";
+inline constexpr const char* kUndoCopyTip = "撤销拷贝%d个文件, %s";
+inline constexpr const char* kUndoSummary = "撤销完成, 恢复了%d个文件, %d个无法恢复.";
+inline constexpr const char* kUndoNothing = "没有可撤销的批次.";
+
 // Context menu of the result and reference lists.
 inline constexpr const char* kMenuOpen = "打开";
 inline constexpr const char* kMenuOpenFolder = "打开所在目录";

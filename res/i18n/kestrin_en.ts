@@ -107,5 +107,10 @@
     <message><source>新文件名与旧文件名相同</source><translation>the new name is the old one</translation></message>
     <message><source>新文件名不可用</source><translation>not a usable file name</translation></message>
     <message><source>预览未完成.</source><translation>preview not finished.</translation></message>
+    <!-- The undo button's tooltip, and the status after an undo. -->
+    <message><source>撤销修改%d个文件名, %s</source><translation>rename of %d files, %s</translation></message>
+    <message><source>撤销拷贝%d个文件, %s</source><translation>copy of %d files, %s</translation></message>
+    <message><source>撤销完成, 恢复了%d个文件, %d个无法恢复.</source><translation>Undo done, %d files taken back, %d could not be.</translation></message>
+    <message><source>没有可撤销的批次.</source><translation>No batch to undo.</translation></message>
 </context>
 </TS>

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "state_folder.h"
 #include "support/memory_fs.h"
+#include "support/temp_folder.h"
 #include "ui/headless/script_driver.h"
 #include "primitives/path_text.h"
 #include "ui/layout.h"
@@ -39,6 +41,8 @@ std::string DumpLine(const std::string& out, const std::string& item) {
 }
 
 TEST(Driver, StartDumpInContractOrder) {
+  TempFolder noBatches;
+  const ScopedStateFolder state(noBatches.path());
   const Outcome run = Drive("# a comment\n\n   \t\ndump\r\n");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");

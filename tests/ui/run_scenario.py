@@ -9,7 +9,9 @@ Script lines that start with "#>" prepare the folder before the run (the driver 
 REL is relative to the temporary folder, written with '/'. In the script and in the expected transcript
 @TMP@ stands for the temporary folder as the driver sees it, and @tmp@ for it in lower case (Windows folder
 paths are lowered when normalised), and on Linux @TMPDIR@/ for the folder that holds it. On Linux the driver
-runs with HOME set to @TMP@/home.
+runs with HOME set to @TMP@/home. The window's undo journals (and on Linux the trash) go to a folder of the
+run's own, outside @TMP@ (KESTRIN_DRIVE_STATE, XDG_DATA_HOME), so no run sees another's batches; the time
+the undo button's tooltip names is written @TIME@.
 
 The transcript is the driver's standard output, then "--- stderr" and its error output when there is any,
 "--- exit N" when the status is not 0, and "--- files" with every file of the folder afterwards as
@@ -57,6 +59,9 @@ def unescape(text: str) -> bytes:
 
 
 LIST_LINE = re.compile(r"^(list IDC_\w+|preview|preview kept)\[(\d+)\]: (.*)$")
+
+
+BATCH_TIME = re.compile(r"^(tooltip IDC_UNDO: .*, )(?:\d{4}-\d\d-\d\d )?\d\d:\d\d$", re.MULTILINE)
 
 
 def sort_lists(transcript: str) -> str:
@@ -139,6 +144,8 @@ def main() -> int:
         script = f.read()
 
     root = tempfile.mkdtemp(prefix="kestrin-scenario-")
+    # The window's undo journals, and on Linux the trash, in a folder of the run's own, outside the tree.
+    state = tempfile.mkdtemp(prefix="kestrin-scenario-state-")
     try:
         prepare(script, root)
         seen = ("Z:" + root.replace("/", "\\")) if args.windows else root
@@ -156,6 +163,8 @@ def main() -> int:
         env.update(WINEDEBUG="-all", LC_ALL=script_locale(script))
         if not args.windows:  # the user's home, which the copy defaults look at, is @TMP@/home
             env["HOME"] = os.path.join(root, "home")
+            env["XDG_DATA_HOME"] = os.path.join(state, "data")
+        env["KESTRIN_DRIVE_STATE"] = ("Z:" + state.replace("/", "\\")) if args.windows else state
         run = subprocess.run(args.emulator + [args.driver], input=place(script).encode(encoding),
                              capture_output=True, timeout=600, env=env)
         transcript = run.stdout.decode(encoding, errors="backslashreplace")
@@ -169,6 +178,8 @@ def main() -> int:
             transcript += f"--- exit {run.returncode}\n"
         transcript += "--- files\n" + "".join(line + "\n" for line in listing(root))
         transcript = sort_lists(transcript)
+        # The undo button names its batch with the time it ran.
+        transcript = BATCH_TIME.sub(r"\1@TIME@", transcript)
 
         if args.update:
             with open(expected_path, "w", encoding="utf-8", newline="\n") as f:
@@ -186,6 +197,7 @@ def main() -> int:
         return 1
     finally:
         shutil.rmtree(root, ignore_errors=True)
+        shutil.rmtree(state, ignore_errors=True)
 
 
 if __name__ == "__main__":
