@@ -223,6 +223,9 @@ TEST_F(WindowTest, StartsWithTheControlsOfAFreshDialog) {
   }
   // The focus is on the first control in tab order.
   EXPECT_EQ(QApplication::focusWidget(), h->window.Control(IDC_RESULT_LIST));
+  // The two copy path boxes say what they do.
+  EXPECT_EQ(Edit(IDC_PATH_PREFIX)->toolTip(), QString::fromUtf8(text::kPathPrefixTip));
+  EXPECT_EQ(Edit(IDC_COPY_OUTPUT)->toolTip(), QString::fromUtf8(text::kCopyOutputTip));
 }
 
 TEST_F(WindowTest, TabVisitsTheControlsInTheTableOrder) {
