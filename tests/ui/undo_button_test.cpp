@@ -104,5 +104,40 @@ TEST(UndoButton, ACopyIsOfferedAndAWindowThatStartsFindsTheBatchLeft) {
   EXPECT_EQ(ReadFile(tmp.Join("in/a.txt")), "A");
 }
 
+// A stop ends the undo between two files: what went back stays back, the status says it stopped, and the
+// batch is still offered; the next undo takes the rest back.
+TEST(UndoButton, AStoppedUndoKeepsWhatWentBackAndOffersTheRest) {
+  TempFolder tmp;
+  const ScopedStateFolder state(tmp.Join("state"));
+  if (StateFolder().empty()) GTEST_SKIP() << "this platform keeps no undo journals";
+  std::filesystem::create_directories(std::filesystem::path(tmp.Join("in")));
+  constexpr int kFiles = 2000;
+  for (int i = 0; i < kFiles; ++i) ASSERT_TRUE(WriteFile(tmp.Join("in/f" + std::to_string(i) + "_old.txt"), "x"));
+  headless::HeadlessHost host;
+  CKestrinDlg dlg(host);
+  dlg.OnInitDialog();
+  host.QueueBrowseAnswer(tmp.Join("in"));
+  dlg.OnOpenInputFolder();
+  host.Type(IDC_RENAME_OLD, "_old");
+  host.Type(IDC_RENAME_NEW, "_new");
+  dlg.OnBatchRename();
+  ASSERT_TRUE(host.Enabled(IDC_UNDO));
+
+  host.LeaveCommandsRunning(true);
+  dlg.OnUndo();
+  host.LeaveCommandsRunning(false);
+  EXPECT_EQ(host.Text(IDC_UNDO), "停止");
+  EXPECT_TRUE(dlg.OnCommand(IDC_UNDO, Notify::Clicked));
+  host.RunPostedUntil([&] { return !dlg.Running(); });
+  EXPECT_TRUE(host.Text(IDC_STATUS).starts_with("已停止, 撤销完成, 恢复了")) << host.Text(IDC_STATUS);
+  EXPECT_EQ(host.Text(IDC_UNDO), "撤销");
+  EXPECT_TRUE(host.Enabled(IDC_UNDO));
+
+  dlg.OnUndo();
+  EXPECT_TRUE(host.Text(IDC_STATUS).ends_with(", 0个无法恢复.")) << host.Text(IDC_STATUS);
+  for (int i = 0; i < kFiles; ++i) EXPECT_TRUE(Exists(tmp.Join("in/f" + std::to_string(i) + "_old.txt"))) << i;
+  EXPECT_FALSE(host.Enabled(IDC_UNDO));
+}
+
 }  // namespace
 }  // namespace kestrin::testing
