@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
+#include <vector>
+
+#include "platform/filesystem.h"
 
 namespace kestrin {
 
@@ -159,6 +163,109 @@ bool LineMatcher::Feed(const void* data, std::size_t size, const OnLine& onLine)
 bool LineMatcher::Finish(const OnLine& onLine) {
   if (partialLength_ == 0) return true;
   return EndHeldLine(onLine);
+}
+
+}  // namespace kestrin
+
+namespace kestrin {
+
+FileLines ReadFileLines(const CommandEnv& env, const std::string& path, const std::optional<std::string>& pattern,
+                        bool ignoreCase, const FileLinesLimits& limits) {
+  FileLines out;
+  if (env.Stopped()) {
+    out.complete = false;
+    return out;
+  }
+  FsResult<ReadHandle> file = env.fs.OpenForRead(path);
+  if (!file) {
+    out.failed = true;
+    out.failure = std::move(file.failure);
+    return out;
+  }
+  const std::size_t patternLength = pattern ? pattern->size() : 0;
+  LineMatcher matcher(pattern.value_or(std::string()), ignoreCase, limits.keepBytes);
+  std::uint64_t read = 0;        // bytes read so far
+  std::uint64_t fullAt = 0;      // read when the last line to keep was kept
+  bool full = limits.maxLines == 0;
+  bool ended = false;            // the callback ended the search
+  const LineMatcher::OnLine onLine = [&](const MatchedLine& line) {
+    ++out.matching;
+    if (out.lines.size() < limits.maxLines) {
+      FileLine kept;
+      kept.number = line.number;
+      kept.text.assign(line.text);
+      kept.cutBefore = line.offset != 0;
+      kept.cutAfter = line.cutAfter;
+      kept.match = line.match;
+      kept.matchLength = std::min(patternLength, kept.text.size() - std::min(kept.match, kept.text.size()));
+      out.lines.push_back(std::move(kept));
+      if (out.lines.size() == limits.maxLines) {
+        full = true;
+        fullAt = read;
+      }
+      return true;
+    }
+    // Without a pattern every line is one: the first line beyond those kept says there are more.
+    if (!pattern) {
+      ended = true;
+      return false;
+    }
+    return true;
+  };
+  std::vector<unsigned char> buffer(std::max<std::size_t>(limits.chunkBytes, 1));
+  for (;;) {
+    if (env.Stopped() || (full && pattern && read - fullAt >= limits.countBytes)) {
+      out.complete = false;
+      break;
+    }
+    FsResult<std::size_t> n = env.fs.Read(file.value, buffer.data(), buffer.size());
+    if (!n) {
+      out.failed = true;
+      out.failure = std::move(n.failure);
+      out.complete = false;
+      break;
+    }
+    if (n.value == 0) {
+      if (matcher.Finish(onLine)) break;
+      out.complete = false;
+      break;
+    }
+    read += n.value;
+    if (!matcher.Feed(buffer.data(), n.value, onLine) || ended) {
+      out.complete = false;
+      break;
+    }
+  }
+  env.fs.Close(file.value);
+  return out;
+}
+
+FileHead ReadFileHead(const CommandEnv& env, const std::string& path, std::size_t keepBytes) {
+  FileHead out;
+  if (env.Stopped()) return out;
+  FsResult<ReadHandle> file = env.fs.OpenForRead(path);
+  if (!file) {
+    out.failed = true;
+    out.failure = std::move(file.failure);
+    return out;
+  }
+  std::vector<char> buffer(256 * 1024);
+  while (!env.Stopped()) {
+    FsResult<std::size_t> n = env.fs.Read(file.value, buffer.data(), buffer.size());
+    if (!n) {
+      out.failed = true;
+      out.failure = std::move(n.failure);
+      break;
+    }
+    if (n.value == 0) {
+      out.complete = true;
+      break;
+    }
+    out.size += n.value;
+    if (out.bytes.size() < keepBytes) out.bytes.append(buffer.data(), std::min(n.value, keepBytes - out.bytes.size()));
+  }
+  env.fs.Close(file.value);
+  return out;
 }
 
 }  // namespace kestrin

@@ -8,9 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/failure_reason.h"
+#include "primitives/command_sink.h"
 #include "search/substring_search.h"
 
 namespace kestrin {
@@ -68,5 +72,53 @@ class LineMatcher {
   std::uint64_t heldMatch_ = kNone;  // where its first occurrence begins in the line, kNone: not yet
   bool heldCut_ = false;             // bytes after the held ones were left out
 };
+
+}  // namespace kestrin
+
+namespace kestrin {
+
+// How much of a file the matches pane of the window reads and keeps.
+struct FileLinesLimits {
+  std::size_t maxLines = 1000;   // lines kept; the matching lines after them are only counted
+  std::size_t keepBytes = 500;   // of a longer line, the part around its first occurrence
+  std::uint64_t countBytes = 64ull << 20;  // after the last kept line, bytes read on to count the rest
+  std::size_t chunkBytes = 64 * 1024;      // read at a time; the stop flag is asked between reads
+};
+
+// One line of a file as the pane lists it.
+struct FileLine {
+  std::uint64_t number = 0;   // 1-based
+  std::string text;           // the line's bytes without its newline, or the part kept
+  bool cutBefore = false;     // bytes of the line before text were left out
+  bool cutAfter = false;      // bytes of the line after text were left out
+  std::size_t match = 0;      // where the first occurrence begins in text
+  std::size_t matchLength = 0;  // its length (0 without a pattern)
+};
+
+struct FileLines {
+  std::vector<FileLine> lines;  // at most FileLinesLimits::maxLines, in file order
+  std::uint64_t matching = 0;   // matching lines seen (lines.size() and those counted after them)
+  bool complete = true;         // matching is every matching line of the file: it was read to its end
+  bool failed = false;          // the file could not be opened or read: failure says why
+  FsFailure failure;
+};
+
+// The lines of the file at path that hold pattern under the case rule, read through env.fs; without a
+// pattern, its first lines (every line holds the empty pattern). Reading stops at the stop flag, and once
+// the lines are kept and countBytes more have been read, so that a file of many gigabytes is not read
+// whole; complete then says the count is a lower bound. Reports nothing to env.sink.
+FileLines ReadFileLines(const CommandEnv& env, const std::string& path, const std::optional<std::string>& pattern,
+                        bool ignoreCase, const FileLinesLimits& limits = {});
+
+// The first keepBytes bytes of the file at path and its size, read through env.fs (the size by reading
+// on to its end, without keeping what follows). Stops at the stop flag: complete is then false.
+struct FileHead {
+  std::string bytes;
+  std::uint64_t size = 0;  // bytes read in all
+  bool complete = false;   // read to its end
+  bool failed = false;     // could not be opened or read: failure says why
+  FsFailure failure;
+};
+FileHead ReadFileHead(const CommandEnv& env, const std::string& path, std::size_t keepBytes);
 
 }  // namespace kestrin

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "platform/ascii_case.h"
+#include "platform/filesystem.h"
+#include "tests/support/memory_fs.h"
+#include "tests/support/temp_folder.h"
 
 namespace kestrin {
 namespace {
@@ -173,6 +176,133 @@ TEST(MatchLines, ALineCallbackThatSaysStopEndsTheSearch) {
     EXPECT_FALSE(going) << piece;
     EXPECT_EQ(seen, (std::vector<std::uint64_t>{1, 2})) << piece;
   }
+}
+
+// A file's lines as the pane lists them: "N:TEXT", as a line-oriented search tool prints them.
+std::string Listed(const FileLines& lines) {
+  std::string out;
+  for (const FileLine& line : lines.lines) out += std::to_string(line.number) + ":" + line.text + "\n";
+  return out;
+}
+
+#ifndef _WIN32
+// grep -n -F (with -i for the no-case rule, -a so that NUL bytes are text) in the C locale.
+std::string Grep(const std::string& file, const std::string& pattern, bool ignoreCase) {
+  const std::string command = std::string("LC_ALL=C grep -a -n -F ") + (ignoreCase ? "-i " : "") + "-e '" + pattern +
+                              "' '" + file + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return "popen failed";
+  std::string out;
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  pclose(pipe);
+  return out;
+}
+
+TEST(FileLinesTest, EqualGrepOnRandomFilesReadInSmallChunks) {
+  std::mt19937 random(23);
+  testing::TempFolder tmp;
+  const std::string file = tmp.Join("f.txt");
+  const std::string alphabet("abAB\n\r\0-xy", 11);
+  for (int round = 0; round < 150; ++round) {
+    std::string text(random() % 2000, 'a');
+    const int newlineOdds = 2 + static_cast<int>(random() % 80);
+    for (char& ch : text) ch = random() % newlineOdds == 0 ? '\n' : alphabet[random() % alphabet.size()];
+    if (round % 3 == 0 && !text.empty()) text.back() = 'a';  // a last line without newline
+    std::string pattern(1 + random() % 3, 'a');
+    for (char& ch : pattern) ch = "abABxy-"[random() % 7];
+    const bool ignoreCase = random() % 2 == 0;
+    ASSERT_TRUE(testing::WriteFile(file, text));
+    FileLinesLimits limits;
+    limits.keepBytes = static_cast<std::size_t>(-1);
+    limits.maxLines = static_cast<std::size_t>(-1);
+    limits.chunkBytes = 1 + random() % 64;  // lines across many reads
+    const FileLines lines = ReadFileLines(CommandEnv{NativeFileSystem()}, file, pattern, ignoreCase, limits);
+    ASSERT_FALSE(lines.failed);
+    EXPECT_TRUE(lines.complete);
+    EXPECT_EQ(lines.matching, lines.lines.size());
+    ASSERT_EQ(Listed(lines), Grep(file, pattern, ignoreCase)) << "round " << round << " pattern " << pattern;
+  }
+}
+#endif
+
+TEST(FileLinesTest, KeepsTheFirstLinesCountsTheRestAndStopsOnAHugeFile) {
+  std::string many;
+  for (int i = 1; i <= 50; ++i) many += "line " + std::to_string(i) + (i % 2 == 0 ? " hit\n" : "\n");
+  std::string huge;
+  for (int i = 0; i < 200000; ++i) huge += "hit\n";  // 800,000 bytes
+  testing::MemoryFileSystem mem;
+  mem.AddFolder("/in").AddFile("/in/many", many).AddFile("/in/huge", huge).AddFile("/in/long", std::string(2000, '-') + "hit" + std::string(2000, '-'));
+  const CommandEnv env{mem};
+  FileLinesLimits limits;
+  limits.maxLines = 10;
+  limits.chunkBytes = 7;
+
+  const struct {
+    const char* name;
+    const char* path;
+    std::optional<std::string> pattern;
+    std::size_t kept;
+    std::uint64_t matching;
+    bool complete;
+    std::uint64_t firstNumber;
+  } cases[] = {
+      {"more matches than kept: all counted", "/in/many", "hit", 10, 25, true, 2},
+      {"no pattern: the first lines, and no more read", "/in/many", std::nullopt, 10, 11, false, 1},
+      {"no pattern, fewer lines than kept", "/in/long", std::nullopt, 1, 1, true, 1},
+  };
+  for (const auto& c : cases) {
+    const FileLines lines = ReadFileLines(env, c.path, c.pattern, false, limits);
+    EXPECT_EQ(lines.lines.size(), c.kept) << c.name;
+    EXPECT_EQ(lines.matching, c.matching) << c.name;
+    EXPECT_EQ(lines.complete, c.complete) << c.name;
+    ASSERT_FALSE(lines.lines.empty()) << c.name;
+    EXPECT_EQ(lines.lines.front().number, c.firstNumber) << c.name;
+  }
+
+  // Reading stops once the lines are kept and the counting budget is spent.
+  limits.chunkBytes = 4096;
+  limits.countBytes = 64 * 1024;
+  const FileLines stopped = ReadFileLines(env, "/in/huge", std::string("hit"), false, limits);
+  EXPECT_FALSE(stopped.complete);
+  EXPECT_EQ(stopped.lines.size(), 10u);
+  EXPECT_GE(stopped.matching, 16u * 1024);
+  EXPECT_LT(stopped.matching, 30u * 1024);
+
+  // A long line is cut around its match, which is marked.
+  const FileLines cut = ReadFileLines(env, "/in/long", std::string("HIT"), true, FileLinesLimits{});
+  ASSERT_EQ(cut.lines.size(), 1u);
+  const FileLine& line = cut.lines.front();
+  EXPECT_EQ(line.text.size(), 500u);
+  EXPECT_TRUE(line.cutBefore);
+  EXPECT_TRUE(line.cutAfter);
+  EXPECT_EQ(line.text.substr(line.match, line.matchLength), "hit");
+
+  // A missing file says why; a raised stop reads nothing.
+  const FileLines missing = ReadFileLines(env, "/in/none", std::string("x"), false, limits);
+  EXPECT_TRUE(missing.failed);
+  EXPECT_EQ(missing.failure.reason, FailureReason::Vanished);
+  StopFlag stop;
+  stop.Request();
+  const FileLines none = ReadFileLines(CommandEnv{mem, &stop}, "/in/many", std::string("hit"), false, limits);
+  EXPECT_TRUE(none.lines.empty());
+  EXPECT_FALSE(none.complete);
+}
+
+TEST(FileLinesTest, TheHeadOfAFileAndItsSize) {
+  testing::MemoryFileSystem mem;
+  mem.AddFolder("/in").AddFile("/in/big", std::string(600 * 1024, 'z')).AddFile("/in/small", "abc");
+  const CommandEnv env{mem};
+  const FileHead big = ReadFileHead(env, "/in/big", 1000);
+  EXPECT_TRUE(big.complete);
+  EXPECT_EQ(big.size, 600u * 1024);
+  EXPECT_EQ(big.bytes, std::string(1000, 'z'));
+  const FileHead small = ReadFileHead(env, "/in/small", 1000);
+  EXPECT_EQ(small.bytes, "abc");
+  EXPECT_EQ(small.size, 3u);
+  const FileHead folder = ReadFileHead(env, "/in", 1000);
+  EXPECT_TRUE(folder.failed);
+  EXPECT_EQ(folder.failure.reason, FailureReason::NotRegularFile);
 }
 
 }  // namespace
