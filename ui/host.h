@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,14 @@ struct RenamePreview {
   std::string count;              // the line that counts both, in the window's language
 };
 
+// A picture decoded for a Picture control: the image's own size in pixels, and what the host shows,
+// scaled to fit the control (opaque to the dialog).
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::shared_ptr<const void> shown;
+};
+
 class DialogHost {
  public:
   virtual ~DialogHost() = default;
@@ -42,6 +51,19 @@ class DialogHost {
   virtual void ListReset(int id) = 0;                        // empty a list box (clears its selection)
   virtual void ListAdd(int id, std::string_view text) = 0;   // append a line
   virtual int ListCurSel(int id) = 0;                        // selected line, negative when none
+  // A list with extended selection: every selected line, in list order. ListCurSel then gives the line the
+  // selection last changed at when it is selected, else the first selected line.
+  virtual std::vector<int> ListSelection(int id) {
+    const int line = ListCurSel(id);
+    return line < 0 ? std::vector<int>{} : std::vector<int>{line};
+  }
+  // Appends a line of which length bytes from begin are marked (the matched text), where the host can
+  // show that; others show the line as ListAdd does.
+  virtual void ListAddMarked(int id, std::string_view text, std::size_t begin, std::size_t length) {
+    static_cast<void>(begin);
+    static_cast<void>(length);
+    ListAdd(id, text);
+  }
   virtual void SetProgressRange(int lower, int upper) = 0;   // the full values, never cut to 16 bits
   virtual void SetProgressPos(int position) = 0;
   virtual void Show(int id, bool visible) = 0;
@@ -79,6 +101,25 @@ class DialogHost {
   virtual bool ShellOpen(const std::string& path) = 0;
   virtual bool CtrlHeld() = 0;  // the Ctrl key is down now (read during a drop)
   virtual void CopyToClipboard(const std::string& text) = 0;
+  // The save dialog, titled title, proposing suggestedName; the chosen file's path, or nothing when
+  // cancelled. A host without one cancels.
+  virtual std::optional<std::string> SaveFileName(const char* title, const std::string& suggestedName) {
+    static_cast<void>(title);
+    static_cast<void>(suggestedName);
+    return std::nullopt;
+  }
+  // Any thread: the image file whose bytes are given, decoded and scaled to fit the Picture control id;
+  // nothing when the host cannot decode it (not an image, damaged, or a host that shows no pictures).
+  virtual std::optional<Picture> DecodePicture(int id, std::string_view bytes) {
+    static_cast<void>(id);
+    static_cast<void>(bytes);
+    return std::nullopt;
+  }
+  // The Picture control id shows picture, or none; its text line is set with SetText.
+  virtual void ShowPicture(int id, const Picture* picture) {
+    static_cast<void>(id);
+    static_cast<void>(picture);
+  }
   // The user's settings store, kept across runs: the text remembered under name, or nothing; and
   // remembering one.
   virtual std::optional<std::string> ReadSetting(const char* name) = 0;

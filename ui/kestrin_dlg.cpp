@@ -6,6 +6,7 @@
 #include <ctime>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,7 +15,7 @@
 
 #include "fileops/copy.h"
 #include "fileops/default_paths.h"
-#include "fileops/planning_fs.h"
+#include "fileops/path_lines.h"
 #include "fileops/rename.h"
 #include "fileops/resource_names.h"
 #include "fileops/undo.h"
@@ -24,6 +25,7 @@
 #include "primitives/fs_query.h"
 #include "primitives/nocase.h"
 #include "primitives/path_text.h"
+#include "search/match_lines.h"
 #include "search/reference_report.h"
 #include "search/search.h"
 #include "search/walk.h"
@@ -52,7 +54,12 @@ std::string FormatText(std::string_view format, std::initializer_list<std::strin
   return out;
 }
 
-std::string Count(std::size_t n) { return std::to_string(n); }
+std::string Count(std::uint64_t n) { return std::to_string(n); }
+
+// The matches pane of a search without a content text shows this many of the file's first lines.
+constexpr std::size_t kFirstLinesShown = 200;
+// The preview decodes files up to this size; of a larger one it tells the size alone.
+constexpr std::size_t kPreviewBytes = 64u << 20;
 
 // Writes a text of the window into the status box, in the window's language, with its %d and %s filled in.
 void SetStatus(DialogHost& host, const char* text, std::initializer_list<std::string_view> args = {}) {
@@ -230,7 +237,27 @@ CKestrinDlg::CKestrinDlg(DialogHost& host, const PathStyle& style) : m_host(host
 
 CKestrinDlg::~CKestrinDlg() { Shutdown(); }
 
-void CKestrinDlg::Shutdown() { m_runner.Shutdown(); }
+void CKestrinDlg::Shutdown() {
+  m_matchRunner.reset();
+  m_previewRunner.reset();
+  m_retiredRunners.clear();
+  m_runner.Shutdown();
+}
+
+bool CKestrinDlg::PanesBusy() const {
+  const auto busy = [](const std::unique_ptr<CommandRunner>& runner) { return runner && runner->Running(); };
+  return busy(m_matchRunner) || busy(m_previewRunner) || std::any_of(m_retiredRunners.begin(), m_retiredRunners.end(), busy);
+}
+
+void CKestrinDlg::RetireRunner(std::unique_ptr<CommandRunner>& runner) {
+  std::erase_if(m_retiredRunners, [](const std::unique_ptr<CommandRunner>& old) { return !old->Running(); });
+  if (!runner) return;
+  if (runner->Running()) {
+    runner->Stop();
+    m_retiredRunners.push_back(std::move(runner));
+  }
+  runner.reset();
+}
 
 void CKestrinDlg::Stop() {
   if (m_runner.Running()) m_runner.Stop();
@@ -357,7 +384,7 @@ bool CKestrinDlg::OnCommand(int id, Notify notify) {
       }
     case Notify::SelChange:
       switch (id) {
-        case IDC_RESULT_LIST: return true;  // routed, and deliberately does nothing
+        case IDC_RESULT_LIST: OnResultSelChange(); return true;
         case IDC_REF_LIST: OnRefSelChange(); return true;
         default: return false;
       }
@@ -365,6 +392,10 @@ bool CKestrinDlg::OnCommand(int id, Notify notify) {
       switch (id) {
         case IDC_RESULT_LIST: OnResultDblClk(); return true;
         case IDC_REF_LIST: OnRefDblClk(); return true;
+        case IDC_MATCH_LIST:
+          // Any line of the pane opens its file, as the result's double-click does.
+          if (!m_matchFile.empty()) OpenWithDesktop(m_matchFile);
+          return true;
         default: return false;
       }
   }
@@ -522,7 +553,9 @@ void CKestrinDlg::OnSearch() {
 
   m_results = Share({});
   m_host.ListReset(IDC_RESULT_LIST);
+  ClearMatches();
   m_resultsListed = true;
+  m_resultPattern = filters.content;
   const std::size_t n = m_files->size();
   if (n == 0) {
     SetStatus(m_host, text::kNoFilesToSearch);
@@ -530,6 +563,7 @@ void CKestrinDlg::OnSearch() {
   }
   BeginProgressRun(m_host, n);
   filters.ignoreCase = m_host.IsChecked(IDC_IGNORE_CASE);
+  m_resultIgnoreCase = filters.ignoreCase;
   const bool allAbsent = filters.AllAbsent();
 
   m_host.BeginListFill(IDC_RESULT_LIST, n);  // at most n lines
@@ -589,8 +623,157 @@ bool CKestrinDlg::OnEntryCommand(int listId, int index, EntryCommand command) {
     case EntryCommand::CopyPath:
       m_host.CopyToClipboard(*path);
       break;
+    case EntryCommand::CopySelectedPaths:
+    case EntryCommand::CopyAllPaths: {
+      const FileList* listed = listId == IDC_RESULT_LIST ? ListedResults() : nullptr;
+      if (listed == nullptr) return false;
+      std::vector<std::size_t> selected;
+      if (command == EntryCommand::CopySelectedPaths) {
+        for (const int line : m_host.ListSelection(listId)) {
+          if (line >= 0) selected.push_back(static_cast<std::size_t>(line));
+        }
+      }
+      m_host.CopyToClipboard(
+          PathLines(*listed, command == EntryCommand::CopySelectedPaths ? &selected : nullptr, LineEnd()));
+      break;
+    }
+    case EntryCommand::ExportList: {
+      if (listId != IDC_RESULT_LIST || ListedResults() == nullptr) return false;
+      const std::optional<std::string> file =
+          m_host.SaveFileName(m_host.Translate(text::kExportTitle).c_str(), "kestrin.txt");
+      if (file && !file->empty()) ExportList(listId, *file);
+      break;
+    }
   }
   return true;
+}
+
+bool CKestrinDlg::ExportList(int listId, const std::string& file) {
+  const FileList* listed = listId == IDC_RESULT_LIST ? ListedResults() : nullptr;
+  if (listed == nullptr) return false;
+  if (WriteTextFile(file, PathLines(*listed, nullptr, LineEnd()))) return true;
+  m_host.ShowMessage(FormatText(m_host.Translate(text::kExportFailed), {file}),
+                     m_host.Translate(text::kBadCopyPathCaption));
+  return false;
+}
+
+void CKestrinDlg::OnResultSelChange() {
+  const int i = m_host.ListCurSel(IDC_RESULT_LIST);
+  if (i < 0 || ListedResults() == nullptr || static_cast<std::size_t>(i) >= m_results->size()) {
+    ClearMatches();
+    return;
+  }
+  ShowMatches(static_cast<std::size_t>(i));
+}
+
+void CKestrinDlg::ShowMatches(std::size_t i) {
+  ClearMatches();
+  m_matchFile.assign((*m_results)[i]);
+  m_matchRunner = std::make_unique<CommandRunner>(m_host);
+  m_matchRunner->Start(
+      [this, path = m_matchFile, pattern = m_resultPattern, ignoreCase = m_resultIgnoreCase,
+       generation = m_matchGeneration](CommandRunner::Job& job) {
+        FileLinesLimits limits;
+        if (!pattern) limits.maxLines = kFirstLinesShown;
+        auto lines = std::make_shared<FileLines>(ReadFileLines(job.Unlisted(), path, pattern, ignoreCase, limits));
+        if (job.StopRequested()) return;
+        job.Post([this, lines, pattern, generation] {
+          if (generation == m_matchGeneration) FillMatches(*lines, pattern);
+        });
+      },
+      [](FailureList) {});
+}
+
+void CKestrinDlg::FillMatches(const FileLines& lines, const std::optional<std::string>& pattern) {
+  m_host.ListReset(IDC_MATCH_LIST);
+  if (lines.failed) {
+    FailureList failure;
+    failure.Add(m_matchFile, lines.failure.reason, lines.failure.detail);
+    m_host.SetText(IDC_MATCH_COUNT,
+                   FormatText(m_host.Translate(text::kCannotRead), {WindowFailureLines(m_host, failure).front().reason}));
+    return;
+  }
+  if (pattern) {
+    m_host.SetText(IDC_MATCH_COUNT, FormatText(m_host.Translate(lines.complete ? text::kMatchCount : text::kMatchCountAtLeast),
+                                               {Count(lines.matching)}));
+  } else {
+    m_host.SetText(IDC_MATCH_COUNT, FormatText(m_host.Translate(text::kFirstLines), {Count(lines.lines.size())}));
+  }
+  m_host.BeginListFill(IDC_MATCH_LIST, lines.lines.size() + 1);
+  std::string shown;
+  for (const FileLine& line : lines.lines) {
+    // "LINE: TEXT", a cut shown by dots; the CR of a CRLF line is not shown.
+    shown = Count(line.number) + ": ";
+    if (line.cutBefore) shown += "...";
+    const std::size_t mark = shown.size() + line.match;
+    std::string_view text = line.text;
+    if (!line.cutAfter && !text.empty() && text.back() == '\r') text.remove_suffix(1);
+    shown += text;
+    if (line.cutAfter) shown += "...";
+    if (pattern) {
+      m_host.ListAddMarked(IDC_MATCH_LIST, shown, mark, std::min(line.matchLength, shown.size() - std::min(mark, shown.size())));
+    } else {
+      m_host.ListAdd(IDC_MATCH_LIST, shown);
+    }
+  }
+  if (pattern && lines.matching > lines.lines.size()) {
+    m_host.ListAdd(IDC_MATCH_LIST, FormatText(m_host.Translate(lines.complete ? text::kMatchMore : text::kMatchMoreAtLeast),
+                                              {Count(lines.matching - lines.lines.size())}));
+  }
+  m_host.EndListFill(IDC_MATCH_LIST);
+}
+
+void CKestrinDlg::ClearMatches() {
+  ++m_matchGeneration;
+  RetireRunner(m_matchRunner);
+  if (m_matchFile.empty()) return;
+  m_matchFile.clear();
+  m_host.ListReset(IDC_MATCH_LIST);
+  m_host.SetText(IDC_MATCH_COUNT, "");
+}
+
+void CKestrinDlg::ShowPreview(const std::string& path) {
+  ClearPreview();
+  m_previewShown = true;
+  m_previewRunner = std::make_unique<CommandRunner>(m_host);
+  m_previewRunner->Start(
+      [this, path, generation = m_previewGeneration](CommandRunner::Job& job) {
+        auto head = std::make_shared<FileHead>(ReadFileHead(job.Unlisted(), path, kPreviewBytes));
+        std::shared_ptr<Picture> picture;
+        if (head->complete && !head->failed && head->size <= kPreviewBytes && !job.StopRequested()) {
+          if (std::optional<Picture> decoded = m_host.DecodePicture(IDC_REF_PREVIEW, head->bytes)) {
+            picture = std::make_shared<Picture>(std::move(*decoded));
+          }
+        }
+        if (job.StopRequested()) return;
+        head->bytes.clear();
+        job.Post([this, head, picture, path, generation] {
+          if (generation != m_previewGeneration) return;
+          if (head->failed) {
+            FailureList failure;
+            failure.Add(path, head->failure.reason, head->failure.detail);
+            m_host.SetText(IDC_REF_PREVIEW, FormatText(m_host.Translate(text::kCannotRead),
+                                                       {WindowFailureLines(m_host, failure).front().reason}));
+          } else if (picture) {
+            m_host.SetText(IDC_REF_PREVIEW, FormatText(m_host.Translate(text::kPictureSize),
+                                                       {Count(static_cast<std::size_t>(picture->width)),
+                                                        Count(static_cast<std::size_t>(picture->height)), Count(head->size)}));
+          } else {
+            m_host.SetText(IDC_REF_PREVIEW, FormatText(m_host.Translate(text::kFileSize), {Count(head->size)}));
+          }
+          m_host.ShowPicture(IDC_REF_PREVIEW, picture.get());
+        });
+      },
+      [](FailureList) {});
+}
+
+void CKestrinDlg::ClearPreview() {
+  ++m_previewGeneration;
+  RetireRunner(m_previewRunner);
+  if (!m_previewShown) return;
+  m_previewShown = false;
+  m_host.ShowPicture(IDC_REF_PREVIEW, nullptr);
+  m_host.SetText(IDC_REF_PREVIEW, "");
 }
 
 void CKestrinDlg::OpenWithDesktop(const std::string& path) {
@@ -636,6 +819,7 @@ void CKestrinDlg::OnBatchRename() {
   // over the results it shows them again under their new names.
   if (!resultsOnly) {
     m_host.ListReset(IDC_RESULT_LIST);
+    ClearMatches();
     m_resultsListed = false;
   }
   std::optional<RenameRequest> request = ReadRenameRequest(resultsOnly);
@@ -643,7 +827,10 @@ void CKestrinDlg::OnBatchRename() {
   const std::size_t n = request->files->size();
 
   BeginProgressRun(m_host, n);
-  if (resultsOnly) m_host.ListReset(IDC_RESULT_LIST);
+  if (resultsOnly) {
+    m_host.ListReset(IDC_RESULT_LIST);
+    ClearMatches();
+  }
   // The list is collected anew after the renames, with the walk flags the boxes hold (they cannot change
   // while the command runs).
   const WalkFlags flags = ReadWalkFlags();
@@ -871,6 +1058,7 @@ void CKestrinDlg::OnRefSelChange() {
   const bool withDir = m_host.IsChecked(IDC_NAME_WITH_DIR);
   const bool withExt = m_host.IsChecked(IDC_NAME_WITH_EXT);
   m_host.SetText(IDC_SEARCH_TEXT, ReferenceName(m_refFiles[static_cast<std::size_t>(i)], withDir, withExt, m_style));
+  ShowPreview(std::string(m_refFiles[static_cast<std::size_t>(i)]));
 }
 
 void CKestrinDlg::OnRefDblClk() {
@@ -912,6 +1100,9 @@ void CKestrinDlg::OnRefReport() {
       // The unused reference files become the results, so that they open and copy like found files.
       FileList unused;
       m_host.ListReset(IDC_RESULT_LIST);
+      ClearMatches();
+      m_resultsListed = true;
+      m_resultPattern.reset();
       for (std::size_t i = 0; i < m_refFiles.size(); ++i) {
         if (m_refCounts[i] != 0) continue;
         unused.push_back(m_refFiles[i], m_refFiles.kind(i));
@@ -926,6 +1117,7 @@ void CKestrinDlg::OnRefReport() {
 
 void CKestrinDlg::FillRefList() {
   m_host.ListReset(IDC_REF_LIST);
+  ClearPreview();
   m_host.BeginListFill(IDC_REF_LIST, m_refFiles.size());
   for (std::size_t i = 0; i < m_refFiles.size(); ++i) {
     const std::string_view entry = m_refFiles[i];

@@ -5,6 +5,7 @@
 // thread in the order the work produced them.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -21,11 +22,14 @@
 
 namespace kestrin {
 
+struct FileLines;
+
 // Notifications a control sends to the dialog.
 enum class Notify { Clicked, SelChange, DblClk };
 
-// The commands of the context menu of the result and reference lists, on the file of one line.
-enum class EntryCommand { Open, OpenFolder, CopyPath };
+// The commands of the context menu of the result and reference lists, on the file of one line; the last
+// three are the result list's own, on its selected lines or on all of them.
+enum class EntryCommand { Open, OpenFolder, CopyPath, CopySelectedPaths, CopyAllPaths, ExportList };
 
 // Virtual-key codes of the keys the dialog intercepts.
 inline constexpr int kVkReturn = 0x0D;
@@ -93,6 +97,12 @@ class CKestrinDlg {
   bool OnEntryCommand(int listId, int index, EntryCommand command);
   // The desktop could not open path: says so in a message box.
   void OnOpenFailed(const std::string& path);
+  // Writes the paths IDC_RESULT_LIST shows into file, one a line (LF, CRLF with the Windows rules), as the
+  // menu's export does once the save dialog has named the file. A message box says when it cannot; false
+  // then, or for another list.
+  bool ExportList(int listId, const std::string& file);
+  // The matches pane or the reference preview is still being computed.
+  bool PanesBusy() const;
 
   // Refills IDC_REF_LIST from m_refFiles, each line relative to m_refPath.
   void FillRefList();
@@ -174,6 +184,20 @@ class CKestrinDlg {
   // Hands path to the desktop and reports a failure.
   void OpenWithDesktop(const std::string& path);
 
+  // The matches pane: the lines of result i that hold the last search's content text, read on a runner
+  // of the pane's own, which the next selection (or a new result list) stops and replaces.
+  void OnResultSelChange();
+  void ShowMatches(std::size_t i);
+  void FillMatches(const FileLines& lines, const std::optional<std::string>& pattern);
+  // Stops the pane's reading and empties it, when it shows anything.
+  void ClearMatches();
+  // The preview of a reference file, read and decoded on a runner of its own.
+  void ShowPreview(const std::string& path);
+  void ClearPreview();
+  // The paths the result list shows: the results, unless a rename emptied the list.
+  const FileList* ListedResults() const { return m_resultsListed ? m_results.get() : nullptr; }
+  const char* LineEnd() const { return m_style.windows ? "\r\n" : "\n"; }
+
   std::string m_inputPath;          // input folder, ending in a separator; or the one file
   bool m_singleFileMode = false;
   SharedList m_files = Share({});   // every file below m_inputPath, walk order
@@ -182,6 +206,11 @@ class CKestrinDlg {
   std::string m_refPath;            // reference folder, ending in a separator
   FileList m_refFiles;              // every file below m_refPath, walk order
   std::vector<std::size_t> m_refCounts;  // the last reference report's counts, one per m_refFiles entry
+  // The content text and case rule the results were found with; none: the pane shows first lines.
+  std::optional<std::string> m_resultPattern;
+  bool m_resultIgnoreCase = false;
+  std::string m_matchFile;          // the file the matches pane shows; empty: it shows nothing
+  bool m_previewShown = false;      // IDC_REF_PREVIEW shows a file
   FailureList m_failures;           // what the last command could not handle
   std::size_t m_failuresShown = 0;  // the count the failures button shows; 0: hidden
   std::optional<RenamePreview> m_previewToShow;  // a preview made, shown when its command has ended
@@ -192,7 +221,17 @@ class CKestrinDlg {
   PathStyle m_style;
 
   int m_stopButton = 0;             // window thread only, as every member above
-  CommandRunner m_runner;           // last: its worker ends before the state above goes
+  CommandRunner m_runner;           // its worker ends before the state above goes
+  // The panes' own runners. A new selection stops the one in hand and starts a new one at once: the
+  // stopped one is kept, without waiting for it (a slow file system may hold its worker), until it has
+  // ended, and what it still shows is dropped by its generation.
+  std::unique_ptr<CommandRunner> m_matchRunner;
+  std::unique_ptr<CommandRunner> m_previewRunner;
+  std::vector<std::unique_ptr<CommandRunner>> m_retiredRunners;
+  std::uint64_t m_matchGeneration = 0;
+  std::uint64_t m_previewGeneration = 0;
+  // Stops runner and keeps it until it has ended; forgets the retired runners that have.
+  void RetireRunner(std::unique_ptr<CommandRunner>& runner);
 };
 
 }  // namespace kestrin

@@ -41,6 +41,8 @@ const ControlDef* FindControl(int id) {
 ControlRect AnchoredRect(ControlAnchor anchor, ControlRect atDefaultSize, int extraWidth, int extraHeight) {
   // The share of the extra width each edge moves by, in tenths: the result column takes 6 of every 10.
   constexpr int kSplit = 6;
+  // The share of the extra height the upper lists take from the panes below them.
+  constexpr int kUpper = 7;
   struct Edges {
     int left, right, top, bottom;  // tenths of the extra width or height
   };
@@ -56,6 +58,11 @@ ControlRect AnchoredRect(ControlAnchor anchor, ControlRect atDefaultSize, int ex
     case kAnchorRightPane: edges = {kSplit, 10, 0, 10}; break;
     case kAnchorBottom: edges = {0, 10, 10, 10}; break;
     case kAnchorBottomRight: edges = {10, 10, 10, 10}; break;
+    case kAnchorLeftUpper: edges = {0, kSplit, 0, kUpper}; break;
+    case kAnchorLeftBelow: edges = {0, kSplit, kUpper, kUpper}; break;
+    case kAnchorLeftLower: edges = {0, kSplit, kUpper, 10}; break;
+    case kAnchorRightUpper: edges = {kSplit, 10, 0, kUpper}; break;
+    case kAnchorRightLower: edges = {kSplit, 10, kUpper, 10}; break;
   }
   // Each edge is rounded on its own, so that neighbours that move by the same share stay as far apart.
   const auto share = [](int tenths, int extra) { return (tenths * extra + (extra < 0 ? -5 : 5)) / 10; };

@@ -11,7 +11,8 @@
 
 namespace kestrin {
 
-enum class ControlKind { GroupBox, Label, Edit, PushButton, CheckBox, ListBox, ProgressBar };
+// Picture: an image scaled to fit, with a line of text under it.
+enum class ControlKind { GroupBox, Label, Edit, PushButton, CheckBox, ListBox, ProgressBar, Picture };
 
 enum ControlStyle : unsigned {
   kStyleNone = 0,
@@ -23,6 +24,7 @@ enum ControlStyle : unsigned {
   kAutoHScroll = 1u << 5,    // edit box scrolls horizontally as text is typed
   kAutoCheck = 1u << 6,      // check box toggles itself when clicked
   kTabStop = 1u << 7,        // reachable with the Tab key
+  kExtendedSel = 1u << 8,    // list box whose lines are selected several at a time (Shift, Ctrl)
 };
 
 // How a frame, label or control follows the window when it is larger or smaller than its default size.
@@ -40,6 +42,13 @@ enum ControlAnchor : unsigned char {
   kAnchorRightPane,     // the reference list: as a box of its column, and all the extra height
   kAnchorBottom,        // the status row: moves with the extra height, takes all the width
   kAnchorBottomRight,   // beside the status box: moves with the extra height and all the extra width
+  // The search column's lower part is the matches pane: the result list above it takes 7 tenths of the
+  // extra height, the pane the other 3; the reference list and the preview under it share it alike.
+  kAnchorLeftUpper,     // the result list: the search column's share of the width, 7 tenths of the height
+  kAnchorLeftBelow,     // the matches count: as the result list's width, moves down 7 tenths
+  kAnchorLeftLower,     // the matches list: as the result list's width, the remaining 3 tenths of the height
+  kAnchorRightUpper,    // the reference list: as a box of its column, 7 tenths of the height
+  kAnchorRightLower,    // the preview: as a box of its column, the remaining 3 tenths of the height
 };
 
 struct ControlRect {

@@ -97,6 +97,26 @@ inline constexpr const char* kUndoNothing = "没有可撤销的批次.";
 inline constexpr const char* kMenuOpen = "打开";
 inline constexpr const char* kMenuOpenFolder = "打开所在目录";
 inline constexpr const char* kMenuCopyPath = "复制完整路径";
+// The result list's own entries of its menu, and the save dialog of the export.
+inline constexpr const char* kMenuCopySelected = "复制选中的路径";
+inline constexpr const char* kMenuCopyAll = "复制全部路径";
+inline constexpr const char* kMenuExport = "导出列表…";
+inline constexpr const char* kExportTitle = "导出列表";
+inline constexpr const char* kExportFailed = "无法写入:%s.";
+
+// The matches pane: the count above its list, and the last line of a list cut at its length. A count
+// that is "at least" stopped reading a huge file before its end.
+inline constexpr const char* kMatchCount = "%d行匹配";
+inline constexpr const char* kMatchCountAtLeast = "至少%d行匹配";
+inline constexpr const char* kMatchMore = "还有%d行匹配未列出";
+inline constexpr const char* kMatchMoreAtLeast = "还有至少%d行匹配未列出";
+// The pane of a search without a content text: the file's first lines.
+inline constexpr const char* kFirstLines = "文件的前%d行";
+// The pane or the preview could not read the file: why.
+inline constexpr const char* kCannotRead = "无法读取:%s";
+// The preview of a reference file: an image's size in pixels and bytes, or the bytes alone.
+inline constexpr const char* kPictureSize = "%d×%d像素, %d字节";
+inline constexpr const char* kFileSize = "%d字节";
 
 // Name of the per-user settings store the framework is given: the Windows build keeps the folders last
 // chosen in the two folder browsers below it.

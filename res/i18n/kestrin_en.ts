@@ -112,5 +112,19 @@
     <message><source>撤销拷贝%d个文件, %s</source><translation>copy of %d files, %s</translation></message>
     <message><source>撤销完成, 恢复了%d个文件, %d个无法恢复.</source><translation>Undo done, %d files taken back, %d could not be.</translation></message>
     <message><source>没有可撤销的批次.</source><translation>No batch to undo.</translation></message>
+    <message><source>复制选中的路径</source><translation>copy the selected paths</translation></message>
+    <message><source>复制全部路径</source><translation>copy all paths</translation></message>
+    <message><source>导出列表…</source><translation>export the list...</translation></message>
+    <message><source>导出列表</source><translation>Export the list</translation></message>
+    <message><source>无法写入:%s.</source><translation>Cannot write: %s.</translation></message>
+    <!-- The matches pane and the reference preview. -->
+    <message><source>%d行匹配</source><translation>%d matching lines</translation></message>
+    <message><source>至少%d行匹配</source><translation>at least %d matching lines</translation></message>
+    <message><source>还有%d行匹配未列出</source><translation>%d more matching lines not listed</translation></message>
+    <message><source>还有至少%d行匹配未列出</source><translation>at least %d more matching lines not listed</translation></message>
+    <message><source>文件的前%d行</source><translation>the first %d lines of the file</translation></message>
+    <message><source>无法读取:%s</source><translation>Cannot read: %s</translation></message>
+    <message><source>%d×%d像素, %d字节</source><translation>%dx%d px, %d bytes</translation></message>
+    <message><source>%d字节</source><translation>%d bytes</translation></message>
 </context>
 </TS>

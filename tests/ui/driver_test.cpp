@@ -49,7 +49,7 @@ TEST(Driver, StartDumpInContractOrder) {
   EXPECT_EQ(run.out,
             "text IDC_COPY_OUTPUT: \ntext IDC_PATH_PREFIX: \ntext IDC_INPUT_PATH: \ntext IDC_NAME_FILTER: \n"
             "text IDC_SEARCH_TEXT: \ntext IDC_EXT_FILTER: \ntext IDC_STATUS: \ntext IDC_REF_PATH: \n"
-            "text IDC_RENAME_OLD: \ntext IDC_RENAME_NEW: \n"
+            "text IDC_RENAME_OLD: \ntext IDC_RENAME_NEW: \ntext IDC_MATCH_COUNT: \ntext IDC_REF_PREVIEW: \n"
             "check IDC_RECURSIVE: 1\ncheck IDC_IGNORE_CASE: 0\ncheck IDC_NAME_WITH_DIR: 0\n"
             "check IDC_NAME_WITH_EXT: 0\ncheck IDC_INCLUDE_HIDDEN: 0\ncheck IDC_FORCE_RENAME: 0\n"
             "check IDC_RENAME_RESULTS_ONLY: 0\n"
@@ -64,6 +64,7 @@ TEST(Driver, StartDumpInContractOrder) {
             "enabled IDC_RECURSIVE: 1\nenabled IDC_IGNORE_CASE: 1\nenabled IDC_NAME_WITH_DIR: 1\n"
             "enabled IDC_NAME_WITH_EXT: 1\nenabled IDC_INCLUDE_HIDDEN: 1\nenabled IDC_RENAME_NEW: 1\n"
             "enabled IDC_FORCE_RENAME: 1\nenabled IDC_REF_REPORT: 1\nenabled IDC_FAILURES: 1\n"
+            "enabled IDC_MATCH_LIST: 1\nenabled IDC_MATCH_COUNT: 1\nenabled IDC_REF_PREVIEW: 1\n"
             "enabled IDC_UNDO: 0\nenabled IDC_RENAME_PREVIEW: 1\nenabled IDC_RENAME_RESULTS_ONLY: 1\n"
             "tooltip IDC_COPY_OUTPUT: 拷贝的文件放到此目录下, 各自保留路径前缀之后的目录.\n"
             "tooltip IDC_PATH_PREFIX: 拷贝时从每个文件的路径中去掉的开头部分, 路径的其余部分保留在输出目录下.\nend\n");
@@ -76,6 +77,8 @@ TEST(Driver, InvalidLinesStopTheRunWithStatusTwo) {
       "click",               "select IDC_REF_LIST x1",   "select IDC_REF_LIST",  "dblclk IDC_RESULT_LIST 1.5",
       "select IDC_SEARCH 0", "select IDC_REF_LIST -",    "key space",            "key",
       "browse-input-cancel now", "dump extra",           " dump",                "bad\x01\x7F",
+      "select IDC_REF_LIST 0 1", "select IDC_RESULT_LIST 0 x", "export IDC_REF_LIST /tmp/x", "export IDC_RESULT_LIST",
+      "wait now",
   };
   for (const char* line : lines) {
     SCOPED_TRACE(line);

@@ -55,6 +55,7 @@ TEST(LayoutTable, FlagsAppearOnlyOnTheKindsTheyApplyTo) {
       {kAutoHScroll, {ControlKind::Edit}},
       {kNotify, {ControlKind::ListBox}},
       {kAlwaysVScroll, {ControlKind::ListBox}},
+      {kExtendedSel, {ControlKind::ListBox}},
       {kAutoCheck, {ControlKind::CheckBox}},
       {kBordered, {ControlKind::ProgressBar}},
       {kHiddenAtStart, {ControlKind::ProgressBar, ControlKind::PushButton}},
@@ -122,9 +123,11 @@ TEST(LayoutTable, EverySizeFromTheMinimumUpKeepsTheLayoutWhole) {
         if (a.kind == ControlKind::Edit) {
           ASSERT_GE(ra.width, std::min(a.width, 60));
         }
-        if (a.kind == ControlKind::ListBox) {
+        // The two main lists keep room for many lines; the panes under them (the matches, the preview)
+        // keep a few lines' worth.
+        if (a.kind == ControlKind::ListBox || a.kind == ControlKind::Picture) {
           ASSERT_GE(ra.width, 200);
-          ASSERT_GE(ra.height, 150);
+          ASSERT_GE(ra.height, a.id == IDC_RESULT_LIST || a.id == IDC_REF_LIST ? 150 : 28);
         }
         for (std::size_t j = i + 1; j < controls.size(); ++j) {
           const ControlDef& b = controls[j];
@@ -145,7 +148,8 @@ TEST(LayoutTable, TheListsAndBoxesTakeTheExtraRoom) {
     int id;
     int extraX, extraY, extraWidth, extraHeight;  // for 100 more dialog units each way
   } cases[] = {
-      {IDC_RESULT_LIST, 0, 0, 60, 100},  {IDC_REF_LIST, 60, 0, 40, 100}, {IDC_INPUT_PATH, 0, 0, 100, 0},
+      {IDC_RESULT_LIST, 0, 0, 60, 70},   {IDC_REF_LIST, 60, 0, 40, 70},  {IDC_INPUT_PATH, 0, 0, 100, 0},
+      {IDC_MATCH_COUNT, 0, 70, 60, 0},   {IDC_MATCH_LIST, 0, 70, 60, 30}, {IDC_REF_PREVIEW, 60, 70, 40, 30},
       {IDC_SEARCH_TEXT, 0, 0, 60, 0},    {IDC_REF_PATH, 60, 0, 40, 0},   {IDC_STATUS, 0, 100, 100, 0},
       {IDC_OPEN_INPUT, 100, 0, 0, 0},    {IDC_SEARCH, 60, 0, 0, 0},      {IDC_REF_REPORT, 100, 0, 0, 0},
   };

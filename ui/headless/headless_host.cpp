@@ -71,6 +71,7 @@ void HeadlessHost::ListReset(int id) {
   ControlState& state = List(id, "ListReset");
   state.lines.clear();
   state.selection = -1;
+  state.alsoSelected.clear();
 }
 
 void HeadlessHost::ListAdd(int id, std::string_view text) { List(id, "ListAdd").lines.push_back(text); }
@@ -249,9 +250,43 @@ bool HeadlessHost::Select(int id, long long index) {
   ControlState& state = List(id, "Select");
   const int wanted =
       (index >= 0 && static_cast<unsigned long long>(index) < state.lines.size()) ? static_cast<int>(index) : -1;
-  const bool changed = wanted != state.selection;
+  const bool changed = wanted != state.selection || !state.alsoSelected.empty();
   state.selection = wanted;
+  state.alsoSelected.clear();
   return changed;
+}
+
+bool HeadlessHost::SelectMore(int id, long long index) {
+  ControlState& state = List(id, "SelectMore");
+  if ((state.def->styles & kExtendedSel) == 0) Fault("SelectMore", id, "not a list of extended selection");
+  if (index < 0 || static_cast<unsigned long long>(index) >= state.lines.size()) return false;
+  const int line = static_cast<int>(index);
+  if (line == state.selection) return false;
+  if (state.selection >= 0) state.alsoSelected.insert(state.selection);
+  state.alsoSelected.erase(line);
+  state.selection = line;
+  return true;
+}
+
+std::vector<int> HeadlessHost::ListSelection(int id) {
+  const ControlState& state = List(id, "ListSelection");
+  std::set<int> all = state.alsoSelected;
+  if (state.selection >= 0) all.insert(state.selection);
+  return std::vector<int>(all.begin(), all.end());
+}
+
+void HeadlessHost::ListAddMarked(int id, std::string_view text, std::size_t begin, std::size_t length) {
+  ListAdd(id, text);
+  if (begin > text.size() || length > text.size() - begin) Fault("ListAddMarked", id, "mark outside the line");
+}
+
+std::optional<std::string> HeadlessHost::SaveFileName(const char* title, const std::string& suggestedName) {
+  static_cast<void>(title);
+  static_cast<void>(suggestedName);
+  if (m_saveAnswers.empty()) return std::nullopt;
+  std::optional<std::string> answer = std::move(m_saveAnswers.front());
+  m_saveAnswers.pop_front();
+  return answer;
 }
 
 void HeadlessHost::QueueBrowseAnswer(std::optional<std::string> answer) {

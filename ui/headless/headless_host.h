@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,11 @@ class HeadlessHost : public DialogHost {
   void ListReset(int id) override;
   void ListAdd(int id, std::string_view text) override;
   int ListCurSel(int id) override;
+  std::vector<int> ListSelection(int id) override;
+  // As ListAdd; a mark outside the line is a fault of the caller.
+  void ListAddMarked(int id, std::string_view text, std::size_t begin, std::size_t length) override;
+  // The next scripted answer (QueueSaveAnswer); none left: cancelled.
+  std::optional<std::string> SaveFileName(const char* title, const std::string& suggestedName) override;
   void SetProgressRange(int lower, int upper) override;
   void SetProgressPos(int position) override;
   void Show(int id, bool visible) override;
@@ -103,12 +109,16 @@ class HeadlessHost : public DialogHost {
   void Toggle(int id);
   // The list's selection becomes index, or none when index is outside its lines. True when it changed.
   bool Select(int id, long long index);
+  // Ctrl+click in a list of extended selection: line index is selected too and becomes the current line.
+  // True when the selection changed.
+  bool SelectMore(int id, long long index);
 
   // The preview goes (the caller then hands the dialog the button that closed it).
   void ClosePreview() { m_preview.reset(); }
 
   // Scripted services.
   void QueueBrowseAnswer(std::optional<std::string> answer);  // next browser answers, in order; none left: cancel
+  void QueueSaveAnswer(std::optional<std::string> answer) { m_saveAnswers.push_back(std::move(answer)); }
   void SetCtrlHeld(bool held) { m_ctrlHeld = held; }
   // Called as each side effect happens (besides being recorded).
   std::function<void(const std::string& path)> onOpen;
@@ -149,7 +159,8 @@ class HeadlessHost : public DialogHost {
     bool visible = true;
     bool enabled = true;
     FileList lines;
-    int selection = -1;
+    int selection = -1;           // the current line
+    std::set<int> alsoSelected;   // the other selected lines (extended selection)
   };
   ControlState& State(int id, const char* operation);
   const ControlState& State(int id) const;
@@ -163,6 +174,7 @@ class HeadlessHost : public DialogHost {
   int m_progressPos = 0;
   bool m_ctrlHeld = false;
   std::deque<std::optional<std::string>> m_browseAnswers;
+  std::deque<std::optional<std::string>> m_saveAnswers;
   std::vector<std::string> m_browseTitles;
   std::vector<std::string> m_browseStarts;
   std::map<std::string, std::string> m_settings;

@@ -123,9 +123,10 @@ class Driver {
       return true;
     }
     if (line == "wait") {
-      m_host.RunPostedUntil([this] { return !m_dialog.Running(); });
+      m_host.RunPostedUntil([this] { return !m_dialog.Running() && !m_dialog.PanesBusy(); });
       return true;
     }
+    if (word == "export") return Export(argument);
     return false;
   }
 
@@ -161,13 +162,34 @@ class Driver {
     return true;
   }
 
+  // "export IDC_RESULT_LIST FILE": the list's paths into FILE, as the menu's export writes them.
+  bool Export(std::string_view argument) {
+    const Split split = SplitWord(argument);
+    const std::optional<int> id = ControlByName(split.word);
+    if (!id || *id != IDC_RESULT_LIST || !split.rest || split.rest->empty()) return false;
+    m_dialog.ExportList(*id, std::string(*split.rest));
+    return true;
+  }
+
+  // "select LIST I" selects line I alone; "select LIST I J ..." (a list of extended selection) then adds
+  // J and the others as Ctrl+clicks do, the last one given becoming the current line.
   bool SelectLine(std::string_view argument, bool doubleClick) {
     const Split split = SplitWord(argument);
     const std::optional<int> id = ControlByName(split.word);
     if (!id || m_host.Control(*id).kind != ControlKind::ListBox || !split.rest) return false;
-    const std::optional<long long> index = ParseIndex(*split.rest);
-    if (!index) return false;
-    if (m_host.Select(*id, *index)) m_dialog.OnCommand(*id, Notify::SelChange);
+    std::vector<long long> indices;
+    for (std::string_view rest = *split.rest;;) {
+      const Split item = SplitWord(rest);
+      const std::optional<long long> index = ParseIndex(item.word);
+      if (!index) return false;
+      indices.push_back(*index);
+      if (!item.rest) break;
+      rest = *item.rest;
+    }
+    if (indices.size() > 1 && (m_host.Control(*id).styles & kExtendedSel) == 0) return false;
+    bool changed = m_host.Select(*id, indices.front());
+    for (std::size_t k = 1; k < indices.size(); ++k) changed = m_host.SelectMore(*id, indices[k]) || changed;
+    if (changed) m_dialog.OnCommand(*id, Notify::SelChange);
     if (doubleClick) m_dialog.OnCommand(*id, Notify::DblClk);
     return true;
   }
@@ -183,7 +205,11 @@ class Driver {
   }
 
   void Dump() {
-    for (const ControlDef* def : ControlsOfKind(ControlKind::Edit)) {
+    // The texts of the boxes and of the picture's line, in identifier order.
+    std::vector<const ControlDef*> texts = ControlsOfKind(ControlKind::Edit);
+    for (const ControlDef* def : ControlsOfKind(ControlKind::Picture)) texts.push_back(def);
+    std::stable_sort(texts.begin(), texts.end(), [](const ControlDef* a, const ControlDef* b) { return a->id < b->id; });
+    for (const ControlDef* def : texts) {
       m_out << "text " << def->name << ": " << EscapeText(m_host.Text(def->id)) << '\n';
     }
     for (const ControlDef* def : ControlsOfKind(ControlKind::CheckBox)) {
@@ -199,7 +225,7 @@ class Driver {
     for (const ControlDef* def : ControlsOfKind()) {
       m_out << "enabled " << def->name << ": " << (m_host.Enabled(def->id) ? 1 : 0) << '\n';
     }
-    for (int id : {IDC_RESULT_LIST, IDC_REF_LIST}) {
+    for (int id : {IDC_RESULT_LIST, IDC_REF_LIST, IDC_MATCH_LIST}) {
       // A line at a time into one string, written at once: a list may hold hundreds of thousands.
       const FileList& lines = m_host.LineList(id);
       const std::string head = std::string("list ") + ControlName(id) + '[';
