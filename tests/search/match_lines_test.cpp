@@ -178,6 +178,7 @@ TEST(MatchLines, ALineCallbackThatSaysStopEndsTheSearch) {
   }
 }
 
+#ifndef _WIN32
 // A file's lines as the pane lists them: "N:TEXT", as a line-oriented search tool prints them.
 std::string Listed(const FileLines& lines) {
   std::string out;
@@ -185,7 +186,6 @@ std::string Listed(const FileLines& lines) {
   return out;
 }
 
-#ifndef _WIN32
 // grep -n -F (with -i for the no-case rule, -a so that NUL bytes are text) in the C locale.
 std::string Grep(const std::string& file, const std::string& pattern, bool ignoreCase) {
   const std::string command = std::string("LC_ALL=C grep -a -n -F ") + (ignoreCase ? "-i " : "") + "-e '" + pattern +

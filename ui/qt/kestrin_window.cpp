@@ -24,6 +24,7 @@
 #include "ui/qt/byte_limit_validator.h"
 #include "ui/qt/byte_text.h"
 #include "ui/qt/list_box.h"
+#include "ui/qt/picture_box.h"
 #include "ui/resource_ids.h"
 #include "ui/texts.h"
 
@@ -153,6 +154,7 @@ QWidget* KestrinWindow::Create(const ControlDef& def) {
     }
     case ControlKind::ListBox: {
       auto* list = new ListBox(this);
+      list->SetExtendedSelection((def.styles & kExtendedSel) != 0);
       const int id = def.id;
       list->onSelChange = [this, id] { Route(id, Notify::SelChange); };
       // doubleClicked, not activated: some styles activate on a single click or on Enter.
@@ -160,6 +162,8 @@ QWidget* KestrinWindow::Create(const ControlDef& def) {
       list->onContextMenu = [this, id](int row, QPoint at) { ShowEntryMenu(id, row, at); };
       return list;
     }
+    case ControlKind::Picture:
+      return new PictureBox(this);
     case ControlKind::ProgressBar: {
       auto* bar = new QProgressBar(this);
       bar->setTextVisible(false);
@@ -222,6 +226,7 @@ QWidget* KestrinWindow::Control(int id) const {
 QLineEdit* KestrinWindow::Edit(int id) const { return qobject_cast<QLineEdit*>(Control(id)); }
 QAbstractButton* KestrinWindow::Button(int id) const { return qobject_cast<QAbstractButton*>(Control(id)); }
 ListBox* KestrinWindow::List(int id) const { return dynamic_cast<ListBox*>(Control(id)); }
+PictureBox* KestrinWindow::PictureControl(int id) const { return dynamic_cast<PictureBox*>(Control(id)); }
 QProgressBar* KestrinWindow::Progress() const { return qobject_cast<QProgressBar*>(Control(IDC_PROGRESS)); }
 
 void KestrinWindow::FocusFirstControl() {
@@ -251,6 +256,16 @@ void KestrinWindow::ShowEntryMenu(int listId, int row, QPoint globalPos) {
                                                         {text::kMenuCopyPath, EntryCommand::CopyPath}};
   std::vector<std::pair<QAction*, EntryCommand>> actions;
   for (const auto& [caption, command] : items) actions.emplace_back(menu.addAction(TranslateText(caption)), command);
+  if (listId == IDC_RESULT_LIST) {
+    // The list's own commands, on its selected lines or all of them.
+    menu.addSeparator();
+    const std::pair<const char*, EntryCommand> listItems[] = {{text::kMenuCopySelected, EntryCommand::CopySelectedPaths},
+                                                              {text::kMenuCopyAll, EntryCommand::CopyAllPaths},
+                                                              {text::kMenuExport, EntryCommand::ExportList}};
+    for (const auto& [caption, command] : listItems) {
+      actions.emplace_back(menu.addAction(TranslateText(caption)), command);
+    }
+  }
   QAction* chosen = menu.exec(globalPos);
   for (const auto& [action, command] : actions) {
     if (action == chosen && m_dialog) m_dialog->OnEntryCommand(listId, row, command);

@@ -20,6 +20,7 @@ class QProgressBar;
 namespace kestrin::qt {
 
 class ListBox;
+class PictureBox;
 
 // The local files of a drop, in order, as the bytes the file system knows them by (a name that is not
 // valid UTF-8 keeps its bytes). Items that are not local files are left out.
@@ -50,6 +51,7 @@ class KestrinWindow : public QDialog {
   QLineEdit* Edit(int id) const;
   QAbstractButton* Button(int id) const;
   ListBox* List(int id) const;
+  PictureBox* PictureControl(int id) const;
   QProgressBar* Progress() const;
 
   BaseUnits Units() const { return m_units; }

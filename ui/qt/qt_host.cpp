@@ -1,6 +1,8 @@
 #include "ui/qt/qt_host.h"
 
 #include <QAbstractButton>
+#include <QBuffer>
+#include <QImageReader>
 #include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -31,7 +33,11 @@
 #include "ui/qt/byte_text.h"
 #include "ui/qt/kestrin_window.h"
 #include "ui/qt/list_box.h"
+<<<<<<< HEAD
 #include "ui/resource_ids.h"
+=======
+#include "ui/qt/picture_box.h"
+>>>>>>> 9385a73 (Window (Qt): the result list selects several lines, its menu copies the selected or all paths and exports the list; the matches pane draws the matched text in bold; the preview shows the picture scaled to fit over its size line (QImageReader, read scaled when large). Windows: the preview's size line; the template's new rows. Tests: the context-menu helper's poll ends with its request, so that a request that opens no menu cannot answer the next test's)
 #include "ui/texts.h"
 
 namespace kestrin::qt {
@@ -63,6 +69,7 @@ constexpr char kSettingsName[] = "kestrin";
 std::string QtDialogHost::GetText(int id) {
   QWidget* control = m_window.Control(id);
   if (auto* edit = dynamic_cast<ByteEdit*>(control)) return edit->Bytes();
+  if (auto* picture = dynamic_cast<PictureBox*>(control)) return ToBytes(picture->Text());
   if (auto* button = qobject_cast<QAbstractButton*>(control)) return ToBytes(button->text());
   return {};
 }
@@ -74,6 +81,8 @@ void QtDialogHost::SetText(int id, std::string_view text) {
     edit->setCursorPosition(0);  // the box shows the text from its start
   } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
     button->setText(ToQString(text));
+  } else if (auto* picture = dynamic_cast<PictureBox*>(control)) {
+    picture->SetText(ToQString(text));
   }
 }
 
@@ -97,6 +106,22 @@ void QtDialogHost::ListAdd(int id, std::string_view text) {
 int QtDialogHost::ListCurSel(int id) {
   ListBox* list = m_window.List(id);
   return list ? list->CurSel() : -1;
+}
+
+std::vector<int> QtDialogHost::ListSelection(int id) {
+  ListBox* list = m_window.List(id);
+  return list ? list->Selection() : std::vector<int>{};
+}
+
+void QtDialogHost::ListAddMarked(int id, std::string_view text, std::size_t begin, std::size_t length) {
+  ListBox* list = m_window.List(id);
+  if (!list) return;
+  // The mark in characters of the text as shown: the bytes before it, and its own, each shown alike.
+  begin = std::min(begin, text.size());
+  length = std::min(length, text.size() - begin);
+  const QString before = ShowBytes(text.substr(0, begin)).text;
+  const QString marked = ShowBytes(text.substr(begin, length)).text;
+  list->AddMarked(ShowBytes(text).text, static_cast<int>(before.size()), static_cast<int>(marked.size()));
 }
 
 void QtDialogHost::SetProgressRange(int lower, int upper) {
@@ -189,8 +214,46 @@ bool QtDialogHost::ShellOpen(const std::string& path) {
 void QtDialogHost::CopyToClipboard(const std::string& text) {
   auto* mime = new QMimeData;
   mime->setText(ToQString(text));
-  if (!text.empty() && text.front() == '/') mime->setUrls({LocalFileUrl(text)});
+  QList<QUrl> urls;
+  for (std::string_view rest = text; !rest.empty();) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    const std::string_view line = rest.substr(0, end);
+    if (!line.empty() && line.front() == '/') urls.append(LocalFileUrl(std::string(line)));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+  }
+  if (!urls.isEmpty()) mime->setUrls(urls);
   QGuiApplication::clipboard()->setMimeData(mime);
+}
+
+std::optional<std::string> QtDialogHost::SaveFileName(const char* title, const std::string& suggestedName) {
+  const QString file = QFileDialog::getSaveFileName(&m_window, QString::fromUtf8(title),
+                                                    QDir::home().filePath(ToQString(suggestedName)));
+  if (file.isEmpty()) return std::nullopt;
+  const QByteArray bytes = QFile::encodeName(file);
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+std::optional<Picture> QtDialogHost::DecodePicture(int /*id*/, std::string_view bytes) {
+  QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer);
+  reader.setAutoTransform(true);
+  const QSize size = reader.size();
+  if (size.isValid() && (size.width() > kPictureBound || size.height() > kPictureBound)) {
+    reader.setScaledSize(size.scaled(kPictureBound, kPictureBound, Qt::KeepAspectRatio));
+  }
+  QImage image = reader.read();
+  if (image.isNull()) return std::nullopt;
+  const QSize full = size.isValid() ? size : image.size();
+  return Picture{full.width(), full.height(), std::make_shared<const QImage>(std::move(image))};
+}
+
+void QtDialogHost::ShowPicture(int id, const Picture* picture) {
+  PictureBox* box = m_window.PictureControl(id);
+  if (!box) return;
+  const auto* image = picture ? static_cast<const QImage*>(picture->shown.get()) : nullptr;
+  box->SetPicture(image ? *image : QImage());
 }
 
 std::optional<std::string> QtDialogHost::ReadSetting(const char* name) {

@@ -19,6 +19,9 @@ class QtDialogHost : public DialogHost {
   void ListReset(int id) override;
   void ListAdd(int id, std::string_view text) override;
   int ListCurSel(int id) override;
+  std::vector<int> ListSelection(int id) override;
+  // The marked part in bold.
+  void ListAddMarked(int id, std::string_view text, std::size_t begin, std::size_t length) override;
   void SetProgressRange(int lower, int upper) override;
   void SetProgressPos(int position) override;
   void Show(int id, bool visible) override;
@@ -43,8 +46,16 @@ class QtDialogHost : public DialogHost {
   void ShowPreview(const RenamePreview& preview) override;
   // Queued to the window's thread; dropped if the window is gone by then.
   void PostToWindow(std::function<void()> call) override;
-  // The path as text, and as a file URL with its exact bytes for programs that take files.
+  // The text, and each of its lines that is an absolute path as a file URL with its exact bytes for
+  // programs that take files.
   void CopyToClipboard(const std::string& text) override;
+  std::optional<std::string> SaveFileName(const char* title, const std::string& suggestedName) override;
+  // QImageReader on the bytes, with the formats of the installed image plugins (TGA and DDS among them
+  // where Qt's image formats are installed); a picture larger than kPictureBound is read scaled down.
+  std::optional<Picture> DecodePicture(int id, std::string_view bytes) override;
+  void ShowPicture(int id, const Picture* picture) override;
+  // The most a decoded picture keeps, each way, in pixels.
+  static constexpr int kPictureBound = 1024;
   // QSettings of the organisation and application "kestrin" (~/.config/kestrin/kestrin.conf), byte-exact.
   std::optional<std::string> ReadSetting(const char* name) override;
   void WriteSetting(const char* name, const std::string& value) override;

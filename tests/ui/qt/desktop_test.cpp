@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTest>
@@ -91,12 +92,19 @@ class DesktopTest : public ::testing::Test {
   // Chooses the item captioned choice (nothing: closes the menu) and returns the items it showed.
   std::vector<std::string> ContextMenu(int listId, int row, const char* choice) {
     ListBox* list = h->window.List(listId);
-    std::vector<std::string> shown;
-    Poll([&] {
+    // Shared with the poll, which ends with this call: a request that opens no menu must not leave it
+    // waiting for the next test's menu.
+    struct Asked {
+      std::vector<std::string> shown;
+      bool over = false;
+    };
+    auto asked = std::make_shared<Asked>();
+    Poll([asked, choice] {
+      if (asked->over) return true;
       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (menu == nullptr) return false;
       for (QAction* action : menu->actions()) {
-        shown.push_back(action->text().toStdString());
+        asked->shown.push_back(action->text().toStdString());
         if (choice && action->text() == QString::fromUtf8(choice)) menu->setActiveAction(action);
       }
       QTest::keyClick(menu, choice ? Qt::Key_Return : Qt::Key_Escape);
@@ -106,7 +114,8 @@ class DesktopTest : public ::testing::Test {
     QContextMenuEvent event(row >= 0 ? QContextMenuEvent::Mouse : QContextMenuEvent::Keyboard, at,
                             list->viewport()->mapToGlobal(at));
     QCoreApplication::sendEvent(list->viewport(), &event);
-    return shown;
+    asked->over = true;
+    return asked->shown;
   }
 
   Tree tree;
@@ -115,8 +124,10 @@ class DesktopTest : public ::testing::Test {
 
 TEST_F(DesktopTest, ContextMenusOpenTheFileItsFolderOrCopyItsPath) {
   const std::vector<std::string> items = {"打开", "打开所在目录", "复制完整路径"};
+  std::vector<std::string> resultItems = items;
+  resultItems.insert(resultItems.end(), {"", "复制选中的路径", "复制全部路径", "导出列表…"});
   const std::string first = std::string(h->dialog.Results()[0]);
-  EXPECT_EQ(ContextMenu(IDC_RESULT_LIST, 0, "打开"), items);
+  EXPECT_EQ(ContextMenu(IDC_RESULT_LIST, 0, "打开"), resultItems);
   EXPECT_EQ(h->host.opened, std::vector<std::string>{first});
 
   EXPECT_EQ(ContextMenu(IDC_REF_LIST, 0, "打开所在目录"), items);
@@ -135,6 +146,32 @@ TEST_F(DesktopTest, ContextMenusOpenTheFileItsFolderOrCopyItsPath) {
   QTest::mouseClick(refs->viewport(), Qt::RightButton, Qt::NoModifier, refs->visualRect(refs->model()->index(0, 0)).center());
   EXPECT_EQ(refs->CurSel(), -1);
   EXPECT_EQ(h->host.GetText(IDC_SEARCH_TEXT), "");
+}
+
+// Several results at once: a Ctrl+click adds a line, the menu copies the selected lines or all of them,
+// and exports the list into the file the save dialog names, one path a line.
+TEST_F(DesktopTest, TheResultListsMenuCopiesAndExportsThePaths) {
+  const FileList& results = h->dialog.Results();
+  ASSERT_EQ(results.size(), 2u);
+  const std::string all = std::string(results[0]) + "\n" + std::string(results[1]) + "\n";
+  ListBox* list = h->window.List(IDC_RESULT_LIST);
+  list->Select(1);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualRect(list->model()->index(0, 0)).center());
+  EXPECT_EQ(list->Selection(), (std::vector<int>{0, 1}));
+  EXPECT_EQ(list->CurSel(), 0);  // the line clicked last
+  ASSERT_FALSE(ContextMenu(IDC_RESULT_LIST, 0, "复制选中的路径").empty());
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), all);
+  EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->urls().size(), 2);
+  list->Select(1);
+  ASSERT_FALSE(ContextMenu(IDC_RESULT_LIST, 1, "复制选中的路径").empty());
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), std::string(results[1]) + "\n");
+  ASSERT_FALSE(ContextMenu(IDC_RESULT_LIST, 1, "复制全部路径").empty());
+  EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), all);
+  h->host.saveFiles.push_back(tree.Path("list.txt"));
+  ASSERT_FALSE(ContextMenu(IDC_RESULT_LIST, 0, "导出列表…").empty());
+  QFile exported(QString::fromStdString(tree.Path("list.txt")));
+  ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+  EXPECT_EQ(exported.readAll().toStdString(), all);
 }
 
 // The desktop's answer, as xdg-open gives it by its status; without xdg-open, Qt's own services (none on

@@ -42,6 +42,7 @@ class ScriptedHost : public QtDialogHost {
   using QtDialogHost::QtDialogHost;
 
   std::deque<std::optional<std::string>> folders;  // the chooser's next answers; nothing: cancelled
+  std::deque<std::optional<std::string>> saveFiles;  // the save dialog's next answers; nothing: cancelled
   std::vector<std::string> browseTitles;
   std::vector<std::string> browseStarts;
   bool realOpen = false;  // hand opens to the desktop instead of only recording them
@@ -61,6 +62,12 @@ class ScriptedHost : public QtDialogHost {
     if (folders.empty()) return std::nullopt;
     std::optional<std::string> answer = folders.front();
     folders.pop_front();
+    return answer;
+  }
+  std::optional<std::string> SaveFileName(const char* /*title*/, const std::string& /*suggested*/) override {
+    if (saveFiles.empty()) return std::nullopt;
+    std::optional<std::string> answer = saveFiles.front();
+    saveFiles.pop_front();
     return answer;
   }
   void ShowMessage(std::string_view text, std::string_view caption) override {

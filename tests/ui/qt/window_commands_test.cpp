@@ -19,6 +19,7 @@
 
 #include "../gate_fs.h"
 #include "qt_test_support.h"
+#include "ui/qt/list_box.h"
 #include "ui/layout.h"
 
 namespace kestrin::qt::testing {
@@ -91,6 +92,46 @@ TEST_F(WindowCommandsTest, TheWindowAnswersWhileTheSearchRunsAndEscapeStopsIt) {
   // What was found is kept in list order; with a worker per core every file may have been begun before
   // the stop, and begun files are finished.
   for (std::size_t i = 0; i < h->dialog.Results().size(); ++i) EXPECT_EQ(h->dialog.Results()[i], h->dialog.Files()[i]);
+}
+
+// The results show while the search still runs; a selected result then shows its matching lines, the
+// text searched for marked.
+TEST_F(WindowCommandsTest, ResultsShowWhileTheSearchRunsAndTheMatchesPaneFollowsTheSelection) {
+  for (int i = 0; i < 8; ++i) tree.File("in/f" + std::to_string(i) + ".txt", "one\nthe key " + std::to_string(i) + "\n");
+  h = std::make_unique<Harness>();
+  h->host.folders.push_back(tree.Path("in"));
+  QTest::mouseClick(h->window.Button(IDC_OPEN_INPUT), Qt::LeftButton);
+  ASSERT_EQ(h->dialog.Files().size(), 8u);
+  // Held at the last file the walk listed: the others are found before it.
+  const std::string last(h->dialog.Files()[7]);
+  GateFileSystem held(NativeFileSystem(), GateFileSystem::At::Read, last);
+  ScopedFileSystem useHeld(held);
+  h->window.Edit(IDC_SEARCH_TEXT)->setText(QStringLiteral("key"));
+  held.Arm();
+  h->host.leaveRunning = true;
+  QTest::mouseClick(h->window.Button(IDC_SEARCH), Qt::LeftButton);
+  held.WaitReached();
+  ListBox* results = h->window.List(IDC_RESULT_LIST);
+  EXPECT_TRUE(ProcessUntil([&] { return results->model()->rowCount() >= 1; })) << "no result shown while searching";
+  EXPECT_TRUE(h->dialog.Running());
+  held.Open();
+  ASSERT_TRUE(ProcessUntil([&] { return !h->dialog.Running(); }));
+  ASSERT_EQ(results->Count(), 8);
+
+  results->Select(3);
+  ListBox* matches = h->window.List(IDC_MATCH_LIST);
+  ASSERT_TRUE(ProcessUntil([&] { return matches->Count() == 1; }));
+  const std::string file(h->dialog.Results()[3]);
+  const QString number = QString::fromStdString(file.substr(file.size() - 5, 1));
+  EXPECT_EQ(matches->Line(0), QStringLiteral("2: the key ") + number);
+  EXPECT_EQ(matches->model()->index(0, 0).data(LineModel::kMarkRole).toPoint(), QPoint(7, 3));
+  EXPECT_EQ(h->window.Edit(IDC_MATCH_COUNT)->text(), QStringLiteral("1行匹配"));
+  // A double-click on the line opens the file.
+  const QPoint at = matches->visualRect(matches->model()->index(0, 0)).center();
+  QTest::mouseClick(matches->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+  QTest::mouseDClick(matches->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+  ASSERT_FALSE(h->host.opened.empty());
+  EXPECT_EQ(h->host.opened.back(), file);
 }
 
 TEST_F(WindowCommandsTest, TheStopButtonStopsAndClosingWaitsForTheCommand) {

@@ -129,11 +129,15 @@ TEST_F(WindowTest, ResizedTheListsAndBoxesTakeTheRoomAndButtonsMoveAlong) {
   const QSize normal = w.size();
   const auto geometry = [&](int id) { return w.Control(id)->geometry(); };
   const QRect results = geometry(IDC_RESULT_LIST), refs = geometry(IDC_REF_LIST), search = geometry(IDC_SEARCH),
-              status = geometry(IDC_STATUS), open = geometry(IDC_OPEN_INPUT);
+              status = geometry(IDC_STATUS), open = geometry(IDC_OPEN_INPUT), matches = geometry(IDC_MATCH_LIST),
+              preview = geometry(IDC_REF_PREVIEW);
   w.resize(normal + QSize(200, 100));
   QCoreApplication::processEvents();
-  EXPECT_EQ(geometry(IDC_RESULT_LIST), results.adjusted(0, 0, 120, 100));
-  EXPECT_EQ(geometry(IDC_REF_LIST), refs.adjusted(120, 0, 200, 100));
+  // The lists take 7 tenths of the extra height, the panes under them the rest.
+  EXPECT_EQ(geometry(IDC_RESULT_LIST), results.adjusted(0, 0, 120, 70));
+  EXPECT_EQ(geometry(IDC_REF_LIST), refs.adjusted(120, 0, 200, 70));
+  EXPECT_EQ(geometry(IDC_MATCH_LIST), matches.adjusted(0, 70, 120, 100));
+  EXPECT_EQ(geometry(IDC_REF_PREVIEW), preview.adjusted(120, 70, 200, 100));
   EXPECT_EQ(geometry(IDC_SEARCH), search.translated(120, 0));
   EXPECT_EQ(geometry(IDC_STATUS), status.adjusted(0, 100, 200, 100));
   EXPECT_EQ(geometry(IDC_OPEN_INPUT), open.translated(200, 0));
@@ -186,7 +190,8 @@ TEST_F(WindowTest, ControlsSitWhereTheLayoutTablePutsThem) {
     int x, y, width, height;  // dialog units
   };
   const Spot spots[] = {
-      {IDC_SEARCH, 453, 99, 26, 15},      {IDC_RESULT_LIST, 12, 119, 470, 351}, {IDC_REF_LIST, 492, 144, 315, 331},
+      {IDC_SEARCH, 453, 99, 26, 15},      {IDC_RESULT_LIST, 12, 119, 470, 257}, {IDC_REF_LIST, 492, 144, 315, 255},
+      {IDC_MATCH_LIST, 12, 391, 470, 79},   {IDC_REF_PREVIEW, 492, 401, 315, 74},
       {IDC_STATUS, 7, 480, 748, 14},      {IDC_PROGRESS, 7, 489, 800, 12},      {IDC_COPY_OUTPUT, 72, 47, 476, 14},
       {IDC_FORCE_RENAME, 637, 13, 165, 13}, {IDC_RENAME, 637, 87, 63, 15},   {IDC_RENAME_PREVIEW, 703, 87, 40, 15},
   };
@@ -216,7 +221,8 @@ TEST_F(WindowTest, StartsWithTheControlsOfAFreshDialog) {
       ListBox* list = h->window.List(def.id);
       ASSERT_NE(list, nullptr);
       EXPECT_EQ(list->Count(), 0);
-      EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+      EXPECT_EQ(list->selectionMode(), def.id == IDC_RESULT_LIST ? QAbstractItemView::ExtendedSelection
+                                                                 : QAbstractItemView::SingleSelection);
       EXPECT_EQ(list->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
       EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     }

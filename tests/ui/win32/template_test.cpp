@@ -167,7 +167,8 @@ const char* ClassOf(ControlKind kind) {
     case ControlKind::GroupBox:
     case ControlKind::PushButton:
     case ControlKind::CheckBox: return "Button";
-    case ControlKind::Label: return "Static";
+    case ControlKind::Label:
+    case ControlKind::Picture: return "Static";
     case ControlKind::Edit: return "Edit";
     case ControlKind::ListBox: return "ListBox";
     case ControlKind::ProgressBar: return "msctls_progress32";
@@ -183,7 +184,8 @@ DWORD StyleOf(const ControlDef& c) {
   if (has(kTabStop)) style |= WS_TABSTOP;
   switch (c.kind) {
     case ControlKind::GroupBox: style |= BS_GROUPBOX; break;
-    case ControlKind::Label: style |= SS_LEFT; break;
+    case ControlKind::Label:
+    case ControlKind::Picture: style |= SS_LEFT; break;
     case ControlKind::PushButton: style |= BS_PUSHBUTTON; break;
     case ControlKind::CheckBox: style |= has(kAutoCheck) ? BS_AUTOCHECKBOX : BS_CHECKBOX; break;
     case ControlKind::Edit:
