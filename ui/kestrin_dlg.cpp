@@ -16,6 +16,7 @@
 #include "fileops/copy.h"
 #include "fileops/default_paths.h"
 #include "fileops/path_lines.h"
+#include "fileops/planning_fs.h"
 #include "fileops/rename.h"
 #include "fileops/resource_names.h"
 #include "fileops/undo.h"

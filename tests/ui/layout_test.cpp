@@ -37,7 +37,7 @@ TEST(LayoutTable, FramesAndLabelsComeFirstWithoutIdentifiersThenNamedControls) {
     EXPECT_EQ(FindControl(c.id), &c);
     EXPECT_STREQ(ControlName(c.id), c.name);
   }
-  EXPECT_EQ(ids.size(), 30u);
+  EXPECT_EQ(ids.size(), 33u);
   for (const int id : {-1, 0, IDD_KESTRIN_DIALOG, IDR_MAINFRAME}) {
     EXPECT_EQ(FindControl(id), nullptr) << id;
     EXPECT_EQ(ControlName(id), nullptr) << id;

@@ -33,11 +33,8 @@
 #include "ui/qt/byte_text.h"
 #include "ui/qt/kestrin_window.h"
 #include "ui/qt/list_box.h"
-<<<<<<< HEAD
-#include "ui/resource_ids.h"
-=======
 #include "ui/qt/picture_box.h"
->>>>>>> 9385a73 (Window (Qt): the result list selects several lines, its menu copies the selected or all paths and exports the list; the matches pane draws the matched text in bold; the preview shows the picture scaled to fit over its size line (QImageReader, read scaled when large). Windows: the preview's size line; the template's new rows. Tests: the context-menu helper's poll ends with its request, so that a request that opens no menu cannot answer the next test's)
+#include "ui/resource_ids.h"
 #include "ui/texts.h"
 
 namespace kestrin::qt {
