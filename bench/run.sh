@@ -349,6 +349,13 @@ if [ -x "$build/ui/qt/kestrin-qt-bench" ]; then
   QT_QPA_PLATFORM=offscreen "$build/ui/qt/kestrin-qt-bench" 200000 2>/dev/null
 fi
 
+# The Qt window while the matches pane fills for a 2 GiB file: the longest wait of the event loop.
+if [ -x "$build/ui/qt/kestrin-qt-pane-bench" ]; then
+  echo
+  echo "== Qt window, matches pane of a 2 GiB file (offscreen)"
+  QT_QPA_PLATFORM=offscreen "$build/ui/qt/kestrin-qt-pane-bench" 2 2>/dev/null
+fi
+
 echo
 echo "== in-memory search (Google Benchmark; bytes_per_second from CPU time)"
 "$build/bench/kestrin-search-membench" --benchmark_min_time=0.3 2>/dev/null
