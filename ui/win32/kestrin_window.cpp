@@ -136,7 +136,7 @@ bool CKestrinWindow::OnContextMenu(HWND window, POINT at) {
   if ((id != IDC_RESULT_LIST && id != IDC_REF_LIST) || GetParent(window) != GetSafeHwnd()) return false;
   int row = -1;
   if (at.x == -1 && at.y == -1) {
-    row = static_cast<int>(SendMessageA(window, LB_GETCURSEL, 0, 0));
+    row = m_host->ListCurSel(id);
     RECT line{};
     SendMessageA(window, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&line));
     at = POINT{(line.left + line.right) / 2, (line.top + line.bottom) / 2};
@@ -152,13 +152,27 @@ bool CKestrinWindow::OnContextMenu(HWND window, POINT at) {
   const std::pair<const char*, EntryCommand> items[] = {{text::kMenuOpen, EntryCommand::Open},
                                                         {text::kMenuOpenFolder, EntryCommand::OpenFolder},
                                                         {text::kMenuCopyPath, EntryCommand::CopyPath}};
+  // The result list's own commands, on its selected lines or all of them, after a separator.
+  const std::pair<const char*, EntryCommand> listItems[] = {{text::kMenuCopySelected, EntryCommand::CopySelectedPaths},
+                                                            {text::kMenuCopyAll, EntryCommand::CopyAllPaths},
+                                                            {text::kMenuExport, EntryCommand::ExportList}};
+  std::vector<EntryCommand> commands;
   const HMENU menu = CreatePopupMenu();
-  UINT command = 1;
-  for (const auto& item : items) AppendMenuA(menu, MF_STRING, command++, m_host->Translate(item.first).c_str());
+  for (const auto& item : items) {
+    commands.push_back(item.second);
+    AppendMenuA(menu, MF_STRING, commands.size(), m_host->Translate(item.first).c_str());
+  }
+  if (id == IDC_RESULT_LIST) {
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    for (const auto& item : listItems) {
+      commands.push_back(item.second);
+      AppendMenuA(menu, MF_STRING, commands.size(), m_host->Translate(item.first).c_str());
+    }
+  }
   const UINT chosen = static_cast<UINT>(
       TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, GetSafeHwnd(), nullptr));
   DestroyMenu(menu);
-  if (chosen >= 1 && chosen < command) m_dlg.OnEntryCommand(id, row, items[chosen - 1].second);
+  if (chosen >= 1 && chosen <= commands.size()) m_dlg.OnEntryCommand(id, row, commands[chosen - 1]);
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/win32/win32_host.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -77,7 +78,49 @@ void Win32DialogHost::ListAdd(int id, std::string_view text) {
   SendMessageA(list, WM_SETREDRAW, FALSE, 0);
 }
 
-int Win32DialogHost::ListCurSel(int id) { return static_cast<int>(SendMessageA(Item(id), LB_GETCURSEL, 0, 0)); }
+namespace {
+
+// A list box of extended selection, whose LB_GETCURSEL does not give the selected line.
+bool ExtendedSelection(HWND list) { return (GetWindowLongPtrA(list, GWL_STYLE) & LBS_EXTENDEDSEL) != 0; }
+
+}  // namespace
+
+int Win32DialogHost::ListCurSel(int id) {
+  const HWND list = Item(id);
+  if (!ExtendedSelection(list)) return static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
+  // The line with the focus rectangle when it is selected, else the first selected line.
+  const auto caret = static_cast<int>(SendMessageA(list, LB_GETCARETINDEX, 0, 0));
+  if (caret >= 0 && SendMessageA(list, LB_GETSEL, static_cast<WPARAM>(caret), 0) > 0) return caret;
+  const std::vector<int> selected = ListSelection(id);
+  return selected.empty() ? -1 : selected.front();
+}
+
+std::vector<int> Win32DialogHost::ListSelection(int id) {
+  const HWND list = Item(id);
+  if (!ExtendedSelection(list)) return DialogHost::ListSelection(id);
+  const LRESULT count = SendMessageA(list, LB_GETSELCOUNT, 0, 0);
+  if (count <= 0) return {};
+  std::vector<int> rows(static_cast<std::size_t>(count));
+  const LRESULT got = SendMessageA(list, LB_GETSELITEMS, static_cast<WPARAM>(count), reinterpret_cast<LPARAM>(rows.data()));
+  rows.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+std::optional<std::string> Win32DialogHost::SaveFileName(const char* title, const std::string& suggestedName) {
+  std::vector<char> file(32768, '\0');
+  std::copy_n(suggestedName.begin(), std::min(suggestedName.size(), file.size() - 1), file.begin());
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = m_dialog;
+  dialog.lpstrFile = file.data();
+  dialog.nMaxFile = static_cast<DWORD>(file.size());
+  dialog.lpstrTitle = title;
+  dialog.lpstrDefExt = "txt";
+  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  if (!GetSaveFileNameA(&dialog)) return std::nullopt;
+  return std::string(file.data());
+}
 
 void Win32DialogHost::SetProgressRange(int lower, int upper) {
   const HWND bar = Item(IDC_PROGRESS);

@@ -61,7 +61,9 @@ class Win32DialogHost : public DialogHost {
   void SetChecked(int id, bool checked) override;
   void ListReset(int id) override;
   void ListAdd(int id, std::string_view text) override;
+  // Of a list of extended selection (LBS_EXTENDEDSEL): the focused line when selected, else the first.
   int ListCurSel(int id) override;
+  std::vector<int> ListSelection(int id) override;
   void SetProgressRange(int lower, int upper) override;
   void SetProgressPos(int position) override;
   void Show(int id, bool visible) override;
@@ -97,6 +99,8 @@ class Win32DialogHost : public DialogHost {
   void RunPosted();
   // CF_TEXT, in the ANSI code page.
   void CopyToClipboard(const std::string& text) override;
+  // The common save dialog, which asks before it replaces a file.
+  std::optional<std::string> SaveFileName(const char* title, const std::string& suggestedName) override;
   // String values of the current user's registry key SettingsKey().
   std::optional<std::string> ReadSetting(const char* name) override;
   void WriteSetting(const char* name, const std::string& value) override;

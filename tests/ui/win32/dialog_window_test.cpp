@@ -447,6 +447,36 @@ TEST_F(DialogWindowTest, DroppedFolderBecomesTheInputAndTheRecursiveBoxCollectsA
   EXPECT_EQ(host_->opened, std::vector<std::string>{results[1]});
 }
 
+// Several results at once: the host reads the selection of the extended list, and the menu's copy of the
+// selected paths puts them on the clipboard a CRLF line each.
+TEST_F(DialogWindowTest, TheResultListSelectsSeveralLinesAndCopiesThem) {
+  const std::string in = MakeInputTree();
+  Drop({in}, false);
+  SetText(IDC_SEARCH_TEXT, "hello");
+  PressKey(IDC_SEARCH_TEXT, VK_RETURN);
+  const std::vector<std::string> results = ListLines(Item(IDC_RESULT_LIST));
+  ASSERT_GE(results.size(), 2u);
+  const HWND list = Item(IDC_RESULT_LIST);
+  EXPECT_TRUE(GetWindowLongPtrA(list, GWL_STYLE) & LBS_EXTENDEDSEL);
+  EXPECT_EQ(host_->ListCurSel(IDC_RESULT_LIST), -1);
+  EXPECT_TRUE(host_->ListSelection(IDC_RESULT_LIST).empty());
+  SendMessageA(list, LB_SETSEL, TRUE, 0);
+  SendMessageA(list, LB_SETSEL, TRUE, 1);
+  SendMessageA(list, LB_SETCARETINDEX, 1, FALSE);
+  EXPECT_EQ(host_->ListSelection(IDC_RESULT_LIST), (std::vector<int>{0, 1}));
+  EXPECT_EQ(host_->ListCurSel(IDC_RESULT_LIST), 1);  // the focused line
+  SendMessageA(list, LB_SETSEL, FALSE, 1);
+  EXPECT_EQ(host_->ListCurSel(IDC_RESULT_LIST), 0);  // the focused line is no longer selected: the first
+  SendMessageA(list, LB_SETSEL, TRUE, 1);
+  ASSERT_TRUE(window_->Dialog().OnEntryCommand(IDC_RESULT_LIST, 0, EntryCommand::CopySelectedPaths));
+  ASSERT_TRUE(OpenClipboard(dlg_));
+  const HANDLE data = GetClipboardData(CF_TEXT);
+  const std::string copied = data ? static_cast<const char*>(GlobalLock(data)) : "";
+  if (data) GlobalUnlock(data);
+  CloseClipboard();
+  EXPECT_EQ(copied, results[0] + "\r\n" + results[1] + "\r\n");
+}
+
 TEST_F(DialogWindowTest, CtrlDroppedFolderBecomesTheReferenceFolderAndItsLinesFeedTheSearchBox) {
   const std::string in = MakeInputTree();
   Drop({in + "\\"}, true);

@@ -198,6 +198,7 @@ DWORD StyleOf(const ControlDef& c) {
       style |= WS_BORDER | LBS_NOINTEGRALHEIGHT;
       if (has(kNotify)) style |= LBS_NOTIFY;
       if (has(kAlwaysVScroll)) style |= WS_VSCROLL | LBS_DISABLENOSCROLL;
+      if (has(kExtendedSel)) style |= LBS_EXTENDEDSEL;
       break;
     case ControlKind::ProgressBar:
       if (has(kBordered)) style |= WS_BORDER;
