@@ -29,7 +29,4 @@ FsResult<std::string> MoveToTrash(const std::string& path,
 // it. NotInTrash when it is no longer in the trash.
 FsStatus RestoreFromTrash(const std::string& trashed, const std::string& original);
 
-// The Path= value of a trash info file: every byte but the unreserved ASCII ones and '/' percent-encoded.
-std::string TrashInfoPath(std::string_view absolutePath);
-
 }  // namespace kestrin

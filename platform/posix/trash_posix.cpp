@@ -134,8 +134,7 @@ std::string InfoFileOf(const std::string& trashed) {
   return trashed.substr(0, slash - 5) + "info" + trashed.substr(slash) + ".trashinfo";
 }
 
-}  // namespace
-
+// The Path= value of a trash info file: every byte but the unreserved ASCII ones and '/' percent-encoded.
 std::string TrashInfoPath(std::string_view absolutePath) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string encoded;
@@ -154,6 +153,8 @@ std::string TrashInfoPath(std::string_view absolutePath) {
   }
   return encoded;
 }
+
+}  // namespace
 
 FsResult<std::string> MoveToTrash(const std::string& path,
                                   const std::function<FsStatus(const std::string&)>& beforeMove) {

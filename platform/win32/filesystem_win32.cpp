@@ -7,6 +7,7 @@
 #include "platform/filesystem.h"
 #include "platform/path_style.h"
 #include "platform/ascii_case.h"
+#include "platform/trash.h"
 
 namespace kestrin {
 
@@ -239,6 +240,32 @@ class Win32FileSystem final : public FileSystem {
   }
 
   FsStatus RemoveFile(const std::string& path) override { return Done(DeleteFileA(path.c_str())); }
+
+  // The entry itself: a link is opened as a link.
+  FsResult<FileStamp> Stamp(const std::string& path) override {
+    FileHandle h(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (h.get() == INVALID_HANDLE_VALUE) return LastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(h.get(), &info)) return LastError();
+    FileStamp stamp;
+    stamp.id = FileId{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+    stamp.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    const std::uint64_t ticks =
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+    stamp.mtimeNs = (static_cast<std::int64_t>(ticks) - 116444736000000000LL) * 100;  // from 1601 to 1970
+    return stamp;
+  }
+
+  FsResult<std::string> MoveToTrash(const std::string& path,
+                                    const std::function<FsStatus(const std::string&)>& beforeMove) override {
+    return kestrin::MoveToTrash(path, beforeMove);
+  }
+  FsStatus RestoreFromTrash(const std::string& trashed, const std::string& original) override {
+    return kestrin::RestoreFromTrash(trashed, original);
+  }
+  FsStatus RemoveEmptyFolder(const std::string& path) override { return Done(RemoveDirectoryA(path.c_str())); }
 
   bool SameFile(const std::string& a, const std::string& b) override {
     const FileId x = IdOf(a);

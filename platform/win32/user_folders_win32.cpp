@@ -9,9 +9,15 @@ namespace kestrin {
 
 std::string HomeFolder() { return {}; }
 
-// No journals yet on Windows: a batch there keeps replacing files as before, until the recycle bin can
-// take them.
-std::string StateFolder() { return {}; }
+std::string StateFolder() {
+  char buffer[MAX_PATH + 1];
+  const DWORD length = GetEnvironmentVariableA("LOCALAPPDATA", buffer, sizeof buffer);
+  if (length == 0 || length >= sizeof buffer) return {};
+  std::string folder(buffer, length);
+  while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  if (folder.empty()) return {};
+  return folder + "\\Kestrin";
+}
 
 std::string AbsolutePath(const std::string& path) {
   if (path.empty()) return {};

@@ -172,23 +172,33 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-// Runs a journalled batch on the tree at root, journals in store; the words of its reports.
+// Runs a journalled batch on the tree at root, journals in store, after its plan (a preview, without a
+// journal); the words of its reports, or of how they differ from the plan's.
 std::string RunBatch(const std::string& root, bool copy, bool force, const std::string& newString,
                      JournalStore& store) {
-  FileSystem& fs = NativeFileSystem();
   FileList files;
-  CollectFiles(CommandEnv{fs}, root + (copy ? "/in/" : "/"), files, true, true);
+  CollectFiles(CommandEnv{NativeFileSystem()}, root + (copy ? "/in/" : "/"), files, true, true);
+  const auto run = [&](FileSystem& fs, BatchJournal* journal) {
+    EventSink sink;
+    CommandEnv env{fs, nullptr, sink};
+    env.journal = journal;
+    if (copy) {
+      CopyFiles(env, files, root + "/in/", OutputFolderFromText(root + "/out"));
+    } else {
+      RenameFiles(env, files, "_old", newString, force);
+    }
+    return sink;
+  };
+  PlanningFileSystem plan(NativeFileSystem());
+  const EventSink planned = run(plan, nullptr);
   std::unique_ptr<JournalFile> journal = store.Start(copy ? BatchKind::Copy : BatchKind::Rename);
   if (!journal) return "no journal";
-  EventSink sink;
-  CommandEnv env{fs, nullptr, sink};
-  env.journal = &journal->journal();
-  if (copy) {
-    CopyFiles(env, files, root + "/in/", OutputFolderFromText(root + "/out"));
-  } else {
-    RenameFiles(env, files, "_old", newString, force);
-  }
+  const EventSink sink = run(NativeFileSystem(), &journal->journal());
   journal->Finish();
+  if (planned.events != sink.events) {
+    return "the preview differs: " + ::testing::PrintToString(planned.events) + " against " +
+           ::testing::PrintToString(sink.events);
+  }
   std::string words;
   for (const std::string& event : sink.events) words.append(event).push_back('\n');
   return words;
@@ -208,6 +218,10 @@ int RoundsNotTakenBack(const std::string& base, bool copy, int rounds, bool repo
     const std::map<std::string, std::string> before = TreeState(root);
     const std::string done = RunBatch(root, copy, force, newString, store);
     if (seen != nullptr) seen->append(done);
+    if (done.rfind("the preview differs", 0) == 0) {
+      ++wrong;
+      if (report) ADD_FAILURE() << (copy ? "copy" : "rename") << " round " << round << ": " << done;
+    }
 
     PlanningFileSystem plan(NativeFileSystem());
     EventSink planned;
