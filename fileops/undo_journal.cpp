@@ -354,6 +354,17 @@ std::vector<BatchSummary> JournalStore::List() const {
   return batches;
 }
 
+std::optional<BatchSummary> JournalStore::NewestUndoable() const {
+  std::optional<std::pair<std::string, JournalRecord>> newest = Newest();
+  if (!newest) return std::nullopt;
+  BatchSummary summary;
+  summary.path = std::move(newest->first);
+  summary.kind = newest->second.kind;
+  summary.files = newest->second.steps.size();
+  summary.startTime = newest->second.startTime;
+  return summary;
+}
+
 std::optional<std::pair<std::string, JournalRecord>> JournalStore::Newest() const {
   for (const std::string& path : JournalPaths()) {
     std::optional<JournalRecord> record = ReadJournal(path);

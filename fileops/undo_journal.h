@@ -180,6 +180,10 @@ class JournalStore {
   // The kept batches that took at least one step, newest first.
   std::vector<BatchSummary> List() const;
 
+  // The newest batch not yet taken back in full, as List() gives it, reading no older journal than it:
+  // what an undo would take back now. nullopt when there is none.
+  std::optional<BatchSummary> NewestUndoable() const;
+
   // The newest batch not yet taken back in full, with its journal's path; nullopt when there is none.
   std::optional<std::pair<std::string, JournalRecord>> Newest() const;
 

@@ -171,6 +171,9 @@ TEST(JournalStoreTest, KeepsTheNewestBatchesAndListsThemNewestFirst) {
   EXPECT_TRUE(store.List()[0].undone);
   ASSERT_TRUE(store.Newest());
   EXPECT_EQ(store.Newest()->first, batches[1].path);
+  ASSERT_TRUE(store.NewestUndoable());
+  EXPECT_EQ(store.NewestUndoable()->path, batches[1].path);
+  EXPECT_EQ(store.NewestUndoable()->files, batches[1].files);
 }
 
 TEST(JournalStoreTest, NoFolderNoJournal) {
