@@ -318,6 +318,13 @@ bool CKestrinWindow::OnMessage(UINT message, WPARAM, LPARAM lParam) {
     case WM_SIZE:
       Relayout();
       return true;
+    case WM_DRAWITEM: {
+      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      if (item->CtlID != IDC_REF_PREVIEW) return false;
+      m_host->DrawPicture(*item);
+      SetWindowLongPtrA(GetSafeHwnd(), DWLP_MSGRESULT, TRUE);
+      return true;
+    }
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
       if (m_minimumWindow.cx > 0) info->ptMinTrackSize = POINT{m_minimumWindow.cx, m_minimumWindow.cy};

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <wincodec.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -105,6 +106,120 @@ std::vector<int> Win32DialogHost::ListSelection(int id) {
   rows.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
   std::sort(rows.begin(), rows.end());
   return rows;
+}
+
+namespace {
+
+// A decoded picture's pixels: 32-bit premultiplied BGRA rows, top-down.
+struct DecodedPixels {
+  UINT width = 0;
+  UINT height = 0;
+  std::vector<BYTE> bgra;
+};
+
+template <class T>
+void Release(T*& object) {
+  if (object != nullptr) object->Release();
+  object = nullptr;
+}
+
+}  // namespace
+
+std::optional<Picture> Win32DialogHost::DecodePicture(int /*id*/, std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > 0x7FFFFFFF) return std::nullopt;
+  // The worker's own apartment, for this call.
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  std::optional<Picture> result;
+  IWICImagingFactory* factory = nullptr;
+  IWICStream* stream = nullptr;
+  IWICBitmapDecoder* decoder = nullptr;
+  IWICBitmapFrameDecode* frame = nullptr;
+  IWICBitmapScaler* scaler = nullptr;
+  IWICFormatConverter* converter = nullptr;
+  UINT width = 0, height = 0;
+  if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                 reinterpret_cast<void**>(&factory))) &&
+      SUCCEEDED(factory->CreateStream(&stream)) &&
+      SUCCEEDED(stream->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data())),
+                                             static_cast<DWORD>(bytes.size()))) &&
+      SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) &&
+      SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(frame->GetSize(&width, &height)) && width > 0 &&
+      height > 0) {
+    auto pixels = std::make_shared<DecodedPixels>();
+    pixels->width = width;
+    pixels->height = height;
+    if (width > kPictureBound || height > kPictureBound) {
+      const double scale = std::min(static_cast<double>(kPictureBound) / width, static_cast<double>(kPictureBound) / height);
+      pixels->width = std::max(1u, static_cast<UINT>(width * scale));
+      pixels->height = std::max(1u, static_cast<UINT>(height * scale));
+    }
+    pixels->bgra.resize(static_cast<std::size_t>(pixels->width) * pixels->height * 4);
+    if (SUCCEEDED(factory->CreateBitmapScaler(&scaler)) &&
+        SUCCEEDED(scaler->Initialize(frame, pixels->width, pixels->height, WICBitmapInterpolationModeFant)) &&
+        SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
+        SUCCEEDED(converter->Initialize(scaler, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                        WICBitmapPaletteTypeCustom)) &&
+        SUCCEEDED(converter->CopyPixels(nullptr, pixels->width * 4, static_cast<UINT>(pixels->bgra.size()),
+                                        pixels->bgra.data()))) {
+      result = Picture{static_cast<int>(width), static_cast<int>(height), pixels};
+    }
+  }
+  Release(converter);
+  Release(scaler);
+  Release(frame);
+  Release(decoder);
+  Release(stream);
+  Release(factory);
+  if (SUCCEEDED(init)) CoUninitialize();
+  return result;
+}
+
+void Win32DialogHost::ShowPicture(int id, const Picture* picture) {
+  if (picture != nullptr && picture->shown) {
+    m_pictures[id] = picture->shown;
+  } else {
+    m_pictures.erase(id);
+  }
+  InvalidateRect(Item(id), nullptr, TRUE);
+}
+
+void Win32DialogHost::DrawPicture(const DRAWITEMSTRUCT& item) {
+  const HDC dc = item.hDC;
+  const RECT area = item.rcItem;
+  FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+  const auto font = reinterpret_cast<HFONT>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0));
+  const HGDIOBJ oldFont = font != nullptr ? SelectObject(dc, font) : nullptr;
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  RECT textArea{area.left + 2, area.bottom - metrics.tmHeight - 2, area.right - 2, area.bottom - 2};
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(item.hwndItem)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextA(item.hwndItem, text.data(), static_cast<int>(text.size()))));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  DrawTextA(dc, text.c_str(), -1, &textArea, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+  if (oldFont != nullptr) SelectObject(dc, oldFont);
+  const auto found = m_pictures.find(GetDlgCtrlID(item.hwndItem));
+  if (found == m_pictures.end()) return;
+  const auto* pixels = static_cast<const DecodedPixels*>(found->second.get());
+  const int roomWidth = area.right - area.left - 4;
+  const int roomHeight = textArea.top - area.top - 4;
+  if (roomWidth <= 0 || roomHeight <= 0) return;
+  // Scaled to fit, keeping its proportions; never enlarged.
+  const double scale = std::min({1.0, static_cast<double>(roomWidth) / pixels->width,
+                                 static_cast<double>(roomHeight) / pixels->height});
+  const int width = std::max(1, static_cast<int>(pixels->width * scale));
+  const int height = std::max(1, static_cast<int>(pixels->height * scale));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = static_cast<LONG>(pixels->width);
+  info.bmiHeader.biHeight = -static_cast<LONG>(pixels->height);  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  SetStretchBltMode(dc, HALFTONE);
+  StretchDIBits(dc, area.left + 2 + (roomWidth - width) / 2, area.top + 2 + (roomHeight - height) / 2, width, height, 0,
+                0, static_cast<int>(pixels->width), static_cast<int>(pixels->height), pixels->bgra.data(), &info,
+                DIB_RGB_COLORS, SRCCOPY);
 }
 
 std::optional<std::string> Win32DialogHost::SaveFileName(const char* title, const std::string& suggestedName) {

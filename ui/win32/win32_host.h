@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -99,6 +100,14 @@ class Win32DialogHost : public DialogHost {
   void RunPosted();
   // CF_TEXT, in the ANSI code page.
   void CopyToClipboard(const std::string& text) override;
+  // WIC (windowscodecs) on the bytes: the formats the system's codecs read, scaled down to kPictureBound
+  // pixels each way at most, as 32-bit BGRA rows.
+  std::optional<Picture> DecodePicture(int id, std::string_view bytes) override;
+  // Kept for the owner-drawn control, which is redrawn.
+  void ShowPicture(int id, const Picture* picture) override;
+  // Draws the owner-drawn picture control of item: its picture scaled to fit above its text line.
+  void DrawPicture(const DRAWITEMSTRUCT& item);
+  static constexpr UINT kPictureBound = 1024;
   // The common save dialog, which asks before it replaces a file.
   std::optional<std::string> SaveFileName(const char* title, const std::string& suggestedName) override;
   // String values of the current user's registry key SettingsKey().
@@ -117,6 +126,7 @@ class Win32DialogHost : public DialogHost {
   HWND m_dialog = nullptr;
   UiLanguage m_language = SystemUiLanguage();
   std::vector<std::pair<int, HWND>> m_items;
+  std::map<int, std::shared_ptr<const void>> m_pictures;  // what each picture control shows
   std::mutex m_postMutex;
   std::deque<std::function<void()>> m_posted;
   std::string m_settingsKey = DefaultSettingsKey();

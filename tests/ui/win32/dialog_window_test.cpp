@@ -477,6 +477,42 @@ TEST_F(DialogWindowTest, TheResultListSelectsSeveralLinesAndCopiesThem) {
   EXPECT_EQ(copied, results[0] + "\r\n" + results[1] + "\r\n");
 }
 
+// A reference file that is a picture shows it (decoded by WIC off the window thread) with its size in
+// pixels and bytes; any other file its size in bytes.
+TEST_F(DialogWindowTest, TheReferencePreviewShowsAPicturesSizeOrTheFilesBytes) {
+  // A bitmap of 2 by 1 pixels: the file header, the information header, one row padded to 4 bytes.
+  const unsigned char bitmap[62] = {'B', 'M', 62, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
+                                    40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 8, 0, 0, 0,
+                                    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // information header
+                                    0, 0, 255, 255, 0, 0, 0, 0};                     // red, blue, padding
+  const std::string bytes(reinterpret_cast<const char*>(bitmap), sizeof(bitmap));
+  const std::optional<Picture> decoded = host_->DecodePicture(IDC_REF_PREVIEW, bytes);
+  ASSERT_TRUE(decoded.has_value());
+  EXPECT_EQ(decoded->width, 2);
+  EXPECT_EQ(decoded->height, 1);
+  EXPECT_FALSE(host_->DecodePicture(IDC_REF_PREVIEW, "not a picture").has_value());
+  EXPECT_FALSE(host_->DecodePicture(IDC_REF_PREVIEW, bytes.substr(0, 20)).has_value());
+
+  const std::string ref = tmp_.Join("ref");
+  ASSERT_TRUE(CreateDirectoryA(ref.c_str(), nullptr));
+  WriteFile(ref + "\\a.bmp", bytes);
+  WriteFile(ref + "\\b.txt", "hello");
+  Drop({ref}, true);
+  const std::vector<std::string> lines = ListLines(Item(IDC_REF_LIST));
+  ASSERT_EQ(lines.size(), 2u);
+  for (int i = 0; i < 2; ++i) {
+    SendMessageA(Item(IDC_REF_LIST), LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+    window_->Dialog().OnCommand(IDC_REF_LIST, Notify::SelChange);
+    UpdateWindow(dlg_);  // the owner-drawn preview paints
+    std::string expected = lines[static_cast<std::size_t>(i)] == "a.bmp" ? text::kPictureSize : text::kFileSize;
+    for (const char* value : lines[static_cast<std::size_t>(i)] == "a.bmp" ? std::vector<const char*>{"2", "1", "62"}
+                                                                           : std::vector<const char*>{"5"}) {
+      expected.replace(expected.find("%d"), 2, value);
+    }
+    EXPECT_EQ(Text(IDC_REF_PREVIEW), expected) << lines[static_cast<std::size_t>(i)];
+  }
+}
+
 TEST_F(DialogWindowTest, CtrlDroppedFolderBecomesTheReferenceFolderAndItsLinesFeedTheSearchBox) {
   const std::string in = MakeInputTree();
   Drop({in + "\\"}, true);

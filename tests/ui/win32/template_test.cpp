@@ -184,8 +184,8 @@ DWORD StyleOf(const ControlDef& c) {
   if (has(kTabStop)) style |= WS_TABSTOP;
   switch (c.kind) {
     case ControlKind::GroupBox: style |= BS_GROUPBOX; break;
-    case ControlKind::Label:
-    case ControlKind::Picture: style |= SS_LEFT; break;
+    case ControlKind::Label: style |= SS_LEFT; break;
+    case ControlKind::Picture: style |= SS_OWNERDRAW; break;
     case ControlKind::PushButton: style |= BS_PUSHBUTTON; break;
     case ControlKind::CheckBox: style |= has(kAutoCheck) ? BS_AUTOCHECKBOX : BS_CHECKBOX; break;
     case ControlKind::Edit:
