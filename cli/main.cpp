@@ -26,15 +26,6 @@
 namespace kestrin::cli {
 namespace {
 
-int SearchCommand(const Options& options) {
-  ExpectOperands(options, 1);
-  Run run(options, false);
-  // Each result is printed as it is found, so that a reader that has seen enough can stop the search; a
-  // stop leaves those found so far, each of which holds what was asked for.
-  const FileList results = run.Search(run.Collect(options.operands[0], options), options, true);
-  return run.Status(!results.empty());
-}
-
 int RefsCommand(const Options& options) {
   ExpectOperands(options, 2);
   Run run(options, false);
@@ -51,7 +42,7 @@ int RefsCommand(const Options& options) {
     // As the reference list shows it: the path below the reference folder.
     run.output.Line(std::to_string(counts[i]) + '\t' + std::string(refFiles[i].substr(refFolder.size())));
   }
-  return run.Status(run.output.lines() != 0);
+  return run.Status(run.output.lines() != 0, true);
 }
 
 int RenameCommand(const Options& options) {
@@ -66,7 +57,13 @@ int RenameCommand(const Options& options) {
   if (run.style.LastSeparator(newText) != std::string_view::npos) {
     throw UsageError{"rename: --new cannot hold a path separator"};
   }
-  const FileList files = run.Collect(options.operands[0], options);
+  FileList files = run.Collect(options.operands[0], options);
+  // The search options narrow the files renamed to those they select.
+  if (const Selection selection(options, FolderOperand(options.operands[0], run.style)); selection.narrows()) {
+    run.reports.Begin(nullptr, files.size());
+    files = FilterSelection(run.Env(run.fs), files, selection.filters());
+    if (g_stop.Requested()) return run.Status(false);
+  }
   // A dry run plans the batch: the same decisions, reported the same way, and nothing changed.
   PlanningFileSystem plan(run.fs, run.style);
   FileSystem& on = options.dryRun ? plan : run.fs;
@@ -84,7 +81,7 @@ int CopyCommand(const Options& options) {
   Run run(options, true);
   if (OutputFolderFromText(*options.output, run.style).empty()) throw UsageError{"copy: --output names no folder"};
   const std::string folder = FolderOperand(options.operands[0], run.style);
-  const FileList results = run.Search(run.Collect(options.operands[0], options), options, false);
+  const FileList results = run.Search(run.Collect(options.operands[0], options), options, folder, false);
   if (g_stop.Requested()) return run.Status(false);
   if (results.empty()) {
     std::fprintf(stderr, "%s: no files to copy\n", kProgram);

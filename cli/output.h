@@ -4,7 +4,10 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <chrono>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,6 +44,31 @@ class Output {
   // The first write that failed did because the reader went away.
   bool brokenPipe() const { return brokenPipe_; }
 
+  // For a command whose results come now and then, called often: what is buffered reaches the reader
+  // once it has waited a little (the first line at once), and a reader that has gone away is noticed
+  // without a write, raising the stop as a failed write does.
+  void KeepUp() {
+    if (error_ != 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (unflushed_ && (lines_ == 1 || now - lastFlush_ >= kFlushDelay)) {
+      errno = 0;
+      if (std::fflush(stdout) != 0) {
+        Fail();
+        return;
+      }
+      unflushed_ = false;
+      lastFlush_ = now;
+    }
+    if (lines_ != 0 && now - lastLook_ >= kLookDelay) {
+      lastLook_ = now;
+      if (StandardOutputClosed()) {
+        brokenPipe_ = true;
+        error_ = EPIPE;
+        RaiseStop();
+      }
+    }
+  }
+
  private:
   void Write(std::string_view first, const std::string_view* second) {
     if (error_ != 0) return;
@@ -57,6 +85,7 @@ class Output {
       return;
     }
     ++lines_;
+    unflushed_ = !eachLine_;
   }
   void Fail() {
     const int error = errno;
@@ -70,13 +99,18 @@ class Output {
   int error_ = 0;
   bool brokenPipe_ = false;
   std::size_t lines_ = 0;
+  static constexpr std::chrono::milliseconds kFlushDelay{20};
+  static constexpr std::chrono::milliseconds kLookDelay{2};  // a poll costs a system call
+  bool unflushed_ = false;
+  std::chrono::steady_clock::time_point lastFlush_{};
+  std::chrono::steady_clock::time_point lastLook_{};
 };
 
 // Standard error: the failures of a command as it meets them, and its progress while standard error is
 // a terminal.
 class Messages {
  public:
-  Messages() : terminal_(StandardErrorIsTerminal()) {}
+  explicit Messages(bool verbose = false) : terminal_(StandardErrorIsTerminal()), verbose_(verbose) {}
   ~Messages() { ClearProgress(); }
 
   void Failed(const Failure& failure) {
@@ -85,10 +119,23 @@ class Messages {
     ++failed_;
   }
   std::size_t failed() const { return failed_; }
+  // What was passed over without being a failure: shown with --verbose only, and no failure.
+  void Notice(const Failure& notice) {
+    if (!verbose_) return;
+    ClearProgress();
+    std::fprintf(stderr, "%s: %s: %s\n", kProgram, notice.path.c_str(), ReasonText(notice).c_str());
+  }
 
-  // Shows "what i/n", at most a few hundred times a run.
+  // Shows "what i/n", at most a few hundred times a run; with n 0 (not known yet), "what i" every
+  // thousand files.
   void Progress(const char* what, std::size_t i, std::size_t n) {
-    if (!terminal_ || n == 0) return;
+    if (!terminal_) return;
+    if (n == 0) {
+      if (i % 1000 != 0) return;
+      std::fprintf(stderr, "\r%s %s", what, std::to_string(i + 1).c_str());
+      shown_ = true;
+      return;
+    }
     const std::size_t step = n / 200 + 1;
     if (i % step != 0 && i + 1 != n) return;
     std::fprintf(stderr, "\r%s %s/%s", what, std::to_string(i + 1).c_str(), std::to_string(n).c_str());
@@ -102,6 +149,7 @@ class Messages {
 
  private:
   bool terminal_;
+  bool verbose_;
   bool shown_ = false;
   std::size_t failed_ = 0;
 };
@@ -122,13 +170,32 @@ class Reports : public CommandSink {
   }
   std::size_t done() const { return done_; }
 
+  // Prints a matched file instead of its path alone (for search), and hears of each failure as well.
+  std::function<void(std::string_view path)> onMatch;
+  std::function<void(const Failure& failure)> onFailure;
+  // A failure of this path (the top folder of a walk) is kept rather than printed, and stops the command.
+  std::string topFolder;
+  std::optional<Failure> topFailure;
+
   void Progress(std::size_t index) override {
     if (what_ != nullptr) messages_.Progress(what_, index, total_);
+    output_.KeepUp();
   }
   void Outcome(const FileOutcome& outcome) override {
     switch (outcome.kind) {
-      case FileOutcome::Kind::Failed:
-        messages_.Failed(Failure{std::string(outcome.source), outcome.reason, std::string(outcome.detail)});
+      case FileOutcome::Kind::Failed: {
+        Failure failure{std::string(outcome.source), outcome.reason, std::string(outcome.detail)};
+        if (!topFolder.empty() && failure.path == topFolder) {
+          topFailure = std::move(failure);
+          RaiseStop();
+          break;
+        }
+        if (onFailure) onFailure(failure);
+        messages_.Failed(failure);
+        break;
+      }
+      case FileOutcome::Kind::Notice:
+        messages_.Notice(Failure{std::string(outcome.source), outcome.reason, std::string(outcome.detail)});
         break;
       case FileOutcome::Kind::Renamed:
       case FileOutcome::Kind::Copied:
@@ -140,7 +207,11 @@ class Reports : public CommandSink {
       case FileOutcome::Kind::Matched:
         if (printMatches_) {
           messages_.ClearProgress();
-          output_.Line(outcome.source);
+          if (onMatch) {
+            onMatch(outcome.source);
+          } else {
+            output_.Line(outcome.source);
+          }
         }
         break;
       case FileOutcome::Kind::Skipped: break;

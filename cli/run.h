@@ -39,7 +39,7 @@ struct Run {
   FileSystem& fs = Fs();
 
   // eachLine: as Output takes it.
-  Run(const Options& options, bool eachLine) : output(options.nul, eachLine) {}
+  Run(const Options& options, bool eachLine) : messages(options.verbose), output(options.nul, eachLine) {}
 
   CommandEnv Env(FileSystem& on) { return CommandEnv{on, &g_stop, reports}; }
 
@@ -50,7 +50,7 @@ struct Run {
     FileList files;
     FailureList failures;
     FailureCollector collector(failures);
-    CollectFiles(CommandEnv{fs, &g_stop, collector}, folder, files, options.recursive, options.hidden, style);
+    CollectFiles(CommandEnv{fs, &g_stop, collector}, folder, files, WalkOf(options), style);
     for (const Failure& failure : failures.items()) {
       if (failure.path == folder) throw UsageError{text + ": " + ReasonText(failure)};
     }
@@ -58,16 +58,19 @@ struct Run {
     return files;
   }
   // The files that pass the search options; printed as they are found when printMatches.
-  FileList Search(const FileList& files, const Options& options, bool printMatches) {
+  FileList Search(const FileList& files, const Options& options, const std::string& folder, bool printMatches) {
     reports.Begin("search", files.size(), printMatches);
-    return FilterFiles(Env(fs), files, FiltersOf(options));
+    const Selection selection(options, folder);
+    return FilterSelection(Env(fs), files, selection.filters());
   }
   // The exit status: that of an interrupt when one came, then that of a closed output; otherwise 0 when
   // the command had a result and no file failed, else 1.
-  int Status(bool haveResult) {
+  // quietPipe: a closed output after something was printed is a success (search and refs, whose reader
+  // may well have seen all it wanted).
+  int Status(bool haveResult, bool quietPipe = false) {
     const int error = output.Finish();
     if (const int interrupted = InterruptExitStatus(); interrupted != 0) return interrupted;
-    if (output.brokenPipe()) return kBrokenPipeExitStatus;
+    if (output.brokenPipe()) return quietPipe && output.lines() != 0 ? kSuccess : kBrokenPipeExitStatus;
     if (error != 0) {
       messages.ClearProgress();
       std::fprintf(stderr, "%s: standard output: %s\n", kProgram, std::strerror(error));
@@ -76,5 +79,8 @@ struct Run {
     return haveResult && messages.failed() == 0 ? kSuccess : kNothingOrFailed;
   }
 };
+
+// The commands, each in a file of its own where it is long.
+int SearchCommand(const Options& options);
 
 }  // namespace kestrin::cli

@@ -7,6 +7,15 @@ namespace kestrin {
 // in which a command-line program shows its progress there.
 bool StandardErrorIsTerminal();
 
+// True when standard output goes to a terminal that shows colours given as ANSI escape sequences (on
+// Windows, a console that takes them once asked to).
+bool StandardOutputTakesColour();
+
+// True when standard output is a pipe whose reader has gone away, so that the next write would fail:
+// asked without writing, so that a program with nothing more to print yet can stop all the same
+// (`... | head -1`). Always false where the system cannot tell.
+bool StandardOutputClosed();
+
 // From now on, an interrupt (Ctrl-C), a termination request and a hang-up no longer end the process:
 // each calls onInterrupt instead, so that the command in progress can stop between files and return.
 // POSIX: SIGINT, SIGTERM and SIGHUP, except those the process was started with ignored (a background

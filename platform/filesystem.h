@@ -59,6 +59,8 @@ struct DirEntry {
   bool hidden = false;    // FILE_ATTRIBUTE_HIDDEN on Windows; a name beginning with '.' on POSIX
   EntryKind kind = EntryKind::File;  // links are followed: a link to a folder is a Directory, a dangling one a File
   FileId id;              // valid for folders, so that a walk can notice a link leading back into its tree
+  bool link = false;      // a symbolic link (or, on Windows, a reparse point): kind is what it leads to
+  bool dangling = false;  // a link that leads nowhere (POSIX; Windows does not tell without opening it)
 };
 
 class FileSystem {

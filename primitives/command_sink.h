@@ -24,6 +24,8 @@ struct FileOutcome {
     Skipped,  // there was nothing to do for the file (a rename whose old string is not in its name)
     Failed,   // the file could not be handled, or was left alone on purpose: reason and detail say why
     Removed,  // undo: the copy at source was deleted; target is the file it was copied from
+    Notice,   // passed over for a reason that is no failure (a folder reached again through a link, a link
+              // that leads nowhere or to what is not a file): reason says which
   };
   static constexpr std::size_t kNoIndex = static_cast<std::size_t>(-1);
 
@@ -32,7 +34,7 @@ struct FileOutcome {
   std::string_view source;       // the file's path
   std::string_view target;       // Renamed, Copied: where it went
   bool replaced = false;         // Renamed, Copied: an existing file of the target's name was replaced
-  FailureReason reason = FailureReason::System;  // Failed
+  FailureReason reason = FailureReason::System;  // Failed, Notice
   std::string_view detail;       // Failed: the system's own words, when it said some
 };
 

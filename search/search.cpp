@@ -10,6 +10,8 @@
 
 #include "platform/filesystem.h"
 #include "primitives/fs_query.h"
+#include "search/glob.h"
+#include "search/match_lines.h"
 #include "search/parallel_scan.h"
 #include "search/substring_search.h"
 
@@ -148,7 +150,101 @@ std::string ExtensionFilterFromText(std::string_view boxText) {
   return std::string(boxText.substr(std::min(boxText.find_first_not_of('.'), boxText.size())));
 }
 
+namespace {
+
+// The tests of a path that need no reading: its texts, its extensions and the globs.
+class PathTests {
+ public:
+  explicit PathTests(const SelectionFilters& filters) : filters_(filters) {
+    if (filters.path) texts_.emplace_back(*filters.path, filters.ignoreCase);
+    for (const std::string& text : filters.otherPaths) texts_.emplace_back(text, filters.ignoreCase);
+    if (filters.extension) extensions_.push_back(*filters.extension);
+    extensions_.insert(extensions_.end(), filters.otherExtensions.begin(), filters.otherExtensions.end());
+  }
+
+  bool Pass(std::string_view entry) const {
+    if (!texts_.empty() && std::none_of(texts_.begin(), texts_.end(), [&](const SubstringSearcher& text) {
+          return text.Find(entry.data(), entry.size()) != SubstringSearcher::npos;
+        })) {
+      return false;
+    }
+    if (!extensions_.empty()) {
+      const std::optional<std::string_view> extension = ExtensionView(entry);
+      if (!extension || std::find(extensions_.begin(), extensions_.end(), *extension) == extensions_.end()) {
+        return false;
+      }
+    }
+    if (filters_.globs != nullptr && !filters_.globs->Passes(entry.substr(std::min(filters_.globBase, entry.size())))) {
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  const SelectionFilters& filters_;
+  std::vector<SubstringSearcher> texts_;
+  std::vector<std::string> extensions_;
+};
+
+// Reads each file whole, a chunk at a time, and finds the lines that hold the pattern.
+class LineScanner {
+ public:
+  LineScanner(FileSystem& fs, unsigned workers, std::string_view pattern, bool ignoreCase, bool countOnly)
+      : files_(fs, workers), pattern_(pattern), ignoreCase_(ignoreCase), countOnly_(countOnly),
+        buffer_(new unsigned char[kChunkSize]) {}
+
+  template <class Keep>
+  void AnnounceRun(const FileList& files, std::size_t first, std::size_t last, const Keep& keep) {
+    files_.AnnounceRun(files, first, last, keep, kChunkSize);
+  }
+
+  // The file's matching lines; none when it cannot be opened or read (recorded in failures).
+  void Scan(const std::string& path, const StopFlag* stop, FileLines& out, FailureList& failures) {
+    if (!files_.Open(path, &failures)) return;
+    LineMatcher matcher(pattern_, ignoreCase_);
+    const LineMatcher::OnLine onLine = [&](const MatchedLine& line) {
+      ++out.count;
+      if (!countOnly_) out.lines.push_back(LineHit{line.number, std::string(line.text)});
+      return true;
+    };
+    bool complete = false;
+    for (bool first = true;; first = false) {
+      if (!first && stop != nullptr && stop->Requested()) break;
+      const unsigned char* data = buffer_.get();
+      const std::int64_t count = files_.Next(buffer_.get(), kChunkSize, data, first, &failures);
+      if (count < 0) break;
+      if (count == 0) {
+        complete = true;
+        break;
+      }
+      matcher.Feed(data, static_cast<std::size_t>(count), onLine);
+    }
+    files_.Close();
+    if (complete) {
+      matcher.Finish(onLine);
+    } else {
+      out = FileLines{};  // a file read in part has no lines to show: its numbers might be wrong
+    }
+  }
+
+ private:
+  FileScanner files_;
+  std::string pattern_;
+  bool ignoreCase_;
+  bool countOnly_;
+  std::unique_ptr<unsigned char[]> buffer_;
+};
+
+}  // namespace
+
 FileList FilterFiles(const CommandEnv& env, const FileList& files, const SearchFilters& filters, unsigned workers) {
+  SelectionFilters all;
+  static_cast<SearchFilters&>(all) = filters;
+  return FilterSelection(env, files, all, workers);
+}
+
+FileList FilterSelection(const CommandEnv& env, const FileList& files, const SelectionFilters& filters,
+                         unsigned workers) {
   FileList results;
   const std::size_t n = files.size();
   const auto pass = [&](std::size_t i) {
@@ -165,17 +261,9 @@ FileList FilterFiles(const CommandEnv& env, const FileList& files, const SearchF
     return results;
   }
 
-  std::optional<SubstringSearcher> pathSearch;
-  if (filters.path) pathSearch.emplace(*filters.path, filters.ignoreCase);
   // The path and extension tests, which need no reading.
-  const auto namePasses = [&](std::string_view entry) {
-    if (pathSearch && pathSearch->Find(entry.data(), entry.size()) == SubstringSearcher::npos) return false;
-    if (filters.extension) {
-      const std::optional<std::string_view> extension = ExtensionView(entry);
-      if (!extension || *extension != *filters.extension) return false;
-    }
-    return true;
-  };
+  const PathTests pathTests(filters);
+  const auto namePasses = [&](std::string_view entry) { return pathTests.Pass(entry); };
   if (!filters.content) {
     for (std::size_t i = 0; i < n && !env.Stopped(); ++i) {
       env.sink.Progress(i);
@@ -215,6 +303,45 @@ FileList FilterFiles(const CommandEnv& env, const FileList& files, const SearchF
       },
       [&](std::size_t i, bool hit) {
         if (hit) pass(i);
+      },
+      env, options);
+  env.sink.End();
+  return results;
+}
+
+FileList FilterFileLines(const CommandEnv& env, const FileList& files, const SelectionFilters& filters,
+                         const OnFileLines& onLines, bool countOnly, unsigned workers) {
+  FileList results;
+  const PathTests pathTests(filters);
+  const auto opened = [&](std::size_t i) { return files.kind(i) == EntryKind::File && pathTests.Pass(files[i]); };
+  struct Worker {
+    LineScanner scanner;
+    const decltype(opened)& opens;
+    const FileList& files;
+    void Prepare(std::size_t first, std::size_t last) { scanner.AnnounceRun(files, first, last, opens); }
+  };
+  ParallelScanOptions options;
+  options.workers = workers;
+  options.run = kScanReadAheadRun;
+  const unsigned scanners = ScanWorkerCount(workers, files.size());
+  const std::string pattern = filters.content.value_or(std::string());
+  ScanInParallel<FileLines>(
+      files.size(),
+      [&] { return Worker{LineScanner(env.fs, scanners, pattern, filters.ignoreCase, countOnly), opened, files}; },
+      [&](Worker& worker, std::size_t i, FileLines& lines, FailureList& failures) {
+        const std::string_view entry = files[i];
+        if (!pathTests.Pass(entry)) return;
+        if (files.kind(i) != EntryKind::File) {
+          failures.Add(entry, FailureReason::NotRegularFile);
+          return;
+        }
+        worker.scanner.Scan(std::string(entry), env.stop, lines, failures);
+      },
+      [&](std::size_t i, FileLines& lines) {
+        if (lines.count == 0) return;
+        results.push_back(files[i], files.kind(i));
+        env.Done(FileOutcome::Kind::Matched, i, files[i]);
+        onLines(i, files[i], lines);
       },
       env, options);
   env.sink.End();

@@ -2,9 +2,12 @@
 // Content, extension and path matching, and the filtering of a file list into search results.
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "primitives/command_sink.h"
 #include "primitives/file_list.h"
@@ -27,6 +30,8 @@ bool FileContains(const CommandEnv& env, const std::string& path, std::string_vi
 // a dot), or null when path is null, empty or holds no dot. The scan does not stop at separators.
 const char* ExtensionOf(const char* path);
 
+class GlobSet;
+
 // The three search filters; an absent one (nullopt) is not applied.
 struct SearchFilters {
   std::optional<std::string> path;       // substring of the whole path (case mode applies)
@@ -34,6 +39,21 @@ struct SearchFilters {
   std::optional<std::string> content;    // contained in the file's content (case mode applies)
   bool ignoreCase = false;
   bool AllAbsent() const { return !path && !extension && !content; }
+};
+
+// The search filters with what the command line adds to them.
+struct SelectionFilters : SearchFilters {
+  // More texts of the path and more extensions, any of which passes a file as path and extension do (a
+  // file passes the path filter when it holds path or one of otherPaths).
+  std::vector<std::string> otherPaths;
+  std::vector<std::string> otherExtensions;
+  // Globs over the path below the folder searched, whose text is the first globBase bytes of each path;
+  // null: none. Not owned.
+  const GlobSet* globs = nullptr;
+  std::size_t globBase = 0;
+  bool AllAbsent() const {
+    return SearchFilters::AllAbsent() && otherPaths.empty() && otherExtensions.empty() && globs == nullptr;
+  }
 };
 
 // The extension filter as the extension box's text gives it: leading dots are skipped, so ".txt", "..txt"
@@ -48,5 +68,30 @@ std::string ExtensionFilterFromText(std::string_view boxText);
 // returns the entries that passed so far.
 FileList FilterFiles(const CommandEnv& env, const FileList& files, const SearchFilters& filters,
                      unsigned workers = 0);
+// FilterFiles with the command line's further filters.
+FileList FilterSelection(const CommandEnv& env, const FileList& files, const SelectionFilters& filters,
+                         unsigned workers = 0);
+
+// One line of a file that holds the content filter's text, its bytes as they are (CR and NUL included),
+// without its newline.
+struct LineHit {
+  std::uint64_t number = 0;  // 1-based
+  std::string text;
+};
+// The lines of one file that hold the content filter's text: their count, and the lines themselves
+// unless only the count was asked for.
+struct FileLines {
+  std::uint64_t count = 0;
+  std::vector<LineHit> lines;
+};
+// Called on the calling thread, in list order, for each file with at least one matching line.
+using OnFileLines = std::function<void(std::size_t index, std::string_view path, const FileLines& lines)>;
+
+// FilterFiles by lines, as a line-oriented search tool finds them (LineMatcher): each file that passes
+// the path filters and has at least one line holding the content filter's text (which must be present)
+// is Matched and handed to onLines with its lines (only their count with countOnly). The sink hears as
+// FilterFiles tells. Returns the entries matched.
+FileList FilterFileLines(const CommandEnv& env, const FileList& files, const SelectionFilters& filters,
+                         const OnFileLines& onLines, bool countOnly = false, unsigned workers = 0);
 
 }  // namespace kestrin

@@ -1,5 +1,6 @@
 #include "search/walk.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -13,14 +14,19 @@ namespace {
 
 class Walker {
  public:
-  Walker(const CommandEnv& env, FileList& list, bool recursive, bool includeHidden, const PathStyle& style)
+  Walker(const CommandEnv& env, FileList& list, const WalkOptions& options, const PathStyle& style, std::size_t batch,
+         const std::function<bool(FileList&)>& onBatch)
       : env_(env),
         fs_(env.fs),
         list_(list),
-        recursive_(recursive),
-        includeHidden_(includeHidden),
+        options_(options),
+        recursive_(options.recursive),
+        includeHidden_(options.includeHidden),
         separator_(style.Separator()),
-        longest_(style.PathLimit() - 1) {}
+        longest_(style.PathLimit() - 1),
+        batch_(std::max<std::size_t>(batch, 1)),
+        lastBatch_(batch_ * 16),
+        onBatch_(onBatch) {}
 
   void Run(std::string_view folder) {
     if (folder.empty()) return;
@@ -33,15 +39,21 @@ class Walker {
     path_.reserve(longest_ + 1);
     path_.assign(folder);
     Enter(fs_.Lookup(path_).id);
-    List();
+    if (options_.maxDepth > 0) List(1);
+  }
+
+  // Hands the files listed since the last batch out, when there is a batch callback.
+  void Flush() {
+    if (onBatch_ && !abandoned_) onBatch_(list_);
   }
 
  private:
-  // Lists the folder whose path is path_, descending into sub-folders as they are met.
-  void List() {
+  // Lists the folder whose path is path_, at depth (its files') below the top folder, descending into
+  // sub-folders as they are met.
+  void List(std::size_t depth) {
     const std::size_t base = path_.size();
-    const FsStatus listed = fs_.Enumerate(path_, [this, base](const DirEntry& entry) {
-      if (env_.Stopped()) return;
+    const FsStatus listed = fs_.Enumerate(path_, [this, base, depth](const DirEntry& entry) {
+      if (abandoned_ || env_.Stopped()) return;
       if (entry.name.empty() || entry.name == "." || entry.name == "..") return;
       if (entry.hidden && !includeHidden_) return;  // before the folder test: hidden folders are not entered
       if (entry.kind != EntryKind::Directory) {
@@ -50,11 +62,19 @@ class Walker {
           return;
         }
         path_.append(entry.name);
-        list_.push_back(path_, entry.kind);
+        if (options_.linkNotices && entry.link && (entry.dangling || entry.kind != EntryKind::File)) {
+          Notice(path_, entry.dangling ? FailureReason::Vanished : FailureReason::NotRegularFile);
+        } else {
+          list_.push_back(path_, entry.kind);
+          if (onBatch_ && list_.size() >= batch_) {
+            abandoned_ = !onBatch_(list_);
+            batch_ = std::min(batch_ * 2, lastBatch_);  // few files first, and larger batches as the walk goes on
+          }
+        }
         path_.resize(base);
         return;
       }
-      if (!recursive_) return;
+      if (!recursive_ || depth >= options_.maxDepth || (entry.link && !options_.followLinks)) return;
       if (base + entry.name.size() + 1 > longest_) {
         TooLong(entry.name);
         return;
@@ -64,7 +84,9 @@ class Walker {
       // A folder already walked, reached again through a link, is not entered again: links leading back
       // up would repeat for ever, and links side by side would multiply the tree with every level.
       if (Enter(entry.id)) {
-        List();
+        List(depth + 1);
+      } else if (options_.linkNotices) {
+        Notice(path_, FailureReason::FolderAlreadyWalked);
       } else {
         Fail(path_, FailureReason::FolderAlreadyWalked);
       }
@@ -84,6 +106,13 @@ class Walker {
   void Fail(std::string_view path, FailureReason reason, std::string_view detail = {}) const {
     env_.Failed(FileOutcome::kNoIndex, path, reason, detail);
   }
+  void Notice(std::string_view path, FailureReason reason) const {
+    FileOutcome outcome;
+    outcome.kind = FileOutcome::Kind::Notice;
+    outcome.source = path;
+    outcome.reason = reason;
+    env_.sink.Outcome(outcome);
+  }
 
   // Notes that the folder of this identity is being walked; false when it was already. A folder whose
   // identity is unknown is always entered.
@@ -95,10 +124,15 @@ class Walker {
   const CommandEnv& env_;
   FileSystem& fs_;
   FileList& list_;
+  const WalkOptions options_;
   const bool recursive_;
   const bool includeHidden_;
   const char separator_;
   const std::size_t longest_;  // the longest path the platform takes, in bytes
+  std::size_t batch_;
+  const std::size_t lastBatch_;
+  const std::function<bool(FileList&)>& onBatch_;
+  bool abandoned_ = false;  // the batch callback asked to end the walk
   std::string path_;
   std::set<std::pair<std::uint64_t, std::uint64_t>> walked_;  // identities of the folders entered so far
 };
@@ -107,7 +141,17 @@ class Walker {
 
 void CollectFiles(const CommandEnv& env, std::string_view folder, FileList& list, bool recursive,
                   bool includeHidden, const PathStyle& style) {
-  Walker(env, list, recursive, includeHidden, style).Run(folder);
+  WalkOptions options;
+  options.recursive = recursive;
+  options.includeHidden = includeHidden;
+  CollectFiles(env, folder, list, options, style);
+}
+
+void CollectFiles(const CommandEnv& env, std::string_view folder, FileList& list, const WalkOptions& options,
+                  const PathStyle& style, std::size_t batch, const std::function<bool(FileList&)>& onBatch) {
+  Walker walker(env, list, options, style, batch, onBatch);
+  walker.Run(folder);
+  walker.Flush();
   env.sink.End();
 }
 

@@ -1,5 +1,6 @@
 #include <errno.h>
 #include <signal.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -21,6 +22,16 @@ extern "C" void HandleInterrupt(int signal) {
 }  // namespace
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+bool StandardOutputTakesColour() { return isatty(STDOUT_FILENO) == 1; }
+
+bool StandardOutputClosed() {
+  // The write end of a pipe whose read end is closed polls as an error.
+  struct pollfd out {};
+  out.fd = STDOUT_FILENO;
+  out.events = 0;
+  return poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0;
+}
 
 void CallOnInterrupt(void (*onInterrupt)()) {
   static_assert(std::atomic<void (*)()>::is_always_lock_free);

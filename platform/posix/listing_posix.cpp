@@ -112,6 +112,8 @@ class FolderReader {
       entry.name = std::string_view(name);
       entry.hidden = name[0] == '.';
       entry.id = FileId{};
+      entry.link = type == DT_LNK;
+      entry.dangling = false;
       switch (type) {
         case DT_REG:
           entry.kind = EntryKind::File;
@@ -123,11 +125,15 @@ class FolderReader {
         case DT_LNK:
         case DT_UNKNOWN: {
           struct stat st;
+          if (type == DT_UNKNOWN) {  // the file system did not say: whether it is a link costs a stat
+            entry.link = fstatat(stream_.fd(), name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+          }
           if (fstatat(stream_.fd(), name, &st, 0) == 0) {
             entry.kind = KindOf(st.st_mode);
             entry.id = IdOf(st);
           } else {
             entry.kind = EntryKind::File;  // a dangling link
+            entry.dangling = entry.link;
           }
           break;
         }
@@ -168,6 +174,8 @@ struct BufferedEntry {
   bool hidden;
   EntryKind kind;
   FileId id;
+  bool link;
+  bool dangling;
 };
 
 }  // namespace
@@ -184,7 +192,8 @@ FsStatus ListFolder(const std::string& folder, const std::function<void(const Di
   {
     FolderReader reader(fd);
     while (reader.Next(entry)) {
-      entries.push_back(BufferedEntry{names.size(), entry.name.size(), entry.hidden, entry.kind, entry.id});
+      entries.push_back(BufferedEntry{names.size(), entry.name.size(), entry.hidden, entry.kind, entry.id, entry.link,
+                                      entry.dangling});
       names.append(entry.name);
     }
     if (reader.failed()) error = reader.error();
@@ -194,6 +203,8 @@ FsStatus ListFolder(const std::string& folder, const std::function<void(const Di
     entry.hidden = e.hidden;
     entry.kind = e.kind;
     entry.id = e.id;
+    entry.link = e.link;
+    entry.dangling = e.dangling;
     onEntry(entry);
   }
   if (error == 0) return {};

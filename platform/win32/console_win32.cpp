@@ -45,6 +45,16 @@ bool StandardErrorIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
+bool StandardOutputTakesColour() {
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (GetConsoleMode(out, &mode) == 0) return false;
+  constexpr DWORD kVirtualTerminal = 0x0004;  // ENABLE_VIRTUAL_TERMINAL_PROCESSING
+  return (mode & kVirtualTerminal) != 0 || SetConsoleMode(out, mode | kVirtualTerminal) != 0;
+}
+
+bool StandardOutputClosed() { return false; }
+
 void CallOnInterrupt(void (*onInterrupt)()) {
   g_onInterrupt.store(onInterrupt);
   SetConsoleCtrlHandler(HandleControl, TRUE);

@@ -172,6 +172,7 @@ class Win32FileSystem final : public FileSystem {
         const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.kind = directory ? EntryKind::Directory : EntryKind::File;
         entry.id = directory ? IdOf(prefix + name) : FileId{};
+        entry.link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         onEntry(entry);
       }
       if (!FindNextFileA(find, &data)) {

@@ -35,6 +35,7 @@ class EventSink : public CommandSink {
         events.push_back("removed " + index + " " + source + " (copy of " + std::string(o.target) + ")");
         break;
       case FileOutcome::Kind::Skipped: events.push_back("skipped " + index + " " + source); break;
+      case FileOutcome::Kind::Notice: events.push_back("notice " + index + " " + source); break;
       case FileOutcome::Kind::Failed:
         events.push_back("failed " + index + " " + source + ": " +
                          ReasonText(Failure{source, o.reason, std::string(o.detail)}));
