@@ -582,6 +582,214 @@ class Cli(unittest.TestCase):
                 _, err, _ = self.run_cli("undo", "extra", user=user, env=env, code=2)
                 self.assertIn("unexpected operand extra", err)
 
+    def run_raw(self, *args, code=None):
+        """The program's standard output as bytes, a newline as the program ends its lines (Windows' CR
+        LF taken back to LF), and its exit status."""
+        run = subprocess.run(ARGS.emulator + [ARGS.cli] + list(args), capture_output=True, timeout=300)
+        out = run.stdout.replace(b"\r\n", b"\n") if ARGS.windows else run.stdout
+        err = [line for line in run.stderr.decode(self.enc, "replace").splitlines()
+               if not line.startswith("wine: ") and ":fixme:" not in line]
+        if code is not None:
+            self.assertEqual(run.returncode, code, f"{args}: stdout {out[:300]!r} stderr {err!r}")
+        return out, err
+
+    def host(self, program_path):
+        """The host path of a path the program printed (bytes)."""
+        if not ARGS.windows:
+            return program_path
+        return program_path[2:].replace(b"\\", b"/")
+
+    def grep_tree(self, top, rng):
+        """Random files whose lines hold the pattern or not, in either case, with CR, NUL, lines across
+        the program's read chunks and last lines without a newline."""
+        names = ["a", "b", "资源", "c d"]
+        for i in range(rng.randint(8, 20)):
+            folder = os.path.join(top, *rng.sample(names, k=rng.randint(0, 2)))
+            os.makedirs(folder, exist_ok=True)
+            lines = []
+            for _ in range(rng.choice([0, 1, 5, 40, 20000])):
+                line = bytes(rng.choice(b"xyz \t") for _ in range(rng.randint(0, 30)))
+                piece = rng.choice([b"", b"", b"needle", b"NeEdLe", b"\r", b"\0", b"need"])
+                at = rng.randint(0, len(line))
+                lines.append(line[:at] + piece + line[at:])
+            if rng.random() < 0.1:
+                lines.append(b"x" * (300 << 10) + b"needle")  # one line across read chunks
+            data = b"\n".join(lines) + (b"\n" if lines and rng.random() < 0.5 else b"")
+            with open(os.path.join(folder, f"f{i}.txt"), "wb") as f:
+                f.write(data)
+
+    def test_lines_and_counts_are_greps(self):
+        env = dict(os.environ, LC_ALL="C")
+        rng = random.Random(25)
+        for round in range(3):
+            top = os.path.join(self.root, f"g{round}")
+            self.grep_tree(top, rng)
+            for case in ([], ["-i"]):
+                with self.subTest(round=round, case=case):
+                    paths, _ = self.run_raw("search", *case, "--content", "needle", self.p(f"g{round}"))
+                    order = [self.host(p) for p in paths.splitlines()]
+                    listed = subprocess.run(["grep", "-r", "-l", "-a", "-F", *case, "needle", top], env=env,
+                                            capture_output=True).stdout.splitlines()
+                    self.assertEqual(sorted(order), sorted(listed))
+                    lines, err = self.run_raw("search", *case, "-n", "--content", "needle", self.p(f"g{round}"),
+                                              code=0 if order else 1)
+                    counts, _ = self.run_raw("search", *case, "--count", "--content", "needle",
+                                             self.p(f"g{round}"))
+                    self.assertEqual(err, [])
+                    want_lines = b""
+                    want_counts = b""
+                    for path in order:
+                        want_lines += subprocess.run(["grep", "-a", "-n", "-H", "-F", *case, "needle", path], env=env,
+                                                     capture_output=True).stdout
+                        want_counts += subprocess.run(["grep", "-a", "-c", "-H", "-F", *case, "needle", path],
+                                                      env=env, capture_output=True).stdout
+                    self.assertEqual(self.host_lines(lines), want_lines)
+                    self.assertEqual(self.host_lines(counts), want_counts)
+
+    def host_lines(self, out):
+        """PATH:... lines with the program's paths made host paths."""
+        if not ARGS.windows:
+            return out
+        lines = []
+        for line in out.split(b"\n")[:-1]:
+            path, colon, rest = line[2:].partition(b":")  # after the drive's colon
+            lines.append(path.replace(b"\\", b"/") + colon + rest + b"\n")
+        return b"".join(lines)
+
+    def test_options_people_type(self):
+        self.tree({"in/x.LUA": "btn_ok", "in/deep/er/y.lua": "Btn_OK", "in/.h/z.lua": "btn_ok"})
+        hidden = ["in/.h/z.lua"] if ARGS.windows else []  # a dot makes no name hidden on Windows
+        cases = [  # arguments, expected paths (relative, in list order)
+            (["-i", "--content", "btn_ok"], ["in/a.lua", "in/PublicRes/ui/c.txt", "in/x.LUA", "in/deep/er/y.lua"] + hidden),
+            (["-iH", "--content", "btn_ok", "-e", "lua"], ["in/a.lua", "in/deep/er/y.lua", "in/.h/z.lua"]),
+            (["-e", "lua", "-e", ".LUA"], ["in/a.lua", "in/b.lua", "in/x.LUA", "in/deep/er/y.lua"] + hidden),
+            (["--name", "资源", "--name", "b."], ["in/b.lua", "in/资源/d.txt"]),
+            (["-g", "*.txt", "-g", "!PublicRes/"], ["in/资源/d.txt", "in/empty.txt"]),
+            (["--glob=deep/**"], ["in/deep/er/y.lua"]),
+            (["-d", "1", "-e", "lua"], ["in/a.lua", "in/b.lua"]),
+            (["-d2", "-i", "--content", "BTN_ok"], ["in/a.lua", "in/x.LUA"]),
+            (["-d", "0"], []),
+        ]
+        for args, expected in cases:
+            with self.subTest(args=args):
+                out, err, code = self.run_cli("search", *args, self.p("in"))
+                self.assertEqual(sorted(out.splitlines()), sorted(self.p(e) for e in expected))
+                self.assertEqual((err, code), ("", 0 if expected else 1))
+        for args in (["-x"], ["-d", "two"], ["--color", "green"], ["-n"], ["--json", "-0"], ["-e"]):
+            with self.subTest(args=args):
+                _, err, _ = self.run_cli("search", *args, self.p("in"), code=2)
+                self.assertEqual(len(err.splitlines()), 1, err)
+        # Colour only when asked for, output being a pipe here.
+        out, _, _ = self.run_cli("search", "-n", "--content", "btn_ok", self.p("in"), code=0)
+        self.assertNotIn("\x1b", out)
+        out, _, _ = self.run_cli("search", "-n", "--color", "always", "--content", "btn_", self.p("in"), code=0)
+        self.assertIn("\x1b[35m" + self.p("in/a.lua") + "\x1b[0m:\x1b[32m1\x1b[0m:local t = 'ui/\x1b[1m\x1b[31mbtn_\x1b[0mok'",
+                      out)
+
+    def test_help_lists_every_option(self):
+        out, _, _ = self.run_cli("--help", code=0)
+        for option in ("--name", "-e, --ext", "-g, --glob", "--content", "-i, --ignore-case", "-H, --hidden",
+                       "--no-recursive", "-d, --max-depth", "--no-follow", "-c|--count", "-n|--lines", "--color",
+                       "--json", "--verbose", "-0", "--with-dir", "--with-ext", "--unused", "--old", "--new",
+                       "--force", "--dry-run", "--output", "--prefix", "--version"):
+            self.assertIn(option, out)
+
+    def test_json_objects(self):
+        name = "资源"
+        with open(os.path.join(self.root, "in", name, "e.txt"), "wb") as f:
+            f.write(b"x\nbtn_ok \xff\n")
+        out, _ = self.run_raw("search", "--json", "-n", "--content", "btn_ok", self.p("in"), code=0)
+        objects = [__import__("json").loads(line) for line in out.splitlines()]
+        import base64
+
+        def value(form):
+            return form["text"].encode(self.enc) if "text" in form else base64.b64decode(form["bytes"])
+        matches = [(value(o["path"]), o["line"], value(o["text"])) for o in objects if o["type"] == "match"]
+        self.assertEqual(sorted(matches), sorted([
+            (self.p("in/a.lua").encode(self.enc), 1, "local t = 'ui/btn_ok' .. Bg_main".encode(self.enc)),
+            (self.p(f"in/{name}/e.txt").encode(self.enc), 2, b"btn_ok \xff")]))
+        self.assertIn("bytes", [o for o in objects if o["type"] == "match" and o["line"] == 2][0]["text"])
+        self.assertEqual(objects[-1], {"type": "summary", "searched": 6, "matched": 2, "failed": 0, "stopped": False})
+        out, _ = self.run_raw("search", "--json", "--count", "--content", "btn_ok", self.p("in"), code=0)
+        self.assertEqual(sorted((value(o["path"]), o["count"]) for o in map(__import__("json").loads, out.splitlines())
+                                if o["type"] == "match"),
+                         sorted([(self.p("in/a.lua").encode(self.enc), 1), (self.p(f"in/{name}/e.txt").encode(self.enc), 1)]))
+
+    def test_links_are_notices(self):
+        """Folder links side by side and back up the tree, dangling links, links to a device: results,
+        status 0 and nothing on standard error; --verbose names what was passed over."""
+        if ARGS.windows:
+            self.skipTest("symbolic links and FIFOs as POSIX has them")
+        self.tree({"t/real/r.txt": "btn_ok", "t/z/f.txt": "btn_ok"})
+        t = os.path.join(self.root, "t")
+        os.symlink("real", os.path.join(t, "a_link"))  # walked first: the files are listed under it
+        os.symlink("real", os.path.join(t, "b_link"))
+        os.symlink("..", os.path.join(t, "z", "up"))
+        os.symlink(os.path.join(t, "nowhere"), os.path.join(t, "dangling.txt"))
+        os.symlink("/dev/null", os.path.join(t, "null.txt"))
+        listed = [e for e in os.listdir(t)]
+        for args in ([], ["--content", "btn_ok"], ["-e", "txt"]):
+            with self.subTest(args=args):
+                out, err, _ = self.run_cli("search", *args, t, code=0)
+                self.assertEqual(err, "")
+                found = out.splitlines()
+                self.assertEqual(len(found), 2, found)  # the real file once, under one path
+                self.assertIn(os.path.join(t, "z", "f.txt"), found)
+                via = [p for p in found if p.endswith("r.txt")]
+                self.assertEqual(len(via), 1)
+                # Under the path the walk reached it by: the first of real, a_link, b_link listed.
+                first = next(e for e in listed if e in ("real", "a_link", "b_link"))
+                self.assertEqual(via[0], os.path.join(t, first, "r.txt"))
+                out, err, _ = self.run_cli("search", "--verbose", *args, t, code=0)
+                self.assertEqual(len(out.splitlines()), 2)
+                notices = sorted(line.rsplit(": ", 1)[1] for line in err.splitlines())
+                self.assertEqual(notices, sorted(["folder already walked through another link"] * 3 +
+                                                 ["vanished", "not a regular file"]), err)
+        out, err, _ = self.run_cli("search", "--no-follow", "--verbose", t, code=0)
+        self.assertEqual(sorted(out.splitlines()), sorted([os.path.join(t, "real", "r.txt"), os.path.join(t, "z", "f.txt")]))
+        self.assertEqual(sorted(line.rsplit(": ", 1)[1] for line in err.splitlines()), ["not a regular file", "vanished"])
+        # A real failure still is one: a FIFO where a file is searched.
+        os.mkfifo(os.path.join(t, "fifo.txt"))
+        _, err, _ = self.run_cli("search", "--content", "btn_ok", t, code=1)
+        self.assertEqual(err, f"kestrin-cli: {os.path.join(t, 'fifo.txt')}: not a regular file\n")
+
+    def test_a_closed_pipe_ends_the_search_at_once(self):
+        """One early match in a tree of many files: the search ends as soon as its reader has gone, long
+        before it would have read the tree."""
+        if ARGS.windows:
+            self.skipTest("the emulator's start-up outweighs the search, and Windows tells of a closed pipe on a write only")
+        top = os.path.join(self.root, "wide")
+        for d in range(100):
+            os.makedirs(os.path.join(top, f"d{d}"))
+            for f in range(300):
+                with open(os.path.join(top, f"d{d}", f"f{f}.txt"), "w") as fh:
+                    fh.write("hay\n" * 50)
+        first, _, _ = self.run_cli("search", top, code=0)
+        with open(first.splitlines()[0], "a") as fh:
+            fh.write("QuartzNeedle\n")
+        started = time.monotonic()
+        self.run_cli("search", "--content", "QuartzNeedle", top, code=0)
+        full = time.monotonic() - started
+        for _ in range(3):
+            started = time.monotonic()
+            proc = self.start("search", "--content", "QuartzNeedle", top)
+            line = proc.stdout.readline()
+            proc.stdout.close()
+            proc.wait(timeout=60)
+            ended = time.monotonic() - started
+            self.assertEqual((line.decode().strip(), proc.returncode), (first.splitlines()[0], 0))
+            if ended < full / 4:
+                break
+        self.assertLess(ended, full / 4, f"full run {full:.3f} s")
+
+    def test_rename_takes_the_selection(self):
+        self.tree({"in/x_old.lua": "btn_ok", "in/y_old.lua": "no", "in/z_old.txt": "btn_ok"})
+        out, err, _ = self.run_cli("rename", "--old", "_old", "--new", "_new", "-e", "lua", "--content", "BTN_OK",
+                                   "-i", self.p("in"), code=0)
+        self.assertEqual(out, self.p("in/x_old.lua") + "\t" + self.p("in/x_new.lua") + "\n")
+        self.assertEqual(sorted(os.listdir(os.path.join(self.root, "in"))),
+                         sorted(["a.lua", "b.lua", "PublicRes", "资源", "empty.txt", "x_new.lua", "y_old.lua", "z_old.txt"]))
+
     def test_help_and_version(self):
         out, _, _ = self.run_cli("--help", code=0)
         self.assertIn("kestrin-cli refs", out)

@@ -1,0 +1,264 @@
+// The walk and the search streamed together: the same reports in the same order as a walk followed by a
+// search, whatever the batches and the workers; matching lines of files read in many chunks; the stop;
+// the selection's further filters; how deep the walk goes.
+
+#include "search/tree_search.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "search/glob.h"
+#include "search/list_helpers.h"
+#include "support/event_sink.h"
+#include "support/memory_fs.h"
+
+namespace kestrin {
+namespace {
+
+using testing::EventSink;
+using testing::MemoryFileSystem;
+using testing::Paths;
+using ::testing::ElementsAre;
+
+const PathStyle kPosix = PathStyle::Posix();
+
+// Folders nested a few levels, hidden ones among them, files that hold "needle" (some in the other
+// case, some across the chunks a file is read in), FIFO-like entries.
+void RandomTree(MemoryFileSystem& mem, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<std::string> folders{"/t"};
+  for (int i = 0; i < 12; ++i) {
+    const std::string parent = folders[random() % folders.size()];
+    folders.push_back(parent + (random() % 6 == 0 ? "/.h" : "/d") + std::to_string(i));
+    mem.AddFolder(folders.back());
+  }
+  const std::size_t count = 40 + random() % 300;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string path = folders[random() % folders.size()] + "/f" + std::to_string(i) +
+                             (random() % 3 == 0 ? ".log" : ".txt");
+    if (random() % 12 == 0) {
+      mem.AddOther(path);
+      continue;
+    }
+    std::string content;
+    const std::size_t lines = random() % 4 == 0 ? 3000 + random() % 40000 : random() % 30;
+    for (std::size_t l = 0; l < lines; ++l) {
+      std::string line(random() % 40, 'a');
+      switch (random() % 8) {
+        case 0: line.insert(random() % (line.size() + 1), "needle"); break;
+        case 1: line.insert(random() % (line.size() + 1), "NeeDLE"); break;
+        case 2: line += '\r'; break;
+        case 3: line.insert(random() % (line.size() + 1), std::string(1, '\0')); break;
+        default: break;
+      }
+      content += line;
+      if (l + 1 < lines || random() % 2 == 0) content += '\n';
+    }
+    mem.AddFile(path, content);
+  }
+}
+
+struct Case {
+  std::optional<std::string> content;
+  bool ignoreCase;
+  bool hidden;
+};
+const Case kCases[] = {{"needle", false, false}, {"needle", true, true}, {std::nullopt, false, true}, {"e\r", false, false}};
+
+// Streamed, the reports of the files are those of the walk's list searched afterwards, index for index.
+TEST(SearchTree, ReportsWhatAWalkThenASearchReports) {
+  for (unsigned seed = 1; seed <= 5; ++seed) {
+    MemoryFileSystem mem(kPosix);
+    RandomTree(mem, seed);
+    for (const Case& c : kCases) {
+      WalkOptions walk;
+      walk.includeHidden = c.hidden;
+      SelectionFilters filters;
+      filters.content = c.content;
+      filters.ignoreCase = c.ignoreCase;
+      FileList files;
+      CollectFiles(CommandEnv{mem}, "/t/", files, walk, kPosix);
+      EventSink expected;
+      FilterFiles(CommandEnv{mem, nullptr, expected}, files, filters, 2);
+      for (const std::size_t batch : {std::size_t{1}, std::size_t{7}, std::size_t{256}}) {
+        for (const unsigned workers : {1u, 3u}) {
+          SCOPED_TRACE("seed " + std::to_string(seed) + " batch " + std::to_string(batch) + " workers " +
+                       std::to_string(workers));
+          TreeSearchOptions options;
+          options.walk = walk;
+          options.filters = filters;
+          options.workers = workers;
+          options.firstBatch = batch;
+          EventSink streamed;
+          EXPECT_EQ(SearchTree(CommandEnv{mem, nullptr, streamed}, "/t/", options, kPosix), files.size());
+          EXPECT_EQ(streamed.events, expected.events);
+        }
+      }
+    }
+  }
+}
+
+// The lines a line-oriented search prints: split at '\n', the last one without it a line too, CR and NUL
+// bytes kept, ASCII letters folded with ignoreCase.
+std::vector<LineHit> ReferenceLines(const std::string& content, const std::string& pattern, bool ignoreCase) {
+  const auto fold = [&](std::string text) {
+    if (ignoreCase) {
+      for (char& ch : text) {
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+      }
+    }
+    return text;
+  };
+  std::vector<LineHit> hits;
+  std::size_t begin = 0;
+  for (std::uint64_t number = 1; begin < content.size(); ++number) {
+    const std::size_t end = std::min(content.find('\n', begin), content.size());
+    const std::string line = content.substr(begin, end - begin);
+    if (fold(line).find(fold(pattern)) != std::string::npos) hits.push_back(LineHit{number, line});
+    begin = end + 1;
+  }
+  return hits;
+}
+
+TEST(SearchTree, LinesAndCountsOfEachResultAsTheReferenceFindsThem) {
+  for (unsigned seed = 11; seed <= 12; ++seed) {
+    MemoryFileSystem mem(kPosix);
+    RandomTree(mem, seed);
+    for (const bool countOnly : {false, true}) {
+      for (const Case& c : kCases) {
+        if (!c.content) continue;
+        SCOPED_TRACE("seed " + std::to_string(seed) + " pattern " + *c.content + (countOnly ? " count" : ""));
+        TreeSearchOptions options;
+        options.walk.includeHidden = c.hidden;
+        options.filters.content = c.content;
+        options.filters.ignoreCase = c.ignoreCase;
+        options.countOnly = countOnly;
+        options.firstBatch = 5;
+        std::vector<std::string> withLines;
+        std::size_t last = 0;
+        const OnFileLines onLines = [&](std::size_t index, std::string_view path, const FileLines& lines) {
+          EXPECT_TRUE(withLines.empty() || index > last);
+          last = index;
+          withLines.emplace_back(path);
+          const std::vector<LineHit> expected = ReferenceLines(*mem.Content(path), *c.content, c.ignoreCase);
+          EXPECT_EQ(lines.count, expected.size()) << path;
+          if (countOnly) {
+            EXPECT_TRUE(lines.lines.empty());
+            return;
+          }
+          ASSERT_EQ(lines.lines.size(), expected.size()) << path;
+          for (std::size_t k = 0; k < expected.size(); ++k) {
+            EXPECT_EQ(lines.lines[k].number, expected[k].number) << path;
+            EXPECT_EQ(lines.lines[k].text, expected[k].text) << path;
+          }
+        };
+        options.onLines = &onLines;
+        EventSink sink;
+        SearchTree(CommandEnv{mem, nullptr, sink}, "/t/", options, kPosix);
+        // Exactly the files with a matching line: every file of the walk checked against the reference.
+        FileList files;
+        CollectFiles(CommandEnv{mem}, "/t/", files, options.walk, kPosix);
+        std::vector<std::string> expected;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+          const std::optional<std::string> content = mem.Content(files[i]);
+          if (content && !ReferenceLines(*content, *c.content, c.ignoreCase).empty()) expected.emplace_back(files[i]);
+        }
+        EXPECT_EQ(withLines, expected);
+      }
+    }
+  }
+}
+
+// A stop raised at the first result ends the walk and the search: the call returns with a prefix of
+// the results, long before the tree is through.
+TEST(SearchTree, StopEndsTheWalkAndTheSearch) {
+  MemoryFileSystem mem(kPosix);
+  for (int d = 0; d < 50; ++d) {
+    for (int f = 0; f < 200; ++f) {
+      mem.AddFile("/t/d" + std::to_string(d) + "/f" + std::to_string(f), d == 0 && f == 3 ? "a needle" : "hay");
+    }
+  }
+  StopFlag stop;
+  struct StopAtMatch : EventSink {
+    StopFlag* stop = nullptr;
+    void Outcome(const FileOutcome& o) override {
+      EventSink::Outcome(o);
+      if (o.kind == FileOutcome::Kind::Matched) stop->Request();
+    }
+  } sink;
+  sink.stop = &stop;
+  TreeSearchOptions options;
+  options.filters.content = "needle";
+  options.firstBatch = 16;
+  options.workers = 2;
+  const std::size_t listed = SearchTree(CommandEnv{mem, &stop, sink}, "/t/", options, kPosix);
+  EXPECT_EQ(sink.Outcomes(), std::vector<std::string>{"matched 3"});
+  EXPECT_EQ(sink.events.back(), "end");
+  EXPECT_LT(listed, 2000u);
+}
+
+// Any of the path texts, any of the extensions, and the globs below the folder.
+TEST(FilterSelection, AnyTextAnyExtensionAndGlobs) {
+  MemoryFileSystem mem(kPosix);
+  FileList files;
+  for (const char* path : {"/t/ui/a.png", "/t/ui/b.lua", "/t/x/ui.txt", "/t/x/c.png", "/t/skip/d.png", "/t/e.LUA"}) {
+    mem.AddFile(path, "");
+    files.push_back(path);
+  }
+  GlobSet globs(kPosix);
+  globs.Add("!skip/");
+  const struct {
+    std::vector<std::string> texts;
+    std::vector<std::string> extensions;
+    const GlobSet* globs;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {{"ui"}, {}, nullptr, {"/t/ui/a.png", "/t/ui/b.lua", "/t/x/ui.txt"}},
+      {{"/x/", "b."}, {}, nullptr, {"/t/ui/b.lua", "/t/x/ui.txt", "/t/x/c.png"}},
+      {{}, {"png", "lua"}, nullptr, {"/t/ui/a.png", "/t/ui/b.lua", "/t/x/c.png", "/t/skip/d.png"}},
+      {{}, {"png"}, &globs, {"/t/ui/a.png", "/t/x/c.png"}},
+      {{"ui", "skip"}, {"png"}, nullptr, {"/t/ui/a.png", "/t/skip/d.png"}},
+      {{}, {}, &globs, {"/t/ui/a.png", "/t/ui/b.lua", "/t/x/ui.txt", "/t/x/c.png", "/t/e.LUA"}},
+  };
+  for (const auto& c : cases) {
+    SelectionFilters filters;
+    for (const std::string& text : c.texts) (filters.path ? filters.otherPaths.push_back(text) : void(filters.path = text));
+    for (const std::string& ext : c.extensions) {
+      (filters.extension ? filters.otherExtensions.push_back(ext) : void(filters.extension = ext));
+    }
+    filters.globs = c.globs;
+    filters.globBase = 3;  // "/t/"
+    EXPECT_EQ(Paths(FilterSelection(CommandEnv{mem}, files, filters)), c.expected);
+  }
+}
+
+TEST(CollectFiles, MaxDepthCountsTheLevelsOfFolders) {
+  MemoryFileSystem mem(kPosix);
+  mem.AddFile("/t/a").AddFile("/t/s/b").AddFile("/t/s/u/c").AddFile("/t/z");
+  const struct {
+    std::size_t depth;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {0, {}},
+      {1, {"/t/a", "/t/z"}},
+      {2, {"/t/a", "/t/s/b", "/t/z"}},
+      {3, {"/t/a", "/t/s/b", "/t/s/u/c", "/t/z"}},
+      {WalkOptions::kNoLimit, {"/t/a", "/t/s/b", "/t/s/u/c", "/t/z"}},
+  };
+  for (const auto& c : cases) {
+    WalkOptions walk;
+    walk.maxDepth = c.depth;
+    FileList files;
+    CollectFiles(CommandEnv{mem}, "/t/", files, walk, kPosix);
+    EXPECT_EQ(Paths(files), c.expected) << c.depth;
+  }
+}
+
+}  // namespace
+}  // namespace kestrin
