@@ -14,7 +14,8 @@
 #   KESTRIN_BENCH_SEED    corpus seed (default: 1)
 #   KESTRIN_BENCH_RUNS    timed runs per command; the median counts (default: 11)
 #   KESTRIN_BENCH_SPARSE  0 to skip the sparse-file check (it needs 4 GiB of page cache for a moment)
-#   KESTRIN_BENCH_ONLY    refs: only the reference report; undo: only the undo
+#   KESTRIN_BENCH_ONLY    refs: only the reference report; undo: only the undo; cli: only kestrin-cli
+#                         search against rg
 #   KESTRIN_BENCH_WORKERS threads of Kestrin's content search (default: one per core)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -177,8 +178,51 @@ refs_report() {
     "$(/usr/bin/time -f %M "$cli" refs --hidden "$refs" "$corpus" 2>&1 >/dev/null | tail -1)" \
     "$(/usr/bin/time -f %M "$cli" search --hidden --content "$rare" "$corpus" 2>&1 >/dev/null | tail -1)"
 }
+# kestrin-cli search, paths and matching lines, against rg -l and rg -n with the same options (every
+# file, hidden ones included: -uuu), both with their default threads, interleaved rounds.
+cli_search() {
+  c_paths_rare() { "$cli" search -H --content "$rare" "$corpus"; }
+  c_paths_common() { "$cli" search -H -i --content "$common" "$corpus"; }
+  c_lines_rare() { "$cli" search -H -n --content "$rare" "$corpus"; }
+  c_lines_common() { "$cli" search -H -n -i --content "$common" "$corpus"; }
+  rg_paths_rare() { rg -uuu -l -F -- "$rare" "$corpus"; }
+  rg_paths_common() { rg -uuu -l -F -i -- "$common" "$corpus"; }
+  rg_lines_rare() { rg -uuu -n -F -- "$rare" "$corpus"; }
+  rg_lines_common() { rg -uuu -n -F -i -- "$common" "$corpus"; }
+  local cases=(paths_rare paths_common lines_rare lines_common) c start end round
+  echo
+  echo "== kestrin-cli search against rg (default threads, -uuu), median of $runs runs, in ms, $(nproc) cores"
+  for c in "${cases[@]}"; do
+    "c_$c" | sort >"$tmp/c"
+    "rg_$c" | sort >"$tmp/r"
+    cmp -s "$tmp/c" "$tmp/r" || echo "$c: DIFFERENT output from rg ($(wc -l <"$tmp/c") / $(wc -l <"$tmp/r") lines)"
+  done
+  declare -A ctimes
+  for ((round = 0; round <= runs; round++)); do
+    for c in "${cases[@]}"; do
+      for who in c rg; do
+        start=$EPOCHREALTIME
+        "${who}_$c" | wc -l >/dev/null
+        end=$EPOCHREALTIME
+        [ "$round" -eq 0 ] && continue
+        ctimes[${who}_$c]+="$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f", (e - s) * 1000 }') "
+      done
+    done
+  done
+  printf '%-15s %9s %9s %8s  %s\n' case cli rg cli/rg "goal 0.80"
+  for c in "${cases[@]}"; do
+    local k r
+    k=$(median_of <<<"${ctimes[c_$c]}") r=$(median_of <<<"${ctimes[rg_$c]}")
+    printf '%-15s %9.1f %9.1f %8s  %s\n' "$c" "$k" "$r" "$(ratio "$k" "$r")" "$(verdict "$(ratio "$k" "$r")" 0.80)"
+  done
+}
+
 if [ "$only" = refs ]; then
   refs_report
+  exit 0
+fi
+if [ "$only" = cli ]; then
+  cli_search
   exit 0
 fi
 
@@ -361,4 +405,5 @@ echo "== in-memory search (Google Benchmark; bytes_per_second from CPU time)"
 "$build/bench/kestrin-search-membench" --benchmark_min_time=0.3 2>/dev/null
 
 undo_bench
+cli_search
 refs_report
