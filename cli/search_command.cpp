@@ -78,14 +78,14 @@ class SearchPrinter {
     ++matched_;
     if (countOnly) {
       if (json_) {
-        Json({{"type", "match"}, {"path", TextOrBytes(path)}, {"count", lines.count}});
+        Json({{"type", "match"}, {"path", TextOrBytes(path)}, {"count", lines.matching}});
       } else {
-        output_.Line(PathPart(path) + ':' + std::to_string(lines.count));
+        output_.Line(PathPart(path) + ':' + std::to_string(lines.matching));
       }
       return;
     }
     const std::string prefix = json_ ? std::string() : PathPart(path) + ':';
-    for (const LineHit& line : lines.lines) {
+    for (const FileLine& line : lines.lines) {
       if (json_) {
         Json({{"type", "match"}, {"path", TextOrBytes(path)}, {"line", line.number}, {"text", TextOrBytes(line.text)}});
       } else if (colour_) {

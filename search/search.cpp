@@ -186,55 +186,6 @@ class PathTests {
   std::vector<std::string> extensions_;
 };
 
-// Reads each file whole, a chunk at a time, and finds the lines that hold the pattern.
-class LineScanner {
- public:
-  LineScanner(FileSystem& fs, unsigned workers, std::string_view pattern, bool ignoreCase, bool countOnly)
-      : files_(fs, workers), pattern_(pattern), ignoreCase_(ignoreCase), countOnly_(countOnly),
-        buffer_(new unsigned char[kChunkSize]) {}
-
-  template <class Keep>
-  void AnnounceRun(const FileList& files, std::size_t first, std::size_t last, const Keep& keep) {
-    files_.AnnounceRun(files, first, last, keep, kChunkSize);
-  }
-
-  // The file's matching lines; none when it cannot be opened or read (recorded in failures).
-  void Scan(const std::string& path, const StopFlag* stop, FileLines& out, FailureList& failures) {
-    if (!files_.Open(path, &failures)) return;
-    LineMatcher matcher(pattern_, ignoreCase_);
-    const LineMatcher::OnLine onLine = [&](const MatchedLine& line) {
-      ++out.count;
-      if (!countOnly_) out.lines.push_back(LineHit{line.number, std::string(line.text)});
-      return true;
-    };
-    bool complete = false;
-    for (bool first = true;; first = false) {
-      if (!first && stop != nullptr && stop->Requested()) break;
-      const unsigned char* data = buffer_.get();
-      const std::int64_t count = files_.Next(buffer_.get(), kChunkSize, data, first, &failures);
-      if (count < 0) break;
-      if (count == 0) {
-        complete = true;
-        break;
-      }
-      matcher.Feed(data, static_cast<std::size_t>(count), onLine);
-    }
-    files_.Close();
-    if (complete) {
-      matcher.Finish(onLine);
-    } else {
-      out = FileLines{};  // a file read in part has no lines to show: its numbers might be wrong
-    }
-  }
-
- private:
-  FileScanner files_;
-  std::string pattern_;
-  bool ignoreCase_;
-  bool countOnly_;
-  std::unique_ptr<unsigned char[]> buffer_;
-};
-
 }  // namespace
 
 FileList FilterFiles(const CommandEnv& env, const FileList& files, const SearchFilters& filters, unsigned workers) {
@@ -314,11 +265,19 @@ FileList FilterFileLines(const CommandEnv& env, const FileList& files, const Sel
   FileList results;
   const PathTests pathTests(filters);
   const auto opened = [&](std::size_t i) { return files.kind(i) == EntryKind::File && pathTests.Pass(files[i]); };
+  // Every line, whole; or only their count.
+  FileLinesLimits limits;
+  limits.maxLines = countOnly ? 0 : static_cast<std::size_t>(-1);
+  limits.keepBytes = static_cast<std::size_t>(-1);
+  limits.countBytes = static_cast<std::uint64_t>(-1);
+  limits.chunkBytes = kChunkSize;
+  // A file is first searched as FilterFiles searches it, which for most files of most searches ends
+  // their reading early or finds nothing; only the files that hold the text are read for their lines.
   struct Worker {
-    LineScanner scanner;
+    ContentScanner check;
     const decltype(opened)& opens;
     const FileList& files;
-    void Prepare(std::size_t first, std::size_t last) { scanner.AnnounceRun(files, first, last, opens); }
+    void Prepare(std::size_t first, std::size_t last) { check.AnnounceRun(files, first, last, opens); }
   };
   ParallelScanOptions options;
   options.workers = workers;
@@ -327,7 +286,9 @@ FileList FilterFileLines(const CommandEnv& env, const FileList& files, const Sel
   const std::string pattern = filters.content.value_or(std::string());
   ScanInParallel<FileLines>(
       files.size(),
-      [&] { return Worker{LineScanner(env.fs, scanners, pattern, filters.ignoreCase, countOnly), opened, files}; },
+      [&] {
+        return Worker{ContentScanner(env.fs, scanners, pattern, filters.ignoreCase, env.stop), opened, files};
+      },
       [&](Worker& worker, std::size_t i, FileLines& lines, FailureList& failures) {
         const std::string_view entry = files[i];
         if (!pathTests.Pass(entry)) return;
@@ -335,10 +296,14 @@ FileList FilterFileLines(const CommandEnv& env, const FileList& files, const Sel
           failures.Add(entry, FailureReason::NotRegularFile);
           return;
         }
-        worker.scanner.Scan(std::string(entry), env.stop, lines, failures);
+        const std::string path(entry);
+        if (!worker.check.Contains(path, &failures)) return;
+        lines = ReadFileLines(CommandEnv{env.fs, env.stop}, path, pattern, filters.ignoreCase, limits);
+        if (lines.failed) failures.Add(path, lines.failure.reason, lines.failure.detail);
+        if (!lines.complete) lines = FileLines{};  // read in part: its numbers and count would be wrong
       },
       [&](std::size_t i, FileLines& lines) {
-        if (lines.count == 0) return;
+        if (lines.matching == 0) return;
         results.push_back(files[i], files.kind(i));
         env.Done(FileOutcome::Kind::Matched, i, files[i]);
         onLines(i, files[i], lines);

@@ -11,6 +11,7 @@
 
 #include "primitives/command_sink.h"
 #include "primitives/file_list.h"
+#include "search/match_lines.h"
 
 namespace kestrin {
 
@@ -72,25 +73,13 @@ FileList FilterFiles(const CommandEnv& env, const FileList& files, const SearchF
 FileList FilterSelection(const CommandEnv& env, const FileList& files, const SelectionFilters& filters,
                          unsigned workers = 0);
 
-// One line of a file that holds the content filter's text, its bytes as they are (CR and NUL included),
-// without its newline.
-struct LineHit {
-  std::uint64_t number = 0;  // 1-based
-  std::string text;
-};
-// The lines of one file that hold the content filter's text: their count, and the lines themselves
-// unless only the count was asked for.
-struct FileLines {
-  std::uint64_t count = 0;
-  std::vector<LineHit> lines;
-};
 // Called on the calling thread, in list order, for each file with at least one matching line.
 using OnFileLines = std::function<void(std::size_t index, std::string_view path, const FileLines& lines)>;
 
-// FilterFiles by lines, as a line-oriented search tool finds them (LineMatcher): each file that passes
+// FilterFiles by lines, as a line-oriented search tool finds them (ReadFileLines): each file that passes
 // the path filters and has at least one line holding the content filter's text (which must be present)
-// is Matched and handed to onLines with its lines (only their count with countOnly). The sink hears as
-// FilterFiles tells. Returns the entries matched.
+// is Matched and handed to onLines with all its lines, whole (only their count, `matching`, with
+// countOnly). The sink hears as FilterFiles tells. Returns the entries matched.
 FileList FilterFileLines(const CommandEnv& env, const FileList& files, const SelectionFilters& filters,
                          const OnFileLines& onLines, bool countOnly = false, unsigned workers = 0);
 

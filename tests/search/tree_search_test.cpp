@@ -104,6 +104,11 @@ TEST(SearchTree, ReportsWhatAWalkThenASearchReports) {
   }
 }
 
+struct LineHit {
+  std::uint64_t number;
+  std::string text;
+};
+
 // The lines a line-oriented search prints: split at '\n', the last one without it a line too, CR and NUL
 // bytes kept, ASCII letters folded with ignoreCase.
 std::vector<LineHit> ReferenceLines(const std::string& content, const std::string& pattern, bool ignoreCase) {
@@ -147,7 +152,7 @@ TEST(SearchTree, LinesAndCountsOfEachResultAsTheReferenceFindsThem) {
           last = index;
           withLines.emplace_back(path);
           const std::vector<LineHit> expected = ReferenceLines(*mem.Content(path), *c.content, c.ignoreCase);
-          EXPECT_EQ(lines.count, expected.size()) << path;
+          EXPECT_EQ(lines.matching, expected.size()) << path;
           if (countOnly) {
             EXPECT_TRUE(lines.lines.empty());
             return;
