@@ -22,8 +22,24 @@ const unsigned char* FindLastNewline(const unsigned char* begin, const unsigned 
   return nullptr;
 }
 
+// Eight bytes at a time (the plain count is compiled a byte at a time): a byte of word ^ "\n\n..." is
+// zero where a newline was, and a byte's high bit in ((x & 0x7f..) + 0x7f..) | x is set exactly where x's
+// byte is not zero (no carry crosses a byte).
 std::uint64_t CountNewlines(const unsigned char* begin, const unsigned char* end) {
-  return static_cast<std::uint64_t>(std::count(begin, end, static_cast<unsigned char>('\n')));
+  constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr std::uint64_t kLow7 = kOnes * 0x7f;
+  constexpr std::uint64_t kHigh = kOnes * 0x80;
+  std::uint64_t count = 0;
+  for (; end - begin >= 8; begin += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, begin, sizeof word);
+    const std::uint64_t x = word ^ (kOnes * '\n');
+    const std::uint64_t notZero = ((x & kLow7) + kLow7) | x;
+    // One bit a newline, at the bottom of its byte; the multiplication adds the eight bytes into the top
+    // one (a portable popcount call is a library call on the baseline x86-64).
+    count += (((~notZero & kHigh) >> 7) * kOnes) >> 56;
+  }
+  return count + static_cast<std::uint64_t>(std::count(begin, end, static_cast<unsigned char>('\n')));
 }
 
 }  // namespace
@@ -212,7 +228,10 @@ FileLines ReadFileLines(const CommandEnv& env, const std::string& path, const st
     }
     return true;
   };
-  std::vector<unsigned char> buffer(std::max<std::size_t>(limits.chunkBytes, 1));
+  // One buffer a thread, kept between files: a new one for each file would be cleared and, being large,
+  // mapped and unmapped by the allocator every time.
+  thread_local std::vector<unsigned char> buffer;
+  buffer.resize(std::max<std::size_t>(limits.chunkBytes, 1));
   for (;;) {
     if (env.Stopped() || (full && pattern && read - fullAt >= limits.countBytes)) {
       out.complete = false;
