@@ -2,7 +2,7 @@
 // The user's trash, where a file a batch replaces is put instead of being deleted, so that undo can bring
 // it back. The native file systems reach it through FileSystem::MoveToTrash and RestoreFromTrash.
 //
-// POSIX follows the freedesktop.org Trash specification: a file goes into the home trash
+// POSIX keeps the freedesktop.org trash layout that file managers read: a file goes into the home trash
 // ($XDG_DATA_HOME/Trash, ~/.local/share/Trash by default) when it lies on that file system, and otherwise
 // into the trash at the top of its own file system ($topdir/.Trash/$uid when .Trash is a sticky folder and
 // not a link, else $topdir/.Trash-$uid); never across file systems. It lands in files/NAME, NAME unique in
