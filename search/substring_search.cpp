@@ -108,7 +108,7 @@ inline bool Equal16(const unsigned char* d, const unsigned char* p) {
 
 // True when the pattern matches the data at d (which has at least m bytes); cost grows by the bytes looked at.
 template <bool kIcase, bool kVector>
-inline bool MatchesAt(const unsigned char* d, const unsigned char* p, std::size_t m, std::size_t& cost) {
+__attribute__((always_inline)) inline bool MatchesAt(const unsigned char* d, const unsigned char* p, std::size_t m, std::size_t& cost) {
 #ifdef KESTRIN_SEARCH_X86
   if (kVector && m >= 16) {
     std::size_t j = 0;
@@ -141,8 +141,10 @@ inline bool MatchesAt(const unsigned char* d, const unsigned char* p, std::size_
 // The candidates of one block: bit k of bits stands for the start position base + k. Returns true when the
 // scan is over: with *match set to a match, or with *resume set to where the linear search takes over
 // because the full compares have cost more than about twice the bytes scanned.
+// Always inlined: a call from a kernel built for AVX2 into code built without it switches the vector
+// state on every candidate, which cost more than the scan itself on a pattern that turns up every line.
 template <bool kIcase, bool kVector>
-inline bool TestCandidates(const Prefilter& f, const unsigned char* d, std::size_t base, std::uint64_t bits,
+__attribute__((always_inline)) inline bool TestCandidates(const Prefilter& f, const unsigned char* d, std::size_t base, std::uint64_t bits,
                            std::size_t& cost, std::size_t* match, std::size_t* resume) {
   while (bits != 0) {
     const std::size_t at = base + static_cast<std::size_t>(std::countr_zero(bits));

@@ -23,6 +23,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -81,12 +82,56 @@ constexpr std::size_t kLeftToOthers = 8;
 // own.
 constexpr std::size_t kReaderOwn = 3;
 
+// The blocks of readers that have ended, kept for the readers that come next: a search over a tree hands
+// each batch of its files to new workers with new readers, and the system clears a new block of large
+// pages in full when it is first written, which cost a search of many small files a tenth of its time.
+// At most one block a core is kept.
+class RunBlockCache {
+ public:
+  MemoryBlock Take(std::size_t size) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      for (auto it = free_.begin(); it != free_.end(); ++it) {
+        if (it->capacity >= size) {
+          const MemoryBlock block = *it;
+          free_.erase(it);
+          return block;
+        }
+      }
+    }
+    return GrowMemoryBlock({}, 0, size);
+  }
+  void Give(MemoryBlock block) noexcept {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (free_.size() < kept_) {
+        free_.push_back(block);
+        return;
+      }
+    }
+    FreeMemoryBlock(block);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<MemoryBlock> free_;
+  const std::size_t kept_ = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 64);
+};
+
+// Never destroyed: a reader may end after the static objects have (a scan still winding down as the
+// process exits), and the system takes the blocks back with the process.
+RunBlockCache& RunBlocks() {
+  static RunBlockCache* const cache = new RunBlockCache;
+  return *cache;
+}
+
 // The bytes of a run's files, in a block of their own (of large pages where the system has them), left as
-// it comes: the kernel writes each file's bytes.
-std::shared_ptr<unsigned char[]> NewRunBlock(std::size_t size) {
-  const MemoryBlock block = GrowMemoryBlock({}, 0, size);
+// it comes: the kernel writes each file's bytes. capacity: set to the block's size, at least size.
+std::shared_ptr<unsigned char[]> NewRunBlock(std::size_t size, std::size_t& capacity) {
+  const MemoryBlock block = RunBlocks().Take(size);
+  capacity = block.capacity;
   return std::shared_ptr<unsigned char[]>(static_cast<unsigned char*>(block.data),
-                                          [block](unsigned char*) { FreeMemoryBlock(block); });
+                                          [block](unsigned char*) { RunBlocks().Give(block); });
 }
 
 // How many descriptors the process has open now; a guess where the system does not say.
@@ -283,21 +328,8 @@ class PosixReader final : public FileReader {
   // looked up.
   FsResult<ReadHandle> OpenOnItsOwn(const std::string& path, bool inFolder) {
     outOfDescriptors_ = false;
-    int folder = AT_FDCWD;
     const char* name = path.c_str();
-    const std::size_t slash = path.rfind('/');
-    if (inFolder && slash != std::string::npos && slash + 1 < path.size()) {
-      if (folderFd_ < 0 || folder_.size() != slash + 1 || path.compare(0, slash + 1, folder_) != 0) {
-        CloseFolder();
-        folder_.assign(path, 0, slash + 1);
-        folderFd_ = open(folder_.c_str(), kFolderFlags);
-        if (folderFd_ < 0) outOfDescriptors_ = OutOfDescriptors(errno);
-      }
-      if (folderFd_ >= 0) {
-        folder = folderFd_;
-        name += slash + 1;
-      }
-    }
+    const int folder = inFolder ? InFolder(path, name) : AT_FDCWD;
     std::int64_t size = 0;
     const FsResult<int> opened = OpenRegularFile(folder, name, size);
     if (!opened) {
@@ -308,6 +340,28 @@ class PosixReader final : public FileReader {
     file.fd = opened.value;
     file.left = BytesLeft(size, 0);
     return Hand(std::move(file));
+  }
+
+  // The folder of path, opened for the lookup of its last component (name, set to point at it): kept open
+  // from the last call when it is the same; AT_FDCWD, with name the whole path, where it cannot be opened.
+  int InFolder(const std::string& path, const char*& name) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 >= path.size()) return AT_FDCWD;
+    if (!SharesFolder(path)) {
+      CloseFolder();
+      folder_.assign(path, 0, slash + 1);
+      folderFd_ = open(folder_.c_str(), kFolderFlags);
+      if (folderFd_ < 0) outOfDescriptors_ = OutOfDescriptors(errno);
+    }
+    if (folderFd_ < 0) return AT_FDCWD;
+    name = path.c_str() + slash + 1;
+    return folderFd_;
+  }
+
+  // Whether the folder kept open is the one path lies in.
+  bool SharesFolder(const std::string& path) const {
+    return folderFd_ >= 0 && path.size() > folder_.size() && path.compare(0, folder_.size(), folder_) == 0 &&
+           path.find('/', folder_.size()) == std::string::npos;
   }
 
   void CloseFolder() {
@@ -420,8 +474,7 @@ void PosixReader::Announce(const std::vector<std::string>& paths, std::size_t by
   // A run's block is new when a file handed out of the last one is still open and reads from it.
   const std::size_t need = count * bytes;
   if (!bytes_ || bytes_.use_count() > 1 || capacity_ < need) {
-    bytes_ = NewRunBlock(need);
-    capacity_ = need;
+    bytes_ = NewRunBlock(need, capacity_);
   }
   pending_.resize(count);
   for (std::size_t k = 0; k < count; ++k) {
@@ -448,9 +501,21 @@ void PosixReader::Announce(const std::vector<std::string>& paths, std::size_t by
     ++queued;
   }
   closing_.clear();
+  // The files of a run mostly share a folder (the walk lists a folder's files together): those of the
+  // first file's folder are looked up from it, by their last component. Other folders are not opened
+  // meanwhile, as the folder must stay open until the ring has run.
   for (std::size_t k = 0; k < count; ++k) {
+    const std::string& path = pending_[k].path;
+    const char* name = path.c_str();
+    int folder = AT_FDCWD;
+    if (k == 0) {
+      folder = InFolder(path, name);
+    } else if (SharesFolder(path)) {
+      folder = folderFd_;
+      name += folder_.size();
+    }
     io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
-    io_uring_prep_openat(sqe, AT_FDCWD, pending_[k].path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+    io_uring_prep_openat(sqe, folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     io_uring_sqe_set_data64(sqe, k);
     ++queued;
   }
