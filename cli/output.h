@@ -33,6 +33,19 @@ class Output {
   void Line(std::string_view text) { Write(text, nullptr); }
   // SOURCE and TARGET, separated by a TAB, or with -0 by a NUL.
   void Pair(std::string_view source, std::string_view target) { Write(source, &target); }
+  // Lines made elsewhere, each already ended by LineEnd(): count of them, in one write.
+  void Lines(std::string_view text, std::size_t count) {
+    if (error_ != 0 || count == 0) return;
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || (eachLine_ && std::fflush(stdout) != 0)) {
+      Fail();
+      return;
+    }
+    lines_ += count;
+    unflushed_ = !eachLine_;
+  }
+  // What ends each line.
+  char LineEnd() const { return nul_ ? '\0' : '\n'; }
   std::size_t lines() const { return lines_; }
 
   // Flushes what is buffered. The errno of the first write that failed, or 0.
@@ -73,7 +86,7 @@ class Output {
   void Write(std::string_view first, const std::string_view* second) {
     if (error_ != 0) return;
     errno = 0;
-    const char end = nul_ ? '\0' : '\n';
+    const char end = LineEnd();
     bool ok = std::fwrite(first.data(), 1, first.size(), stdout) == first.size();
     if (ok && second != nullptr) {
       ok = std::fputc(nul_ ? '\0' : '\t', stdout) != EOF &&

@@ -1,7 +1,9 @@
 // kestrin-cli search: the walk and the search streamed together, each result printed as it is found, as
 // paths, matching lines or counts, in colour on a terminal, or as JSON objects.
 
+#include <charconv>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -74,25 +76,44 @@ class SearchPrinter {
     }
   }
 
-  void Lines(std::string_view path, const FileLines& lines, bool countOnly) {
-    ++matched_;
-    if (countOnly) {
-      if (json_) {
-        Json({{"type", "match"}, {"path", TextOrBytes(path)}, {"count", lines.matching}});
+  // What a matching line of the file at path becomes, appended to out: the line as the options show it,
+  // and its end. Made on the workers of the search, so it changes nothing here.
+  void FormatLine(std::string_view path, const MatchedLine& line, std::string& out) const {
+    if (json_) {
+      out += nlohmann::json{{"type", "match"},
+                            {"path", TextOrBytes(path)},
+                            {"line", line.number},
+                            {"text", TextOrBytes(line.text)}}
+                 .dump();
+    } else {
+      AppendPath(path, out);
+      out += ':';
+      if (colour_) out += kLineColour;
+      AppendNumber(line.number, out);
+      if (colour_) out += kPlain;
+      out += ':';
+      if (colour_) {
+        AppendHighlighted(line.text, out);
       } else {
-        output_.Line(PathPart(path) + ':' + std::to_string(lines.matching));
+        out += line.text;
       }
-      return;
     }
-    const std::string prefix = json_ ? std::string() : PathPart(path) + ':';
-    for (const FileLine& line : lines.lines) {
-      if (json_) {
-        Json({{"type", "match"}, {"path", TextOrBytes(path)}, {"line", line.number}, {"text", TextOrBytes(line.text)}});
-      } else if (colour_) {
-        output_.Line(prefix + Coloured(kLineColour, std::to_string(line.number)) + ':' + Highlighted(line.text));
-      } else {
-        output_.Line(prefix + std::to_string(line.number) + ':' + line.text);
-      }
+    out += output_.LineEnd();
+  }
+
+  // A file's matching lines, as FormatLine made them, or their count.
+  void Lines(std::string_view path, std::uint64_t matching, std::string_view text, bool countOnly) {
+    ++matched_;
+    if (!countOnly) {
+      output_.Lines(text, matching);
+    } else if (json_) {
+      Json({{"type", "match"}, {"path", TextOrBytes(path)}, {"count", matching}});
+    } else {
+      std::string line;
+      AppendPath(path, line);
+      line += ':';
+      AppendNumber(matching, line);
+      output_.Line(line);
     }
   }
 
@@ -108,8 +129,15 @@ class SearchPrinter {
  private:
   void Json(const nlohmann::json& object) { output_.Line(object.dump()); }
 
-  std::string PathPart(std::string_view path) const {
-    return colour_ ? Coloured(kPathColour, path) : std::string(path);
+  void AppendPath(std::string_view path, std::string& out) const {
+    if (colour_) out += kPathColour;
+    out += path;
+    if (colour_) out += kPlain;
+  }
+  static void AppendNumber(std::uint64_t number, std::string& out) {
+    char digits[20];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), number).ptr;
+    out.append(std::begin(digits), end);
   }
   static std::string Coloured(std::string_view colour, std::string_view text) {
     std::string out(colour);
@@ -118,19 +146,19 @@ class SearchPrinter {
     return out;
   }
   // The line with every occurrence of the pattern in the match colour.
-  std::string Highlighted(std::string_view line) const {
-    std::string out;
+  void AppendHighlighted(std::string_view line, std::string& out) const {
     std::size_t from = 0;
     const std::size_t size = highlight_.PatternSize();
     while (size != 0 && from < line.size()) {
       const std::size_t at = highlight_.Find(line.data() + from, line.size() - from);
       if (at == SubstringSearcher::npos) break;
       out.append(line.substr(from, at));
-      out.append(Coloured(kMatchColour, line.substr(from + at, size)));
+      out.append(kMatchColour);
+      out.append(line.substr(from + at, size));
+      out.append(kPlain);
       from += at + size;
     }
     out.append(line.substr(std::min(from, line.size())));
-    return out;
   }
 
   Output& output_;
@@ -154,16 +182,21 @@ int SearchCommand(const Options& options) {
   search.walk = WalkOf(options);
   search.walk.linkNotices = true;  // links are no failures of a search
   search.filters = selection.filters();
-  search.countOnly = options.count;
-  const OnFileLines onLines = [&](std::size_t, std::string_view path, const FileLines& lines) {
+  LineOutput lines;
+  if (!options.count) {
+    lines.format = [&](std::string_view path, const MatchedLine& line, std::string& out) {
+      printer.FormatLine(path, line, out);
+    };
+  }
+  lines.deliver = [&](std::size_t, std::string_view path, std::uint64_t matching, std::string_view text) {
     run.messages.ClearProgress();
-    printer.Lines(path, lines, options.count);
+    printer.Lines(path, matching, text, options.count);
   };
-  if (options.count || options.lines) search.onLines = &onLines;
+  if (options.count || options.lines) search.lines = &lines;
 
   // Each result is printed as it is found, while the walk goes on, so that a reader that has seen enough
   // can stop the search; a stop leaves those found so far, each of which holds what was asked for.
-  run.reports.Begin("search", 0, search.onLines == nullptr);
+  run.reports.Begin("search", 0, search.lines == nullptr);
   run.reports.topFolder = folder;
   run.reports.onMatch = [&](std::string_view path) { printer.Path(path); };
   run.reports.onFailure = [&](const Failure& failure) { printer.Failed(failure); };

@@ -110,6 +110,12 @@ struct FileLines {
 FileLines ReadFileLines(const CommandEnv& env, const std::string& path, const std::optional<std::string>& pattern,
                         bool ignoreCase, const FileLinesLimits& limits = {});
 
+// The whole file at path, read through env.fs from its start chunkBytes at a time, handed to matcher (and
+// its end, Finish), which hands each matching line to onLine. True when the file went through to its end;
+// false when it could not be opened or read (why added to failures), a stop came, or onLine ended it.
+bool ReadFileLines(const CommandEnv& env, const std::string& path, LineMatcher& matcher,
+                   const LineMatcher::OnLine& onLine, std::size_t chunkBytes, FailureList& failures);
+
 // The first keepBytes bytes of the file at path and its size, read through env.fs (the size by reading
 // on to its end, without keeping what follows). Stops at the stop flag: complete is then false.
 struct FileHead {

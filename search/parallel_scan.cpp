@@ -68,9 +68,18 @@ bool ScanQueue::RunReady(std::size_t from) const {
   return end - from >= batch_ || (end == next_ && (closed_ || next_ >= count_)) || next_ >= from + window_;
 }
 
+void ScanQueue::Grow(std::size_t count, bool last) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    count_ = std::max(count_, count);
+    last_ = last;
+  }
+  workerWake_.notify_all();
+}
+
 bool ScanQueue::Claim(std::size_t& first, std::size_t& last, std::size_t run) {
   std::unique_lock<std::mutex> lock(mutex_);
-  workerWake_.wait(lock, [&] { return closed_ || next_ >= count_ || next_ < released_ + window_; });
+  workerWake_.wait(lock, [&] { return closed_ || (next_ >= count_ ? last_ : next_ < released_ + window_); });
   if (closed_ || next_ >= count_ || (stop_ != nullptr && stop_->Requested())) {
     // Whoever closes tells the calling thread, which may be waiting for a file that will not come.
     if (!closed_) {

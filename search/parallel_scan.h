@@ -60,10 +60,15 @@
 
 namespace kestrin {
 
+class ScanGrowth;
+
 struct ParallelScanOptions {
   unsigned workers = 0;     // 0: one per core (std::thread::hardware_concurrency)
   std::size_t window = 0;   // results in flight at most; 0: DefaultScanWindow
   std::size_t run = 1;      // files a worker claims at a time, at most
+  // Files that are still coming: the count grows as growth says, and the scan ends once growth has said
+  // that the last have come and they are delivered. Null: the count given is all there is.
+  ScanGrowth* growth = nullptr;
 };
 
 // The results in flight with the given number of workers, unless the options say otherwise.
@@ -86,8 +91,8 @@ class FileScanner {
 
   // Tells the reader which files of [first, last) the run will open (those keep(i) holds), and how many
   // bytes of each it reads first.
-  template <class Keep>
-  void AnnounceRun(const FileList& files, std::size_t first, std::size_t last, const Keep& keep,
+  template <class List, class Keep>
+  void AnnounceRun(const List& files, std::size_t first, std::size_t last, const Keep& keep,
                    std::size_t bytes) {
     ahead_.clear();
     for (std::size_t i = first; i < last; ++i) {
@@ -134,9 +139,13 @@ class ScanQueue {
   ScanQueue(const ScanQueue&) = delete;
   ScanQueue& operator=(const ScanQueue&) = delete;
 
+  // Producer side, for a scan of files that are still coming: there are count files now (never fewer
+  // than before); last: no more will come.
+  void Grow(std::size_t count, bool last);
+
   // Worker side. Claim gives the next run of files to scan, [first, last), at most `run` of them, waiting
-  // while the window is full; false when every file has been claimed, a stop was asked for, or the scan
-  // was aborted. Every file of a run is scanned, a stop notwithstanding (the scan sees the stop itself).
+  // while the window is full or, while more files may come, for them; false when every file has been
+  // claimed (and no more will come), a stop was asked for, or the scan was aborted. Every file of a run is scanned, a stop notwithstanding (the scan sees the stop itself).
   bool Claim(std::size_t& first, std::size_t& last, std::size_t run);
   // The result of index is ready to be delivered.
   void Finish(std::size_t index);
@@ -156,7 +165,8 @@ class ScanQueue {
   // mutex held).
   bool RunReady(std::size_t from) const;
 
-  const std::size_t count_;
+  std::size_t count_;
+  bool last_ = true;  // no more files will come
   const std::size_t window_;
   const std::size_t batch_;  // a run of this many ready results wakes the calling thread
   const StopFlag* const stop_;
@@ -171,11 +181,44 @@ class ScanQueue {
   bool callerWaiting_ = false;
 };
 
+// The count of a scan's files while they are still coming: the producer (a walk on a thread of its own)
+// raises it as it lists them, and says when the last has come; a scan given it in its options
+// (ParallelScanOptions::growth) waits for them. Made before the scan, and may be raised before the scan
+// begins and after it has ended.
+class ScanGrowth {
+ public:
+  ScanGrowth() = default;
+  ScanGrowth(const ScanGrowth&) = delete;
+  ScanGrowth& operator=(const ScanGrowth&) = delete;
+
+  // There are count files now; last: no more will come.
+  void Grow(std::size_t count, bool last) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    count_ = count;
+    last_ = last;
+    if (queue_ != nullptr) queue_->Grow(count, last);
+  }
+
+  // The scan's side: the queue that hears of the growth from now on (null: none any more).
+  void Attach(ScanQueue* queue) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    queue_ = queue;
+    if (queue_ != nullptr) queue_->Grow(count_, last_);
+  }
+
+ private:
+  std::mutex mutex_;
+  ScanQueue* queue_ = nullptr;
+  std::size_t count_ = 0;
+  bool last_ = false;
+};
+
 template <class Result, class MakeState, class Scan, class Deliver>
 void ScanInParallel(std::size_t count, MakeState&& makeState, Scan&& scan, Deliver&& deliver,
                     const CommandEnv& env, const ParallelScanOptions& options = {}) {
-  const unsigned workers = ScanWorkerCount(options.workers, count);
-  if (workers <= 1) {
+  // Files still coming are always scanned on worker threads, the calling thread delivering meanwhile.
+  const unsigned workers = ScanWorkerCount(options.workers, options.growth != nullptr ? ~std::size_t{0} : count);
+  if (workers <= 1 && options.growth == nullptr) {
     if (count == 0) return;
     auto state = makeState();
     FailureList failures;
@@ -200,6 +243,16 @@ void ScanInParallel(std::size_t count, MakeState&& makeState, Scan&& scan, Deliv
   };
   std::vector<Slot> slots(window);
   ScanQueue queue(count, window, env.stop);
+  // The queue hears of the growth for as long as it lives.
+  struct Listening {
+    ScanGrowth* growth;
+    Listening(ScanGrowth* g, ScanQueue& queue) : growth(g) {
+      if (growth != nullptr) growth->Attach(&queue);
+    }
+    ~Listening() {
+      if (growth != nullptr) growth->Attach(nullptr);
+    }
+  } listening(options.growth, queue);
   std::mutex errorMutex;
   std::exception_ptr error;
   const auto fail = [&](std::exception_ptr e) {

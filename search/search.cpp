@@ -45,8 +45,8 @@ class ContentScanner {
   ContentScanner& operator=(ContentScanner&&) = default;
 
   // Tells the reader which files of [first, last) the worker's run opens (those keep(i) holds).
-  template <class Keep>
-  void AnnounceRun(const FileList& files, std::size_t first, std::size_t last, const Keep& keep) {
+  template <class List, class Keep>
+  void AnnounceRun(const List& files, std::size_t first, std::size_t last, const Keep& keep) {
     files_.AnnounceRun(files, first, last, keep, FirstReadSize());
   }
 
@@ -56,25 +56,68 @@ class ContentScanner {
   // True when the file holds the pattern; false when it does not, is empty, is not a regular file, cannot
   // be opened or read (recorded in failures, when given), or the command was stopped.
   bool Contains(const std::string& path, FailureList* failures = nullptr) {
-    if (!files_.Open(path, failures)) return false;
-    bool found = false;
+    return Scan(path, failures, nullptr, nullptr) == Found::Yes;
+  }
+
+  // How Lines ended.
+  enum class Found {
+    No,    // the file does not hold the pattern (or could not be read, or a stop came first)
+    Yes,   // it does, and the matcher has had the whole file
+    Late,  // it does, but not in its first bytes read: the matcher has had none of it
+    Cut,   // it does, but a stop or a read error ended the reading for the matcher part-way
+  };
+
+  // Contains, which hands the file on to the matcher (whose line numbers begin at the file's start) once
+  // the pattern turns up in the first bytes read, and reads on to the end for it, so that a file of
+  // results is read once. An occurrence found only later is Late: the lines before it went by uncounted.
+  Found Lines(const std::string& path, FailureList* failures, LineMatcher& matcher, const LineMatcher::OnLine& onLine) {
+    return Scan(path, failures, &matcher, &onLine);
+  }
+
+ private:
+  Found Scan(const std::string& path, FailureList* failures, LineMatcher* matcher, const LineMatcher::OnLine* onLine) {
+    if (!files_.Open(path, failures)) return Found::No;
+    Found found = Found::No;
     std::size_t carried = 0;  // the tail of the previous chunk, just before readAt_
     std::size_t want = FirstReadSize();
+    bool feeding = false;  // the matcher has the file from its start and takes every chunk
     for (bool first = true;; first = false) {
-      if (!first && stop_ != nullptr && stop_->Requested()) break;
+      if (!first && stop_ != nullptr && stop_->Requested()) {
+        if (feeding) found = Found::Cut;
+        break;
+      }
       unsigned char* chunk = buffer_.get() + readAt_;
       // The first bytes of a file may be in memory already (read ahead with others): they are searched
       // where they lie, and only the carry is copied from them for the next chunk.
       const unsigned char* data = chunk;
       const std::int64_t count = files_.Next(chunk, want, data, first, failures);
+      if (feeding) {
+        if (count < 0 || (count == 0 ? !matcher->Finish(*onLine) : !matcher->Feed(data, count, *onLine))) {
+          found = Found::Cut;
+          break;
+        }
+        if (count == 0) break;
+        continue;
+      }
       if (count <= 0) break;  // the end of the file, or a read error: no match either way
       const unsigned char* begin = data - carried;  // nothing is carried into bytes held in place
       const std::size_t size = carried + static_cast<std::size_t>(count);
       const std::size_t at = searcher_.Find(begin, size);
       if (first) Learn(at, size);
       if (at != SubstringSearcher::npos) {
-        found = true;
-        break;
+        found = Found::Yes;
+        if (matcher == nullptr) break;
+        if (!first) {
+          found = Found::Late;
+          break;
+        }
+        if (!matcher->Feed(data, static_cast<std::size_t>(count), *onLine)) {
+          found = Found::Cut;
+          break;
+        }
+        feeding = true;
+        want = kChunkSize;
+        continue;
       }
       carried = std::min(carry_, size);
       std::memmove(chunk - carried, begin + size - carried, carried);
@@ -84,7 +127,6 @@ class ContentScanner {
     return found;
   }
 
- private:
   // Counts, from the first read of a file of size bytes (or more), whether the match ended within the
   // first kFirstReadSize bytes, or the file went on beyond them without one. Recent files weigh most.
   void Learn(std::size_t at, std::size_t size) {
@@ -186,6 +228,121 @@ class PathTests {
   std::vector<std::string> extensions_;
 };
 
+// The state of one worker of a scan that reads files: its scanner, told each run's files ahead.
+template <class List, class Opens>
+struct ScanWorker {
+  ContentScanner scanner;
+  const Opens& opens;
+  const List& files;
+  void Prepare(std::size_t first, std::size_t last) { scanner.AnnounceRun(files, first, last, opens); }
+};
+
+// Whether file i is read: it passes the path tests and the walk saw a regular file; a FIFO, socket or
+// device node it met is a failure, and never opened.
+template <class List>
+bool ToRead(const List& files, std::size_t i, const PathTests& pathTests, FailureList& failures) {
+  const std::string_view entry = files[i];
+  if (!pathTests.Pass(entry)) return false;
+  if (files.kind(i) != EntryKind::File) {
+    failures.Add(entry, FailureReason::NotRegularFile);
+    return false;
+  }
+  return true;
+}
+
+// How a scan that reads files runs: runs of files a worker reads ahead together, over count files or
+// those growth says.
+ParallelScanOptions ReadingScan(unsigned workers, ScanGrowth* growth) {
+  ParallelScanOptions options;
+  options.workers = workers;
+  options.run = kScanReadAheadRun;
+  options.growth = growth;
+  return options;
+}
+
+// The number of workers of such a scan, for the scanners to share the file system's reading out.
+unsigned ReadingScanWorkers(unsigned workers, std::size_t count, const ScanGrowth* growth) {
+  return ScanWorkerCount(workers, growth != nullptr ? ~std::size_t{0} : count);
+}
+
+// The content test of FilterSelection over count files (those growth says, with growth): each file that
+// passes the path tests and holds the text goes to pass(i), on the calling thread, in list order.
+// The files are read on several workers, each taking a run of files at a time whose first chunks the
+// file system may read ahead together; FIFOs, sockets and device nodes the walk met are never opened.
+template <class List, class Pass>
+void ScanContent(const CommandEnv& env, const List& files, std::size_t count, const SelectionFilters& filters,
+                 const PathTests& pathTests, unsigned workers, ScanGrowth* growth, const Pass& pass) {
+  const auto opened = [&](std::size_t i) { return files.kind(i) == EntryKind::File && pathTests.Pass(files[i]); };
+  using Worker = ScanWorker<List, decltype(opened)>;
+  const unsigned scanners = ReadingScanWorkers(workers, count, growth);
+  ScanInParallel<bool>(
+      count,
+      [&] {
+        return Worker{ContentScanner(env.fs, scanners, *filters.content, filters.ignoreCase, env.stop), opened, files};
+      },
+      [&](Worker& worker, std::size_t i, bool& hit, FailureList& failures) {
+        if (ToRead(files, i, pathTests, failures)) hit = worker.scanner.Contains(std::string(files[i]), &failures);
+      },
+      [&](std::size_t i, bool hit) {
+        if (hit) pass(i);
+      },
+      env, ReadingScan(workers, growth));
+}
+
+// FilterFileLines over count files (those growth says, with growth): each file with a matching line goes
+// to pass(i) and then to output, on the calling thread, in list order.
+template <class List, class Pass>
+void ScanLines(const CommandEnv& env, const List& files, std::size_t count, const SelectionFilters& filters,
+               const PathTests& pathTests, const LineOutput& output, unsigned workers, ScanGrowth* growth,
+               const Pass& pass) {
+  const auto opened = [&](std::size_t i) { return files.kind(i) == EntryKind::File && pathTests.Pass(files[i]); };
+  using Worker = ScanWorker<List, decltype(opened)>;
+  // What a worker made of one file.
+  struct Matches {
+    std::uint64_t matching = 0;
+    std::string text;
+  };
+  const unsigned scanners = ReadingScanWorkers(workers, count, growth);
+  const std::string pattern = filters.content.value_or(std::string());
+  ScanInParallel<Matches>(
+      count,
+      [&] {
+        return Worker{ContentScanner(env.fs, scanners, pattern, filters.ignoreCase, env.stop), opened, files};
+      },
+      [&](Worker& worker, std::size_t i, Matches& matches, FailureList& failures) {
+        if (!ToRead(files, i, pathTests, failures)) return;
+        const std::string_view entry = files[i];
+        const std::string path(entry);
+        const LineMatcher::OnLine onLine = [&](const MatchedLine& line) {
+          ++matches.matching;
+          if (output.format) output.format(entry, line, matches.text);
+          return true;
+        };
+        LineMatcher matcher(pattern, filters.ignoreCase);
+        switch (worker.scanner.Lines(path, &failures, matcher, onLine)) {
+          case ContentScanner::Found::No:
+          case ContentScanner::Found::Yes:
+            return;
+          case ContentScanner::Found::Cut:
+            matches = Matches{};  // read in part: its numbers and count would be wrong
+            return;
+          case ContentScanner::Found::Late:
+            break;
+        }
+        // Read again from the start, for the lines before the first occurrence to be counted.
+        LineMatcher again(pattern, filters.ignoreCase);
+        if (!ReadFileLines(CommandEnv{env.fs, env.stop}, path, again, onLine, kChunkSize, failures)) {
+          matches = Matches{};
+        }
+      },
+      [&](std::size_t i, Matches& matches) {
+        if (matches.matching == 0) return;
+        pass(i);
+        if (output.deliver) output.deliver(i, files[i], matches.matching, matches.text);
+      },
+      env, ReadingScan(workers, growth));
+}
+
 }  // namespace
 
 FileList FilterFiles(const CommandEnv& env, const FileList& files, const SearchFilters& filters, unsigned workers) {
@@ -214,103 +371,80 @@ FileList FilterSelection(const CommandEnv& env, const FileList& files, const Sel
 
   // The path and extension tests, which need no reading.
   const PathTests pathTests(filters);
-  const auto namePasses = [&](std::string_view entry) { return pathTests.Pass(entry); };
   if (!filters.content) {
     for (std::size_t i = 0; i < n && !env.Stopped(); ++i) {
       env.sink.Progress(i);
-      if (namePasses(files[i])) pass(i);
+      if (pathTests.Pass(files[i])) pass(i);
     }
     env.sink.End();
     return results;
   }
 
-  // The content test reads files on several workers, each taking a run of files at a time whose first
-  // chunks the file system may read ahead together; the results come back here in list order.
-  // FIFOs, sockets and device nodes the walk met are never opened.
-  const auto opened = [&](std::size_t i) { return files.kind(i) == EntryKind::File && namePasses(files[i]); };
-  struct Worker {
-    ContentScanner scanner;
-    const decltype(opened)& opens;
-    const FileList& files;
-    void Prepare(std::size_t first, std::size_t last) { scanner.AnnounceRun(files, first, last, opens); }
-  };
-  ParallelScanOptions options;
-  options.workers = workers;
-  options.run = kScanReadAheadRun;
-  const unsigned scanners = ScanWorkerCount(workers, n);
-  ScanInParallel<bool>(
-      n,
-      [&] {
-        return Worker{ContentScanner(env.fs, scanners, *filters.content, filters.ignoreCase, env.stop), opened, files};
-      },
-      [&](Worker& worker, std::size_t i, bool& hit, FailureList& failures) {
-        const std::string_view entry = files[i];
-        if (!namePasses(entry)) return;
-        if (files.kind(i) != EntryKind::File) {
-          failures.Add(entry, FailureReason::NotRegularFile);
-          return;
-        }
-        hit = worker.scanner.Contains(std::string(entry), &failures);
-      },
-      [&](std::size_t i, bool hit) {
-        if (hit) pass(i);
-      },
-      env, options);
+  ScanContent(env, files, files.size(), filters, pathTests, workers, nullptr, pass);
   env.sink.End();
   return results;
 }
 
 FileList FilterFileLines(const CommandEnv& env, const FileList& files, const SelectionFilters& filters,
-                         const OnFileLines& onLines, bool countOnly, unsigned workers) {
+                         const LineOutput& output, unsigned workers) {
   FileList results;
   const PathTests pathTests(filters);
-  const auto opened = [&](std::size_t i) { return files.kind(i) == EntryKind::File && pathTests.Pass(files[i]); };
-  // Every line, whole; or only their count.
-  FileLinesLimits limits;
-  limits.maxLines = countOnly ? 0 : static_cast<std::size_t>(-1);
-  limits.keepBytes = static_cast<std::size_t>(-1);
-  limits.countBytes = static_cast<std::uint64_t>(-1);
-  limits.chunkBytes = kChunkSize;
-  // A file is first searched as FilterFiles searches it, which for most files of most searches ends
-  // their reading early or finds nothing; only the files that hold the text are read for their lines.
-  struct Worker {
-    ContentScanner check;
-    const decltype(opened)& opens;
-    const FileList& files;
-    void Prepare(std::size_t first, std::size_t last) { check.AnnounceRun(files, first, last, opens); }
-  };
-  ParallelScanOptions options;
-  options.workers = workers;
-  options.run = kScanReadAheadRun;
-  const unsigned scanners = ScanWorkerCount(workers, files.size());
-  const std::string pattern = filters.content.value_or(std::string());
-  ScanInParallel<FileLines>(
-      files.size(),
-      [&] {
-        return Worker{ContentScanner(env.fs, scanners, pattern, filters.ignoreCase, env.stop), opened, files};
-      },
-      [&](Worker& worker, std::size_t i, FileLines& lines, FailureList& failures) {
-        const std::string_view entry = files[i];
-        if (!pathTests.Pass(entry)) return;
-        if (files.kind(i) != EntryKind::File) {
-          failures.Add(entry, FailureReason::NotRegularFile);
-          return;
-        }
-        const std::string path(entry);
-        if (!worker.check.Contains(path, &failures)) return;
-        lines = ReadFileLines(CommandEnv{env.fs, env.stop}, path, pattern, filters.ignoreCase, limits);
-        if (lines.failed) failures.Add(path, lines.failure.reason, lines.failure.detail);
-        if (!lines.complete) lines = FileLines{};  // read in part: its numbers and count would be wrong
-      },
-      [&](std::size_t i, FileLines& lines) {
-        if (lines.matching == 0) return;
-        results.push_back(files[i], files.kind(i));
-        env.Done(FileOutcome::Kind::Matched, i, files[i]);
-        onLines(i, files[i], lines);
-      },
-      env, options);
+  ScanLines(env, files, files.size(), filters, pathTests, output, workers, nullptr, [&](std::size_t i) {
+    results.push_back(files[i], files.kind(i));
+    env.Done(FileOutcome::Kind::Matched, i, files[i]);
+  });
   env.sink.End();
   return results;
+}
+
+void GrowingFileList::Append(FileList batch, bool last) {
+  std::size_t size = 0;
+  {
+    const std::unique_lock<std::shared_mutex> lock(mutex_);
+    size = (ends_.empty() ? 0 : ends_.back()) + batch.size();
+    if (!batch.empty()) {
+      batches_.push_back(std::move(batch));
+      ends_.push_back(size);
+    }
+  }
+  growth_.Grow(size, last);
+}
+
+std::size_t GrowingFileList::size() const {
+  const std::shared_lock<std::shared_mutex> lock(mutex_);
+  return ends_.empty() ? 0 : ends_.back();
+}
+
+std::pair<const FileList*, std::size_t> GrowingFileList::Locate(std::size_t i) const {
+  const std::shared_lock<std::shared_mutex> lock(mutex_);
+  const std::size_t b = static_cast<std::size_t>(std::upper_bound(ends_.begin(), ends_.end(), i) - ends_.begin());
+  return {&batches_[b], i - (b == 0 ? 0 : ends_[b - 1])};
+}
+
+std::string_view GrowingFileList::operator[](std::size_t i) const {
+  const auto [batch, k] = Locate(i);
+  return (*batch)[k];
+}
+
+EntryKind GrowingFileList::kind(std::size_t i) const {
+  const auto [batch, k] = Locate(i);
+  return batch->kind(k);
+}
+
+void FilterSelection(const CommandEnv& env, GrowingFileList& files, const SelectionFilters& filters,
+                     unsigned workers) {
+  const PathTests pathTests(filters);
+  ScanContent(env, files, 0, filters, pathTests, workers, &files.growth(),
+              [&](std::size_t i) { env.Done(FileOutcome::Kind::Matched, i, files[i]); });
+  env.sink.End();
+}
+
+void FilterFileLines(const CommandEnv& env, GrowingFileList& files, const SelectionFilters& filters,
+                     const LineOutput& output, unsigned workers) {
+  const PathTests pathTests(filters);
+  ScanLines(env, files, 0, filters, pathTests, output, workers, &files.growth(),
+            [&](std::size_t i) { env.Done(FileOutcome::Kind::Matched, i, files[i]); });
+  env.sink.End();
 }
 
 }  // namespace kestrin

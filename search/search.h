@@ -3,15 +3,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "primitives/command_sink.h"
 #include "primitives/file_list.h"
 #include "search/match_lines.h"
+#include "search/parallel_scan.h"
 
 namespace kestrin {
 
@@ -73,14 +77,56 @@ FileList FilterFiles(const CommandEnv& env, const FileList& files, const SearchF
 FileList FilterSelection(const CommandEnv& env, const FileList& files, const SelectionFilters& filters,
                          unsigned workers = 0);
 
-// Called on the calling thread, in list order, for each file with at least one matching line.
-using OnFileLines = std::function<void(std::size_t index, std::string_view path, const FileLines& lines)>;
+// A list of files that grows while it is searched: the walk appends each batch it lists on its thread,
+// and the search's workers read any entry below the size they were told of, on theirs. An entry stays
+// where it is once appended, so the views of it stay valid while the list lives.
+class GrowingFileList {
+ public:
+  // The walk's side: appends a batch; last: no more will come. The search hears of it through growth().
+  void Append(FileList batch, bool last);
+  std::size_t size() const;
+  std::string_view operator[](std::size_t i) const;
+  EntryKind kind(std::size_t i) const;
+  ScanGrowth& growth() { return growth_; }
 
-// FilterFiles by lines, as a line-oriented search tool finds them (ReadFileLines): each file that passes
-// the path filters and has at least one line holding the content filter's text (which must be present)
-// is Matched and handed to onLines with all its lines, whole (only their count, `matching`, with
-// countOnly). The sink hears as FilterFiles tells. Returns the entries matched.
+ private:
+  // The batch that holds entry i, and i's index in it.
+  std::pair<const FileList*, std::size_t> Locate(std::size_t i) const;
+
+  mutable std::shared_mutex mutex_;
+  std::deque<FileList> batches_;
+  std::vector<std::size_t> ends_;  // the size of the list up to and including each batch
+  ScanGrowth growth_;
+};
+
+// How a search by lines hands on what it finds (FilterFileLines). format runs on the worker that read the
+// file, for each of the file's matching lines in order (the line whole), and appends to out what the
+// line is to become, so that the workers share the cost of making the text; without format the lines are
+// only counted. deliver runs on the calling thread, in list order, for each file with at least one
+// matching line: its index, its path, its count of matching lines and all that format made of them.
+struct LineOutput {
+  std::function<void(std::string_view path, const MatchedLine& line, std::string& out)> format;
+  std::function<void(std::size_t index, std::string_view path, std::uint64_t matching, std::string_view text)>
+      deliver;
+};
+
+// FilterFiles by lines, as a line-oriented search tool finds them (the lines and numbers ReadFileLines
+// gives): each file that passes the path filters and has at least one line holding the content filter's
+// text (which must be present) is Matched and handed to output. A file is read once where it can be:
+// searched as FilterFiles searches it until the text turns up, and read on for its lines from there when
+// that was in its first bytes read; a file whose first occurrence comes later is read again from its
+// start. A file whose reading a stop or a read error cut short is not a result. The sink hears as
+// FilterFiles tells. Returns the entries matched.
 FileList FilterFileLines(const CommandEnv& env, const FileList& files, const SelectionFilters& filters,
-                         const OnFileLines& onLines, bool countOnly = false, unsigned workers = 0);
+                         const LineOutput& output, unsigned workers = 0);
+
+// FilterSelection with a content filter, and FilterFileLines, over files that are still coming: each
+// file is searched as soon as it is in the list, and the sink hears as those tell, in list order, until
+// the list has said that its last files have come and they are through (or a stop). The results are
+// told to the sink only. Always on worker threads, the calling thread reporting.
+void FilterSelection(const CommandEnv& env, GrowingFileList& files, const SelectionFilters& filters,
+                     unsigned workers = 0);
+void FilterFileLines(const CommandEnv& env, GrowingFileList& files, const SelectionFilters& filters,
+                     const LineOutput& output, unsigned workers = 0);
 
 }  // namespace kestrin

@@ -16,16 +16,16 @@ namespace kestrin {
 struct TreeSearchOptions {
   WalkOptions walk;
   SelectionFilters filters;
-  // With a content filter: hand each result's matching lines (or only their count) to onLines.
-  const OnFileLines* onLines = nullptr;
-  bool countOnly = false;
+  // With a content filter: search by lines, and hand each result's matching lines to lines (whose
+  // indexes are those of the whole list).
+  const LineOutput* lines = nullptr;
   unsigned workers = 0;       // 0: one per core
   std::size_t firstBatch = 64;  // files the walk lists before the search begins on them
 };
 
 // Walks folder (which ends in a separator) on a thread of its own, handing its files to the search in
 // batches (a bounded number of them waiting at a time), and searches each batch as FilterFiles (or, with
-// onLines, FilterFileLines) does. The sink hears on the calling thread: the walk's failures and notices
+// lines, FilterFileLines) does. The sink hears on the calling thread: the walk's failures and notices
 // (FileOutcome::kNoIndex) before the files listed after them, then Progress(i), Matched and Failed for
 // file i of the whole list, i = 0, 1, 2, ... in the order CollectFiles lists them; End() last. So the
 // results are those, and in the order, of CollectFiles followed by FilterFiles. A stop ends the walk and

@@ -25,7 +25,7 @@ class Walker {
         separator_(style.Separator()),
         longest_(style.PathLimit() - 1),
         batch_(std::max<std::size_t>(batch, 1)),
-        lastBatch_(batch_ * 16),
+        lastBatch_(batch_ * kLastBatchTimes),
         onBatch_(onBatch) {}
 
   void Run(std::string_view folder) {

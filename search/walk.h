@@ -35,8 +35,11 @@ struct WalkOptions {
   bool linkNotices = false;
 };
 
+// How much larger than the first batch the walk's batches grow (CollectFiles).
+inline constexpr std::size_t kLastBatchTimes = 16;
+
 // As above, with the options. With a batch callback, the files are handed out as the walk goes on: when
-// the list holds `batch` entries (each next batch twice as many, up to 16 times the first), and once at
+// the list holds `batch` entries (each next batch twice as many, up to kLastBatchTimes times the first), and once at
 // the end with what is left (possibly none), the list is passed to onBatch, which takes its entries and
 // leaves it empty; onBatch returns false to end the walk.
 // The walk's reports go to env.sink as they are met, before the batch that follows them is handed out.

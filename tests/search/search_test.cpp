@@ -518,5 +518,128 @@ TEST(FilterFiles, AStopKeepsWhatWasFoundAndLeavesALargeFileBetweenChunks) {
   EXPECT_EQ(big.OpenHandles(), 0u);
 }
 
+
+// The lines a line-oriented search prints, "NUMBER:TEXT\n" each: split at '\n' (the last line without it
+// a line too), ASCII letters folded with ignoreCase.
+std::string ReferenceLines(const std::string& content, const std::string& pattern, bool ignoreCase) {
+  const auto fold = [&](std::string text) {
+    if (ignoreCase) std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; });
+    return text;
+  };
+  std::string out;
+  std::size_t begin = 0;
+  for (std::uint64_t number = 1; begin < content.size(); ++number) {
+    const std::size_t end = std::min(content.find('\n', begin), content.size());
+    const std::string line = content.substr(begin, end - begin);
+    if (fold(line).find(fold(pattern)) != std::string::npos) out += std::to_string(number) + ':' + line + '\n';
+    begin = end + 1;
+  }
+  return out;
+}
+
+// A file is read once when the text turns up in its first bytes read, and again from its start when it
+// turns up later; either way its lines and their numbers are those of the reference, whatever the chunk
+// a line or an occurrence straddles, and whether the first reads are small (after files that hold the
+// text early) or whole chunks (after files that hold it late or not at all).
+TEST(FilterFileLines, EachFilesLinesAsTheReferenceFindsThemReadOnceWhereTheyCanBe) {
+  const auto lines = [](std::size_t count, const std::string& line) {
+    std::string out;
+    for (std::size_t i = 0; i < count; ++i) out += line + '\n';
+    return out;
+  };
+  const struct {
+    const char* name;
+    std::string content;
+    bool readOnce;  // the first occurrence lies in the first 4 KiB (every first read holds them)
+  } files[] = {
+      {"early, then more after each chunk", "a needle\n" + lines(500, "hay and hay") + "NEEDLE x\n" +
+                                                lines(30000, "more hay") + "x needle y\r\n" + lines(5, "hay"), true},
+      {"an occurrence across the 4 KiB and 256 KiB reads", "needle\n" + std::string(4090, 'h') + "needle\n" +
+                                                              std::string(262144 - 4, 'h') + "neEDle" + "\n", true},
+      {"late: first in the second chunk", lines(1000, "hay hay hay") + "the needle\n" + lines(3, "hay") + "needle", false},
+      {"late: first beyond 256 KiB, after empty lines", lines(1, "h") + std::string(300000, '\n') + "needle\n", false},
+      {"CR, NUL and no last newline", std::string("ne\0edle\r\nneedle\0\r\n\0needle", 26), true},
+      {"no occurrence", lines(20000, "hay"), true},
+      {"empty", "", true},
+  };
+  for (const bool ignoreCase : {false, true}) {
+    for (const unsigned workers : {1u, 3u}) {
+      RecordingFileSystem mem;
+      FileList list;
+      // Files that hold the text early make the first reads small; then each case, several times over.
+      for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 8; ++i) {
+          const std::string path = "/early" + std::to_string(round) + "_" + std::to_string(i);
+          mem.AddFile(path, "needle\n" + lines(i * 100, "hay"));
+          list.push_back(path);
+        }
+        for (std::size_t k = 0; k < std::size(files); ++k) {
+          const std::string path = "/case" + std::to_string(round) + "_" + std::to_string(k);
+          mem.AddFile(path, files[k].content);
+          list.push_back(path);
+        }
+      }
+      SelectionFilters filters;
+      filters.content = "needle";
+      filters.ignoreCase = ignoreCase;
+      std::vector<std::string> delivered;
+      LineOutput output;
+      output.format = [](std::string_view, const MatchedLine& line, std::string& out) {
+        out += std::to_string(line.number) + ':' + std::string(line.text) + '\n';
+      };
+      output.deliver = [&](std::size_t index, std::string_view path, std::uint64_t matching, std::string_view text) {
+        delivered.emplace_back(path);
+        const std::string want = ReferenceLines(*mem.Content(path), "needle", ignoreCase);
+        EXPECT_EQ(text, want) << path << (ignoreCase ? " ignoring case" : "");
+        EXPECT_EQ(matching, static_cast<std::uint64_t>(std::count(want.begin(), want.end(), '\n'))) << path;
+        EXPECT_EQ(list[index], path);
+      };
+      EventSink sink;
+      const FileList found = FilterFileLines(CommandEnv{mem, nullptr, sink}, list, filters, output, workers);
+      std::vector<std::string> expected;
+      for (std::size_t i = 0; i < list.size(); ++i) {
+        if (!ReferenceLines(*mem.Content(list[i]), "needle", ignoreCase).empty()) expected.emplace_back(list[i]);
+      }
+      EXPECT_EQ(delivered, expected);
+      EXPECT_EQ(Paths(found), expected);
+      for (std::size_t k = 0; k < std::size(files); ++k) {
+        const std::string path = "/case0_" + std::to_string(k);
+        const std::size_t opens = static_cast<std::size_t>(std::count(mem.opened.begin(), mem.opened.end(), path));
+        const bool matches = !ReferenceLines(files[k].content, "needle", ignoreCase).empty();
+        EXPECT_EQ(opens, files[k].content.empty() || !matches || files[k].readOnce ? 1u : 2u) << files[k].name;
+      }
+    }
+  }
+}
+
+// A file whose reading fails part-way, before or after its first occurrence, is no result: its failure
+// is reported, and a count or numbers from part of it are never printed.
+TEST(FilterFileLines, AReadErrorPartWayLeavesNoLines) {
+  MemoryFileSystem mem;
+  const std::string hay(400000, 'h');
+  mem.AddFile("/early", "needle\n" + hay + "\nneedle\n");
+  mem.AddFile("/late", hay + "\nneedle\n");
+  mem.AddFile("/fine", "a needle\n");
+  for (const char* broken : {"/early", "/late"}) {
+    for (const std::size_t after : {std::size_t{100}, std::size_t{300000}, std::size_t{400002}}) {
+      FaultyFileSystem faulty(mem);
+      faulty.FailReadAfter(broken, after);
+      SelectionFilters filters;
+      filters.content = "needle";
+      std::vector<std::string> delivered;
+      LineOutput output;
+      output.deliver = [&](std::size_t, std::string_view path, std::uint64_t, std::string_view) { delivered.emplace_back(path); };
+      EventSink sink;
+      FilterFileLines(CommandEnv{faulty, nullptr, sink}, ListOf({"/early", "/late", "/fine"}), filters, output, 1);
+      const std::vector<std::string> expected{std::string(broken) == "/early" ? "/late" : "/early", "/fine"};
+      EXPECT_EQ(delivered, expected) << broken << " failing after " << after;
+      const std::vector<std::string> outcomes = sink.Outcomes();
+      EXPECT_EQ(std::count_if(outcomes.begin(), outcomes.end(), [](const std::string& o) { return o.rfind("failed ", 0) == 0; }), 1)
+          << broken << " failing after " << after;
+      EXPECT_EQ(faulty.Calls(FsOp::OpenForRead), faulty.Calls(FsOp::Close));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kestrin

@@ -16,12 +16,15 @@
 #include "search/glob.h"
 #include "search/list_helpers.h"
 #include "support/event_sink.h"
+#include "support/faulty_fs.h"
 #include "support/memory_fs.h"
 
 namespace kestrin {
 namespace {
 
 using testing::EventSink;
+using testing::FaultyFileSystem;
+using testing::FsOp;
 using testing::MemoryFileSystem;
 using testing::Paths;
 using ::testing::ElementsAre;
@@ -131,6 +134,69 @@ std::vector<LineHit> ReferenceLines(const std::string& content, const std::strin
   return hits;
 }
 
+// The walk's failures reach the sink before the reports of the files listed after them, and those met
+// after the last file come last, whatever the batches and the workers, with or without reading.
+TEST(SearchTree, TheWalksFailuresComeBeforeTheFilesListedAfterThem) {
+  // The walk's sink notes how many files were listed when each failure came.
+  struct WalkSink : EventSink {
+    explicit WalkSink(const FileList& files) : files(files) {}
+    void Outcome(const FileOutcome& o) override {
+      EventSink::Outcome(o);
+      before.push_back(files.size());
+    }
+    const FileList& files;
+    std::vector<std::size_t> before;
+  };
+  for (unsigned seed = 1; seed <= 3; ++seed) {
+    MemoryFileSystem mem(kPosix);
+    RandomTree(mem, seed);
+    FaultyFileSystem faulty(mem);
+    faulty.Fail(FsOp::Enumerate, "/d3").StopEnumeration("/d7", 2).Fail(FsOp::Enumerate, "/d11");
+    for (const std::optional<std::string>& content : {std::optional<std::string>("needle"), std::optional<std::string>()}) {
+      WalkOptions walk;
+      walk.includeHidden = true;
+      SelectionFilters filters;
+      filters.content = content;
+      FileList files;
+      WalkSink walked(files);
+      CollectFiles(CommandEnv{faulty, nullptr, walked}, "/t/", files, walk, kPosix);
+      ASSERT_FALSE(walked.Outcomes().empty()) << "the tree of seed " << seed << " has none of the failing folders";
+      EventSink searched;
+      FilterFiles(CommandEnv{faulty, nullptr, searched}, files, filters, 2);
+      for (const std::size_t batch : {std::size_t{1}, std::size_t{5}, std::size_t{64}}) {
+        for (const unsigned workers : {1u, 3u}) {
+          SCOPED_TRACE("seed " + std::to_string(seed) + (content ? " content" : " names") + " batch " +
+                       std::to_string(batch) + " workers " + std::to_string(workers));
+          TreeSearchOptions options;
+          options.walk = walk;
+          options.filters = filters;
+          options.workers = workers;
+          options.firstBatch = batch;
+          EventSink streamed;
+          EXPECT_EQ(SearchTree(CommandEnv{faulty, nullptr, streamed}, "/t/", options, kPosix), files.size());
+          // Without the walk's failures, the search's reports; the walk's failures in their order, each
+          // before the first report of every file listed after it.
+          std::vector<std::string> search;
+          std::vector<std::string> walkFailures;
+          std::size_t filesReported = 0;  // files whose first report has come
+          for (const std::string& event : streamed.events) {
+            if (event.rfind("failed - ", 0) == 0) {
+              ASSERT_LT(walkFailures.size(), walked.before.size()) << event;
+              EXPECT_LE(filesReported, walked.before[walkFailures.size()]) << event << " came after a file listed after it";
+              walkFailures.push_back(event);
+              continue;
+            }
+            if (event.rfind("pos ", 0) == 0) filesReported = std::stoul(event.substr(4)) + 1;
+            search.push_back(event);
+          }
+          EXPECT_EQ(search, searched.events);
+          EXPECT_EQ(walkFailures, walked.Outcomes());
+        }
+      }
+    }
+  }
+}
+
 TEST(SearchTree, LinesAndCountsOfEachResultAsTheReferenceFindsThem) {
   for (unsigned seed = 11; seed <= 12; ++seed) {
     MemoryFileSystem mem(kPosix);
@@ -143,27 +209,28 @@ TEST(SearchTree, LinesAndCountsOfEachResultAsTheReferenceFindsThem) {
         options.walk.includeHidden = c.hidden;
         options.filters.content = c.content;
         options.filters.ignoreCase = c.ignoreCase;
-        options.countOnly = countOnly;
         options.firstBatch = 5;
         std::vector<std::string> withLines;
         std::size_t last = 0;
-        const OnFileLines onLines = [&](std::size_t index, std::string_view path, const FileLines& lines) {
+        LineOutput output;
+        if (!countOnly) {
+          output.format = [](std::string_view, const MatchedLine& line, std::string& out) {
+            out += std::to_string(line.number) + ':' + std::string(line.text) + '\n';
+          };
+        }
+        output.deliver = [&](std::size_t index, std::string_view path, std::uint64_t matching, std::string_view text) {
           EXPECT_TRUE(withLines.empty() || index > last);
           last = index;
           withLines.emplace_back(path);
           const std::vector<LineHit> expected = ReferenceLines(*mem.Content(path), *c.content, c.ignoreCase);
-          EXPECT_EQ(lines.matching, expected.size()) << path;
-          if (countOnly) {
-            EXPECT_TRUE(lines.lines.empty());
-            return;
+          EXPECT_EQ(matching, expected.size()) << path;
+          std::string lines;
+          if (!countOnly) {
+            for (const LineHit& hit : expected) lines += std::to_string(hit.number) + ':' + hit.text + '\n';
           }
-          ASSERT_EQ(lines.lines.size(), expected.size()) << path;
-          for (std::size_t k = 0; k < expected.size(); ++k) {
-            EXPECT_EQ(lines.lines[k].number, expected[k].number) << path;
-            EXPECT_EQ(lines.lines[k].text, expected[k].text) << path;
-          }
+          EXPECT_EQ(text, lines) << path;
         };
-        options.onLines = &onLines;
+        options.lines = &output;
         EventSink sink;
         SearchTree(CommandEnv{mem, nullptr, sink}, "/t/", options, kPosix);
         // Exactly the files with a matching line: every file of the walk checked against the reference.
