@@ -38,8 +38,10 @@
 //   ready.
 // - An exception from makeState, scan or deliver stops the other workers, and is thrown again on the
 //   calling thread once every worker has ended.
-// - With one worker (one core, or at most one file), everything runs on the calling thread, in the same
-//   order, with no thread started.
+// - With one worker (one core, or at most one file) and every file there from the start, everything runs
+//   on the calling thread, in the same order, with no thread started.
+// - The files may still be coming (ParallelScanOptions::growth, a walk listing them meanwhile): the
+//   workers then wait for more rather than end, until told the last have come.
 
 #include <algorithm>
 #include <chrono>
@@ -145,7 +147,8 @@ class ScanQueue {
 
   // Worker side. Claim gives the next run of files to scan, [first, last), at most `run` of them, waiting
   // while the window is full or, while more files may come, for them; false when every file has been
-  // claimed (and no more will come), a stop was asked for, or the scan was aborted. Every file of a run is scanned, a stop notwithstanding (the scan sees the stop itself).
+  // claimed (and no more will come), a stop was asked for, or the scan was aborted. Every file of a run
+  // is scanned, a stop notwithstanding (the scan sees the stop itself).
   bool Claim(std::size_t& first, std::size_t& last, std::size_t run);
   // The result of index is ready to be delivered.
   void Finish(std::size_t index);

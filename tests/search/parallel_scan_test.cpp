@@ -159,6 +159,58 @@ TEST(ParallelScan, NoMoreWorkersThanFilesAndNothingForNoFiles) {
   EXPECT_EQ(ScanWorkerCount(0, 1000), std::max(1u, std::thread::hardware_concurrency()));
 }
 
+// Files still coming: whatever the steps and pauses of their arrival, each file is scanned once, after
+// it came, and delivered in order; the scan waits for more rather than end, and ends once the last came
+// (none at all included).
+TEST(ParallelScan, FilesStillComingAreScannedAsTheyComeAndTheScanEndsAfterTheLast) {
+  std::mt19937 random(3);
+  for (unsigned workers : {1u, 2u, 5u}) {
+    for (const std::size_t total : {std::size_t{0}, std::size_t{1}, std::size_t{700}}) {
+      SCOPED_TRACE(testing::Message() << workers << " workers, " << total << " files");
+      ScanGrowth growth;
+      std::atomic<std::size_t> came{0};
+      const unsigned seed = random();
+      std::thread producer([&] {
+        std::mt19937 steps(seed);
+        std::size_t count = 0;
+        while (count < total) {
+          count = std::min(total, count + 1 + steps() % 60);
+          came = count;
+          growth.Grow(count, false);
+          if (steps() % 3 == 0) std::this_thread::sleep_for(std::chrono::microseconds(steps() % 2000));
+        }
+        growth.Grow(count, true);
+      });
+      std::vector<std::atomic<int>> scanned(total);
+      std::atomic<bool> early{false};
+      std::vector<std::size_t> delivered;
+      ParallelScanOptions options;
+      options.workers = workers;
+      options.run = 4;
+      options.growth = &growth;
+      ScanInParallel<std::uint64_t>(
+          0, [] { return 0; },
+          [&](int&, std::size_t i, std::uint64_t& result, FailureList&) {
+            if (i >= came.load()) early = true;
+            ++scanned[i];
+            result = Mix(i);
+          },
+          [&](std::size_t i, std::uint64_t result) {
+            EXPECT_EQ(result, Mix(i));
+            delivered.push_back(i);
+          },
+          CommandEnv{NativeFileSystem()}, options);
+      producer.join();
+      EXPECT_FALSE(early) << "a file was scanned before it came";
+      ASSERT_EQ(delivered.size(), total);
+      for (std::size_t i = 0; i < total; ++i) {
+        ASSERT_EQ(delivered[i], i);
+        ASSERT_EQ(scanned[i], 1);
+      }
+    }
+  }
+}
+
 TEST(ParallelScan, ErrorsOfScanOrDeliveryReachTheCaller) {
   for (unsigned workers : {1u, 4u}) {
     EXPECT_THROW(ScanInParallel<int>(
