@@ -141,18 +141,20 @@ class WalkPace {
   void Reached(std::size_t index) {
     {
       const std::lock_guard<std::mutex> lock(mutex_);
-      reached_ = index;
+      reached_ = index + 1;
       if (reached_ < awaited_) return;
       awaited_ = kNobodyWaits;
     }
     room_.notify_one();
   }
-  // The walk: waits until `listed` files are few enough ahead; false once the search has ended.
-  bool WaitForRoom(std::size_t listed) {
+  // The walk, with `handed` files handed to the search so far: waits until a list of `listed` files is
+  // few enough ahead, or the search has reached every file it has (a batch larger than the distance
+  // allowed must not wait for files that will never come); false once the search has ended.
+  bool WaitForRoom(std::size_t handed, std::size_t listed) {
     std::unique_lock<std::mutex> lock(mutex_);
-    const auto room = [&] { return ended_ || listed <= reached_ + ahead_; };
+    const auto room = [&] { return ended_ || listed <= reached_ + ahead_ || reached_ >= handed; };
     while (!room()) {
-      awaited_ = listed - ahead_;
+      awaited_ = std::min(listed - ahead_, handed);
       room_.wait(lock);
     }
     awaited_ = kNobodyWaits;
@@ -172,8 +174,8 @@ class WalkPace {
   std::mutex mutex_;
   std::condition_variable room_;
   static constexpr std::size_t kNobodyWaits = ~std::size_t{0};
-  std::size_t reached_ = 0;
-  std::size_t awaited_ = kNobodyWaits;  // the file whose reaching gives the waiting walk room
+  std::size_t reached_ = 0;             // files the search has reached
+  std::size_t awaited_ = kNobodyWaits;  // the count reached that gives the waiting walk room
   bool ended_ = false;
 };
 
@@ -201,14 +203,15 @@ std::size_t SearchWhileWalking(const CommandEnv& env, const std::string& top, co
                                const PathStyle& style) {
   GrowingFileList files;
   WalkReports walkReports;
-  // As far ahead as the batches waiting for the search without a content filter.
-  WalkPace pace(BatchQueue::kWaiting * kLastBatchTimes * std::max<std::size_t>(options.firstBatch, 1));
+  // As far ahead as the batches waiting for the search without a content filter, unless told.
+  WalkPace pace(options.walkAhead != 0 ? options.walkAhead
+                                       : BatchQueue::kWaiting * kLastBatchTimes * std::max<std::size_t>(options.firstBatch, 1));
   std::thread walker([&] {
     ReportRecorder recorder;
     FileList list;
     const auto hand = [&](FileList& batch, bool last) {
       // The last files are always handed on, so that the search knows there are no more.
-      const bool room = pace.WaitForRoom(files.size() + batch.size()) || last;
+      const bool room = pace.WaitForRoom(files.size(), files.size() + batch.size()) || last;
       if (room) {
         walkReports.Add(files.size(), std::move(recorder.reports));
         recorder.reports.clear();

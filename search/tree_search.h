@@ -21,6 +21,9 @@ struct TreeSearchOptions {
   const LineOutput* lines = nullptr;
   unsigned workers = 0;       // 0: one per core
   std::size_t firstBatch = 64;  // files the walk lists before the search begins on them
+  // With a content filter: how many files the walk may list beyond those the search has reached, so that
+  // a search ended early leaves the rest of a large tree unwalked; 0: four of the walk's largest batches.
+  std::size_t walkAhead = 0;
 };
 
 // Walks folder (which ends in a separator) on a thread of its own, handing its files to the search in
