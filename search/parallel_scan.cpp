@@ -60,8 +60,7 @@ ScanQueue::ScanQueue(std::size_t count, std::size_t window, const StopFlag* stop
       ready_(window, 0) {}
 
 bool ScanQueue::RunReady(std::size_t from) const {
-  std::size_t end = from;
-  while (end < next_ && end - from < batch_ && ready_[Slot(end)] != 0) ++end;
+  const std::size_t end = std::min(readyEnd_, from + batch_);
   if (end == from) return false;
   // A whole batch; or every file begun is ready and no more will be begun (the last ones), or none can be
   // begun until these are delivered (a full window).
@@ -97,6 +96,11 @@ bool ScanQueue::Claim(std::size_t& first, std::size_t& last, std::size_t run) {
 void ScanQueue::Finish(std::size_t index) {
   const std::lock_guard<std::mutex> lock(mutex_);
   ready_[Slot(index)] = 1;
+  // The run of ready results grows only by the result it was waiting for, so that each result is looked
+  // at once here however the workers finish, rather than the whole run again for each.
+  if (index == readyEnd_) {
+    while (readyEnd_ < next_ && ready_[Slot(readyEnd_)] != 0) ++readyEnd_;
+  }
   if (callerWaiting_ && RunReady(released_)) callerWake_.notify_one();
 }
 
@@ -105,13 +109,11 @@ std::size_t ScanQueue::WaitReady(std::size_t from) {
   callerWaiting_ = true;
   while (!(aborted_ || (closed_ && from >= next_) || RunReady(from))) {
     // A result that is ready waits at most about kScanDeliveryLatency for the rest of its run.
-    if (callerWake_.wait_for(lock, kScanDeliveryLatency) == std::cv_status::timeout && ready_[Slot(from)] != 0) break;
+    if (callerWake_.wait_for(lock, kScanDeliveryLatency) == std::cv_status::timeout && readyEnd_ > from) break;
   }
   callerWaiting_ = false;
   if (aborted_) return from;
-  std::size_t end = from;
-  while (end < next_ && end < from + window_ && ready_[Slot(end)] != 0) ++end;
-  return end;
+  return readyEnd_;
 }
 
 void ScanQueue::Release(std::size_t end) {

@@ -153,8 +153,9 @@ class ScanQueue {
   // The result of index is ready to be delivered.
   void Finish(std::size_t index);
 
-  // Calling thread. Waits until the result of file `from` is ready and returns the end of the run of
-  // ready results that begins there; returns `from` itself when no further result will come.
+  // Calling thread. Waits until the result of file `from`, the first not delivered yet, is ready and
+  // returns the end of the run of ready results that begins there; returns `from` itself when no further
+  // result will come.
   std::size_t WaitReady(std::size_t from);
   // The results before `end` have been delivered: their slots may take new files.
   void Release(std::size_t end);
@@ -164,8 +165,8 @@ class ScanQueue {
 
  private:
   std::size_t Slot(std::size_t index) const { return index % window_; }
-  // Whether the calling thread, waiting for the result of `from`, should take what is ready now (the
-  // mutex held).
+  // Whether the calling thread, waiting for the result of `from` (the first not delivered yet), should
+  // take what is ready now (the mutex held).
   bool RunReady(std::size_t from) const;
 
   std::size_t count_;
@@ -179,6 +180,7 @@ class ScanQueue {
   std::vector<unsigned char> ready_;  // per slot
   std::size_t next_ = 0;              // the first file not yet begun
   std::size_t released_ = 0;          // the first file not yet delivered
+  std::size_t readyEnd_ = 0;          // the end of the run of ready results that begins at released_
   bool closed_ = false;               // no file will be begun any more
   bool aborted_ = false;
   bool callerWaiting_ = false;

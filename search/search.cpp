@@ -1,6 +1,7 @@
 #include "search/search.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -397,28 +398,53 @@ FileList FilterFileLines(const CommandEnv& env, const FileList& files, const Sel
   return results;
 }
 
+GrowingFileList::~GrowingFileList() {
+  for (std::atomic<Part*>& segment : segments_) delete[] segment.load(std::memory_order_relaxed);
+}
+
 void GrowingFileList::Append(FileList batch, bool last) {
   std::size_t size = 0;
   {
-    const std::unique_lock<std::shared_mutex> lock(mutex_);
-    size = (ends_.empty() ? 0 : ends_.back()) + batch.size();
+    const std::lock_guard<std::mutex> lock(appending_);
+    size = size_.load(std::memory_order_relaxed) + batch.size();
     if (!batch.empty()) {
-      batches_.push_back(std::move(batch));
-      ends_.push_back(size);
+      const std::size_t p = parts_.load(std::memory_order_relaxed);
+      const std::size_t s = static_cast<std::size_t>(std::bit_width(p + 1)) - 1;
+      Part* segment = segments_[s].load(std::memory_order_relaxed);
+      if (segment == nullptr) {
+        segment = new Part[std::size_t{1} << s];
+        segments_[s].store(segment, std::memory_order_relaxed);
+      }
+      Part& part = segment[p + 1 - (std::size_t{1} << s)];
+      part.files = std::move(batch);
+      part.end = size;
+      // The part, its segment and the new size are seen by whoever sees the new count.
+      parts_.store(p + 1, std::memory_order_release);
+      size_.store(size, std::memory_order_release);
     }
   }
   growth_.Grow(size, last);
 }
 
-std::size_t GrowingFileList::size() const {
-  const std::shared_lock<std::shared_mutex> lock(mutex_);
-  return ends_.empty() ? 0 : ends_.back();
+const GrowingFileList::Part& GrowingFileList::PartAt(std::size_t p) const {
+  const std::size_t s = static_cast<std::size_t>(std::bit_width(p + 1)) - 1;
+  return segments_[s].load(std::memory_order_relaxed)[p + 1 - (std::size_t{1} << s)];
 }
 
 std::pair<const FileList*, std::size_t> GrowingFileList::Locate(std::size_t i) const {
-  const std::shared_lock<std::shared_mutex> lock(mutex_);
-  const std::size_t b = static_cast<std::size_t>(std::upper_bound(ends_.begin(), ends_.end(), i) - ends_.begin());
-  return {&batches_[b], i - (b == 0 ? 0 : ends_[b - 1])};
+  // The first part whose end lies beyond i, among those published.
+  std::size_t low = 0;
+  std::size_t high = parts_.load(std::memory_order_acquire);
+  while (low < high) {
+    const std::size_t mid = low + (high - low) / 2;
+    if (PartAt(mid).end <= i) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  const std::size_t before = low == 0 ? 0 : PartAt(low - 1).end;
+  return {&PartAt(low).files, i - before};
 }
 
 std::string_view GrowingFileList::operator[](std::size_t i) const {

@@ -1,12 +1,13 @@
 #pragma once
 // Content, extension and path matching, and the filtering of a file list into search results.
 
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
-#include <shared_mutex>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -78,24 +79,39 @@ FileList FilterSelection(const CommandEnv& env, const FileList& files, const Sel
                          unsigned workers = 0);
 
 // A list of files that grows while it is searched: the walk appends each batch it lists on its thread,
-// and the search's workers read any entry below the size they were told of, on theirs. An entry stays
-// where it is once appended, so the views of it stay valid while the list lives.
+// and the search's workers read any entry below the size they were told of, on theirs, without a lock. An
+// entry stays where it is once appended, so the views of it stay valid while the list lives.
 class GrowingFileList {
  public:
+  GrowingFileList() = default;
+  GrowingFileList(const GrowingFileList&) = delete;
+  GrowingFileList& operator=(const GrowingFileList&) = delete;
+  ~GrowingFileList();
+
   // The walk's side: appends a batch; last: no more will come. The search hears of it through growth().
   void Append(FileList batch, bool last);
-  std::size_t size() const;
+  std::size_t size() const { return size_.load(std::memory_order_acquire); }
   std::string_view operator[](std::size_t i) const;
   EntryKind kind(std::size_t i) const;
   ScanGrowth& growth() { return growth_; }
 
  private:
+  // A batch, and the size of the list up to and including it.
+  struct Part {
+    FileList files;
+    std::size_t end = 0;
+  };
+  // Part p lies in segment s = bit_width(p + 1) - 1, which holds 2^s parts: segments are made as the list
+  // grows and never move, so a reader needs no lock to find a part that was published before it looked.
+  static constexpr std::size_t kSegments = 8 * sizeof(std::size_t);
+  const Part& PartAt(std::size_t p) const;
   // The batch that holds entry i, and i's index in it.
   std::pair<const FileList*, std::size_t> Locate(std::size_t i) const;
 
-  mutable std::shared_mutex mutex_;
-  std::deque<FileList> batches_;
-  std::vector<std::size_t> ends_;  // the size of the list up to and including each batch
+  std::mutex appending_;  // appends, one at a time
+  std::array<std::atomic<Part*>, kSegments> segments_{};
+  std::atomic<std::size_t> parts_{0};  // published: their segments and contents are there for readers
+  std::atomic<std::size_t> size_{0};
   ScanGrowth growth_;
 };
 

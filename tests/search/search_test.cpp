@@ -541,6 +541,40 @@ std::string ReferenceLines(const std::string& content, const std::string& patter
 // turns up later; either way its lines and their numbers are those of the reference, whatever the chunk
 // a line or an occurrence straddles, and whether the first reads are small (after files that hold the
 // text early) or whole chunks (after files that hold it late or not at all).
+// Entries are found in the batch they came in, across batches of every size (none included), while a
+// reader reads what it was told of as the list grows on another thread.
+TEST(GrowingFileList, EachEntryIsWhereItWasAppendedWhileTheListGrows) {
+  GrowingFileList files;
+  const auto name = [](std::size_t i) { return "/t/" + std::to_string(i) + (i % 3 == 0 ? "/" : ""); };
+  const auto kind = [](std::size_t i) { return i % 3 == 0 ? EntryKind::Directory : EntryKind::File; };
+  constexpr std::size_t kBatches = 300;
+  std::atomic<bool> done{false};
+  std::atomic<std::size_t> wrong{0};
+  std::thread reader([&] {
+    std::mt19937 random(7);
+    while (!done.load()) {
+      const std::size_t size = files.size();
+      if (size == 0) continue;
+      const std::size_t i = random() % size;
+      if (files[i] != name(i) || files.kind(i) != kind(i)) ++wrong;
+    }
+  });
+  std::size_t total = 0;
+  for (std::size_t b = 0; b < kBatches; ++b) {
+    FileList batch;
+    for (std::size_t k = 0; k < (b * 7) % 11; ++k, ++total) batch.push_back(name(total), kind(total));
+    files.Append(std::move(batch), b + 1 == kBatches);
+  }
+  done = true;
+  reader.join();
+  EXPECT_EQ(wrong.load(), 0u);
+  ASSERT_EQ(files.size(), total);
+  for (std::size_t i = 0; i < total; ++i) {
+    ASSERT_EQ(files[i], name(i)) << i;
+    ASSERT_EQ(files.kind(i), kind(i)) << i;
+  }
+}
+
 TEST(FilterFileLines, EachFilesLinesAsTheReferenceFindsThemReadOnceWhereTheyCanBe) {
   const auto lines = [](std::size_t count, const std::string& line) {
     std::string out;
