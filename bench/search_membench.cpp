@@ -154,7 +154,7 @@ BENCHMARK(BM_BufferContains)
 BENCHMARK(BM_Kernel)
     ->ArgNames({"kernel", "nocase"})
     ->ArgsProduct({{static_cast<int>(SearchKernel::Scalar), static_cast<int>(SearchKernel::Sse2),
-                    static_cast<int>(SearchKernel::Avx2)},
+                    static_cast<int>(SearchKernel::Avx2), static_cast<int>(SearchKernel::Avx512)},
                    {0, 1}});
 BENCHMARK(BM_Pathological)->ArgName("nocase")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PathologicalMemmem)->Unit(benchmark::kMicrosecond);

@@ -11,6 +11,11 @@
 #if defined(__x86_64__)
 #define KESTRIN_SEARCH_X86 1
 #include <immintrin.h>
+// Not where the compiler keeps the stack at 16 bytes (64-bit Windows): a 64-byte vector it spilled there
+// would be stored unaligned.
+#if !defined(_WIN32)
+#define KESTRIN_SEARCH_AVX512 1
+#endif
 #endif
 
 namespace kestrin {
@@ -298,6 +303,55 @@ __attribute__((target("avx2"))) std::size_t ScanAvx2(const Prefilter& f, const u
 }
 #endif
 
+#ifdef KESTRIN_SEARCH_AVX512
+// Candidate bits of the 64 start positions at d.
+template <bool kIcase>
+__attribute__((target("avx512f,avx512bw"))) inline std::uint64_t Block64(const unsigned char* d, const Prefilter& f,
+                                                                           __m512i v1, __m512i k1, __m512i v2,
+                                                                           __m512i k2) {
+  __m512i a = _mm512_loadu_si512(d + f.offset1);
+  __m512i b = _mm512_loadu_si512(d + f.offset2);
+  if (kIcase) {
+    a = _mm512_or_si512(a, k1);
+    b = _mm512_or_si512(b, k2);
+  }
+  return _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(a, v1), b, v2);
+}
+
+// The AVX2 kernel's loop with 64 start positions to a compare: half the instructions a byte, where the
+// scan of a rare pattern's bytes is what a search spends its own time on.
+template <bool kIcase>
+__attribute__((target("avx512f,avx512bw"))) std::size_t ScanAvx512(const Prefilter& f, const unsigned char* d,
+                                                                   std::size_t length, std::size_t* resume) {
+  const std::size_t last = length - f.length;
+  if (last + 1 < 64) return ScanAvx2<kIcase>(f, d, length, resume);
+  const __m512i v1 = _mm512_set1_epi8(static_cast<char>(f.value1));
+  const __m512i k1 = _mm512_set1_epi8(static_cast<char>(f.mask1));
+  const __m512i v2 = _mm512_set1_epi8(static_cast<char>(f.value2));
+  const __m512i k2 = _mm512_set1_epi8(static_cast<char>(f.mask2));
+  std::size_t cost = 0;
+  std::size_t match = npos;
+  std::size_t i = 0;
+  for (; i + 128 <= last + 1; i += 128) {
+    const std::uint64_t low = Block64<kIcase>(d + i, f, v1, k1, v2, k2);
+    const std::uint64_t high = Block64<kIcase>(d + i + 64, f, v1, k1, v2, k2);
+    if ((low | high) == 0) continue;
+    if (low != 0 && TestCandidates<kIcase, true>(f, d, i, low, cost, &match, resume)) return match;
+    if (high != 0 && TestCandidates<kIcase, true>(f, d, i + 64, high, cost, &match, resume)) return match;
+  }
+  for (; i + 64 <= last + 1; i += 64) {
+    const std::uint64_t bits = Block64<kIcase>(d + i, f, v1, k1, v2, k2);
+    if (bits != 0 && TestCandidates<kIcase, true>(f, d, i, bits, cost, &match, resume)) return match;
+  }
+  if (i > last) return npos;
+  // The last block overlaps the one before; its positions below i were tested already.
+  const std::size_t q = last + 1 - 64;
+  const std::uint64_t bits = Block64<kIcase>(d + q, f, v1, k1, v2, k2) >> (i - q);
+  TestCandidates<kIcase, true>(f, d, i, bits, cost, &match, resume);
+  return match;
+}
+#endif
+
 // ---- Two-way (Crochemore and Perrin), memory-less variant, over bytes mapped by Canon.
 
 template <bool kFold>
@@ -398,13 +452,19 @@ bool KernelAvailable(SearchKernel kernel) {
       __builtin_cpu_init();
       return __builtin_cpu_supports("avx2");
 #endif
+#ifdef KESTRIN_SEARCH_AVX512
+    case SearchKernel::Avx512:
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+#endif
     default:
       return false;
   }
 }
 
 SearchKernel BestSearchKernel() {
-  static const SearchKernel best = KernelAvailable(SearchKernel::Avx2)   ? SearchKernel::Avx2
+  static const SearchKernel best = KernelAvailable(SearchKernel::Avx512) ? SearchKernel::Avx512
+                                   : KernelAvailable(SearchKernel::Avx2) ? SearchKernel::Avx2
                                    : KernelAvailable(SearchKernel::Sse2) ? SearchKernel::Sse2
                                                                          : SearchKernel::Scalar;
   return best;
@@ -452,6 +512,11 @@ std::size_t SubstringSearcher::Find(const void* data, std::size_t length) const 
   std::size_t resume = npos;
   std::size_t found = npos;
   switch (kernel_) {
+#ifdef KESTRIN_SEARCH_AVX512
+    case SearchKernel::Avx512:
+      found = ignoreCase_ ? ScanAvx512<true>(f, d, length, &resume) : ScanAvx512<false>(f, d, length, &resume);
+      break;
+#endif
 #ifdef KESTRIN_SEARCH_X86
     case SearchKernel::Avx2:
       found = ignoreCase_ ? ScanAvx2<true>(f, d, length, &resume) : ScanAvx2<false>(f, d, length, &resume);

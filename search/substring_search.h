@@ -2,7 +2,7 @@
 // Substring search over byte buffers that stays fast on every input.
 //
 // The common case runs a vector prefilter: the two rarest bytes of the pattern (by a fixed table of byte
-// frequencies in text and program files) are compared at their offsets for 16 or 32 start positions at
+// frequencies in text and program files) are compared at their offsets for 16, 32 or 64 start positions at
 // once, and only positions where both agree are compared in full. When those full compares cost more than
 // the scan itself (a periodic pattern over periodic data), the rest of the buffer is searched with the
 // two-way algorithm, which is linear in the data length whatever the pattern.
@@ -16,8 +16,8 @@
 
 namespace kestrin {
 
-// The prefilter implementations: a portable one, and SSE2 (every x86-64 processor) and AVX2 ones.
-enum class SearchKernel : unsigned char { Scalar, Sse2, Avx2 };
+// The prefilter implementations: a portable one, and SSE2 (every x86-64 processor), AVX2 and AVX-512 ones.
+enum class SearchKernel : unsigned char { Scalar, Sse2, Avx2, Avx512 };
 
 // Whether this processor can run the kernel.
 bool KernelAvailable(SearchKernel kernel);

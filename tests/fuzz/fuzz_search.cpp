@@ -31,7 +31,8 @@ void CheckBuffer(std::string_view data, std::string_view pattern) {
     const bool want = reference::PlainContains(data, pattern, ignoreCase);
     // Every prefilter this processor runs, and the linear fallback, find the very first match.
     const long long first = reference::PlainFind(data, pattern, ignoreCase);
-    for (const SearchKernel kernel : {SearchKernel::Scalar, SearchKernel::Sse2, SearchKernel::Avx2}) {
+    for (const SearchKernel kernel :
+         {SearchKernel::Scalar, SearchKernel::Sse2, SearchKernel::Avx2, SearchKernel::Avx512}) {
       if (!KernelAvailable(kernel)) continue;
       const std::size_t at = SubstringSearcher(pattern, ignoreCase, kernel).Find(data.data(), data.size());
       FUZZ_CHECK(first < 0 ? at == SubstringSearcher::npos : at == static_cast<std::size_t>(first),

@@ -39,13 +39,13 @@ std::size_t PlainFind(std::string_view data, std::string_view pattern, bool igno
 
 std::vector<SearchKernel> Kernels() {
   std::vector<SearchKernel> kernels;
-  for (SearchKernel k : {SearchKernel::Scalar, SearchKernel::Sse2, SearchKernel::Avx2})
+  for (SearchKernel k : {SearchKernel::Scalar, SearchKernel::Sse2, SearchKernel::Avx2, SearchKernel::Avx512})
     if (KernelAvailable(k)) kernels.push_back(k);
   return kernels;
 }
 
 const char* Name(SearchKernel k) {
-  return k == SearchKernel::Scalar ? "scalar" : k == SearchKernel::Sse2 ? "sse2" : "avx2";
+  return k == SearchKernel::Scalar ? "scalar" : k == SearchKernel::Sse2 ? "sse2" : k == SearchKernel::Avx2 ? "avx2" : "avx512";
 }
 
 std::string Show(std::string_view s) {
