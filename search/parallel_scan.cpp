@@ -94,20 +94,27 @@ bool ScanQueue::Claim(std::size_t& first, std::size_t& last, std::size_t run) {
 }
 
 void ScanQueue::Finish(std::size_t index) {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  ready_[Slot(index)] = 1;
-  // The run of ready results grows only by the result it was waiting for, so that each result is looked
-  // at once here however the workers finish, rather than the whole run again for each.
-  if (index == readyEnd_) {
-    while (readyEnd_ < next_ && ready_[Slot(readyEnd_)] != 0) ++readyEnd_;
+  bool wake = false;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    ready_[Slot(index)] = 1;
+    // The run of ready results grows only by the result it was waiting for, so that each result is looked
+    // at once here however the workers finish, rather than the whole run again for each.
+    if (index == readyEnd_) {
+      while (readyEnd_ < next_ && ready_[Slot(readyEnd_)] != 0) ++readyEnd_;
+    }
+    wake = callerWaiting_ && RunReady(released_);
+    if (wake) callerWaiting_ = false;  // one wake is enough
   }
-  if (callerWaiting_ && RunReady(released_)) callerWake_.notify_one();
+  // Woken with the lock still held, the calling thread would take the processor only to wait for the lock
+  // and hand it back: twice the switches of threads for each run delivered.
+  if (wake) callerWake_.notify_one();
 }
 
 std::size_t ScanQueue::WaitReady(std::size_t from) {
   std::unique_lock<std::mutex> lock(mutex_);
-  callerWaiting_ = true;
   while (!(aborted_ || (closed_ && from >= next_) || RunReady(from))) {
+    callerWaiting_ = true;
     // A result that is ready waits at most about kScanDeliveryLatency for the rest of its run.
     if (callerWake_.wait_for(lock, kScanDeliveryLatency) == std::cv_status::timeout && readyEnd_ > from) break;
   }
