@@ -417,6 +417,7 @@ void GrowingFileList::Append(FileList batch, bool last) {
       }
       Part& part = segment[p + 1 - (std::size_t{1} << s)];
       part.files = std::move(batch);
+      part.begin = size_.load(std::memory_order_relaxed);
       part.end = size;
       // The part, its segment and the new size are seen by whoever sees the new count.
       parts_.store(p + 1, std::memory_order_release);
@@ -432,9 +433,17 @@ const GrowingFileList::Part& GrowingFileList::PartAt(std::size_t p) const {
 }
 
 std::pair<const FileList*, std::size_t> GrowingFileList::Locate(std::size_t i) const {
-  // The first part whose end lies beyond i, among those published.
+  // A thread mostly asks for the entries of one batch in a row: the part it found last is tried first.
+  thread_local const GrowingFileList* lastList = nullptr;
+  thread_local std::size_t lastPart = 0;
+  const std::size_t parts = parts_.load(std::memory_order_acquire);
+  if (lastList == this && lastPart < parts) {
+    const Part& part = PartAt(lastPart);
+    if (part.begin <= i && i < part.end) return {&part.files, i - part.begin};
+  }
+  // The first part whose end lies beyond i.
   std::size_t low = 0;
-  std::size_t high = parts_.load(std::memory_order_acquire);
+  std::size_t high = parts;
   while (low < high) {
     const std::size_t mid = low + (high - low) / 2;
     if (PartAt(mid).end <= i) {
@@ -443,8 +452,10 @@ std::pair<const FileList*, std::size_t> GrowingFileList::Locate(std::size_t i) c
       high = mid;
     }
   }
-  const std::size_t before = low == 0 ? 0 : PartAt(low - 1).end;
-  return {&PartAt(low).files, i - before};
+  lastList = this;
+  lastPart = low;
+  const Part& part = PartAt(low);
+  return {&part.files, i - part.begin};
 }
 
 std::string_view GrowingFileList::operator[](std::size_t i) const {

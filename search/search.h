@@ -96,9 +96,10 @@ class GrowingFileList {
   ScanGrowth& growth() { return growth_; }
 
  private:
-  // A batch, and the size of the list up to and including it.
+  // A batch, and where it lies in the list.
   struct Part {
     FileList files;
+    std::size_t begin = 0;
     std::size_t end = 0;
   };
   // Part p lies in segment s = bit_width(p + 1) - 1, which holds 2^s parts: segments are made as the list
