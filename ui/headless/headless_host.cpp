@@ -1,6 +1,9 @@
 #include "ui/headless/headless_host.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <stdexcept>
 #include <utility>
 
@@ -10,6 +13,14 @@
 
 namespace kestrin::headless {
 namespace {
+
+// Waits until done() holds, looking again now and then as well as when woken: should a platform's
+// condition variable lose a wake-up (a thread library emulated on another system), the window thread
+// is late by a moment rather than stuck for good.
+template <class Done>
+void WaitUntil(std::condition_variable& wake, std::unique_lock<std::mutex>& lock, const Done& done) {
+  while (!done()) wake.wait_for(lock, std::chrono::milliseconds(50));
+}
 
 [[noreturn]] void Fault(const char* operation, int id, const char* why) {
   throw std::logic_error(std::string(operation) + " on control " + std::to_string(id) + ": " + why);
@@ -152,7 +163,7 @@ void HeadlessHost::ShowFailures(const std::vector<FailureLine>& failures) {
 }
 
 void HeadlessHost::TakeTurn(std::unique_lock<std::mutex>& lock) {
-  m_turnFree.wait(lock, [&] { return !m_windowBusy; });
+  WaitUntil(m_turnFree, lock, [&] { return !m_windowBusy; });
   m_windowBusy = true;
 }
 
@@ -164,7 +175,7 @@ void HeadlessHost::GiveTurn() {
 void HeadlessHost::PostToWindow(std::function<void()> call) {
   std::unique_lock<std::mutex> lock(m_postMutex);
   const auto handedOver = [&] { return m_handOver && !m_waitOver; };
-  m_turnFree.wait(lock, [&] { return !handedOver() || (m_posted.empty() && !m_windowBusy); });
+  WaitUntil(m_turnFree, lock, [&] { return !handedOver() || (m_posted.empty() && !m_windowBusy); });
   if (!handedOver()) {
     m_posted.push_back(std::move(call));
     m_windowWake.notify_all();
@@ -215,7 +226,7 @@ void HeadlessHost::RunPostedUntil(const std::function<bool()>& done) {
     lock.lock();
     if (finished) break;
     GiveTurn();
-    m_windowWake.wait(lock, [&] { return !m_posted.empty() || m_waitOver; });
+    WaitUntil(m_windowWake, lock, [&] { return !m_posted.empty() || m_waitOver; });
     TakeTurn(lock);
   }
   m_handOver = false;
