@@ -217,12 +217,13 @@ TEST(SubstringSearch, LongRunsAndTheirOneDifference) {
 }
 
 TEST(SubstringSearch, FindsEveryPositionAndAlignment) {
-  // A match at each position of buffers of the lengths around the vector widths, at every alignment.
+  // A match at each position of buffers of the lengths around the vector widths (up to two blocks of
+  // 128 start positions and the tail after them), at every alignment.
   const std::string pattern = "kEy!";
-  std::string storage(256, 'x');
-  for (std::size_t length = 4; length <= 130; ++length) {
+  std::string storage(384, 'x');
+  for (std::size_t length = 4; length <= 270; ++length) {
     for (std::size_t at = 0; at + pattern.size() <= length; at += (length > 70 ? 7 : 1)) {
-      const std::size_t offset = (length + at) % 32;
+      const std::size_t offset = (length + at) % 64;
       std::string buffer = storage.substr(0, offset + length);
       buffer.replace(offset + at, pattern.size(), "KeY!");
       const std::string_view data(buffer.data() + offset, length);
