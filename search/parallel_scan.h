@@ -96,10 +96,18 @@ class FileScanner {
   template <class List, class Keep>
   void AnnounceRun(const List& files, std::size_t first, std::size_t last, const Keep& keep,
                    std::size_t bytes) {
-    ahead_.clear();
+    // The paths of the last run are overwritten in place, so that their room serves again.
+    std::size_t n = 0;
     for (std::size_t i = first; i < last; ++i) {
-      if (keep(i)) ahead_.emplace_back(files[i]);
+      if (!keep(i)) continue;
+      if (n < ahead_.size()) {
+        ahead_[n].assign(files[i]);
+      } else {
+        ahead_.emplace_back(files[i]);
+      }
+      ++n;
     }
+    ahead_.resize(n);
     if (!ahead_.empty()) reader_->Announce(ahead_, bytes);
   }
 

@@ -235,6 +235,7 @@ struct ScanWorker {
   ContentScanner scanner;
   const Opens& opens;
   const List& files;
+  std::string path;  // of the file being read, its room kept from file to file
   void Prepare(std::size_t first, std::size_t last) { scanner.AnnounceRun(files, first, last, opens); }
 };
 
@@ -279,10 +280,13 @@ void ScanContent(const CommandEnv& env, const List& files, std::size_t count, co
   ScanInParallel<bool>(
       count,
       [&] {
-        return Worker{ContentScanner(env.fs, scanners, *filters.content, filters.ignoreCase, env.stop), opened, files};
+        return Worker{ContentScanner(env.fs, scanners, *filters.content, filters.ignoreCase, env.stop), opened, files,
+                      std::string()};
       },
       [&](Worker& worker, std::size_t i, bool& hit, FailureList& failures) {
-        if (ToRead(files, i, pathTests, failures)) hit = worker.scanner.Contains(std::string(files[i]), &failures);
+        if (!ToRead(files, i, pathTests, failures)) return;
+        worker.path.assign(files[i]);
+        hit = worker.scanner.Contains(worker.path, &failures);
       },
       [&](std::size_t i, bool hit) {
         if (hit) pass(i);
@@ -308,12 +312,13 @@ void ScanLines(const CommandEnv& env, const List& files, std::size_t count, cons
   ScanInParallel<Matches>(
       count,
       [&] {
-        return Worker{ContentScanner(env.fs, scanners, pattern, filters.ignoreCase, env.stop), opened, files};
+        return Worker{ContentScanner(env.fs, scanners, pattern, filters.ignoreCase, env.stop), opened, files,
+                      std::string()};
       },
       [&](Worker& worker, std::size_t i, Matches& matches, FailureList& failures) {
         if (!ToRead(files, i, pathTests, failures)) return;
         const std::string_view entry = files[i];
-        const std::string path(entry);
+        const std::string& path = worker.path.assign(entry);
         const LineMatcher::OnLine onLine = [&](const MatchedLine& line) {
           ++matches.matching;
           if (output.format) output.format(entry, line, matches.text);
