@@ -345,9 +345,10 @@ class Cli(unittest.TestCase):
                         proc = self.start("copy", "--output", out, "--prefix", many + "/", many)
                         self.wait_for(proc, lambda: os.path.isdir(out) and os.listdir(out))
                     else:
+                        # Listed before the start: a rename may move files before the test looks.
+                        before = set(os.listdir(many))
                         proc = self.start("rename", "--old", "_old" if sig == signal.SIGINT else "_new",
                                           "--new", "_new" if sig == signal.SIGINT else "_old", many)
-                        before = set(os.listdir(many))
                         self.wait_for(proc, lambda: set(os.listdir(many)) != before)
                     proc.send_signal(sig)
                     stdout, stderr = proc.communicate(timeout=60)
