@@ -73,8 +73,10 @@ struct ParallelScanOptions {
   ScanGrowth* growth = nullptr;
 };
 
-// The results in flight with the given number of workers, unless the options say otherwise.
-inline std::size_t DefaultScanWindow(unsigned workers) { return std::size_t{128} * workers; }
+// The results in flight with the given number of workers, unless the options say otherwise. Wide enough
+// that the other workers go on through small files while one reads a file of many megabytes, and that the
+// calling thread is woken for runs of hundreds of results rather than dozens.
+inline std::size_t DefaultScanWindow(unsigned workers) { return std::size_t{1024} * workers; }
 
 // Files a worker of a scan that reads them takes at a time, so that its reader may read their starts
 // ahead together (FileReader::Announce).

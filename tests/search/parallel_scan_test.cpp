@@ -130,7 +130,8 @@ TEST(ParallelScan, StopDeliversThePrefixBegunAndBeginsNothingMore) {
   for (const auto& [workers, run] : {std::pair<unsigned, std::size_t>{1, 1}, {4, 1}, {1, 16}, {4, 16}}) {
     for (std::size_t stopAt : {std::size_t{0}, std::size_t{10}, std::size_t{150}}) {
       SCOPED_TRACE(testing::Message() << workers << " workers, runs of " << run << ", stop at " << stopAt);
-      const Outcome out = RunScan(2000, {workers, 0, run}, 11, stopAt);  // more than a window past the stop
+      // More than a window past the stop.
+      const Outcome out = RunScan(stopAt + 2 * DefaultScanWindow(workers), {workers, 0, run}, 11, stopAt);
       ASSERT_GT(out.delivered.size(), stopAt);
       EXPECT_LE(out.delivered.size(), stopAt + 1 + DefaultScanWindow(workers)) << "files begun after the stop";
       EXPECT_EQ(out.begun, out.delivered.size()) << "a begun file was not delivered";

@@ -177,7 +177,8 @@ TEST(CountReferences, FailuresInListOrderWithTheirReasons) {
 TEST(CountReferences, StopEndsWithThePrefixCounted) {
   MemoryFileSystem mem;
   FileList files;
-  for (int i = 0; i < 2000; ++i) {  // more than a window past the stop
+  const std::size_t count = 10 + kScanReadAheadRun + 2 * DefaultScanWindow(ScanWorkerCount(0, 100000));
+  for (std::size_t i = 0; i < count; ++i) {  // more than a window past the stop
     mem.AddFile("/in/f" + std::to_string(i), "ref");
     files.push_back("/in/f" + std::to_string(i));
   }

@@ -484,7 +484,8 @@ TEST(FilterFiles, AStopKeepsWhatWasFoundAndLeavesALargeFileBetweenChunks) {
   MemoryFileSystem mem;
   FileList files;
   // Many more files than the scan holds in flight, so that a search that missed the stop shows.
-  for (int i = 0; i < 2000; ++i) {
+  const std::size_t count = 4 * DefaultScanWindow(3);
+  for (std::size_t i = 0; i < count; ++i) {
     const std::string path = "/s/f" + std::to_string(i);
     mem.AddFile(path, i % 3 == 0 ? "needle" : "hay");
     files.push_back(path);
