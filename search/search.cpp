@@ -411,7 +411,8 @@ void GrowingFileList::Append(FileList batch, bool last) {
   std::size_t size = 0;
   {
     const std::lock_guard<std::mutex> lock(appending_);
-    size = size_.load(std::memory_order_relaxed) + batch.size();
+    const std::size_t begin = size_.load(std::memory_order_relaxed);
+    size = begin + batch.size();
     if (!batch.empty()) {
       const std::size_t p = parts_.load(std::memory_order_relaxed);
       const std::size_t s = static_cast<std::size_t>(std::bit_width(p + 1)) - 1;
@@ -422,8 +423,7 @@ void GrowingFileList::Append(FileList batch, bool last) {
       }
       Part& part = segment[p + 1 - (std::size_t{1} << s)];
       part.files = std::move(batch);
-      part.begin = size_.load(std::memory_order_relaxed);
-      part.end = size;
+      part.begin = begin;
       // The part, its segment and the new size are seen by whoever sees the new count.
       parts_.store(p + 1, std::memory_order_release);
       size_.store(size, std::memory_order_release);
@@ -444,14 +444,14 @@ std::pair<const FileList*, std::size_t> GrowingFileList::Locate(std::size_t i) c
   const std::size_t parts = parts_.load(std::memory_order_acquire);
   if (lastList == this && lastPart < parts) {
     const Part& part = PartAt(lastPart);
-    if (part.begin <= i && i < part.end) return {&part.files, i - part.begin};
+    if (part.begin <= i && i < part.end()) return {&part.files, i - part.begin};
   }
   // The first part whose end lies beyond i.
   std::size_t low = 0;
   std::size_t high = parts;
   while (low < high) {
     const std::size_t mid = low + (high - low) / 2;
-    if (PartAt(mid).end <= i) {
+    if (PartAt(mid).end() <= i) {
       low = mid + 1;
     } else {
       high = mid;

@@ -96,11 +96,11 @@ class GrowingFileList {
   ScanGrowth& growth() { return growth_; }
 
  private:
-  // A batch, and where it lies in the list.
+  // A batch, and where it begins in the list.
   struct Part {
     FileList files;
     std::size_t begin = 0;
-    std::size_t end = 0;
+    std::size_t end() const { return begin + files.size(); }
   };
   // Part p lies in segment s = bit_width(p + 1) - 1, which holds 2^s parts: segments are made as the list
   // grows and never move, so a reader needs no lock to find a part that was published before it looked.
