@@ -146,6 +146,34 @@ TEST(ParallelScan, StopDeliversThePrefixBegunAndBeginsNothingMore) {
   EXPECT_EQ(none.begun, 0u);
 }
 
+// While one worker reads a slow file, the others go on through the files after it until the window of
+// results waiting for it is full, and no further: the whole default window serves.
+TEST(ParallelScan, OtherWorkersGoOnPastASlowFileAsFarAsTheWindow) {
+  const std::size_t window = DefaultScanWindow(2);
+  const std::size_t count = window + 100;
+  StopFlag stop;
+  FailureList failures;
+  FailureCollector collector(failures);
+  const CommandEnv env{NativeFileSystem(), &stop, collector};
+  std::atomic<std::size_t> begun{0};
+  std::size_t begunWhileHeld = 0;
+  ScanInParallel<int>(
+      count, [] { return 0; },
+      [&](int&, std::size_t i, int&, FailureList&) {
+        ++begun;
+        if (i != 0) return;
+        // The first file is held until every other file of the window has begun (or long enough to see
+        // that they never will), then a little longer, for any file beyond the window to show.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (begun.load() < window && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        begunWhileHeld = begun.load();
+      },
+      [](std::size_t, int&) {}, env, {2, 0, 1});
+  EXPECT_EQ(begunWhileHeld, window);
+  EXPECT_EQ(begun.load(), count);
+}
+
 TEST(ParallelScan, NoMoreWorkersThanFilesAndNothingForNoFiles) {
   const Outcome few = RunScan(3, {16, 0}, 5);
   EXPECT_EQ(few.delivered, (std::vector<std::size_t>{0, 1, 2}));
